@@ -1,0 +1,22 @@
+# One warning policy for every target of the project; warnings are errors.
+function(marlo_target_warnings target)
+  target_compile_options(${target} PRIVATE
+    -Wall -Wextra -Wpedantic -Werror
+    -Wshadow -Wnon-virtual-dtor -Woverloaded-virtual
+    -Wimplicit-fallthrough -Wformat=2)
+endfunction()
+
+# Same policy for C sources (the C compile check of the Tpx header).
+function(marlo_c_target_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Werror)
+endfunction()
+
+# A GoogleTest executable of the project: one per library folder.
+function(marlo_add_gtest name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  marlo_target_warnings(${name})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "MARLOTRC_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data")
+endfunction()

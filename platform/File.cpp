@@ -1,0 +1,120 @@
+#include "platform/File.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace platform {
+
+void UniqueFd::Reset(int fd) {
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = fd;
+}
+
+namespace {
+
+void SetError(int* error, int value) {
+    if (error) *error = value;
+}
+
+}  // namespace
+
+UniqueFd OpenForReading(const std::filesystem::path& path, int* error) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    SetError(error, fd ? 0 : errno);
+    return fd;
+}
+
+UniqueFd CreateExclusiveWriter(const std::filesystem::path& path, int* error) {
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    if (!fd) {
+        SetError(error, errno);
+        return fd;
+    }
+    if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
+        // Someone locked the name between our create and our lock: treat as taken.
+        SetError(error, errno);
+        ::unlink(path.c_str());
+        return UniqueFd();
+    }
+    SetError(error, 0);
+    return fd;
+}
+
+bool NameIsTaken(const std::filesystem::path& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0) return true;
+    return errno != ENOENT;  // unreadable directory entry: do not claim it
+}
+
+int WriteAll(int fd, std::span<const std::uint8_t> bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+std::size_t ReadUpTo(int fd, std::uint8_t* buffer, std::size_t n, int* error) {
+    std::size_t done = 0;
+    SetError(error, 0);
+    while (done < n) {
+        const ssize_t got = ::read(fd, buffer + done, n - done);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            SetError(error, errno);
+            break;
+        }
+        if (got == 0) break;
+        done += static_cast<std::size_t>(got);
+    }
+    return done;
+}
+
+std::int64_t FileSize(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return -1;
+    return st.st_size;
+}
+
+int MoveFileNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
+    if (NameIsTaken(to)) return EEXIST;
+    if (::link(from.c_str(), to.c_str()) == 0) {  // atomic and never replaces
+        ::unlink(from.c_str());
+        return 0;
+    }
+    if (errno != EXDEV && errno != EPERM && errno != ENOTSUP) return errno;
+
+    int error = 0;
+    UniqueFd in = OpenForReading(from, &error);
+    if (!in) return error;
+    UniqueFd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    if (!out) return errno;
+    std::vector<std::uint8_t> buffer(1 << 16);
+    for (;;) {
+        const std::size_t got = ReadUpTo(in.Get(), buffer.data(), buffer.size(), &error);
+        if (error == 0 && got > 0) error = WriteAll(out.Get(), {buffer.data(), got});
+        if (error != 0 || got < buffer.size()) break;
+    }
+    if (error == 0 && ::fsync(out.Get()) != 0) error = errno;
+    out.Reset();
+    if (error != 0) {
+        ::unlink(to.c_str());
+        return error;
+    }
+    ::unlink(from.c_str());
+    return 0;
+}
+
+std::string ErrorText(int error) { return std::strerror(error); }
+
+}  // namespace platform

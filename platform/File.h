@@ -1,0 +1,45 @@
+#pragma once
+// Files as the trace application uses them. "Deny other writers" is an
+// advisory exclusive flock() held by the writer; readers take no lock.
+// Functions that can fail return the errno value (0 on success).
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+
+#include "platform/UniqueFd.h"
+
+namespace platform {
+
+// Opens an existing file read-only. Returns an empty fd and sets *error.
+UniqueFd OpenForReading(const std::filesystem::path& path, int* error = nullptr);
+
+// Creates a new file for writing (fails with EEXIST if the name exists) and
+// takes the writer's lock, so no other process that honours it writes too.
+UniqueFd CreateExclusiveWriter(const std::filesystem::path& path, int* error = nullptr);
+
+// True when the name exists in any form, or another process holds the
+// writer's lock on it: either way the name is not free for a new file.
+bool NameIsTaken(const std::filesystem::path& path);
+
+// Writes all bytes, retrying short writes and EINTR. Returns 0 or errno.
+int WriteAll(int fd, std::span<const std::uint8_t> bytes);
+
+// Reads until n bytes or end of file; returns the count read (short only at
+// end of file or on an error, which is left in *error).
+std::size_t ReadUpTo(int fd, std::uint8_t* buffer, std::size_t n, int* error = nullptr);
+
+// Size of an open file, or -1.
+std::int64_t FileSize(int fd);
+
+// Moves a file. Never replaces an existing target: that fails with EEXIST.
+// Across file systems it copies, syncs and then removes the source; a failed
+// copy removes the partial target and leaves the source as it was.
+int MoveFileNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// The system's text for an errno value.
+std::string ErrorText(int error);
+
+}  // namespace platform

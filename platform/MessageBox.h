@@ -1,0 +1,61 @@
+#pragma once
+// Modal messages to the user. Core code calls MessageBox(); what the user sees
+// depends on the handler the program installed: a Qt dialog in the desktop
+// program, a line on standard error in trctool, a recording in tests.
+// Handlers may be called from any thread that calls MessageBox().
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+enum class MbButtons { Ok, YesNo };
+enum class MbResult { Ok, Yes, No };
+
+struct MessageBoxRequest {
+    std::string text;
+    std::string caption;  // empty: the program's own title
+    MbButtons buttons = MbButtons::Ok;
+};
+
+using MessageBoxHandler = std::function<MbResult(const MessageBoxRequest&)>;
+
+// Shows a message and returns the button chosen (Ok for an OK box).
+MbResult MessageBox(std::string_view text, std::string_view caption = {},
+                    MbButtons buttons = MbButtons::Ok);
+
+// Installs a handler and returns the one it replaces. An empty handler
+// restores the standard error handler.
+MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
+
+// Writes the text to standard error, one message per line; answers No to a
+// question, so nothing is kept or overwritten without a person saying so.
+MbResult StderrMessageBox(const MessageBoxRequest& request);
+
+// Test handler: installs itself for its lifetime, records every request and
+// answers questions from a script (default No when the script runs out).
+class RecordingMessageBox {
+public:
+    RecordingMessageBox();
+    ~RecordingMessageBox();
+    RecordingMessageBox(const RecordingMessageBox&) = delete;
+    RecordingMessageBox& operator=(const RecordingMessageBox&) = delete;
+
+    void ScriptAnswers(std::vector<MbResult> answers);
+    std::vector<MessageBoxRequest> Requests() const;
+    std::vector<std::string> Texts() const;
+    void Clear();
+
+private:
+    MbResult Handle(const MessageBoxRequest& request);
+
+    mutable std::mutex m_mutex;
+    std::vector<MessageBoxRequest> m_requests;
+    std::vector<MbResult> m_answers;
+    MessageBoxHandler m_previous;
+};
+
+}  // namespace platform
