@@ -1,0 +1,49 @@
+#pragma once
+// Manual-reset events, named or not, shared by every thread of the process.
+// A named event is found again by its name (create-or-open, open-only) until
+// its last handle is closed. Every create or open gives a new handle; a
+// closed or unknown handle is refused (never dereferenced), so a late call
+// with a stale handle fails instead of touching freed memory.
+// Handles are opaque pointer-sized values, so they travel through the C API
+// of linekit in its handle fields unchanged.
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "platform/Win32Error.h"
+
+namespace platform {
+
+struct EventTag;
+using EventHandle = EventTag*;
+
+inline constexpr std::uint32_t kInfinite = 0xFFFFFFFFu;  // wait without limit
+inline constexpr std::uint32_t kWaitObject0 = 0;         // first handle signalled
+inline constexpr std::uint32_t kWaitFailed = 0xFFFFFFFFu;
+
+// Creates a manual-reset event, or opens the existing event of that name (an
+// empty name makes an unnamed event). *existed tells which happened.
+EventHandle CreateEvent(std::string_view name, bool initiallySet, bool* existed = nullptr);
+
+// Opens an existing named event; null when no event has that name.
+EventHandle OpenEvent(std::string_view name);
+
+// Returns false for an invalid handle.
+bool SetEvent(EventHandle event);
+bool ResetEvent(EventHandle event);
+bool CloseEvent(EventHandle event);
+
+// Waits until the event is set: kWaitObject0, kWaitTimeout, or kWaitFailed for
+// an invalid handle. Milliseconds, kInfinite for no limit. A manual-reset event
+// stays set, so the wait does not consume it.
+std::uint32_t WaitForEvent(EventHandle event, std::uint32_t timeoutMs);
+
+// Waits for the first of several events: kWaitObject0 + index of the lowest
+// set one, kWaitTimeout, or kWaitFailed (an invalid handle, or none given).
+std::uint32_t WaitForAnyEvent(std::span<const EventHandle> events, std::uint32_t timeoutMs);
+
+// Number of open event handles in the process (for leak checks in tests).
+std::size_t OpenEventHandleCount();
+
+}  // namespace platform
