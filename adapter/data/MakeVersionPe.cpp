@@ -1,0 +1,47 @@
+// mkversionpe: writes a minimal PE image that carries a version resource.
+// The build makes the emulated card's product files with it.
+//   mkversionpe OUTPUT [--lang 040904b0 Key=Value...]...
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "platform/File.h"
+#include "platform/VersionResource.h"
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: mkversionpe OUTPUT [--lang 040904b0 Key=Value...]...\n");
+        return 2;
+    }
+    platform::VersionPeSpec spec;
+    for (int i = 2; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--lang") == 0 && i + 1 < argc) {
+            spec.tables.push_back({argv[++i], {}});
+            continue;
+        }
+        const std::string pair = argv[i];
+        const std::size_t eq = pair.find('=');
+        if (spec.tables.empty() || eq == std::string::npos) {
+            std::fprintf(stderr, "mkversionpe: expected --lang before Key=Value, got %s\n", argv[i]);
+            return 2;
+        }
+        spec.tables.back().strings.emplace_back(pair.substr(0, eq), pair.substr(eq + 1));
+    }
+    const auto image = platform::MakeVersionPeImage(spec);
+    const std::string out = argv[1];
+    const std::string temp = out + ".tmp";
+    std::remove(temp.c_str());
+    int error = 0;
+    platform::UniqueFd fd = platform::CreateExclusiveWriter(temp, &error);
+    if (!fd || (error = platform::WriteAll(fd.Get(), image)) != 0) {
+        std::fprintf(stderr, "mkversionpe: %s: %s\n", temp.c_str(), platform::ErrorText(error).c_str());
+        return 1;
+    }
+    fd.Reset();
+    if (std::rename(temp.c_str(), out.c_str()) != 0) {
+        std::perror("mkversionpe: rename");
+        return 1;
+    }
+    return 0;
+}

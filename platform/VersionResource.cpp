@@ -1,0 +1,430 @@
+#include "platform/VersionResource.h"
+
+#include <cstdlib>
+
+#include "platform/File.h"
+#include "platform/Registry.h"
+
+namespace platform {
+
+namespace {
+
+constexpr std::int64_t kMaxImageSize = 256 * 1024 * 1024;
+constexpr std::uint32_t kResourceTypeVersion = 16;  // RT_VERSION
+constexpr std::uint32_t kSubdirectoryBit = 0x80000000u;
+
+std::optional<std::uint16_t> U16(std::span<const std::uint8_t> b, std::size_t at) {
+    if (at > b.size() || b.size() - at < 2) return std::nullopt;
+    return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
+}
+
+std::optional<std::uint32_t> U32(std::span<const std::uint8_t> b, std::size_t at) {
+    if (at > b.size() || b.size() - at < 4) return std::nullopt;
+    return static_cast<std::uint32_t>(b[at]) | static_cast<std::uint32_t>(b[at + 1]) << 8 |
+           static_cast<std::uint32_t>(b[at + 2]) << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
+}
+
+std::size_t Align4(std::size_t n) {
+    return (n + 3) & ~static_cast<std::size_t>(3);
+}
+
+struct Section {
+    std::uint32_t virtualAddress;
+    std::uint32_t virtualSize;
+    std::uint32_t rawSize;
+    std::uint32_t rawOffset;
+};
+
+// The file bytes of [rva, rva + size) when one section holds all of them.
+std::optional<std::span<const std::uint8_t>> MapRva(std::span<const std::uint8_t> image,
+                                                    const std::vector<Section>& sections,
+                                                    std::uint32_t rva, std::uint32_t size) {
+    for (const Section& s : sections) {
+        if (rva < s.virtualAddress) continue;
+        const std::uint64_t delta = rva - s.virtualAddress;
+        if (delta + size > s.rawSize) continue;
+        const std::uint64_t offset = static_cast<std::uint64_t>(s.rawOffset) + delta;
+        if (offset > image.size() || image.size() - offset < size) continue;
+        return image.subspan(static_cast<std::size_t>(offset), size);
+    }
+    return std::nullopt;
+}
+
+// The part of a section's raw data from rva onwards, bounded by the file.
+std::optional<std::span<const std::uint8_t>> MapRvaToSectionEnd(std::span<const std::uint8_t> image,
+                                                                const std::vector<Section>& sections,
+                                                                std::uint32_t rva) {
+    for (const Section& s : sections) {
+        if (rva < s.virtualAddress) continue;
+        const std::uint64_t delta = rva - s.virtualAddress;
+        if (delta >= s.rawSize) continue;
+        const std::uint64_t offset = static_cast<std::uint64_t>(s.rawOffset) + delta;
+        if (offset >= image.size()) continue;
+        const std::uint64_t available =
+            std::min<std::uint64_t>(s.rawSize - delta, image.size() - offset);
+        return image.subspan(static_cast<std::size_t>(offset), static_cast<std::size_t>(available));
+    }
+    return std::nullopt;
+}
+
+struct DirectoryEntry {
+    std::uint32_t name;
+    std::uint32_t offset;
+};
+
+// Entries of the resource directory at `at` within the resource section.
+std::vector<DirectoryEntry> ReadDirectory(std::span<const std::uint8_t> rsrc, std::uint32_t at) {
+    std::vector<DirectoryEntry> entries;
+    const auto named = U16(rsrc, static_cast<std::size_t>(at) + 12);
+    const auto ids = U16(rsrc, static_cast<std::size_t>(at) + 14);
+    if (!named || !ids) return entries;
+    const std::size_t count = static_cast<std::size_t>(*named) + *ids;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t e = static_cast<std::size_t>(at) + 16 + i * 8;
+        const auto name = U32(rsrc, e);
+        const auto offset = U32(rsrc, e + 4);
+        if (!name || !offset) break;
+        entries.push_back({*name, *offset});
+    }
+    return entries;
+}
+
+// One block of a version resource: key, value and children, each a view
+// bounded by the block's own length.
+struct VersionBlock {
+    std::string key;
+    std::uint16_t valueLength = 0;
+    std::uint16_t type = 0;
+    std::span<const std::uint8_t> value;     // from the value's start to the block's end
+    std::span<const std::uint8_t> children;
+    std::size_t length = 0;
+};
+
+char AsciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+    }
+    return true;
+}
+
+std::optional<VersionBlock> ParseBlock(std::span<const std::uint8_t> data) {
+    const auto length = U16(data, 0);
+    const auto valueLength = U16(data, 2);
+    const auto type = U16(data, 4);
+    if (!length || !valueLength || !type || *length < 6 || *length > data.size()) return std::nullopt;
+    const auto block = data.first(*length);
+    VersionBlock out;
+    out.length = *length;
+    out.valueLength = *valueLength;
+    out.type = *type;
+    std::size_t p = 6;
+    for (;;) {
+        const auto unit = U16(block, p);
+        if (!unit) return std::nullopt;  // key without terminator
+        p += 2;
+        if (*unit == 0) break;
+        out.key.push_back(*unit <= 0xFF ? static_cast<char>(*unit) : '?');
+    }
+    p = std::min(Align4(p), block.size());
+    out.value = block.subspan(p);
+    const std::size_t valueBytes = out.type == 1 ? std::size_t{*valueLength} * 2 : *valueLength;
+    const std::size_t childStart = std::min(Align4(p + valueBytes), block.size());
+    out.children = block.subspan(childStart);
+    return out;
+}
+
+std::optional<VersionBlock> FindChild(const VersionBlock& parent, std::string_view key) {
+    std::span<const std::uint8_t> rest = parent.children;
+    while (rest.size() >= 6) {
+        auto child = ParseBlock(rest);
+        if (!child) return std::nullopt;
+        if (EqualsNoCase(child->key, key)) return child;
+        const std::size_t next = Align4(child->length);
+        if (next >= rest.size()) break;
+        rest = rest.subspan(next);
+    }
+    return std::nullopt;
+}
+
+void PutU16(std::vector<std::uint8_t>& out, std::size_t at, std::uint16_t v) {
+    out[at] = static_cast<std::uint8_t>(v);
+    out[at + 1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+void PutU32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) out[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+void AppendU16(std::vector<std::uint8_t>& out, std::uint16_t v) {
+    out.push_back(static_cast<std::uint8_t>(v));
+    out.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+
+void AppendU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+void AppendWide(std::vector<std::uint8_t>& out, std::string_view text) {
+    for (char c : text) AppendU16(out, static_cast<unsigned char>(c));
+    AppendU16(out, 0);
+}
+
+void PadTo4(std::vector<std::uint8_t>& out) {
+    while (out.size() % 4 != 0) out.push_back(0);
+}
+
+// A version block with the given key, value and already built children.
+std::vector<std::uint8_t> MakeBlock(std::string_view key, std::uint16_t type,
+                                    const std::vector<std::uint8_t>& value, std::uint16_t valueLength,
+                                    const std::vector<std::vector<std::uint8_t>>& children) {
+    std::vector<std::uint8_t> out(6, 0);
+    AppendWide(out, key);
+    PadTo4(out);
+    out.insert(out.end(), value.begin(), value.end());
+    for (const auto& child : children) {
+        PadTo4(out);
+        out.insert(out.end(), child.begin(), child.end());
+    }
+    PutU16(out, 0, static_cast<std::uint16_t>(out.size()));
+    PutU16(out, 2, valueLength);
+    PutU16(out, 4, type);
+    return out;
+}
+
+std::uint32_t ParseHex32(std::string_view text) {
+    std::uint32_t v = 0;
+    for (char c : text) {
+        c = AsciiLower(c);
+        const int d = (c >= '0' && c <= '9') ? c - '0' : (c >= 'a' && c <= 'f') ? c - 'a' + 10 : 0;
+        v = v * 16 + static_cast<std::uint32_t>(d);
+    }
+    return v;
+}
+
+std::vector<std::uint8_t> MakeVersionInfo(const VersionPeSpec& spec) {
+    std::vector<std::uint8_t> fixed;
+    AppendU32(fixed, 0xFEEF04BD);  // VS_FIXEDFILEINFO signature
+    AppendU32(fixed, 0x00010000);
+    AppendU32(fixed, static_cast<std::uint32_t>(spec.fileVersion[0]) << 16 | spec.fileVersion[1]);
+    AppendU32(fixed, static_cast<std::uint32_t>(spec.fileVersion[2]) << 16 | spec.fileVersion[3]);
+    AppendU32(fixed, static_cast<std::uint32_t>(spec.productVersion[0]) << 16 | spec.productVersion[1]);
+    AppendU32(fixed, static_cast<std::uint32_t>(spec.productVersion[2]) << 16 | spec.productVersion[3]);
+    AppendU32(fixed, 0x3F);        // file flags mask
+    AppendU32(fixed, 0);           // file flags
+    AppendU32(fixed, 0x00040004);  // VOS_NT_WINDOWS32
+    AppendU32(fixed, 2);           // VFT_DLL
+    AppendU32(fixed, 0);
+    AppendU32(fixed, 0);
+    AppendU32(fixed, 0);
+
+    std::vector<std::vector<std::uint8_t>> tables;
+    std::vector<std::uint8_t> translations;
+    for (const VersionStringTable& table : spec.tables) {
+        std::vector<std::vector<std::uint8_t>> strings;
+        for (const auto& [key, text] : table.strings) {
+            std::vector<std::uint8_t> value;
+            AppendWide(value, text);
+            strings.push_back(MakeBlock(key, 1, value, static_cast<std::uint16_t>(text.size() + 1), {}));
+        }
+        tables.push_back(MakeBlock(table.language, 1, {}, 0, strings));
+        const std::uint32_t id = ParseHex32(table.language);
+        AppendU16(translations, static_cast<std::uint16_t>(id >> 16));
+        AppendU16(translations, static_cast<std::uint16_t>(id));
+    }
+    const auto stringFileInfo = MakeBlock("StringFileInfo", 1, {}, 0, tables);
+    const auto var = MakeBlock("Translation", 0, translations, static_cast<std::uint16_t>(translations.size()), {});
+    const auto varFileInfo = MakeBlock("VarFileInfo", 1, {}, 0, {var});
+    return MakeBlock("VS_VERSION_INFO", 0, fixed, static_cast<std::uint16_t>(fixed.size()),
+                     {stringFileInfo, varFileInfo});
+}
+
+}  // namespace
+
+std::optional<std::span<const std::uint8_t>> FindVersionResource(std::span<const std::uint8_t> image) {
+    if (image.size() < 0x40 || image[0] != 'M' || image[1] != 'Z') return std::nullopt;
+    const auto peOffset = U32(image, 0x3C);
+    if (!peOffset) return std::nullopt;
+    const std::size_t pe = *peOffset;
+    if (pe > image.size() || image.size() - pe < 24) return std::nullopt;
+    if (image[pe] != 'P' || image[pe + 1] != 'E' || image[pe + 2] != 0 || image[pe + 3] != 0) return std::nullopt;
+    const std::size_t coff = pe + 4;
+    const auto sectionCount = U16(image, coff + 2);
+    const auto optionalSize = U16(image, coff + 16);
+    if (!sectionCount || !optionalSize) return std::nullopt;
+    const std::size_t opt = coff + 20;
+    if (image.size() - opt < *optionalSize) return std::nullopt;
+    const auto optional = image.subspan(opt, *optionalSize);
+    const auto magic = U16(optional, 0);
+    if (!magic) return std::nullopt;
+    std::size_t countAt = 0;
+    if (*magic == 0x10B) countAt = 92;       // PE32
+    else if (*magic == 0x20B) countAt = 108;  // PE32+
+    else return std::nullopt;
+    const auto rvaCount = U32(optional, countAt);
+    if (!rvaCount || *rvaCount < 3) return std::nullopt;
+    const auto rsrcRva = U32(optional, countAt + 4 + 2 * 8);
+    const auto rsrcSize = U32(optional, countAt + 4 + 2 * 8 + 4);
+    if (!rsrcRva || !rsrcSize || *rsrcRva == 0 || *rsrcSize == 0) return std::nullopt;
+
+    std::vector<Section> sections;
+    const std::size_t table = opt + *optionalSize;
+    for (std::size_t i = 0; i < *sectionCount; ++i) {
+        const std::size_t s = table + i * 40;
+        const auto vsize = U32(image, s + 8);
+        const auto va = U32(image, s + 12);
+        const auto rawSize = U32(image, s + 16);
+        const auto rawOffset = U32(image, s + 20);
+        if (!vsize || !va || !rawSize || !rawOffset) return std::nullopt;
+        sections.push_back({*va, *vsize, *rawSize, *rawOffset});
+    }
+
+    auto rsrc = MapRvaToSectionEnd(image, sections, *rsrcRva);
+    if (!rsrc) return std::nullopt;
+    if (rsrc->size() > *rsrcSize) rsrc = rsrc->first(*rsrcSize);
+
+    // Three fixed levels: type, name, language. Any name and language will do,
+    // the first one found, preferring the name 1 (VS_VERSION_INFO).
+    std::optional<std::uint32_t> nameDir;
+    for (const auto& e : ReadDirectory(*rsrc, 0)) {
+        if ((e.name & kSubdirectoryBit) == 0 && e.name == kResourceTypeVersion && (e.offset & kSubdirectoryBit)) {
+            nameDir = e.offset & ~kSubdirectoryBit;
+            break;
+        }
+    }
+    if (!nameDir) return std::nullopt;
+    std::optional<std::uint32_t> languageDir;
+    for (const auto& e : ReadDirectory(*rsrc, *nameDir)) {
+        if ((e.offset & kSubdirectoryBit) == 0) continue;
+        if (!languageDir || e.name == 1) languageDir = e.offset & ~kSubdirectoryBit;
+        if (e.name == 1) break;
+    }
+    if (!languageDir) return std::nullopt;
+    for (const auto& e : ReadDirectory(*rsrc, *languageDir)) {
+        if (e.offset & kSubdirectoryBit) continue;
+        const auto dataRva = U32(*rsrc, e.offset);
+        const auto dataSize = U32(*rsrc, static_cast<std::size_t>(e.offset) + 4);
+        if (!dataRva || !dataSize) continue;
+        auto data = MapRva(image, sections, *dataRva, *dataSize);
+        if (data) return data;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> QueryVersionString(std::span<const std::uint8_t> versionInfo,
+                                              std::string_view subBlock) {
+    auto block = ParseBlock(versionInfo);
+    if (!block) return std::nullopt;
+    bool any = false;
+    while (!subBlock.empty()) {
+        const std::size_t cut = subBlock.find('\\');
+        const std::string_view key = subBlock.substr(0, cut);
+        subBlock = cut == std::string_view::npos ? std::string_view{} : subBlock.substr(cut + 1);
+        if (key.empty()) continue;
+        block = FindChild(*block, key);
+        if (!block) return std::nullopt;
+        any = true;
+    }
+    if (!any || block->type != 1 || block->valueLength == 0) return std::nullopt;
+    std::string text;
+    for (std::size_t p = 0;; p += 2) {
+        const auto unit = U16(block->value, p);
+        if (!unit || *unit == 0) break;
+        if (*unit >= 0xDC00 && *unit <= 0xDFFF) continue;  // second half of a pair: the first gave '?'
+        text.push_back(*unit <= 0xFF ? static_cast<char>(*unit) : '?');
+    }
+    return text;
+}
+
+std::optional<std::string> ReadFileVersionString(const std::filesystem::path& file, std::string_view subBlock) {
+    UniqueFd fd = OpenForReading(file);
+    if (!fd) return std::nullopt;
+    const std::int64_t size = FileSize(fd.Get());
+    if (size <= 0 || size > kMaxImageSize) return std::nullopt;
+    std::vector<std::uint8_t> image(static_cast<std::size_t>(size));
+    image.resize(ReadUpTo(fd.Get(), image.data(), image.size()));
+    const auto info = FindVersionResource(image);
+    if (!info) return std::nullopt;
+    return QueryVersionString(*info, subBlock);
+}
+
+std::filesystem::path SystemDirectory() {
+    if (const char* env = std::getenv("MARLOTRC_SYSTEM_DIR"); env != nullptr && *env != '\0') return env;
+    return InstalledDataPath("system");
+}
+
+std::vector<std::uint8_t> MakeVersionPeImage(const VersionPeSpec& spec) {
+    constexpr std::size_t kPe = 0x40;
+    constexpr std::size_t kOptional = kPe + 4 + 20;
+    constexpr std::size_t kOptionalSize = 224;
+    constexpr std::size_t kSection = kOptional + kOptionalSize;
+    constexpr std::size_t kFileAlign = 0x200;
+    constexpr std::uint32_t kSectionRva = 0x1000;
+    constexpr std::size_t kVersionAt = 88;  // after the three directories and the data entry
+
+    const std::vector<std::uint8_t> version = MakeVersionInfo(spec);
+    const std::size_t rsrcSize = kVersionAt + version.size();
+    const std::size_t rawSize = (rsrcSize + kFileAlign - 1) / kFileAlign * kFileAlign;
+    std::vector<std::uint8_t> out(kFileAlign + rawSize, 0);
+
+    out[0] = 'M';
+    out[1] = 'Z';
+    PutU32(out, 0x3C, kPe);
+    out[kPe] = 'P';
+    out[kPe + 1] = 'E';
+    PutU16(out, kPe + 4, 0x014C);       // i386
+    PutU16(out, kPe + 6, 1);            // one section
+    PutU16(out, kPe + 20, kOptionalSize);
+    PutU16(out, kPe + 22, 0x2102);      // executable, 32-bit, DLL
+
+    PutU16(out, kOptional + 0, 0x10B);  // PE32
+    PutU32(out, kOptional + 8, static_cast<std::uint32_t>(rawSize));
+    PutU32(out, kOptional + 20, kSectionRva);
+    PutU32(out, kOptional + 24, kSectionRva);
+    PutU32(out, kOptional + 28, 0x10000000);
+    PutU32(out, kOptional + 32, 0x1000);
+    PutU32(out, kOptional + 36, kFileAlign);
+    PutU16(out, kOptional + 40, 4);
+    PutU16(out, kOptional + 48, 4);
+    PutU32(out, kOptional + 56, static_cast<std::uint32_t>(kSectionRva + (rsrcSize + 0xFFF) / 0x1000 * 0x1000));
+    PutU32(out, kOptional + 60, kFileAlign);
+    PutU16(out, kOptional + 68, 2);
+    PutU32(out, kOptional + 72, 0x100000);
+    PutU32(out, kOptional + 76, 0x1000);
+    PutU32(out, kOptional + 80, 0x100000);
+    PutU32(out, kOptional + 84, 0x1000);
+    PutU32(out, kOptional + 92, 16);
+    PutU32(out, kOptional + 96 + 2 * 8, kSectionRva);
+    PutU32(out, kOptional + 96 + 2 * 8 + 4, static_cast<std::uint32_t>(rsrcSize));
+
+    const char name[] = ".rsrc";
+    for (std::size_t i = 0; i < 5; ++i) out[kSection + i] = static_cast<std::uint8_t>(name[i]);
+    PutU32(out, kSection + 8, static_cast<std::uint32_t>(rsrcSize));
+    PutU32(out, kSection + 12, kSectionRva);
+    PutU32(out, kSection + 16, static_cast<std::uint32_t>(rawSize));
+    PutU32(out, kSection + 20, kFileAlign);
+    PutU32(out, kSection + 36, 0x40000040);  // initialised data, readable
+
+    std::uint16_t language = 0x0409;
+    if (!spec.tables.empty()) language = static_cast<std::uint16_t>(ParseHex32(spec.tables.front().language) >> 16);
+    const std::size_t r = kFileAlign;
+    PutU16(out, r + 14, 1);
+    PutU32(out, r + 16, kResourceTypeVersion);
+    PutU32(out, r + 20, kSubdirectoryBit | 24);
+    PutU16(out, r + 24 + 14, 1);
+    PutU32(out, r + 24 + 16, 1);
+    PutU32(out, r + 24 + 20, kSubdirectoryBit | 48);
+    PutU16(out, r + 48 + 14, 1);
+    PutU32(out, r + 48 + 16, language);
+    PutU32(out, r + 48 + 20, 72);
+    PutU32(out, r + 72, static_cast<std::uint32_t>(kSectionRva + kVersionAt));
+    PutU32(out, r + 72 + 4, static_cast<std::uint32_t>(version.size()));
+    std::copy(version.begin(), version.end(), out.begin() + static_cast<std::ptrdiff_t>(r + kVersionAt));
+    return out;
+}
+
+}  // namespace platform

@@ -1,0 +1,59 @@
+#include "adapter/ProductVersions.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/Registry.h"
+#include "platform/VersionResource.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void WriteImage(const fs::path& path, const std::string& language,
+                std::vector<std::pair<std::string, std::string>> strings) {
+    platform::VersionPeSpec spec;
+    spec.tables.push_back({language, std::move(strings)});
+    const auto image = platform::MakeVersionPeImage(spec);
+    fs::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+}
+
+std::vector<std::string> Texts(const adapter::ProductVersions& rows) {
+    std::vector<std::string> out;
+    for (const auto& row : rows) out.push_back(row.text);
+    return out;
+}
+
+TEST(ProductVersions, RowsKeepTheirDialogTextUnlessTheFileSaysOtherwise) {
+    const fs::path dir = fs::path(::testing::TempDir()) / "marlotrc_system_dir";
+    fs::remove_all(dir);
+    using V = std::vector<std::string>;
+    EXPECT_EQ(Texts(adapter::ReadProductVersions(dir)), (V{"3.0.0.0", "1.0.0.5", "Driver version", "Driver version"}));
+
+    WriteImage(dir / "orinbri.dll", "040904b0", {{"ProductVersion", "3.2.0.0"}, {"FileVersion", "1.0.0.9"}});
+    EXPECT_EQ(Texts(adapter::ReadProductVersions(dir)), (V{"3.2.0.0", "1.0.0.9", "Driver version", "Driver version"}));
+
+    // Another language block only, a file that is no PE image, a missing field.
+    WriteImage(dir / "drivers" / "orintpx.sys", "040704b0", {{"FileVersion", "7.7.7.7"}});
+    { std::ofstream(dir / "drivers" / "orintlan.sys") << "not a PE image"; }
+    WriteImage(dir / "orinbri.dll", "040904b0", {{"FileVersion", "1.0.1.0"}});
+    EXPECT_EQ(Texts(adapter::ReadProductVersions(dir)), (V{"3.0.0.0", "1.0.1.0", "Driver version", "Driver version"}));
+
+    WriteImage(dir / "drivers" / "orintlan.sys", "040904b0", {{"FileVersion", "2.0.0.1"}});
+    EXPECT_EQ(Texts(adapter::ReadProductVersions(dir)), (V{"3.0.0.0", "1.0.1.0", "Driver version", "2.0.0.1"}));
+    fs::remove_all(dir);
+}
+
+TEST(ProductVersions, TheInstalledEmulatedCardHasItsOwnVersions) {
+    const auto rows = adapter::ReadProductVersions(platform::InstalledDataPath("system"));
+    for (const auto& row : rows) {
+        EXPECT_NE(row.text, adapter::DefaultProductVersions()[static_cast<std::size_t>(&row - rows.data())].text)
+            << row.label;
+    }
+}
+
+}  // namespace

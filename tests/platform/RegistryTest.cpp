@@ -1,0 +1,152 @@
+#include "platform/Registry.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using platform::Registry;
+
+enum class Encoding { Regedit4, Version5Utf16 };
+
+// The same export in either file format: REGEDIT4 8-bit text, or the
+// version 5 header in UTF-16LE with a byte order mark and CR LF line ends.
+std::vector<std::uint8_t> Export(Encoding encoding, const std::string& body) {
+    std::vector<std::uint8_t> out;
+    if (encoding == Encoding::Regedit4) {
+        const std::string text = "REGEDIT4\n\n" + body;
+        out.assign(text.begin(), text.end());
+        return out;
+    }
+    std::string text = "Windows Registry Editor Version 5.00\r\n\r\n";
+    for (char c : body) {
+        if (c == '\n') text += '\r';
+        text += c;
+    }
+    out = {0xFF, 0xFE};
+    for (char c : text) {
+        out.push_back(static_cast<std::uint8_t>(c));
+        out.push_back(0);
+    }
+    return out;
+}
+
+class RegistryEncodings : public ::testing::TestWithParam<Encoding> {};
+
+TEST_P(RegistryEncodings, ReadsKeysAndValuesWithoutRegardToCase) {
+    const std::string body =
+        "; comment line\n"
+        "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\OrinTlan2\\Parameters]\n"
+        "\"Line0.SwitchStyle\"=dword:00000007\n"
+        "\"Line0.LTerm0.DN\"=\"2125551234\"\n"
+        "\"Path\"=\"C:\\\\Orin\\\\\\\"x\\\"\"\n"
+        "\"Long\"=\"0123456789012345678901234567890123456789\"\n"
+        "@=\"default\"\n"
+        "\"Bad\"=dword:xyz\n"
+        "\"Unterminated\"=\"abc\n"
+        "\"Expand\"=hex(2):25,00,41,00,\\\n"
+        "  00,00\n"
+        "\n"
+        "[HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\1]\n"
+        "\"VANumber\"=\"2\"\n";
+    const Registry reg = Registry::Parse(Export(GetParam(), body));
+
+    const auto key = reg.OpenLocalMachineKey("SYSTEM\\currentcontrolset\\Services\\orintlan2\\PARAMETERS");
+    ASSERT_TRUE(key);
+    EXPECT_EQ(key->QueryDword("line0.switchstyle"), 7u);
+    EXPECT_EQ(key->QueryString("LINE0.LTERM0.DN", 32), "2125551234");
+    EXPECT_EQ(key->QueryString("Path", 32), "C:\\Orin\\\"x\"");
+    EXPECT_EQ(key->QueryString("Long", 32), "0123456789012345678901234567890");  // 31 characters
+    EXPECT_EQ(key->QueryString("", 32), "default");
+    EXPECT_FALSE(key->QueryDword("Bad"));
+    EXPECT_FALSE(key->FindValue("Unterminated"));
+    const bool utf16 = GetParam() == Encoding::Version5Utf16;
+    // hex(2) holds UTF-16 in version 5 files and 8-bit text in REGEDIT4 files.
+    EXPECT_EQ(key->QueryString("Expand", 32), utf16 ? "%A" : std::string("%"));
+
+    // Types do not convert: a string is no DWORD and a DWORD no string.
+    EXPECT_FALSE(key->QueryDword("Line0.LTerm0.DN"));
+    EXPECT_FALSE(key->QueryString("Line0.SwitchStyle", 32));
+    EXPECT_FALSE(key->QueryDword("Missing"));
+
+    // Both hive spellings name the same keys; parents of listed keys exist.
+    const auto cards = reg.OpenKey("HKEY_LOCAL_MACHINE\\software\\microsoft\\windows nt\\currentversion\\networkcards\\1\\");
+    ASSERT_TRUE(cards);
+    EXPECT_EQ(cards->QueryString("vanumber", 32), "2");
+    const auto parent = reg.OpenLocalMachineKey("System\\CurrentControlSet\\Services");
+    ASSERT_TRUE(parent);
+    EXPECT_FALSE(parent->FindValue("Line0.SwitchStyle"));
+    EXPECT_FALSE(reg.OpenLocalMachineKey("System\\CurrentControlSet\\Services\\OrinTlan"));
+    EXPECT_FALSE(reg.OpenLocalMachineKey("System\\CurrentControlSet\\Services\\OrinTlan2\\Param"));
+    EXPECT_FALSE(reg.OpenKey("HKEY_CURRENT_USER\\System"));
+}
+
+TEST_P(RegistryEncodings, LaterLinesOverrideAndDeleteEarlierOnes) {
+    const std::string body =
+        "[HKEY_LOCAL_MACHINE\\A\\B]\n"
+        "\"V\"=dword:1\n"
+        "\"W\"=\"w\"\n"
+        "[HKEY_LOCAL_MACHINE\\A\\C]\n"
+        "\"X\"=\"x\"\n"
+        "[hkey_local_machine\\a\\b]\n"
+        "\"v\"=dword:00000002\n"
+        "\"W\"=-\n"
+        "[-HKEY_LOCAL_MACHINE\\A\\C]\n";
+    const Registry reg = Registry::Parse(Export(GetParam(), body));
+    const auto b = reg.OpenLocalMachineKey("A\\B");
+    ASSERT_TRUE(b);
+    EXPECT_EQ(b->QueryDword("V"), 2u);
+    EXPECT_FALSE(b->FindValue("W"));
+    EXPECT_FALSE(reg.OpenLocalMachineKey("A\\C"));
+}
+
+INSTANTIATE_TEST_SUITE_P(BothFormats, RegistryEncodings,
+                         ::testing::Values(Encoding::Regedit4, Encoding::Version5Utf16));
+
+TEST(Registry, UnknownHeadersAndGarbageGiveAnEmptyRegistry) {
+    const std::string noHeader = "[HKEY_LOCAL_MACHINE\\A]\n\"V\"=dword:1\n";
+    const std::vector<std::uint8_t> bytes(noHeader.begin(), noHeader.end());
+    EXPECT_EQ(Registry::Parse(bytes).KeyCount(), 0u);
+    EXPECT_EQ(Registry::Parse({}).KeyCount(), 0u);
+    EXPECT_EQ(Registry::Load("/nonexistent/marlotrc.reg").KeyCount(), 0u);
+    EXPECT_FALSE(Registry().OpenLocalMachineKey("A"));
+}
+
+TEST(Registry, EveryPrefixAndByteFlipOfAFileParsesSafely) {
+    const std::string body =
+        "[HKEY_LOCAL_MACHINE\\S\\P]\n\"A\"=\"a\\\\b\"\n\"B\"=dword:0000000a\n\"C\"=hex(2):41,00,\\\n 42,00\n";
+    for (Encoding e : {Encoding::Regedit4, Encoding::Version5Utf16}) {
+        const auto full = Export(e, body);
+        for (std::size_t n = 0; n <= full.size(); ++n) {
+            const std::vector<std::uint8_t> cut(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(n));
+            const Registry reg = Registry::Parse(cut);
+            if (auto key = reg.OpenLocalMachineKey("S\\P")) (void)key->QueryString("C", 32);
+        }
+        for (std::size_t i = 0; i < full.size(); ++i) {
+            auto flipped = full;
+            flipped[i] ^= 0xA5;
+            const Registry reg = Registry::Parse(flipped);
+            if (auto key = reg.OpenLocalMachineKey("S\\P")) (void)key->QueryString("A", 32);
+        }
+    }
+}
+
+TEST(Registry, SystemRegistryFollowsTheEnvironment) {
+    const std::string path = ::testing::TempDir() + "/marlotrc_registry_test.reg";
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << "REGEDIT4\n[HKEY_LOCAL_MACHINE\\T]\n\"V\"=dword:00000005\n";
+    }
+    ::setenv("MARLOTRC_REGISTRY", path.c_str(), 1);
+    const auto key = Registry::LoadSystem().OpenLocalMachineKey("t");
+    ::unsetenv("MARLOTRC_REGISTRY");
+    ASSERT_TRUE(key);
+    EXPECT_EQ(key->QueryDword("v"), 5u);
+    std::remove(path.c_str());
+}
+
+}  // namespace
