@@ -47,8 +47,9 @@ UniqueFd CreateExclusiveWriter(const std::filesystem::path& path, int* error) {
 
 bool NameIsTaken(const std::filesystem::path& path) {
     struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0) return true;
-    return errno != ENOENT;  // unreadable directory entry: do not claim it
+    // Any failure to look (normally: no such file) leaves the name to the
+    // creation, which then reports a directory we may not write to.
+    return ::lstat(path.c_str(), &st) == 0;
 }
 
 int WriteAll(int fd, std::span<const std::uint8_t> bytes) {

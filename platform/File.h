@@ -20,8 +20,8 @@ UniqueFd OpenForReading(const std::filesystem::path& path, int* error = nullptr)
 // takes the writer's lock, so no other process that honours it writes too.
 UniqueFd CreateExclusiveWriter(const std::filesystem::path& path, int* error = nullptr);
 
-// True when the name exists in any form, or another process holds the
-// writer's lock on it: either way the name is not free for a new file.
+// True when the name exists in any form (a file another process holds open
+// or locked exists too): such a name is not free for a new file.
 bool NameIsTaken(const std::filesystem::path& path);
 
 // Writes all bytes, retrying short writes and EINTR. Returns 0 or errno.

@@ -1,0 +1,116 @@
+// trctool dump as a script sees it: standard output, standard error and the
+// exit status, for good files, damaged files and wrong usage.
+
+#include <gtest/gtest.h>
+
+#include "tests/support/RunProgram.h"
+#include "tests/support/TraceFiles.h"
+
+namespace {
+
+using testsupport::Concat;
+using testsupport::FileHeader;
+using testsupport::Lines;
+using testsupport::MakeRecord;
+using testsupport::RecordSpec;
+using testsupport::RunProgram;
+
+const std::string kTrctool = TRCTOOL_PATH;
+
+class DumpCommandTest : public testsupport::TempDirTest {
+protected:
+    std::string WriteThreeKinds() {
+        RecordSpec ascii;
+        ascii.type = 1;
+        ascii.sequence = 7;
+        ascii.hours = 1;
+        ascii.minutes = 2;
+        ascii.seconds = 3;
+        ascii.hundredths = 4;
+        ascii.b = 2;
+        ascii.ln = 11;
+        const std::string text = "a\\b\tc\x01";
+        ascii.data.assign(text.begin(), text.end());
+        RecordSpec hex;
+        hex.type = 2;
+        hex.sequence = 1000;
+        hex.data = {0x41, 0x00, 0xFF};
+        RecordSpec dch;
+        dch.sequence = 9;
+        dch.data = {0x02, 0x81, 0x01, 0x03};
+        const auto path = m_dir / "three.log";
+        testsupport::WriteFile(path, Concat({FileHeader(), MakeRecord(ascii), MakeRecord(hex), MakeRecord(dch)}));
+        return path.string();
+    }
+};
+
+TEST_F(DumpCommandTest, PrintsOneEscapedLineOfThirteenCellsPerRecord) {
+    const auto result = RunProgram(kTrctool, {"dump", WriteThreeKinds()});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    const auto lines = Lines(result.out);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "007\t  01:02:03.04\t 2\t11\tASC\t\t\t\t\t\t\t\ta\\\\b   c.\\n");
+    EXPECT_EQ(lines[1], "1000\t  12:34:56.78\t 0\t 0\t\t\t\t\t\t\t\t\t");
+    EXPECT_EQ(lines[2].substr(0, 28), "009\t  12:34:56.78\t 0\t 0\tDCH\t");
+}
+
+TEST_F(DumpCommandTest, HexOptionIndentsTheDumpBelowEachRecord) {
+    const auto result = RunProgram(kTrctool, {"dump", "--hex", WriteThreeKinds()});
+    ASSERT_EQ(result.status, 0);
+    const auto lines = Lines(result.out);
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[1], "  0x0000  61 5C 62 09 63 01" + std::string(32, ' ') + "a\\b.c." + std::string(10, ' '));
+    EXPECT_EQ(lines[3], "  0x0000  41 00 FF" + std::string(41, ' ') + "A.." + std::string(13, ' '));
+    EXPECT_EQ(RunProgram(kTrctool, {"dump", "--tree", "--hex", WriteThreeKinds()}).status, 0);
+}
+
+TEST_F(DumpCommandTest, DamagedFilePrintsTheRecordsBeforeTheDamageAndTheLoadersMessage) {
+    RecordSpec good;
+    good.data = {0x00, 0x81, 0x7F};
+    RecordSpec bad = good;
+    bad.trailer = 1;
+    const auto path = m_dir / "damaged.log";
+    testsupport::WriteFile(path, Concat({FileHeader(), MakeRecord(good), MakeRecord(bad)}));
+    const auto result = RunProgram(kTrctool, {"dump", path.string()});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(Lines(result.out).size(), 1u);
+    EXPECT_EQ(result.err, "Inconsistent record contents!\n");
+
+    testsupport::WriteFile(path, {'n', 'o', 't'});
+    const auto invalid = RunProgram(kTrctool, {"dump", path.string()});
+    EXPECT_EQ(invalid.status, 1);
+    EXPECT_EQ(invalid.out, "");
+    EXPECT_EQ(invalid.err, "This file is not a valid log file.\n");
+}
+
+TEST_F(DumpCommandTest, UnopenableFileAndWrongUsage) {
+    const std::string missing = (m_dir / "missing.log").string();
+    const auto result = RunProgram(kTrctool, {"dump", missing});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "trctool: cannot open " + missing + ": No such file or directory\n");
+
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"dump"},
+                                                 {"dump", "--bogus", "x.log"},
+                                                 {"dump", "a.log", "b.log"},
+                                                 {"nosuchcommand"},
+                                                 {}}) {
+        const auto usage = RunProgram(kTrctool, args);
+        EXPECT_EQ(usage.status, 2);
+        EXPECT_NE(usage.err.find("usage: trctool"), std::string::npos) << usage.err;
+        EXPECT_EQ(usage.out, "");
+    }
+    const auto help = RunProgram(kTrctool, {"dump", "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("usage: trctool dump"), std::string::npos);
+}
+
+TEST_F(DumpCommandTest, SampleFileReadsBackWithEveryRecord) {
+    const std::string path = (m_dir / "sample.log").string();
+    ASSERT_EQ(RunProgram(kTrctool, {"sample", path}).status, 0);
+    const auto result = RunProgram(kTrctool, {"dump", path});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(Lines(result.out).size(), 16u);
+}
+
+}  // namespace

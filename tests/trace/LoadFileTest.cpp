@@ -1,0 +1,172 @@
+// The loader's framing checks: each failing check with its exact message,
+// the order in which the checks run, and the boundaries around them.
+
+#include <gtest/gtest.h>
+
+#include "platform/MessageBox.h"
+#include "tests/support/TraceFiles.h"
+#include "trace/TraceLog.h"
+
+namespace {
+
+using testsupport::Bytes;
+using testsupport::Concat;
+using testsupport::FileHeader;
+using testsupport::MakeRecord;
+using testsupport::RecordSpec;
+
+Bytes DChannel(std::uint16_t sequence, Bytes frame = {0x00, 0x81, 0x01, 0x01}) {
+    RecordSpec s;
+    s.sequence = sequence;
+    s.data = std::move(frame);
+    return MakeRecord(s);
+}
+
+struct LoadCase {
+    const char* name;
+    Bytes file;
+    int result;
+    int records;
+    const char* message;  // nullptr: no message box
+};
+
+void PrintTo(const LoadCase& c, std::ostream* os) { *os << c.name; }
+
+class LoadFileTest : public testsupport::TempDirTest, public ::testing::WithParamInterface<LoadCase> {};
+
+TEST_P(LoadFileTest, ReportsTheFirstFailedCheck) {
+    const LoadCase& c = GetParam();
+    const auto path = m_dir / "case.log";
+    testsupport::WriteFile(path, c.file);
+
+    platform::RecordingMessageBox box;
+    trace::CTraceLog log;
+    EXPECT_EQ(log.LoadFile(path), c.result);
+    EXPECT_EQ(log.GetRecordCount(), c.records);
+    if (c.message) {
+        EXPECT_EQ(box.Texts(), std::vector<std::string>{c.message});
+    } else {
+        EXPECT_TRUE(box.Texts().empty());
+    }
+}
+
+Bytes WithBannerByte(std::size_t at, std::uint8_t value) {
+    Bytes b = FileHeader();
+    b[at] = value;
+    return b;
+}
+
+Bytes Hex(std::uint32_t length, std::uint32_t n, std::optional<std::uint32_t> trailer = std::nullopt) {
+    RecordSpec s;
+    s.type = 2;
+    s.length = length;
+    s.dataLength = n;
+    s.trailer = trailer;
+    s.data.assign(length > 24 ? length - 24 : 0, 0x41);
+    return MakeRecord(s);
+}
+
+Bytes WithType(Bytes record, std::uint16_t type) {
+    testsupport::PutU16(record, 4, type);
+    return record;
+}
+
+Bytes DChannelWithLength(std::uint32_t n) {
+    RecordSpec s;
+    s.data.assign(n, 0x55);
+    return MakeRecord(s);
+}
+
+Bytes Truncated(Bytes b, std::size_t drop) {
+    b.resize(b.size() - drop);
+    return b;
+}
+
+const LoadCase kCases[] = {
+    {"HeaderOnly", FileHeader(), 1, 0, nullptr},
+    {"PrefixOnly40Bytes", Truncated(FileHeader(), 12), 1, 0, nullptr},
+    {"TwentyEighthCharacterChanged", WithBannerByte(27, 'X'), 0, 0, "This file is not a valid log file."},
+    {"ShorterThanThePrefix", Truncated(FileHeader(), 25), 0, 0, "This file is not a valid log file."},
+    {"EmptyFile", Bytes{}, 0, 0, "This file is not a valid log file."},
+    {"DateAndValuesBehindTheBannerNotChecked", WithBannerByte(30, 'z'), 1, 0, nullptr},
+    {"TypeSeven", Concat({FileHeader(), DChannel(1), WithType(DChannel(2), 7)}), 0, 1, "Unknown Data Record Type"},
+    {"TypeZero", Concat({FileHeader(), WithType(DChannel(1), 0)}), 0, 0, "Unknown Data Record Type"},
+    {"TypeCheckedBeforeLength", Concat({FileHeader(), WithType(Hex(19, 0), 9)}), 0, 0, "Unknown Data Record Type"},
+    {"Length19", Concat({FileHeader(), Hex(19, 0)}), 0, 0, "Unuseable Data Record length"},
+    {"Length5001", Concat({FileHeader(), Hex(5001, 4977)}), 0, 0, "Unuseable Data Record length"},
+    {"Length20HexTrailerOverlapsDataLength", Concat({FileHeader(), Hex(20, 20)}), 0, 0, "Inconsistent Hex Record!"},
+    {"Length24HexWithoutData", Concat({FileHeader(), Hex(24, 0)}), 1, 1, nullptr},
+    {"Length5000Hex", Concat({FileHeader(), Hex(5000, 4976)}), 1, 1, nullptr},
+    {"HexDataLengthDisagrees", Concat({FileHeader(), Hex(30, 5)}), 0, 0, "Inconsistent Hex Record!"},
+    {"PartialBody", Truncated(Concat({FileHeader(), DChannel(1)}), 1), 0, 0, "Could not read data portion of record!"},
+    {"PartialHeaderAtTheEndIgnored", Concat({FileHeader(), DChannel(1), Bytes(15, 0x11)}), 1, 1, nullptr},
+    {"WrongTrailer", Concat({FileHeader(), Hex(30, 6, 31)}), 0, 0, "Inconsistent record contents!"},
+    {"TrailerCheckedBeforeBody", Concat({FileHeader(), Hex(30, 5, 31)}), 0, 0, "Inconsistent record contents!"},
+    {"DChannel280", Concat({FileHeader(), DChannelWithLength(280)}), 1, 1, nullptr},
+    {"DChannel281", Concat({FileHeader(), DChannelWithLength(281)}), 0, 0, "Inconsistent D-Channel Record!"},
+    {"DChannelLength20", [] {
+         RecordSpec s;
+         s.length = 20;
+         return Concat({FileHeader(), MakeRecord(s)});
+     }(), 0, 0, "Inconsistent D-Channel Record!"},
+    {"TypesFourToSixSkipped", Concat({FileHeader(), WithType(Hex(26, 2), 4), WithType(Hex(24, 0), 6), DChannel(3)}),
+     1, 1, nullptr},
+    {"RecordsBeforeAFailureStay", Concat({FileHeader(), DChannel(1), DChannel(2), Hex(19, 0)}), 0, 2,
+     "Unuseable Data Record length"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, LoadFileTest, ::testing::ValuesIn(kCases),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+using LoadFileOtherTest = testsupport::TempDirTest;
+
+TEST_F(LoadFileOtherTest, InconsistentAsciiRecordGoesToStandardErrorNotAMessageBox) {
+    RecordSpec s;
+    s.type = 1;
+    s.data = {'a', 'b'};
+    s.dataLength = 3;
+    const auto path = m_dir / "ascii.log";
+    testsupport::WriteFile(path, Concat({FileHeader(), MakeRecord(s)}));
+
+    platform::RecordingMessageBox box;
+    trace::CTraceLog log;
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(log.LoadFile(path), 0);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Inconsistent ASCII Record!\n");
+    EXPECT_TRUE(box.Texts().empty());
+}
+
+TEST_F(LoadFileOtherTest, MissingFileFailsWithoutAMessageAndTellsWhy) {
+    platform::RecordingMessageBox box;
+    trace::CTraceLog log;
+    int error = 0;
+    EXPECT_EQ(log.LoadFile(m_dir / "absent.log", &error), 0);
+    EXPECT_EQ(error, ENOENT);
+    EXPECT_TRUE(box.Texts().empty());
+}
+
+TEST_F(LoadFileOtherTest, RecordsKeepTheirStoredNumbersAndTimes) {
+    RecordSpec s;
+    s.sequence = 65535;
+    s.hours = 23;
+    s.minutes = 59;
+    s.seconds = 58;
+    s.hundredths = 99;
+    s.b = 5;
+    s.ln = 7;
+    s.data = {0x00, 0x81, 0x01, 0x01};
+    const auto path = m_dir / "numbers.log";
+    testsupport::WriteFile(path, Concat({FileHeader(), MakeRecord(s)}));
+    trace::CTraceLog log;
+    ASSERT_EQ(log.LoadFile(path), 1);
+    EXPECT_EQ(log.GetSequence(0), 65535);
+    EXPECT_EQ(log.GetHours(0), 23);
+    EXPECT_EQ(log.GetMinutes(0), 59);
+    EXPECT_EQ(log.GetSeconds(0), 58);
+    EXPECT_EQ(log.GetHundredths(0), 99);
+    EXPECT_EQ(log.GetBNumber(0), 5);
+    EXPECT_EQ(log.GetLNNumber(0), 7);
+    EXPECT_EQ(log.GetMnemonic(0), "DCH");
+}
+
+}  // namespace

@@ -1,0 +1,57 @@
+// The command table of trctool and its dispatch.
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "tools/Commands.h"
+
+namespace tools {
+namespace {
+
+constexpr std::array kCommands = {
+    Command{"dump", "dump [--tree] [--hex] FILE", "Print every record of a trace log file.", RunDump},
+    Command{"sample", "sample FILE", "Write a small trace log file of one call, to try the tools.", RunSample},
+};
+
+void PrintHelp(std::FILE* out) {
+    std::fprintf(out, "usage: trctool COMMAND [OPTIONS]\n\ncommands:\n");
+    for (const Command& c : kCommands) std::fprintf(out, "  %-40s %s\n", c.usage.data(), c.summary.data());
+    std::fprintf(out, "\n'trctool COMMAND --help' shows one command.\n");
+}
+
+}  // namespace
+
+const Command& FindCommand(std::string_view name) {
+    for (const Command& c : kCommands)
+        if (c.name == name) return c;
+    std::abort();  // only called with names from the table
+}
+
+int UsageError(const Command& command, std::string_view problem) {
+    if (!problem.empty()) std::fprintf(stderr, "trctool %s: %.*s\n", command.name.data(), int(problem.size()), problem.data());
+    std::fprintf(stderr, "usage: trctool %s\n", command.usage.data());
+    return 2;
+}
+
+int RunTrctool(int argc, char** argv) {
+    if (argc < 2) {
+        PrintHelp(stderr);
+        return 2;
+    }
+    const std::string_view name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        PrintHelp(stdout);
+        return 0;
+    }
+    for (const Command& c : kCommands)
+        if (c.name == name) return c.run({argv + 2, static_cast<std::size_t>(argc - 2)});
+    std::fprintf(stderr, "trctool: unknown command '%s'\n", argv[1]);
+    PrintHelp(stderr);
+    return 2;
+}
+
+}  // namespace tools
+

@@ -1,0 +1,113 @@
+// trctool sample: writes a small trace log file of one outgoing call on a
+// basic-rate line, so the tools can be tried without a card.
+
+#include <cstdio>
+#include <ctime>
+#include <string_view>
+#include <vector>
+
+#include "platform/File.h"
+#include "tools/Commands.h"
+#include "trace/RawRecord.h"
+
+namespace tools {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Byte 17 of a D-channel record: bit 0 set marks a frame from the network.
+constexpr std::uint8_t kFromUser = 0x00;
+constexpr std::uint8_t kFromNetwork = 0x01;
+
+struct SampleFrame {
+    std::uint8_t flags;
+    Bytes frame;
+};
+
+const std::vector<SampleFrame>& SampleCall() {
+    static const std::vector<SampleFrame> frames = {
+        {kFromUser, {0xFC, 0xFF, 0x03, 0x0F, 0x12, 0x34, 0x01, 0xFF}},  // TEI identity request
+        {kFromNetwork, {0xFE, 0xFF, 0x03, 0x0F, 0x12, 0x34, 0x02, 0x81}},  // TEI 64 assigned
+        {kFromUser, {0x00, 0x81, 0x7F}},                                  // SABME
+        {kFromNetwork, {0x00, 0x81, 0x73}},                               // UA
+        {kFromUser, {0x00, 0x81, 0x00, 0x00, 0x08, 0x01, 0x01, 0x05,      // SETUP
+                     0x04, 0x03, 0x80, 0x90, 0xA2,                        //   speech, 64 kbit/s, A-law
+                     0x18, 0x01, 0x83,                                    //   any B channel
+                     0x6C, 0x06, 0x21, 0x80, '5', '5', '5', '1',          //   calling number
+                     0x70, 0x08, 0xA1, '5', '5', '5', '1', '2', '3', '4', //   called number
+                     0xA1}},                                              //   sending complete
+        {kFromNetwork, {0x02, 0x81, 0x00, 0x02, 0x08, 0x01, 0x81, 0x02, 0x18, 0x01, 0x89}},  // CALL PROCEEDING
+        {kFromUser, {0x02, 0x81, 0x01, 0x03}},                                                  // RR
+        {kFromNetwork, {0x02, 0x81, 0x02, 0x02, 0x08, 0x01, 0x81, 0x01, 0x1E, 0x02, 0x81, 0x88}},  // ALERTING
+        {kFromNetwork, {0x02, 0x81, 0x04, 0x02, 0x08, 0x01, 0x81, 0x07,                         // CONNECT
+                        0x29, 0x06, 0x60, 0x0C, 0x1F, 0x17, 0x3B, 0x00,                         //   date/time
+                        0x28, 0x05, 'H', 'e', 'l', 'l', 'o'}},                                  //   display
+        {kFromUser, {0x00, 0x81, 0x02, 0x08, 0x08, 0x01, 0x01, 0x0F}},                          // CONNECT ACK
+        {kFromUser, {0x00, 0x81, 0x04, 0x08, 0x08, 0x01, 0x01, 0x45, 0x08, 0x02, 0x80, 0x90}},  // DISCONNECT
+        {kFromNetwork, {0x02, 0x81, 0x06, 0x06, 0x08, 0x01, 0x81, 0x4D}},                       // RELEASE
+        {kFromUser, {0x00, 0x81, 0x06, 0x08, 0x08, 0x01, 0x01, 0x5A}},                          // RELEASE COMPLETE
+        {kFromNetwork, {0x02, 0x81, 0x01, 0x08}},                                               // RR
+    };
+    return frames;
+}
+
+Bytes Record(std::uint16_t type, std::uint16_t sequence, int hundredths, std::uint8_t flags, const Bytes& data) {
+    const std::size_t offset = trace::DataOffset(type);
+    Bytes r(offset + data.size() + 4, 0);
+    const auto length = static_cast<std::uint32_t>(r.size());
+    trace::WriteU32(r, 0, length);
+    trace::WriteU16(r, 4, type);
+    trace::WriteU16(r, 6, sequence);
+    r[8] = 9;
+    r[9] = 30;
+    r[10] = static_cast<std::uint8_t>(hundredths / 100 % 60);
+    r[11] = static_cast<std::uint8_t>(hundredths % 100);
+    if (type == trace::kDChannelRecord) {
+        r[17] = flags;
+        trace::WriteU32(r, 20, static_cast<std::uint32_t>(data.size()));
+    } else {
+        trace::WriteU32(r, 16, static_cast<std::uint32_t>(data.size()));
+    }
+    std::copy(data.begin(), data.end(), r.begin() + static_cast<std::ptrdiff_t>(offset));
+    trace::WriteU32(r, length - 4, length);
+    return r;
+}
+
+}  // namespace
+
+int RunSample(std::span<char* const> args) {
+    const Command& self = FindCommand("sample");
+    if (args.size() == 1 && (std::string_view(args[0]) == "--help" || std::string_view(args[0]) == "-h")) {
+        std::printf("usage: trctool %s\n%s\n", self.usage.data(), self.summary.data());
+        return 0;
+    }
+    if (args.size() != 1 || std::string_view(args[0]).starts_with("-")) return UsageError(self);
+
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    const auto header = trace::BuildFileHeader(local);
+    Bytes file(header.begin(), header.end());
+    std::uint16_t sequence = 1;
+    const std::string_view note = "Sample trace:\toutgoing call to 5551234";
+    auto append = [&](const Bytes& r) { file.insert(file.end(), r.begin(), r.end()); };
+    append(Record(trace::kAsciiRecord, sequence++, 0, 0, Bytes(note.begin(), note.end())));
+    int time = 12;
+    for (const SampleFrame& f : SampleCall()) {
+        append(Record(trace::kDChannelRecord, sequence++, time, f.flags, f.frame));
+        time += 37;
+    }
+    append(Record(trace::kHexRecord, sequence++, time, 0, Bytes{0xDE, 0xAD, 0xBE, 0xEF, 0x00, 0x7F}));
+
+    int error = 0;
+    std::remove(args[0]);
+    platform::UniqueFd fd = platform::CreateExclusiveWriter(args[0], &error);
+    if (fd) error = platform::WriteAll(fd.Get(), file);
+    if (error != 0) {
+        std::fprintf(stderr, "trctool: cannot write %s: %s\n", args[0], platform::ErrorText(error).c_str());
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace tools

@@ -1,0 +1,59 @@
+#pragma once
+// The document/view core: a document holds its views and tells them about
+// changes with a numeric hint; views read records only through the document's
+// CTraceLog. Hints are single bits. User-interface thread only.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace trace {
+
+class CTraceLog;
+class CDocument;
+
+enum ViewHint : std::uint32_t {
+    HINT_INITIAL_UPDATE = 0,            // the view is first shown
+    HINT_RECORD_SELECTED = 0x20,        // object: index of the selected record
+    HINT_TREE_NODE_SELECTED = 0x80,     // object: item data of the selected tree node
+    HINT_TRACE_RESTARTED = 0x200,       // the record list was emptied for a new trace
+    HINT_RECORD_ADDED = 0x800,          // object: index of the new record
+};
+
+class CView {
+public:
+    virtual ~CView() = default;
+    // Called for every hint of the document, except those this view sent.
+    virtual void OnUpdate(CView* sender, std::uint32_t hint, std::intptr_t object) = 0;
+};
+
+class CDocument {
+public:
+    virtual ~CDocument() = default;
+
+    void AddView(CView* view);
+    void RemoveView(CView* view);
+    const std::vector<CView*>& GetViews() const { return m_views; }
+    // Sends the hint to every view but the sender (null: to all).
+    void UpdateAllViews(CView* sender, std::uint32_t hint, std::intptr_t object = 0);
+
+    // Null when the document has none (an adapter document that is closing).
+    virtual CTraceLog* GetTraceLog() = 0;
+
+    const std::string& GetPathName() const { return m_pathName; }
+    void SetPathName(const std::string& path) { m_pathName = path; }
+    const std::string& GetTitle() const { return m_title; }
+    void SetTitle(const std::string& title) { m_title = title; }
+
+    virtual bool OnOpenDocument(const std::filesystem::path& path) = 0;
+    virtual bool OnSaveDocument(const std::filesystem::path& /*path*/) { return false; }
+    virtual void OnCloseDocument() {}
+
+private:
+    std::vector<CView*> m_views;  // not owned: the windows own their views
+    std::string m_pathName;
+    std::string m_title;
+};
+
+}  // namespace trace

@@ -1,0 +1,69 @@
+#pragma once
+// Layout of a binary trace log file: the 52-byte file header and the records
+// behind it. Integers are little-endian; records repeat their total length in
+// a 4-byte trailer. Both readers (the loader and the live reader) apply the
+// same framing checks, in the same order, through these helpers.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+#include <span>
+#include <string_view>
+
+namespace trace {
+
+inline constexpr std::size_t kFileHeaderSize = 52;
+inline constexpr std::string_view kBannerPrefix = "Orin Intl Binary Trace File ";  // 28 characters
+inline constexpr std::size_t kRecordHeaderSize = 16;  // length, type, sequence, time, B, LN
+inline constexpr std::size_t kHeaderCopySize = 24;    // what a record keeps of its raw bytes
+inline constexpr std::uint32_t kMinRecordLength = 20;
+inline constexpr std::uint32_t kMaxRecordLength = 5000;
+inline constexpr std::uint32_t kMaxDChannelData = 280;
+inline constexpr std::uint32_t kDecodeOptions = 0x5F;  // both record sources pass this mask
+
+enum RecordType : std::uint16_t {
+    kAsciiRecord = 1,
+    kHexRecord = 2,
+    kDChannelRecord = 3,
+    kLastFramedType = 6,  // types 4 to 6 are framed by their length but have no body
+};
+
+inline std::uint16_t ReadU16(std::span<const std::uint8_t> b, std::size_t at) {
+    return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
+}
+inline std::uint32_t ReadU32(std::span<const std::uint8_t> b, std::size_t at) {
+    return static_cast<std::uint32_t>(b[at]) | (static_cast<std::uint32_t>(b[at + 1]) << 8) |
+           (static_cast<std::uint32_t>(b[at + 2]) << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
+}
+inline void WriteU16(std::span<std::uint8_t> b, std::size_t at, std::uint16_t v) {
+    b[at] = static_cast<std::uint8_t>(v);
+    b[at + 1] = static_cast<std::uint8_t>(v >> 8);
+}
+inline void WriteU32(std::span<std::uint8_t> b, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+// What a 16-byte record header says, before the body is read.
+enum class HeaderCheck { Ok, BadType, BadLength };
+HeaderCheck CheckRecordHeader(std::span<const std::uint8_t, kRecordHeaderSize> header);
+
+// What a complete record (L bytes, header included) says about its body.
+enum class BodyCheck { Ok, BadTrailer, InconsistentAscii, InconsistentHex, InconsistentDChannel, NoBody };
+BodyCheck CheckRecordBody(std::span<const std::uint8_t> record);
+
+inline std::uint32_t RecordLength(std::span<const std::uint8_t> record) { return ReadU32(record, 0); }
+inline std::uint16_t RecordTypeOf(std::span<const std::uint8_t> record) { return ReadU16(record, 4); }
+
+// Offset of the first data byte and the data length of a record that passed
+// both checks (types 1 to 3).
+std::size_t DataOffset(std::uint16_t type);
+std::uint32_t DataLength(std::span<const std::uint8_t> record);
+
+// The 52-byte file header for a file created at the given local time.
+std::array<std::uint8_t, kFileHeaderSize> BuildFileHeader(const std::tm& localTime);
+
+// True when the first bytes carry the banner prefix (at least 28 bytes needed).
+bool HasBanner(std::span<const std::uint8_t> head);
+
+}  // namespace trace

@@ -1,0 +1,72 @@
+#pragma once
+// CTraceLog: a document's ordered record list, appended at the tail only and
+// owning its records. Every accessor takes a 0-based record index and answers
+// a neutral value (0, empty text, nullopt) for an index outside the list.
+// User-interface thread only.
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "trace/TraceRecord.h"
+
+namespace trace {
+
+class CLogFile;
+
+class CTraceLog {
+public:
+    CTraceLog();
+    virtual ~CTraceLog();
+    CTraceLog(const CTraceLog&) = delete;
+    CTraceLog& operator=(const CTraceLog&) = delete;
+
+    int GetRecordCount() const { return static_cast<int>(m_records.size()); }
+    std::uint16_t GetSequence(int index) const;
+    std::uint8_t GetHours(int index) const;
+    std::uint8_t GetMinutes(int index) const;
+    std::uint8_t GetSeconds(int index) const;
+    std::uint8_t GetHundredths(int index) const;
+    std::uint8_t GetBNumber(int index) const;
+    std::uint8_t GetLNNumber(int index) const;
+    std::string GetMnemonic(int index) const;
+    std::string GetSource(int index) const;
+    std::string GetAddress(int index) const;
+    std::string GetFrameType(int index) const;
+    std::string GetPollFinal(int index) const;
+    std::string GetNS(int index) const;
+    std::string GetNR(int index) const;
+    std::string GetCallReference(int index) const;
+    std::string GetMessage(int index) const;
+    // 1 with the dump in out, or 0 (out untouched) for an index out of range.
+    int FormatHexDump(std::string& out, int index) const;
+    int HasLayer3(int index) const;
+    int GetItemCount(int index) const;
+    std::optional<DecodeItem> GetItem(int index, int position) const;
+    const CTraceRecord* GetRecord(int index) const;
+
+    void DeleteRecords();
+
+    // Builds the record of a validated raw record and appends it. Returns its
+    // index, or -1 when the raw type has no record class (nothing is added).
+    int AddRawRecord(std::span<const std::uint8_t> raw);
+
+    // Loads a whole binary trace log file. Returns 1 when every byte was read,
+    // 0 otherwise; records read before a failure stay in the list. A failure
+    // to open the file shows nothing and leaves errno's value in *openError.
+    int LoadFile(const std::filesystem::path& path, int* openError = nullptr);
+
+    // The open trace log file the adapter library appends to; not owned.
+    void SetLogFile(const CLogFile* file) { m_logFile = file; }
+    std::string GetLogPath() const;
+
+private:
+    std::vector<std::unique_ptr<CTraceRecord>> m_records;
+    const CLogFile* m_logFile = nullptr;
+};
+
+}  // namespace trace
