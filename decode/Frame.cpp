@@ -1,0 +1,237 @@
+#include "decode/Frame.h"
+
+#include <string_view>
+
+#include "decode/ByteReader.h"
+#include "decode/Format.h"
+#include "decode/InfoElements.h"
+#include "decode/NameTable.h"
+
+namespace decode {
+namespace {
+
+// U-frame modifier: the first control octet with P/F cleared, shifted right by 2.
+constexpr Name kUFrames[] = {
+    {0x00, "UI"}, {0x03, "DM"}, {0x10, "DISC"}, {0x18, "UA"}, {0x1B, "SABE"}, {0x21, "FRMR"}, {0x2B, "XID"},
+};
+static_assert(SortedUnique(kUFrames));
+
+// Supervisory function, bits 3..2 of the first control octet; 3 has no name.
+constexpr Name kSFrames[] = {{0, "RR"}, {1, "RNR"}, {2, "REJ"}};
+static_assert(SortedUnique(kSFrames));
+
+constexpr Name kTeiMessages[] = {
+    {1, "REQ"}, {2, "ASN"}, {3, "DEN"}, {4, "CRQ"}, {5, "CRS"}, {6, "REM"}, {7, "VER"},
+};
+static_assert(SortedUnique(kTeiMessages));
+
+constexpr Name kMessageTypes[] = {
+    {0x01, "ALERTING"},
+    {0x02, "CALL PROCEEDING"},
+    {0x03, "PROGRESS"},
+    {0x05, "SETUP"},
+    {0x07, "CONNECT"},
+    {0x0D, "SETUP ACKNOWLEDGE"},
+    {0x0F, "CONNECT ACKNOWLEDGE"},
+    {0x20, "USER INFORMATION"},
+    {0x21, "SUSPEND REJECT"},
+    {0x22, "RESUME REJECT"},
+    {0x25, "SUSPEND"},
+    {0x26, "RESUME"},
+    {0x2D, "SUSPEND ACKNOWLEDGE"},
+    {0x2E, "RESUME ACKNOWLEDGE"},
+    {0x45, "DISCONNECT"},
+    {0x46, "RESTART"},
+    {0x4D, "RELEASE"},
+    {0x4E, "RESTART ACKNOWLEDGE"},
+    {0x5A, "RELEASE COMPLETE"},
+    {0x60, "SEGMENT"},
+    {0x6E, "NOTIFY"},
+    {0x75, "STATUS ENQUIRY"},
+    {0x79, "CONGESTION CONTROL"},
+    {0x7B, "INFORMATION"},
+    {0x7D, "STATUS"},
+};
+static_assert(SortedUnique(kMessageTypes));
+
+enum class Kind { None, I, S, U };
+
+Kind KindOf(std::uint8_t control) {
+    if ((control & 0x01) == 0) return Kind::I;
+    if ((control & 0x03) == 0x01) return Kind::S;
+    return Kind::U;
+}
+
+bool IsUi(std::uint8_t control) { return control == 0x03 || control == 0x13; }
+
+std::string ThreeDigits(unsigned value) { return Format("%.3d", static_cast<int>(value)); }
+
+}  // namespace
+
+FrameSummary DecodeFrame(std::span<const std::uint8_t> frame, std::uint8_t flagsOctet, std::uint32_t mask) {
+    FrameSummary s;
+    // Exactly one of bits 0 and 2 set: the network side sent the frame.
+    if (((flagsOctet ^ (flagsOctet >> 2)) & 0x01) != 0) s.m_bits |= FrameSummary::kNetworkSide;
+    s.m_count = static_cast<std::uint8_t>(frame.size() < 4 ? frame.size() : 4);
+    for (std::size_t i = 0; i < s.m_count; ++i) s.m_octets[i] = frame[i];
+    if (frame.size() < 3) return s;  // no control octet: no layer 3 either
+
+    const std::uint8_t control = frame[2];
+    // TEI management: SAPI 63, TEI 127, UI, management entity 0x0F.
+    if (frame.size() >= 4 && (frame[0] & 0xFC) == 0xFC && (frame[1] & 0xFE) == 0xFE && (control & 0x03) == 0x03 &&
+        (control & 0xEC) == 0 && frame[3] == 0x0F) {
+        // The message text is one value: shown only when Ri, type and Ai are all present.
+        if (frame.size() >= 8 && !Lookup(kTeiMessages, frame[6]).empty()) {
+            s.m_messageKind = MessageKind::TeiManagement;
+            s.m_messageValue = frame[6];
+            s.m_teiRi = static_cast<std::uint16_t>(frame[4] << 8 | frame[5]);
+            s.m_teiAi = static_cast<std::uint8_t>(frame[7] >> 1);
+        }
+        return s;
+    }
+
+    // An I or UI frame always counts as carrying layer 3, even when it ends
+    // before its Q.931 header; the header texts are then empty.
+    if (KindOf(control) == Kind::I) {
+        s.m_headerLength = 4;
+    } else if (IsUi(control)) {
+        s.m_headerLength = 3;
+    } else {
+        return s;
+    }
+    s.m_bits |= FrameSummary::kLayer3;
+    DecodeQ931Header(frame, s.m_headerLength, s);
+    if ((mask & kDecodeInfoElements) != 0) {
+        s.m_itemCount = static_cast<std::uint16_t>(CountInfoElements(frame, s.m_headerLength));
+    }
+    return s;
+}
+
+void DecodeQ931Header(std::span<const std::uint8_t> frame, std::size_t position, FrameSummary& s) {
+    ByteReader reader(frame);
+    if (!reader.Skip(position)) return;
+    const auto discriminator = reader.U8();
+    if (!discriminator) return;
+    if (*discriminator != 0x08) {
+        s.m_messageKind = MessageKind::UnknownProtocol;
+        s.m_messageValue = *discriminator;
+        return;
+    }
+    const auto lengthOctet = reader.U8();
+    if (!lengthOctet) return;
+    const std::size_t length = *lengthOctet & 0x0F;
+    // The call reference text is one value: when its octets run past the
+    // frame, both it and the message text (which lies behind it) stay empty.
+    const auto callRef = reader.Sub(length);
+    if (!callRef) return;
+    ByteReader value = *callRef;
+    std::uint32_t callRefValue = 0;
+    if (const auto first = value.U8()) {
+        if (*first & 0x80) s.m_bits |= FrameSummary::kCallRefFlag;
+        callRefValue = *first & 0x7F;
+        // Only the value modulo 100000 is shown, so it is kept reduced as the
+        // octets are appended: a call reference of any length (up to 15
+        // octets) shows its true last five digits and never overflows.
+        while (const auto next = value.U8()) callRefValue = (callRefValue * 256 + *next) % 100000;
+    }
+    s.m_callRef = callRefValue % 100000;
+    s.m_bits |= FrameSummary::kCallRef;
+
+    const auto type = reader.U8();
+    if (!type) return;
+    const std::uint8_t messageType = *type & 0x7F;
+    if (messageType == 0x00) {
+        // Nationally specific: the name is the octet that follows; without it, empty.
+        const auto national = reader.U8();
+        if (!national) return;
+        s.m_messageKind = MessageKind::National;
+        s.m_messageValue = *national;
+        return;
+    }
+    s.m_messageKind = MessageKind::Q931;
+    s.m_messageValue = messageType;
+}
+
+std::string FrameSummary::Source() const { return (m_bits & kNetworkSide) ? "NT" : "TE"; }
+
+std::string FrameSummary::Address() const {
+    if (m_count < 2) return {};
+    // The network side sends commands with C/R = 1 and the user side with
+    // C/R = 0, so command or response depends on which side sent the frame.
+    const unsigned n = (m_bits & kNetworkSide) ? 1 : 0;
+    const unsigned cr = (m_octets[0] >> 1) & 0x01;
+    return Format("%.2d-%.3d-%c", m_octets[0] >> 2, m_octets[1] >> 1, cr == n ? 'C' : 'R');
+}
+
+std::string FrameSummary::FrameType() const {
+    if (m_count < 3) return {};
+    const std::uint8_t control = m_octets[2];
+    switch (KindOf(control)) {
+        case Kind::I:
+            return "I";
+        case Kind::S:
+            return std::string(Lookup(kSFrames, (control >> 2) & 0x03));
+        case Kind::U:
+            return std::string(Lookup(kUFrames, static_cast<std::uint8_t>((control & ~0x10) >> 2)));
+        case Kind::None:
+            break;
+    }
+    return {};
+}
+
+std::string FrameSummary::PollFinal() const {
+    if (m_count < 3) return {};
+    const std::uint8_t control = m_octets[2];
+    if (KindOf(control) == Kind::U) return (control & 0x10) ? "1" : "0";
+    if (m_count < 4) return {};
+    return (m_octets[3] & 0x01) ? "1" : "0";
+}
+
+std::string FrameSummary::NS() const {
+    if (m_count < 3 || KindOf(m_octets[2]) != Kind::I) return {};
+    return ThreeDigits(m_octets[2] >> 1);
+}
+
+std::string FrameSummary::NR() const {
+    if (m_count < 4 || KindOf(m_octets[2]) == Kind::U) return {};
+    return ThreeDigits(m_octets[3] >> 1);
+}
+
+std::string FrameSummary::CallReference() const {
+    if (!(m_bits & kCallRef)) return {};
+    return Format("%c%.5ld", (m_bits & kCallRefFlag) ? 'D' : 'O', static_cast<long>(m_callRef));
+}
+
+std::string FrameSummary::Message() const {
+    switch (m_messageKind) {
+        case MessageKind::None:
+            return {};
+        case MessageKind::TeiManagement: {
+            const std::string_view name = Lookup(kTeiMessages, m_messageValue);
+            return Format("ID_%.*s R:%.5u A:%.3d", static_cast<int>(name.size()), name.data(),
+                          static_cast<unsigned>(m_teiRi), static_cast<int>(m_teiAi));
+        }
+        case MessageKind::Q931: {
+            const std::string_view name = Lookup(kMessageTypes, m_messageValue);
+            if (name.empty()) return Format("Reserved L3 msg %02X", m_messageValue);
+            return std::string(name);
+        }
+        case MessageKind::National:
+            return Format("NATIONAL MSG %02X", m_messageValue);
+        case MessageKind::UnknownProtocol:
+            return Format(" ****UNKNOWN PROTOCOL (%02XH)\n", m_messageValue);
+    }
+    return {};
+}
+
+std::vector<DecodeItem> FrameSummary::Items(std::span<const std::uint8_t> frame) const {
+    if (m_itemCount == 0) return {};
+    return DecodeInfoElements(frame, m_headerLength);
+}
+
+std::optional<DecodeItem> FrameSummary::Item(std::span<const std::uint8_t> frame, std::uint32_t position) const {
+    if (position >= m_itemCount) return std::nullopt;
+    return DecodeInfoElement(frame, m_headerLength, position);
+}
+
+}  // namespace decode

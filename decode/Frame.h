@@ -1,0 +1,93 @@
+#pragma once
+// The decode of one D-channel frame (LAPD address and control, TEI
+// management, Q.931 header) kept as a few octets per record; its display
+// texts are formatted only when a view asks. A value type: built once by
+// DecodeFrame when a record is made (user-interface thread or a loader), then
+// read from any thread.
+//
+// Frames shorter than a field needs: a text that is one value (the address,
+// P/F, N(S), N(R), the TEI-management text, the call reference, the message
+// name) is shown only when every octet it needs is in the frame, and is
+// empty otherwise. The frame type is known from the first control octet
+// alone and is shown whenever that octet is present.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "decode/DecodeItem.h"
+
+namespace decode {
+
+// Option mask both record builders pass to Decode.
+inline constexpr std::uint32_t kDecodeMask = 0x5F;
+// Bit of the option mask that asks for the information elements.
+inline constexpr std::uint32_t kDecodeInfoElements = 0x08;
+
+// What the Message text says.
+enum class MessageKind : std::uint8_t {
+    None,             // empty text
+    TeiManagement,    // "ID_%s R:%.5u A:%.3d"
+    Q931,             // message name or "Reserved L3 msg %02X"
+    National,         // "NATIONAL MSG %02X" of the octet after the type
+    UnknownProtocol,  // " ****UNKNOWN PROTOCOL (%02XH)\n"
+};
+
+class FrameSummary {
+public:
+    std::string Source() const;
+    std::string Address() const;
+    std::string FrameType() const;
+    std::string PollFinal() const;
+    std::string NS() const;
+    std::string NR() const;
+    std::string CallReference() const;
+    std::string Message() const;
+    bool HasLayer3() const { return (m_bits & kLayer3) != 0; }
+
+    // Decode items are made again from the frame octets on request; the
+    // frame passed must be the one this summary was decoded from.
+    std::uint32_t ItemCount() const { return m_itemCount; }
+    std::vector<DecodeItem> Items(std::span<const std::uint8_t> frame) const;
+    std::optional<DecodeItem> Item(std::span<const std::uint8_t> frame, std::uint32_t position) const;
+
+    // Length of the layer-2 header in front of the Q.931 message: 4 for an
+    // I frame, 3 for a UI frame, 0 when the frame carries no layer 3.
+    std::uint8_t HeaderLength() const { return m_headerLength; }
+
+private:
+    friend FrameSummary DecodeFrame(std::span<const std::uint8_t>, std::uint8_t, std::uint32_t);
+    friend void DecodeQ931Header(std::span<const std::uint8_t>, std::size_t, FrameSummary&);
+
+    enum : std::uint8_t {
+        kNetworkSide = 0x01,  // the frame came from the network side (n = 1)
+        kLayer3 = 0x02,
+        kCallRef = 0x04,      // the call reference text is shown
+        kCallRefFlag = 0x08,  // call reference flag: 'D' rather than 'O'
+    };
+
+    std::uint8_t m_octets[4] = {};  // address and control octets, the first m_count valid
+    std::uint8_t m_count = 0;
+    std::uint8_t m_bits = 0;
+    MessageKind m_messageKind = MessageKind::None;
+    std::uint8_t m_messageValue = 0;  // TEI type, Q.931 type, national octet or discriminator
+    std::uint8_t m_headerLength = 0;
+    std::uint8_t m_teiAi = 0;
+    std::uint16_t m_teiRi = 0;
+    std::uint16_t m_itemCount = 0;
+    std::uint32_t m_callRef = 0;  // call reference value modulo 100000
+};
+
+// Decodes layer 2 (and, for I and UI frames, the Q.931 header and the count of
+// elements). flagsOctet is the octet at raw offset 17 of the D-channel record;
+// its bits 0 and 2 tell which side sent the frame. Never reads outside frame.
+FrameSummary DecodeFrame(std::span<const std::uint8_t> frame, std::uint8_t flagsOctet,
+                         std::uint32_t mask = kDecodeMask);
+
+// Reads the protocol discriminator, call reference and message type of the
+// Q.931 message whose discriminator is at `position`.
+void DecodeQ931Header(std::span<const std::uint8_t> frame, std::size_t position, FrameSummary& summary);
+
+}  // namespace decode

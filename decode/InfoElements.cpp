@@ -1,0 +1,506 @@
+#include "decode/InfoElements.h"
+
+#include <algorithm>
+#include <iterator>
+#include <string_view>
+
+#include "decode/ByteReader.h"
+#include "decode/Format.h"
+#include "decode/NameTable.h"
+
+// Element bodies: every decoder reads the element's content octets (Q.931
+// octet 3 on, e[2] on) through a reader bounded by the element's own length
+// and by the end of the frame, so an octet that belongs to the next element
+// or lies past the frame is never taken for this one's. What a decoder shows
+// when an octet it needs is missing:
+//  - a mnemonic that is one value (cause, call state, progress, notification,
+//    signal, date and time, redirection reason) is empty;
+//  - a mnemonic built of parts (bearer capability, channel identification)
+//    keeps the parts whose octets are present;
+//  - a character string (display, keypad, numbers) shows the characters
+//    present.
+// An element whose length octet itself is missing (the frame ends after its
+// identifier) shows an empty length text.
+
+namespace decode {
+namespace {
+
+constexpr Name kTransferCapabilities[] = {
+    {0x00, "SPEECH"},        {0x08, "UNRESTRICTED DIGITAL"},    {0x09, "RESTRICTED DIGITAL"},
+    {0x10, "3.1KHZ AUDIO"},  {0x11, "UNRESTR DIGITAL W/TONES"}, {0x18, "VIDEO"},
+};
+static_assert(SortedUnique(kTransferCapabilities));
+
+// Transfer capabilities that are followed by a rate (not speech or audio).
+constexpr Name kRatedCapabilities[] = {{0x08, "y"}, {0x09, "y"}, {0x11, "y"}, {0x18, "y"}};
+static_assert(SortedUnique(kRatedCapabilities));
+
+constexpr Name kTransferRates[] = {
+    {0x10, " 64K"},   {0x11, " 2x64K"},     {0x13, " 384K"},   {0x15, " 1536K"},
+    {0x17, " 1920K"}, {0x18, " MULTIRATE"}, {0x40, " PACKET"},
+};
+static_assert(SortedUnique(kTransferRates));
+
+constexpr Name kCauses[] = {
+    {1, "UNALLOCATED NUMBER"},
+    {2, "NO ROUTE TO NETWORK"},
+    {3, "NO ROUTE TO DESTINATION"},
+    {6, "CHANNEL UNACCEPTABLE"},
+    {7, "CALL AWARDED"},
+    {16, "NORMAL CALL CLEARING"},
+    {17, "USER BUSY"},
+    {18, "NO USER RESPONDING"},
+    {19, "NO ANSWER FROM USER"},
+    {21, "CALL REJECTED"},
+    {22, "NUMBER CHANGED"},
+    {26, "NON-SELECT USER CLR"},
+    {27, "DESTINATION OUT OF ORDER"},
+    {28, "INVALID NUMBER FORMAT"},
+    {29, "FACILITY REJECTED"},
+    {30, "RESPONSE TO STATUS ENQUIRY"},
+    {31, "NORMAL UNSPECIFIED"},
+    {34, "NO CIRCUIT/CHANNEL AVAILABLE"},
+    {38, "NETWORK OUT OF ORDER"},
+    {41, "TEMPORARY FAILURE"},
+    {42, "SWITCH CONGESTION"},
+    {43, "ACCESS INFO DISCARD"},
+    {44, "REQ CIRCUIT/CHANNEL UNAVAIL"},
+    {47, "RESOURCES UNAVAIL"},
+    {49, "QUALITY OF SERVICE UNAVAIL"},
+    {50, "REQ FACILITY NOT SUBSCRIBED"},
+    {54, "INCOMING CALL BARRED"},
+    {57, "BEARER CAP NOT AUTHORIZED"},
+    {58, "BEARER CAP UNAVAILABLE"},
+    {63, "SERVICE/OPTION UNAVAILABLE"},
+    {65, "BEARER CAP UNIMPLEMENTED"},
+    {66, "CHANNEL TYPE UNIMPLEMENTED"},
+    {69, "REQ FACILITY UNIMPLEMENTED"},
+    {70, "ONLY RESTRICT AVAILABLE"},
+    {79, "SERVICE/OPTION UNIMPLEMENTED"},
+    {81, "INVALID CALL REF VALUE"},
+    {83, "SUSPEND CALL, NO ID"},
+    {84, "CALL ID IN USE"},
+    {85, "NO CALL SUSPENDED"},
+    {88, "INCOMPATIBLE DESTINATION"},
+    {91, "INVALID TRANSIT NET"},
+    {95, "INVALID MESSAGE"},
+    {96, "MANDITORY IE MISSING"},
+    {97, "MESSAGE TYPE UNIMPLEMENTED"},
+    {98, "MESS INCOMP/T_ UNIMPLEMENTED"},
+    {99, "INFO ELEMENT UNIMPLEMENTED"},
+    {100, "INVALID IE CONTENT"},
+    {101, "MESSAGE INCOMPATIBLE"},
+    {102, "RECOVERY ON TIMER EXPIRY"},
+    {111, "PROTOCOL ERROR"},
+    {127, "INTERNETWORKING"},
+};
+static_assert(SortedUnique(kCauses));
+
+constexpr Name kCallStates[] = {
+    {0, "NULL"},
+    {1, "CALL INITIATED"},
+    {2, "OVERLAP SENDING"},
+    {3, "OUTGOING CALL PROCEEDING"},
+    {4, "CALL DELIVERED"},
+    {6, "CALL PRESENT"},
+    {7, "CALL RECEIVED"},
+    {8, "CONNECT REQUEST"},
+    {9, "INCOMING CALL PROCEEDING"},
+    {10, "ACTIVE"},
+    {11, "DISCONNECT REQUEST"},
+    {12, "DISCONNECT INDICATION"},
+    {15, "SUSPEND REQUEST"},
+    {17, "RESUME REQUEST"},
+    {19, "RELEASE REQUEST"},
+    {22, "CALL ABORT"},
+    {25, "OVERLAP RECEIVING"},
+};
+static_assert(SortedUnique(kCallStates));
+
+// Channel selection of a basic-rate interface, bits 1..0 of octet 3.
+constexpr Name kBasicChannels[] = {{0, ", NO B CHANNEL"}, {1, ", B1"}, {2, ", B2"}, {3, ", ANY"}};
+static_assert(SortedUnique(kBasicChannels));
+
+// Channel type of octet 3.2 on other interfaces.
+constexpr Name kChannelTypes[] = {{3, ", B-"}, {6, ", H0-"}, {8, ", H11-"}, {9, ", H12-"}};
+static_assert(SortedUnique(kChannelTypes));
+
+constexpr Name kProgressDescriptions[] = {
+    {1, "NOT END-TO-END ISDN"},          {2, "DESTINATION NON-ISDN"},  {3, "ORIGINATION NON-ISDN"},
+    {4, "CALL RETURNED TO ISDN"},        {5, "INTERNETWORKING SERVICE CHARGE"},
+    {8, "INFO/PATTERN NOW AVAILABLE"},
+};
+static_assert(SortedUnique(kProgressDescriptions));
+
+constexpr Name kNotifications[] = {{0, "USER SUSPENDED"}, {1, "USER RESUMED"}, {2, "BEARER SERVICE CHANGE"}};
+static_assert(SortedUnique(kNotifications));
+
+constexpr Name kSignals[] = {
+    {0x00, "DIAL TONE ON"},
+    {0x01, "RING BACK TONE ON"},
+    {0x02, "INTERCEPT TONE ON"},
+    {0x03, "NETWORK CONGESTION TONE ON"},
+    {0x04, "BUSY TONE ON"},
+    {0x05, "CONFIRM TONE ON"},
+    {0x06, "ANSWER TONE ON"},
+    {0x07, "CALL WAITING TONE"},
+    {0x08, "OFF HOOK WARNING TONE"},
+    {0x09, "PREEMPTION TONE ON"},
+    {0x3F, "TONES OFF"},
+    {0x40, "ALERTING ON PATTERN 0"},
+    {0x41, "ALERTING ON PATTERN 1"},
+    {0x42, "ALERTING ON PATTERN 2"},
+    {0x43, "ALERTING ON PATTERN 3"},
+    {0x44, "ALERTING ON PATTERN 4"},
+    {0x45, "ALERTING ON PATTERN 5"},
+    {0x46, "ALERTING ON PATTERN 6"},
+    {0x47, "ALERTING ON PATTERN 7"},
+    {0x4F, "ALERTING OFF"},
+};
+static_assert(SortedUnique(kSignals));
+
+constexpr Name kRedirectionReasons[] = {
+    {0, "UNKNOWN"},      {1, "BUSY"},            {2, "NO REPLY"},   {4, "DEFLECTION"},
+    {9, "OUT OF ORDER"}, {10, "CALL FORWARDED"}, {15, "REDIRECTED"},
+};
+static_assert(SortedUnique(kRedirectionReasons));
+
+// Single-octet elements of codeset 0, by their high four bits; 0xA0 alone is
+// MORE DATA, the rest of 0xA_ is SENDING COMPLETE.
+constexpr Name kSingleOctetElements[] = {
+    {0x9, "SHIFT"}, {0xA, "SENDING COMPLET"}, {0xB, "CONGESTION LVL"}, {0xD, "REPEAT INDICATO"}};
+static_assert(SortedUnique(kSingleOctetElements));
+
+constexpr Name kCongestionLevels[] = {{0x0, "RECEIVER READY"}, {0xF, "RECEIVER NOT READY"}};
+static_assert(SortedUnique(kCongestionLevels));
+
+// The name of v in the table, or "UNDEFINED [%02X]" of v.
+std::string NameOrUndefined(std::span<const Name> table, std::uint8_t v) {
+    const std::string_view name = Lookup(table, v);
+    if (name.empty()) return Format("UNDEFINED [%02X]", v);
+    return std::string(name);
+}
+
+// Octets taken as characters: at most 45, ending early at a NUL.
+std::string Characters(std::span<const std::uint8_t> octets) {
+    const std::size_t limit = std::min<std::size_t>(octets.size(), 45);
+    std::string text;
+    for (std::size_t i = 0; i < limit && octets[i] != 0; ++i) text.push_back(static_cast<char>(octets[i]));
+    return text;
+}
+
+std::string BearerCapability(ByteReader body) {
+    const auto octet3 = body.Peek(0);
+    if (!octet3) return {};
+    const int codingStandard = (*octet3 >> 5) & 0x03;
+    if (codingStandard != 0) return Format("Unknown coding standard [%d]", codingStandard);
+    const std::uint8_t capability = *octet3 & 0x1F;
+    std::string text = NameOrUndefined(kTransferCapabilities, capability);
+    if (!Lookup(kRatedCapabilities, capability).empty()) {
+        // Without octet 4 the rate part is left out.
+        if (const auto octet4 = body.Peek(1)) text += Lookup(kTransferRates, *octet4 & 0x7F);
+    }
+    return text;
+}
+
+std::string Cause(ByteReader body) {
+    const auto octet3 = body.Peek(0);
+    if (!octet3) return {};
+    // Bit 7 clear: octet 3a (the recommendation) comes before the value.
+    const auto octet4 = body.Peek((*octet3 & 0x80) ? 1 : 2);
+    if (!octet4) return {};
+    const std::uint8_t value = *octet4 & 0x7F;
+    std::string_view name = Lookup(kCauses, value);
+    if (name.empty()) name = "UNDEFINED";
+    return Format("(%d) %.*s", value, static_cast<int>(name.size()), name.data());
+}
+
+std::string CallState(ByteReader body) {
+    const auto octet3 = body.Peek(0);
+    if (!octet3) return {};
+    return NameOrUndefined(kCallStates, *octet3 & 0x3F);
+}
+
+std::string ChannelIdentification(ByteReader body) {
+    const auto octet3 = body.U8();
+    if (!octet3) return {};
+    std::string text = (*octet3 & 0x08) ? "EXCLUSIVE" : "PREFERRED";
+    if (*octet3 & 0x04) return text + ", D CHANNEL";
+    if (!(*octet3 & 0x20)) return text + std::string(Lookup(kBasicChannels, *octet3 & 0x03));
+
+    // Other interfaces: skip the interface identifier octets, up to and
+    // including the first with bit 7 set.
+    if (*octet3 & 0x40) {
+        for (;;) {
+            const auto octet = body.U8();
+            if (!octet) return text;
+            if (*octet & 0x80) break;
+        }
+    }
+    const auto octet32 = body.U8();
+    if (!octet32) return text;
+    if ((*octet32 >> 5) & 0x03) return text + ", (not CCITT)";
+    const std::string_view type = Lookup(kChannelTypes, *octet32 & 0x0F);
+    if (type.empty()) return text;
+    text += type;
+    if (!(*octet32 & 0x10)) {
+        // Channel numbers; running out of octets counts as "more not shown".
+        auto octet = body.U8();
+        while (octet && !(*octet & 0x80) && text.size() <= 40) {
+            text += Format("%d, ", *octet);
+            octet = body.U8();
+        }
+        if (octet && (*octet & 0x80) && text.size() <= 43) {
+            text += Format("%d", *octet & 0x7F);
+        } else {
+            text += "...";
+        }
+    }
+    if (text.size() > 45) text.resize(45);
+    return text;
+}
+
+std::string Progress(ByteReader body) {
+    const auto octet4 = body.Peek(1);
+    if (!octet4) return {};
+    return NameOrUndefined(kProgressDescriptions, *octet4 & 0x7F);
+}
+
+std::string Notification(ByteReader body) {
+    const auto octet3 = body.Peek(0);
+    if (!octet3) return {};
+    return NameOrUndefined(kNotifications, *octet3 & 0x7F);
+}
+
+std::string Text(ByteReader body) { return Characters(body.Rest()); }
+
+std::string DateTime(ByteReader body) {
+    const std::span<const std::uint8_t> octets = body.Rest();
+    if (octets.size() < 6) return {};  // a time stamp is one value: all six octets or nothing
+    return Format("  %.2d:%.2d:%.2d:%.2d:%.2d:%.2d", octets[0], octets[1], octets[2], octets[3], octets[4],
+                  octets[5]);
+}
+
+std::string Signal(ByteReader body) {
+    const auto octet3 = body.Peek(0);
+    if (!octet3) return {};
+    return NameOrUndefined(kSignals, *octet3);
+}
+
+// Called number and both subaddresses: octet 3 (type) skipped.
+std::string Number(ByteReader body) {
+    if (!body.Skip(1)) return {};
+    return Characters(body.Rest());
+}
+
+// Calling number: octet 3a (presentation and screening) follows octet 3 when
+// bit 7 of octet 3 is clear.
+std::string CallingNumber(ByteReader body) {
+    const auto octet3 = body.U8();
+    if (!octet3) return {};
+    if (!(*octet3 & 0x80) && !body.Skip(1)) return {};
+    return Characters(body.Rest());
+}
+
+// Only the reason of octet 3b is shown; it is there when octets 3 and 3a
+// both have bit 7 clear.
+std::string RedirectingNumber(ByteReader body) {
+    const auto octet3 = body.Peek(0);
+    if (!octet3) return {};
+    if (*octet3 & 0x80) return "UNKNOWN";
+    const auto octet3a = body.Peek(1);
+    if (!octet3a) return {};
+    if (*octet3a & 0x80) return "UNKNOWN";
+    const auto octet3b = body.Peek(2);
+    if (!octet3b) return {};
+    return NameOrUndefined(kRedirectionReasons, *octet3b & 0x0F);
+}
+
+using MnemonicFn = std::string (*)(ByteReader body);
+
+struct ElementSpec {
+    std::uint8_t id;
+    std::string_view name;
+    MnemonicFn mnemonic;  // null: no mnemonic
+};
+
+constexpr ElementSpec kElements[] = {
+    {0x00, "SEGMENTED MESSA", nullptr},
+    {0x04, "BEARER CAPABIL", BearerCapability},
+    {0x08, "CAUSE", Cause},
+    {0x10, "CALL IDENTITY", nullptr},
+    {0x14, "CALL STATE", CallState},
+    {0x18, "CHANNEL ID", ChannelIdentification},
+    {0x1E, "PROGRESS INDICA", Progress},
+    {0x20, "NETWORK SPECIFIC", nullptr},
+    {0x27, "NOTIFICATION IN", Notification},
+    {0x28, "DISPLAY", Text},
+    {0x29, "DATE/TIME", DateTime},
+    {0x2C, "KEYPAD FACILITY", Text},
+    {0x34, "SIGNAL", Signal},
+    {0x40, "INFORMATION RAT", nullptr},
+    {0x42, "END-END DELAY", nullptr},
+    {0x43, "DELAY SEL/IND", nullptr},
+    {0x44, "BINARY PARAMETE", nullptr},
+    {0x45, "WINDOW SIZE", nullptr},
+    {0x46, "PACKET SIZE", nullptr},
+    {0x47, "CLOSED USER GRO", nullptr},
+    {0x4A, "REVERSE CHARGE", nullptr},
+    {0x6C, "CALLING NUMBER", CallingNumber},
+    {0x6D, "CALLING SUBADDR", Number},
+    {0x70, "CALLED NUMBER", Number},
+    {0x71, "CALLED SUBADDR", Number},
+    {0x74, "REDIRECTING NUM", RedirectingNumber},
+    {0x78, "TRANSIT NET SEL", nullptr},
+    {0x79, "RESTART INDICAT", nullptr},
+    {0x7C, "LOW LAYER COMP", nullptr},
+    {0x7D, "HIGH LAYER COMP", nullptr},
+    {0x7E, "USER-USER", nullptr},
+    {0x7F, "ESCAPE EXTENTIO", nullptr},
+};
+
+constexpr bool ElementsSorted() {
+    for (std::size_t i = 1; i < std::size(kElements); ++i) {
+        if (kElements[i - 1].id >= kElements[i].id) return false;
+    }
+    return true;
+}
+static_assert(ElementsSorted());
+
+const ElementSpec* FindElement(std::uint8_t id) {
+    const auto it = std::lower_bound(std::begin(kElements), std::end(kElements), id,
+                                     [](const ElementSpec& row, std::uint8_t key) { return row.id < key; });
+    if (it == std::end(kElements) || it->id != id) return nullptr;
+    return it;
+}
+
+// "%-15s": padded with blanks to 15 characters, never cut.
+std::string PaddedName(std::string_view name) {
+    std::string text(name);
+    if (text.size() < 15) text.resize(15, ' ');
+    return text;
+}
+
+// One element as the walk finds it, before any text is made.
+struct Element {
+    std::size_t offset = 0;
+    std::uint8_t id = 0;
+    bool singleOctet = false;
+    std::optional<std::uint8_t> length;  // absent when the frame ends after the identifier
+    int codeset = 0;                     // the active codeset for this element
+    ByteReader body;                     // content octets, cut at the element's length and the frame's end
+};
+
+// Calls visit(const Element&) for each element in frame order until it
+// answers false. Keeps the codeset state: a non-locking shift applies to the
+// next element only, a locking shift to every later one.
+template <class Visit>
+void WalkElements(std::span<const std::uint8_t> frame, std::size_t headerLength, Visit&& visit) {
+    ByteReader reader(frame);
+    if (!reader.Skip(headerLength)) return;
+    const auto discriminator = reader.U8();
+    if (!discriminator || *discriminator != 0x08) return;
+    const auto callRefLength = reader.U8();
+    if (!callRefLength || !reader.Skip(*callRefLength & 0x0F)) return;
+    const auto messageType = reader.U8();
+    if (!messageType) return;
+    // The whole octet is compared: 0x80 is not an escape here, so the octet
+    // after it is read as the first element.
+    if (*messageType == 0x00 && !reader.Skip(1)) return;
+
+    int active = 0;
+    int locked = 0;
+    while (!reader.Empty()) {
+        Element element;
+        element.offset = reader.Offset();
+        element.id = *reader.U8();
+        element.codeset = active;
+        if (element.id & 0x80) {
+            element.singleOctet = true;
+            if (active == 0) {
+                if ((element.id & 0xF0) == 0x90) {
+                    if (element.id & 0x08) {
+                        active = element.id & 0x07;
+                    } else {
+                        locked = std::max(locked, element.id & 0x07);
+                        active = locked;
+                    }
+                }
+            } else {
+                active = locked;
+            }
+        } else {
+            element.length = reader.U8();
+            element.body = reader.SubUpTo(element.length.value_or(0));
+            if (active != 0) active = locked;
+        }
+        if (!visit(static_cast<const Element&>(element))) return;
+    }
+}
+
+DecodeItem MakeItem(const Element& element) {
+    DecodeItem item;
+    item.index = Format("%04X", static_cast<unsigned>(element.offset));
+    item.id = Format("%02X", element.id);
+    if (element.singleOctet) {
+        item.length = "01";
+    } else if (element.length) {
+        item.length = Format("%02X", *element.length);
+    }
+    if (element.codeset != 0) {
+        item.mnemonic = Format("UNKNOWN CODESET %d", element.codeset);
+        return item;
+    }
+    if (element.singleOctet) {
+        const std::uint8_t o = element.id;
+        if (o == 0xA0) {
+            item.name = PaddedName("MORE DATA");
+        } else {
+            const std::string_view name = Lookup(kSingleOctetElements, o >> 4);
+            item.name = PaddedName(name.empty() ? std::string_view("RESERVED") : name);
+        }
+        if ((o & 0xF0) == 0xB0) item.mnemonic = NameOrUndefined(kCongestionLevels, o & 0x0F);
+        return item;
+    }
+    if (const ElementSpec* spec = FindElement(element.id)) {
+        item.name = PaddedName(spec->name);
+        if (spec->mnemonic) item.mnemonic = spec->mnemonic(element.body);
+    } else {
+        item.name = PaddedName(Format("UNDEFINED [%02X]", element.id));
+    }
+    return item;
+}
+
+}  // namespace
+
+std::vector<DecodeItem> DecodeInfoElements(std::span<const std::uint8_t> frame, std::size_t headerLength) {
+    std::vector<DecodeItem> items;
+    WalkElements(frame, headerLength, [&](const Element& element) {
+        items.push_back(MakeItem(element));
+        return true;
+    });
+    return items;
+}
+
+std::uint32_t CountInfoElements(std::span<const std::uint8_t> frame, std::size_t headerLength) {
+    std::uint32_t count = 0;
+    WalkElements(frame, headerLength, [&](const Element&) {
+        ++count;
+        return true;
+    });
+    return count;
+}
+
+std::optional<DecodeItem> DecodeInfoElement(std::span<const std::uint8_t> frame, std::size_t headerLength,
+                                            std::uint32_t position) {
+    std::optional<DecodeItem> item;
+    std::uint32_t k = 0;
+    WalkElements(frame, headerLength, [&](const Element& element) {
+        if (k++ != position) return true;
+        item = MakeItem(element);
+        return false;
+    });
+    return item;
+}
+
+}  // namespace decode
