@@ -46,8 +46,19 @@ private:
 
 }  // namespace
 
-CTraceLog::CTraceLog() = default;
-CTraceLog::~CTraceLog() = default;
+CTraceLog::CTraceLog()
+    : m_ackEvent(platform::CreateEvent({}, false)),
+      m_stopEvent(platform::CreateEvent({}, false)),
+      m_stoppedEvent(platform::CreateEvent({}, false)),
+      m_recordBuffer(std::make_unique<std::uint8_t[]>(kMaxRecordLength)) {}
+
+CTraceLog::~CTraceLog() {
+    StopReader();
+    DeleteRecords();
+    platform::CloseEvent(m_ackEvent);
+    platform::CloseEvent(m_stopEvent);
+    platform::CloseEvent(m_stoppedEvent);
+}
 
 const CTraceRecord* CTraceLog::GetRecord(int index) const {
     if (index < 0 || index >= GetRecordCount()) return nullptr;

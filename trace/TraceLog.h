@@ -1,8 +1,10 @@
 #pragma once
 // CTraceLog: a document's ordered record list, appended at the tail only and
-// owning its records. Every accessor takes a 0-based record index and answers
-// a neutral value (0, empty text, nullopt) for an index outside the list.
-// User-interface thread only.
+// owning its records, and the live reader that follows a growing trace log
+// file. Every accessor takes a 0-based record index and answers a neutral
+// value (0, empty text, nullopt) for an index outside the list. All of it is
+// used on the user-interface thread; the reader thread shares only the
+// TraceReaderParams block and the record buffer, under the event handshake.
 
 #include <cstdint>
 #include <filesystem>
@@ -10,8 +12,10 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "trace/TraceReader.h"
 #include "trace/TraceRecord.h"
 
 namespace trace {
@@ -64,9 +68,32 @@ public:
     void SetLogFile(const CLogFile* file) { m_logFile = file; }
     std::string GetLogPath() const;
 
+    // Live reader. The target receives each complete record of the log file;
+    // StartReader starts following the file from its beginning, StopReader
+    // stops the thread and waits for its end. Both return 1.
+    void SetTarget(RecordTarget* target) { m_target = target; }
+    RecordTarget* GetTarget() const { return m_target; }
+    int StartReader();
+    int StopReader();
+    int IsRunning() const { return m_running; }
+    // Builds the record the reader delivered in the record buffer, appends
+    // it and returns its index (-1 when the block holds no deliverable record).
+    int AddReaderRecord(const TraceReaderParams& params);
+    platform::EventHandle GetAckEvent() const { return m_ackEvent; }
+
 private:
     std::vector<std::unique_ptr<CTraceRecord>> m_records;
     const CLogFile* m_logFile = nullptr;
+
+    RecordTarget* m_target = nullptr;
+    platform::EventHandle m_ackEvent;
+    platform::EventHandle m_stopEvent;
+    platform::EventHandle m_stoppedEvent;
+    TraceReaderParams m_params;
+    std::unique_ptr<std::uint8_t[]> m_recordBuffer;
+    std::string m_logPath;  // copy of the path the last reader was started on
+    int m_running = 0;
+    std::thread m_reader;
 };
 
 }  // namespace trace

@@ -1,0 +1,117 @@
+// The live reader of CTraceLog: a thread at idle priority that follows the
+// trace log file while the adapter library appends to it, and hands every
+// complete, well-framed record to the user-interface thread, one at a time.
+
+#include <array>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "platform/File.h"
+#include "platform/Thread.h"
+#include "trace/TraceLog.h"
+
+namespace trace {
+namespace {
+
+// Reads exactly n bytes at offset, or reports that they are not all there yet.
+bool ReadAt(int fd, std::uint8_t* out, std::size_t n, std::int64_t offset) {
+    std::size_t done = 0;
+    while (done < n) {
+        const ssize_t got = ::pread(fd, out + done, n - done, static_cast<off_t>(offset) + static_cast<off_t>(done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        done += static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+enum class Pass { Delivered, Skipped, NothingNew };
+
+// One pass over the file at position pos: reads one record if it is complete,
+// skipping whatever the framing rules reject. pos moves past what was read.
+Pass ReadOnePass(int fd, std::int64_t& pos, TraceReaderParams& params) {
+    std::uint8_t* buffer = params.recordBuffer;
+    if (pos == 0) {
+        std::array<std::uint8_t, kFileHeaderSize> header;
+        if (!ReadAt(fd, header.data(), header.size(), 0)) return Pass::NothingNew;
+        pos = kFileHeaderSize;
+    }
+    if (!ReadAt(fd, buffer, kRecordHeaderSize, pos)) return Pass::NothingNew;  // header not complete yet
+    if (CheckRecordHeader(std::span<const std::uint8_t, kRecordHeaderSize>(buffer, kRecordHeaderSize)) !=
+        HeaderCheck::Ok) {
+        pos += kRecordHeaderSize;  // garbage: skip these 16 bytes, look at the next 16
+        return Pass::Skipped;
+    }
+    const std::uint32_t length = ReadU32({buffer, 4}, 0);
+    if (!ReadAt(fd, buffer + kRecordHeaderSize, length - kRecordHeaderSize, pos + kRecordHeaderSize))
+        return Pass::NothingNew;  // body still being written: picked up by a later pass
+    pos += length;
+    const std::span<const std::uint8_t> record(buffer, length);
+    if (CheckRecordBody(record) != BodyCheck::Ok) return Pass::Skipped;  // wrong trailer, inconsistent, or types 4-6
+    params.data = buffer + DataOffset(RecordTypeOf(record));
+    return Pass::Delivered;
+}
+
+void ReaderThread(TraceReaderParams* params) {
+    platform::SetCurrentThreadIdlePriority();
+    int error = 0;
+    platform::UniqueFd fd = platform::OpenForReading(params->logPath, &error);
+    std::int64_t pos = 0;
+    while (platform::WaitForEvent(params->stopEvent, 0) != platform::kWaitObject0) {
+        const Pass pass = fd ? ReadOnePass(fd.Get(), pos, *params) : Pass::NothingNew;
+        if (pass == Pass::NothingNew) {
+            // Wait for the file to grow, but never longer than the stop
+            // event allows: stopping stays prompt and no time is spun away.
+            platform::WaitForEvent(params->stopEvent, kReaderIdleWaitMs);
+            continue;
+        }
+        if (pass != Pass::Delivered) continue;
+        platform::ResetEvent(params->ackEvent);
+        params->target->PostTraceRecord(params);
+        const std::array events = {params->ackEvent, params->stopEvent};
+        platform::WaitForAnyEvent(events, platform::kInfinite);
+        platform::ResetEvent(params->ackEvent);
+    }
+    platform::SetEvent(params->stoppedEvent);
+}
+
+}  // namespace
+
+int CTraceLog::StartReader() {
+    if (m_running) return 1;  // one reader per log at a time
+    m_logPath = GetLogPath();
+    m_params.stoppedEvent = m_stoppedEvent;
+    m_params.stopEvent = m_stopEvent;
+    m_params.ackEvent = m_ackEvent;
+    m_params.target = m_target;
+    m_params.logPath = m_logPath;
+    m_params.recordBuffer = m_recordBuffer.get();
+    m_reader = std::thread(ReaderThread, &m_params);
+    m_running = 1;
+    return 1;
+}
+
+int CTraceLog::StopReader() {
+    if (m_running) {
+        platform::SetEvent(m_stopEvent);
+        platform::SetEvent(m_ackEvent);  // wakes a reader waiting for its acknowledgement
+        platform::WaitForEvent(m_stoppedEvent, platform::kInfinite);
+        m_reader.join();
+        m_running = 0;
+    }
+    platform::ResetEvent(m_ackEvent);
+    platform::ResetEvent(m_stopEvent);
+    platform::ResetEvent(m_stoppedEvent);
+    return 1;
+}
+
+int CTraceLog::AddReaderRecord(const TraceReaderParams& params) {
+    if (!params.recordBuffer || !params.data) return -1;
+    const std::span<const std::uint8_t> header(params.recordBuffer, kRecordHeaderSize);
+    const std::uint32_t length = RecordLength(header);
+    if (length < kMinRecordLength || length > kMaxRecordLength) return -1;
+    return AddRawRecord({params.recordBuffer, length});
+}
+
+}  // namespace trace
