@@ -87,14 +87,10 @@ std::int64_t FileSize(int fd) {
     return st.st_size;
 }
 
-int MoveFileNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
-    if (NameIsTaken(to)) return EEXIST;
-    if (::link(from.c_str(), to.c_str()) == 0) {  // atomic and never replaces
-        ::unlink(from.c_str());
-        return 0;
-    }
-    if (errno != EXDEV && errno != EPERM && errno != ENOTSUP) return errno;
+namespace {
 
+// Copies from into a new file at to (which must not exist), synced to disk.
+int CopyToNewFile(const std::filesystem::path& from, const std::filesystem::path& to) {
     int error = 0;
     UniqueFd in = OpenForReading(from, &error);
     if (!in) return error;
@@ -108,12 +104,37 @@ int MoveFileNoReplace(const std::filesystem::path& from, const std::filesystem::
     }
     if (error == 0 && ::fsync(out.Get()) != 0) error = errno;
     out.Reset();
-    if (error != 0) {
-        ::unlink(to.c_str());
+    if (error != 0) ::unlink(to.c_str());
+    return error;
+}
+
+}  // namespace
+
+int MoveFile(const std::filesystem::path& from, const std::filesystem::path& to, MoveMode mode) {
+    if (mode == MoveMode::kKeepExisting) {
+        if (NameIsTaken(to)) return EEXIST;
+        if (::link(from.c_str(), to.c_str()) == 0) {  // atomic, and never replaces
+            ::unlink(from.c_str());
+            return 0;
+        }
+        if (errno != EXDEV && errno != EPERM && errno != ENOTSUP) return errno;
+        const int error = CopyToNewFile(from, to);
+        if (error == 0) ::unlink(from.c_str());
         return error;
     }
-    ::unlink(from.c_str());
-    return 0;
+    if (::rename(from.c_str(), to.c_str()) == 0) return 0;
+    if (errno != EXDEV) return errno;
+    // Another file system: copy beside the target, then replace it in one step.
+    std::filesystem::path temporary = to;
+    temporary += ".partial";
+    ::unlink(temporary.c_str());
+    int error = CopyToNewFile(from, temporary);
+    if (error == 0 && ::rename(temporary.c_str(), to.c_str()) != 0) {
+        error = errno;
+        ::unlink(temporary.c_str());
+    }
+    if (error == 0) ::unlink(from.c_str());
+    return error;
 }
 
 std::string ErrorText(int error) { return std::strerror(error); }

@@ -34,10 +34,15 @@ std::size_t ReadUpTo(int fd, std::uint8_t* buffer, std::size_t n, int* error = n
 // Size of an open file, or -1.
 std::int64_t FileSize(int fd);
 
-// Moves a file. Never replaces an existing target: that fails with EEXIST.
-// Across file systems it copies, syncs and then removes the source; a failed
-// copy removes the partial target and leaves the source as it was.
-int MoveFileNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);
+// Moves a file. With kKeepExisting an existing target makes it fail with
+// EEXIST; with kReplaceExisting (the user agreed) the target is replaced in
+// one step. Across file systems it copies, syncs and then removes the source;
+// a failed copy removes the partial copy and leaves both files as they were.
+enum class MoveMode { kKeepExisting, kReplaceExisting };
+int MoveFile(const std::filesystem::path& from, const std::filesystem::path& to, MoveMode mode);
+inline int MoveFileNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
+    return MoveFile(from, to, MoveMode::kKeepExisting);
+}
 
 // The system's text for an errno value.
 std::string ErrorText(int error);

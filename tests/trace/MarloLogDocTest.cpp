@@ -1,0 +1,105 @@
+// The log document: opening a saved trace log file and keeping it under
+// another name.
+
+#include <gtest/gtest.h>
+
+#include "platform/MessageBox.h"
+#include "tests/support/ScriptedUi.h"
+#include "tests/support/TraceFiles.h"
+#include "trace/MarloLogDoc.h"
+
+namespace {
+
+using testsupport::Concat;
+using testsupport::FileHeader;
+using testsupport::MakeRecord;
+using testsupport::RecordSpec;
+
+class MarloLogDocTest : public testsupport::TempDirTest {
+protected:
+    std::filesystem::path WriteLog(const std::string& name, int records) {
+        testsupport::Bytes bytes = FileHeader();
+        for (int i = 1; i <= records; ++i) {
+            RecordSpec s;
+            s.sequence = static_cast<std::uint16_t>(i);
+            s.data = {0x00, 0x81, 0x7F};
+            bytes = Concat({bytes, MakeRecord(s)});
+        }
+        const auto path = m_dir / name;
+        testsupport::WriteFile(path, bytes);
+        return path;
+    }
+    testsupport::ScriptedUi m_ui;
+    platform::RecordingMessageBox m_box;
+};
+
+TEST_F(MarloLogDocTest, OpensHeaderOnlyAndFullFilesAndRefusesBadOnes) {
+    trace::CMarloLogDoc empty(m_ui);
+    ASSERT_TRUE(empty.OnOpenDocument(WriteLog("empty.log", 0)));
+    EXPECT_EQ(empty.GetTraceLog()->GetRecordCount(), 0);
+
+    trace::CMarloLogDoc full(m_ui);
+    const auto path = WriteLog("three.log", 3);
+    ASSERT_TRUE(full.OnOpenDocument(path));
+    EXPECT_EQ(full.GetTraceLog()->GetRecordCount(), 3);
+    EXPECT_EQ(full.GetPathName(), path.string());
+    EXPECT_EQ(full.GetTitle(), "three.log");
+    EXPECT_EQ(m_ui.recentFiles.back(), path.string());
+
+    testsupport::WriteFile(m_dir / "bad.log", {'x'});
+    trace::CMarloLogDoc bad(m_ui);
+    EXPECT_FALSE(bad.OnOpenDocument(m_dir / "bad.log"));
+    trace::CMarloLogDoc missing(m_ui);
+    EXPECT_FALSE(missing.OnOpenDocument(m_dir / "missing.log"));
+    ASSERT_EQ(m_box.Texts().size(), 2u);
+    EXPECT_EQ(m_box.Texts()[0], "This file is not a valid log file.");
+    EXPECT_EQ(m_box.Texts()[1], "Cannot open " + (m_dir / "missing.log").string() + ":\nNo such file or directory.");
+}
+
+TEST_F(MarloLogDocTest, SavingMovesTheFileOrChangesNothing) {
+    const auto path = WriteLog("trace.log", 2);
+    trace::CMarloLogDoc doc(m_ui);
+    ASSERT_TRUE(doc.OnOpenDocument(path));
+
+    m_ui.fileAnswers = {std::nullopt, path, m_dir / "kept.log"};
+    EXPECT_FALSE(doc.OnSaveDocument(path));  // cancelled
+    EXPECT_TRUE(doc.OnSaveDocument(path));   // its own name: nothing to do
+    EXPECT_TRUE(std::filesystem::exists(path));
+    EXPECT_TRUE(doc.OnSaveDocument(path));
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_EQ(testsupport::ReadFile(m_dir / "kept.log").size(), 52u + 2 * 31u);
+    EXPECT_EQ(doc.GetPathName(), path.string());  // the document keeps its old path
+
+    ASSERT_EQ(m_ui.saveRequests.size(), 3u);
+    EXPECT_EQ(m_ui.saveRequests[0].defaultExtension, "log");
+    EXPECT_EQ(m_ui.saveRequests[0].initialName, path.string());
+    EXPECT_EQ(m_ui.saveRequests[0].filter, "Log files (*.log)|*.log|All files (*.*)|*.*||");
+    EXPECT_TRUE(m_ui.saveRequests[0].confirmOverwrite);
+    EXPECT_TRUE(m_box.Texts().empty());
+}
+
+TEST_F(MarloLogDocTest, AFailedMoveTellsWhyAndLeavesTheFileWhereItWas) {
+    const auto path = WriteLog("trace.log", 1);
+    trace::CMarloLogDoc doc(m_ui);
+    ASSERT_TRUE(doc.OnOpenDocument(path));
+    const auto target = m_dir / "no-such-folder" / "kept.log";
+    m_ui.fileAnswers = {target};
+    EXPECT_FALSE(doc.OnSaveDocument(path));
+    EXPECT_TRUE(std::filesystem::exists(path));
+    ASSERT_EQ(m_box.Texts().size(), 1u);
+    EXPECT_EQ(m_box.Texts()[0], "The trace log file could not be saved as " + target.string() +
+                                    ":\nNo such file or directory.\nIt is kept as " + path.string() + ".");
+}
+
+TEST_F(MarloLogDocTest, ReplacingAnExistingFileHappensOnlyWhenTheUserAgreed) {
+    const auto from = WriteLog("a.log", 1);
+    const auto to = WriteLog("b.log", 3);
+    EXPECT_FALSE(trace::MoveTraceLogFile(from, to, /*userAgreedToReplace=*/false));
+    EXPECT_EQ(testsupport::ReadFile(to).size(), 52u + 3 * 31u);
+    EXPECT_TRUE(std::filesystem::exists(from));
+    EXPECT_TRUE(trace::MoveTraceLogFile(from, to, /*userAgreedToReplace=*/true));
+    EXPECT_EQ(testsupport::ReadFile(to).size(), 52u + 31u);
+    EXPECT_FALSE(std::filesystem::exists(from));
+}
+
+}  // namespace
