@@ -1,5 +1,6 @@
 #include "tools/RecordPrinter.h"
 
+#include "trace/DecodeTree.h"
 #include "trace/RecordCells.h"
 #include "trace/TraceLog.h"
 
@@ -40,6 +41,12 @@ std::string FormatRecordLine(const trace::CTraceLog& log, int index) {
 
 void PrintRecord(std::FILE* out, const trace::CTraceLog& log, int index, const PrintOptions& options) {
     std::fprintf(out, "%s\n", FormatRecordLine(log, index).c_str());
+    if (options.tree) {
+        // Two blanks per level of depth; the top-level nodes are at depth 1.
+        trace::VisitPreOrder(trace::BuildDecodeTree(log, index), [&](const trace::DecodeNode& node, int depth) {
+            std::fprintf(out, "%*s%s\n", 2 * depth, "", EscapeCell(node.label).c_str());
+        });
+    }
     if (options.hex) {
         std::string dump;
         log.FormatHexDump(dump, index);

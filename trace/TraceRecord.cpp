@@ -32,7 +32,18 @@ int CAsciiRecord::Decode(std::span<const std::uint8_t>, std::uint32_t) {
     return 0;
 }
 
-int CDChannelRecord::Decode(std::span<const std::uint8_t>, std::uint32_t) { return 0; }
+int CDChannelRecord::Decode(std::span<const std::uint8_t> raw, std::uint32_t options) {
+    // Octet 17 of the raw record (inside the frame flags) says which side sent
+    // the frame; the frame octets are the data this record already holds.
+    const std::uint8_t flags = raw.size() > 17 ? raw[17] : 0;
+    m_summary = decode::DecodeFrame(GetData(), flags, options);
+    return 0;
+}
+
+std::optional<DecodeItem> CDChannelRecord::GetItem(int position) const {
+    if (position < 0) return std::nullopt;
+    return m_summary.Item(GetData(), static_cast<std::uint32_t>(position));
+}
 
 std::string FormatHexDump(std::span<const std::uint8_t> data) {
     static constexpr char kHex[] = "0123456789ABCDEF";

@@ -13,8 +13,10 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "decode/DecodeItem.h"
+#include "decode/Frame.h"
 #include "trace/RawRecord.h"
 
 namespace trace {
@@ -84,11 +86,30 @@ private:
     std::string m_message;  // the rendered text, at most two lines
 };
 
+// Keeps what the decoders found as a FrameSummary of a few octets and formats
+// each text when asked; the decode items are made again from the frame octets
+// the record holds anyway.
 class CDChannelRecord final : public CTraceRecord {
 public:
     using CTraceRecord::CTraceRecord;
     int Decode(std::span<const std::uint8_t> raw, std::uint32_t options) override;
     std::string_view GetMnemonic() const override { return "DCH"; }
+    std::string GetSource() const override { return m_summary.Source(); }
+    std::string GetAddress() const override { return m_summary.Address(); }
+    std::string GetFrameType() const override { return m_summary.FrameType(); }
+    std::string GetPollFinal() const override { return m_summary.PollFinal(); }
+    std::string GetNS() const override { return m_summary.NS(); }
+    std::string GetNR() const override { return m_summary.NR(); }
+    std::string GetCallReference() const override { return m_summary.CallReference(); }
+    std::string GetMessage() const override { return m_summary.Message(); }
+    int HasLayer3() const override { return m_summary.HasLayer3() ? 1 : 0; }
+    int GetItemCount() const override { return static_cast<int>(m_summary.ItemCount()); }
+    std::optional<DecodeItem> GetItem(int position) const override;
+    // Every item at once, for the decode tree (one walk instead of one per item).
+    std::vector<DecodeItem> GetItems() const { return m_summary.Items(GetData()); }
+
+private:
+    decode::FrameSummary m_summary;
 };
 
 // The hex dump of a byte block, as every record kind formats its data.

@@ -105,6 +105,35 @@ TEST_F(DumpCommandTest, UnopenableFileAndWrongUsage) {
     EXPECT_NE(help.out.find("usage: trctool dump"), std::string::npos);
 }
 
+TEST_F(DumpCommandTest, TreeOptionPrintsEveryNodeIndentedByDepthBeforeTheHex) {
+    RecordSpec connect;
+    connect.sequence = 5;
+    connect.flags = 0x01;
+    // CONNECT with a display whose text holds a tab, escaped like a cell.
+    connect.data = {0x02, 0x81, 0x04, 0x02, 0x08, 0x01, 0x81, 0x07, 0x28, 0x03, 'A', '\t', 'B'};
+    const auto path = m_dir / "connect.log";
+    testsupport::WriteFile(path, Concat({FileHeader(), MakeRecord(connect)}));
+
+    const std::vector<std::string> tree = {
+        "  Frame", "    Seq: 005", "    Time:   12:34:56:78", "    B:  0", "    LN:  0",
+        "  Layer 2", "    Source: NT", "    Address: 00-064-C", "    FTYP: I", "    P: 0", "    NS: 002",
+        "    NR: 001", "    CRV: D00001", "    Message: CONNECT",
+        "  Layer 3", "    1- display        ", "      Index: 0008", "      #: 28", "      Ln: 03",
+        "      Name: DISPLAY        ", "      Mnemonic: A\\tB"};
+    const auto result = RunProgram(kTrctool, {"dump", "--tree", path.string()});
+    ASSERT_EQ(result.status, 0) << result.err;
+    auto lines = Lines(result.out);
+    ASSERT_EQ(lines.size(), 1 + tree.size());
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()), tree);
+
+    const auto both = RunProgram(kTrctool, {"dump", "--hex", "--tree", path.string()});
+    ASSERT_EQ(both.status, 0) << both.err;
+    lines = Lines(both.out);
+    ASSERT_EQ(lines.size(), 1 + tree.size() + 1);
+    EXPECT_EQ(lines[tree.size()], tree.back());
+    EXPECT_EQ(lines.back().substr(0, 10), "  0x0000  ");
+}
+
 TEST_F(DumpCommandTest, SampleFileReadsBackWithEveryRecord) {
     const std::string path = (m_dir / "sample.log").string();
     ASSERT_EQ(RunProgram(kTrctool, {"sample", path}).status, 0);

@@ -1,0 +1,35 @@
+#pragma once
+// The decode tree of one record, exactly as the decode tree pane shows it:
+// "Frame" (sequence, time, B, LN), "Layer 2" (the eight texts) and "Layer 3"
+// (one numbered node per decode item, each with its five fields). Built once
+// from the CTraceLog accessors, with no toolkit types, so the tree pane and
+// `trctool dump --tree` show the same tree. User-interface thread (it reads
+// the CTraceLog).
+
+#include <string>
+#include <vector>
+
+namespace trace {
+
+class CTraceLog;
+
+struct DecodeNode {
+    std::string label;
+    int itemData = 0;  // the record index on the three top-level nodes, 0 on all others
+    std::vector<DecodeNode> children;
+};
+
+// The three top-level nodes of record `index`, children in display order.
+std::vector<DecodeNode> BuildDecodeTree(const CTraceLog& log, int index);
+
+// Visits every node depth-first in pre-order (a node, its children, then its
+// next sibling); the top-level nodes have depth 1.
+template <class Visit>
+void VisitPreOrder(const std::vector<DecodeNode>& nodes, Visit&& visit, int depth = 1) {
+    for (const DecodeNode& node : nodes) {
+        visit(node, depth);
+        VisitPreOrder(node.children, visit, depth + 1);
+    }
+}
+
+}  // namespace trace
