@@ -1,0 +1,404 @@
+// The three panes of a trace window over an in-memory document: rows and
+// their cells, live appends, selection reaching the tree and hex panes, the
+// tree's remembered node states, the hex pane's painting and scrolling, the
+// selection colours, and the frame's pane sizes.
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QHeaderView>
+#include <QMdiArea>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QSplitter>
+#include <QStyle>
+#include <QtTest>
+#include <map>
+
+#include "tests/views/ViewSupport.h"
+#include "trace/RecordCells.h"
+#include "views/MarloTrcHexView.h"
+#include "views/MarloTrcListView.h"
+#include "views/MarloTrcTreeView.h"
+#include "views/TraceChildFrame.h"
+
+using namespace viewtest;
+using views::TreeNodeSpec;
+
+namespace {
+
+const Bytes kRR = {0x02, 0x81, 0x01, 0x08};
+const Bytes kSetup = {0x00, 0x81, 0x00, 0x00, 0x08, 0x01, 0x01, 0x05, 0x04, 0x03, 0x80, 0x90, 0xA2,
+                      0x18, 0x01, 0x83, 0x70, 0x08, 0xA1, '5', '5', '5', '1', '2', '3', '4'};
+
+QString Text(const views::RecordListModel& model, int row, trace::Column column) {
+    return model.data(model.index(row, static_cast<int>(column))).toString();
+}
+
+// Canned decode trees, so the pane's own rules are tested apart from the decoders.
+TreeNodeSpec Leaf(const std::string& label) { return {label, 0, {}}; }
+TreeNodeSpec Branch(const std::string& label, std::intptr_t data, std::vector<TreeNodeSpec> children) {
+    return {label, data, std::move(children)};
+}
+TreeNodeSpec Element(int k, const std::string& name) {
+    return Branch(std::to_string(k) + "- " + name, 0,
+                  {Leaf("Index: 4"), Leaf("#: 04"), Leaf("Ln: 3"), Leaf("Name: X"), Leaf("Mnemonic: M" + std::to_string(k))});
+}
+std::vector<TreeNodeSpec> Tree(std::intptr_t index, const std::string& ftyp, std::vector<TreeNodeSpec> elements) {
+    return {Branch("Frame", index, {Leaf("Seq: 001"), Leaf("Time:   12:34:56:78"), Leaf("B:  1"), Leaf("LN:  2")}),
+            Branch("Layer 2", index,
+                   {Leaf("Source: USER"), Leaf("Address: 0/64"), Leaf("FTYP: " + ftyp), Leaf("P: 0"), Leaf("NS: "),
+                    Leaf("NR: 004"), Leaf("CRV: "), Leaf("Message: ")}),
+            Branch("Layer 3", index, std::move(elements))};
+}
+
+QTreeWidgetItem* Find(QTreeWidget& tree, const QString& path) {
+    QTreeWidgetItem* item = nullptr;
+    for (const QString& label : path.split(QLatin1Char('/'))) {
+        QTreeWidgetItem* next = nullptr;
+        const int count = item ? item->childCount() : tree.topLevelItemCount();
+        for (int i = 0; i < count && next == nullptr; ++i) {
+            QTreeWidgetItem* candidate = item ? item->child(i) : tree.topLevelItem(i);
+            if (candidate->text(0) == label) next = candidate;
+        }
+        if (next == nullptr) return nullptr;
+        item = next;
+    }
+    return item;
+}
+
+QString PathOf(const QTreeWidgetItem* item) {
+    QStringList parts;
+    for (; item != nullptr; item = item->parent()) parts.prepend(item->text(0));
+    return parts.join(QLatin1Char('/'));
+}
+
+}  // namespace
+
+class ViewsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void ListShowsOneRowPerRecordWithItsCells();
+    void LiveAppendsAreBatchedAndScrolledIntoView();
+    void RestartEmptiesTheListButKeepsTreeAndHex();
+    void SelectingARowUpdatesTheOtherPanes();
+    void TreeKeepsNodeStatesByLabelKey_data();
+    void TreeKeepsNodeStatesByLabelKey();
+    void TreeAnnouncesTheSelectedNode();
+    void HexScrollAreaFollowsTheDump();
+    void HexPaintsNothingWhileTheStoreIsEmpty();
+    void SelectionIsBlackWhenTheListIsNotTheActivePane();
+    void FrameSplitsItsHeightIntoThreePanes();
+};
+
+void ViewsTest::ListShowsOneRowPerRecordWithItsCells() {
+    MemoryDocument doc;
+    doc.Log().AddRawRecord(DChannelRecord(1, kRR));
+    doc.Log().AddRawRecord(HexRecord(0x1234, {0x41, 0x42}));
+    views::CMarloTrcListView list(doc);
+    QAbstractItemModelTester tester(list.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    list.OnUpdate(nullptr, trace::HINT_INITIAL_UPDATE, 0);
+
+    auto& model = static_cast<views::RecordListModel&>(*list.model());
+    QCOMPARE(model.rowCount(), 2);
+    QCOMPARE(model.columnCount(), 13);
+    QCOMPARE(Text(model, 0, trace::Column::Seq), QStringLiteral("001"));
+    QCOMPARE(Text(model, 0, trace::Column::Timestamp), QStringLiteral("  12:34:56.78"));
+    QCOMPARE(Text(model, 0, trace::Column::B), QStringLiteral(" 1"));
+    QCOMPARE(Text(model, 0, trace::Column::LN), QStringLiteral(" 2"));
+    QCOMPARE(Text(model, 0, trace::Column::Mod), QStringLiteral("DCH"));
+    // Decoded columns: exactly the shared cell texts the terminal tool prints.
+    for (int c = static_cast<int>(trace::Column::Source); c < trace::kColumnCount; ++c)
+        QCOMPARE(Text(model, 0, static_cast<trace::Column>(c)),
+                 QString::fromStdString(trace::CellText(doc.Log(), 0, static_cast<trace::Column>(c))));
+    // A hex record: header cells only.
+    QCOMPARE(Text(model, 1, trace::Column::Seq), QStringLiteral("4660"));
+    QCOMPARE(Text(model, 1, trace::Column::Timestamp), QStringLiteral("  01:02:03.04"));
+    for (int c = static_cast<int>(trace::Column::Mod); c < trace::kColumnCount; ++c)
+        QCOMPARE(Text(model, 1, static_cast<trace::Column>(c)), QString());
+
+    // Headings, widths and alignment: centred but the message.
+    for (int c = 0; c < trace::kColumnCount; ++c) {
+        const auto& spec = trace::kColumns[static_cast<std::size_t>(c)];
+        QCOMPARE(model.headerData(c, Qt::Horizontal).toString(), QString::fromLatin1(spec.heading.data(), spec.heading.size()));
+        QCOMPARE(list.columnWidth(c), spec.width);
+        const auto align = model.data(model.index(0, c), Qt::TextAlignmentRole).value<Qt::Alignment>();
+        QCOMPARE(align & Qt::AlignHorizontal_Mask, c == 12 ? Qt::AlignLeft : Qt::AlignHCenter);
+    }
+    // A message ending in a line feed is drawn as its first line.
+    QCOMPARE(views::FirstLineDelegate().displayText(QStringLiteral("hello\n"), QLocale()), QStringLiteral("hello"));
+
+    // A closing adapter document has no store: cells are empty, nothing breaks.
+    doc.Drop();
+    QCOMPARE(Text(model, 0, trace::Column::Seq), QString());
+}
+
+void ViewsTest::LiveAppendsAreBatchedAndScrolledIntoView() {
+    MemoryDocument doc;
+    views::CMarloTrcListView list(doc);
+    list.resize(600, 200);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    list.OnUpdate(nullptr, trace::HINT_INITIAL_UPDATE, 0);
+    QSignalSpy inserted(list.model(), &QAbstractItemModel::rowsInserted);
+
+    for (int i = 0; i < 500; ++i) doc.Append(DChannelRecord(static_cast<std::uint16_t>(i), kRR));
+    QTRY_COMPARE(list.model()->rowCount(), 500);
+    QCOMPARE(inserted.count(), 1);  // one burst, one insertion
+    // The newest row is in view.
+    const QRect last = list.visualRect(list.model()->index(499, 0));
+    QVERIFY(list.viewport()->rect().intersects(last));
+
+    // An index with no record behind it adds nothing.
+    doc.UpdateAllViews(nullptr, trace::HINT_RECORD_ADDED, 900);
+    QTest::qWait(0);
+    QCoreApplication::processEvents();
+    QCOMPARE(list.model()->rowCount(), 500);
+}
+
+void ViewsTest::RestartEmptiesTheListButKeepsTreeAndHex() {
+    MemoryDocument doc;
+    views::CMarloTrcListView list(doc);
+    views::CMarloTrcTreeView tree(doc, [](const trace::CTraceLog&, int i) { return Tree(i, "RR", {}); });
+    views::CMarloTrcHexView hex(doc);
+    doc.Append(DChannelRecord(1, kRR));
+    doc.Append(DChannelRecord(2, kSetup));
+    QTRY_COMPARE(list.model()->rowCount(), 2);
+    list.selectRow(1);
+    const std::string dump = hex.DumpText();
+    QVERIFY(!dump.empty());
+
+    doc.Log().DeleteRecords();
+    doc.UpdateAllViews(nullptr, trace::HINT_TRACE_RESTARTED, 0);
+    QCOMPARE(list.model()->rowCount(), 0);
+    QCOMPARE(tree.topLevelItemCount(), 3);
+    QCOMPARE(hex.DumpText(), dump);
+
+    // Records of the new trace arrive one by one.
+    doc.Append(DChannelRecord(1, kRR));
+    QTRY_COMPARE(list.model()->rowCount(), 1);
+}
+
+void ViewsTest::SelectingARowUpdatesTheOtherPanes() {
+    MemoryDocument doc;
+    doc.Log().AddRawRecord(DChannelRecord(1, kRR));
+    doc.Log().AddRawRecord(DChannelRecord(2, kSetup));
+    HintRecorder recorder(doc);
+    views::CMarloTrcListView list(doc);
+    views::CMarloTrcTreeView tree(doc, [](const trace::CTraceLog&, int i) { return Tree(i, "I", {}); });
+    views::CMarloTrcHexView hex(doc);
+    list.OnUpdate(nullptr, trace::HINT_INITIAL_UPDATE, 0);
+
+    list.selectRow(1);
+    std::string expected;
+    doc.Log().FormatHexDump(expected, 1);
+    QCOMPARE(hex.DumpText(), expected);
+    QCOMPARE(hex.DumpText().size(), std::size_t{2 * 75});  // 26 octets: two lines
+    QCOMPARE(tree.topLevelItem(0)->data(0, Qt::UserRole).toLongLong(), 1);
+    QVERIFY(recorder.hints.front() == std::make_pair(std::uint32_t{trace::HINT_RECORD_SELECTED}, std::intptr_t{1}));
+
+    // Selecting the row that is already selected announces nothing.
+    recorder.hints.clear();
+    list.selectRow(1);
+    QVERIFY(recorder.hints.empty());
+
+    // Keyboard: down from row 0.
+    list.selectRow(0);
+    list.setFocus();
+    QTest::keyClick(&list, Qt::Key_Down);
+    QCOMPARE(list.currentIndex().row(), 1);
+    doc.Log().FormatHexDump(expected, 1);
+    QCOMPARE(hex.DumpText(), expected);
+}
+
+using Action = std::function<void(QTreeWidget&)>;
+struct TreeStep {
+    std::vector<TreeNodeSpec> tree;
+    Action action;  // what the user does on this record's tree
+};
+Q_DECLARE_METATYPE(std::vector<TreeStep>)
+
+void ViewsTest::TreeKeepsNodeStatesByLabelKey_data() {
+    QTest::addColumn<std::vector<TreeStep>>("steps");
+    QTest::addColumn<QStringList>("expanded");  // on the last tree
+    QTest::addColumn<QString>("selected");
+
+    auto expand = [](const QString& path) {
+        return [path](QTreeWidget& t) { Find(t, path)->setExpanded(true); };
+    };
+    auto select = [](const QString& path) {
+        return [path](QTreeWidget& t) { t.setCurrentItem(Find(t, path)); };
+    };
+    auto both = [](Action a, Action b) {
+        return [a, b](QTreeWidget& t) { a(t); b(t); };
+    };
+
+    // Opening "Layer 2" and selecting its FTYP node keeps both on the next
+    // record, whatever its frame type.
+    QTest::newRow("FTYP") << std::vector<TreeStep>{
+        {Tree(0, "I", {}), both(expand("Layer 2"), select("Layer 2/FTYP: I"))},
+        {Tree(1, "RR", {}), nullptr}}
+        << QStringList{"Layer 2"} << "Layer 2/FTYP: RR";
+
+    // An opened element stays open only where the next record has the same
+    // name at the same position.
+    QTest::newRow("IE") << std::vector<TreeStep>{
+        {Tree(0, "I", {Element(1, "bearer capabil "), Element(2, "channel ident  ")}),
+         both(expand("Layer 3"), expand("Layer 3/1- bearer capabil "))},
+        {Tree(1, "I", {Element(1, "channel ident  "), Element(2, "bearer capabil ")}), nullptr}}
+        << QStringList{"Layer 3"} << "";
+
+    QTest::newRow("IE again") << std::vector<TreeStep>{
+        {Tree(0, "I", {Element(1, "bearer capabil ")}), both(expand("Layer 3"), expand("Layer 3/1- bearer capabil "))},
+        {Tree(1, "UI", {}), nullptr},
+        {Tree(2, "I", {Element(1, "bearer capabil "), Element(2, "called party nu")}), nullptr}}
+        << QStringList{"Layer 3", "Layer 3/1- bearer capabil "} << "";
+
+    // Two elements open, the second's Mnemonic selected: the next record
+    // selects the Mnemonic of its last element (the last match wins).
+    QTest::newRow("last match wins") << std::vector<TreeStep>{
+        {Tree(0, "I", {Element(1, "bearer capabil "), Element(2, "channel ident  ")}),
+         both(both(expand("Layer 3"), expand("Layer 3/1- bearer capabil ")),
+              both(expand("Layer 3/2- channel ident  "), select("Layer 3/2- channel ident  /Mnemonic: M2")))},
+        {Tree(1, "I", {Element(1, "bearer capabil "), Element(2, "channel ident  "), Element(3, "called party nu")}),
+         nullptr}}
+        << QStringList{"Layer 3", "Layer 3/1- bearer capabil ", "Layer 3/2- channel ident  ", "Layer 3/3- called party nu"}
+        << "Layer 3/3- called party nu/Mnemonic: M3";
+}
+
+void ViewsTest::TreeKeepsNodeStatesByLabelKey() {
+    QFETCH(std::vector<TreeStep>, steps);
+    QFETCH(QStringList, expanded);
+    QFETCH(QString, selected);
+
+    MemoryDocument doc;
+    for (std::size_t i = 0; i < steps.size(); ++i) doc.Log().AddRawRecord(DChannelRecord(1, kRR));
+    views::CMarloTrcTreeView tree(doc, [&steps](const trace::CTraceLog&, int i) {
+        return steps[static_cast<std::size_t>(i)].tree;
+    });
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        doc.UpdateAllViews(nullptr, trace::HINT_RECORD_SELECTED, static_cast<std::intptr_t>(i));
+        if (steps[i].action) steps[i].action(tree);
+    }
+
+    QStringList open;
+    std::function<void(QTreeWidgetItem*)> walk = [&](QTreeWidgetItem* item) {
+        if (item->isExpanded()) open << PathOf(item);
+        for (int i = 0; i < item->childCount(); ++i) walk(item->child(i));
+    };
+    for (int i = 0; i < tree.topLevelItemCount(); ++i) walk(tree.topLevelItem(i));
+    QCOMPARE(open, expanded);
+    const QList<QTreeWidgetItem*> chosen = tree.selectedItems();
+    QCOMPARE(chosen.isEmpty() ? QString() : PathOf(chosen.front()), selected);
+}
+
+void ViewsTest::TreeAnnouncesTheSelectedNode() {
+    MemoryDocument doc;
+    doc.Log().AddRawRecord(DChannelRecord(1, kRR));
+    doc.Log().AddRawRecord(DChannelRecord(2, kRR));
+    HintRecorder recorder(doc);
+    views::CMarloTrcTreeView tree(doc, [](const trace::CTraceLog&, int i) { return Tree(i, "RR", {}); });
+
+    // Every rebuild ends with one announcement: nothing selected yet.
+    doc.UpdateAllViews(nullptr, trace::HINT_RECORD_SELECTED, 1);
+    QCOMPARE(recorder.hints.size(), std::size_t{2});
+    QVERIFY(recorder.hints.back() == std::make_pair(std::uint32_t{trace::HINT_TREE_NODE_SELECTED}, std::intptr_t{0}));
+    // A top node carries the record index, others 0.
+    tree.setCurrentItem(Find(tree, "Layer 2"));
+    QVERIFY(recorder.hints.back() == std::make_pair(std::uint32_t{trace::HINT_TREE_NODE_SELECTED}, std::intptr_t{1}));
+    tree.setCurrentItem(Find(tree, "Frame/Seq: 001"));
+    QVERIFY(recorder.hints.back() == std::make_pair(std::uint32_t{trace::HINT_TREE_NODE_SELECTED}, std::intptr_t{0}));
+    // The next record restores "Frame/Seq" and announces once.
+    recorder.hints.clear();
+    doc.UpdateAllViews(nullptr, trace::HINT_RECORD_SELECTED, 0);
+    QCOMPARE(recorder.hints.size(), std::size_t{2});
+    QCOMPARE(PathOf(tree.currentItem()), QStringLiteral("Frame/Seq: 001"));
+}
+
+void ViewsTest::HexScrollAreaFollowsTheDump() {
+    MemoryDocument doc;
+    doc.Log().AddRawRecord(DChannelRecord(1, Bytes(16 * 40 + 1, 0x41)));  // 41 lines
+    doc.Log().AddRawRecord(DChannelRecord(2, kRR));
+    views::CMarloTrcHexView hex(doc);
+    hex.resize(200, 100);
+    hex.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&hex));
+
+    doc.UpdateAllViews(nullptr, trace::HINT_RECORD_SELECTED, 0);
+    QCOMPARE(hex.DumpText().size(), std::size_t{41 * 75});
+    QCOMPARE(hex.DumpText().substr(40 * 75, 8), std::string("0x0280  "));
+    // The last line and the blank line below are reachable.
+    QScrollBar* v = hex.verticalScrollBar();
+    QCOMPARE(v->maximum() + hex.viewport()->height(), 42 * hex.LineHeight());
+    QVERIFY(hex.horizontalScrollBar()->maximum() > 0);
+
+    // A short frame fits: no scrolling left, and a negative index empties it.
+    doc.UpdateAllViews(nullptr, trace::HINT_RECORD_SELECTED, 1);
+    QCOMPARE(v->maximum(), 0);
+    doc.UpdateAllViews(nullptr, trace::HINT_RECORD_SELECTED, -1);
+    QCOMPARE(hex.DumpText(), std::string());
+    QCOMPARE(hex.LineHeight(), QFontMetrics(views::CMarloTrcHexView::DumpFont()).height() - 1);
+}
+
+void ViewsTest::HexPaintsNothingWhileTheStoreIsEmpty() {
+    MemoryDocument doc;
+    doc.Log().AddRawRecord(DChannelRecord(1, Bytes(4, 0x00)));
+    views::CMarloTrcHexView hex(doc);
+    hex.resize(500, 60);
+    auto darkPixels = [&hex] {
+        const QImage image = hex.viewport()->grab().toImage();
+        int dark = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) dark += qGray(image.pixel(x, y)) < 96 ? 1 : 0;
+        return dark;
+    };
+    doc.UpdateAllViews(nullptr, trace::HINT_RECORD_SELECTED, 0);
+    QVERIFY(darkPixels() > 0);
+    doc.Log().DeleteRecords();
+    QCOMPARE(darkPixels(), 0);
+}
+
+void ViewsTest::SelectionIsBlackWhenTheListIsNotTheActivePane() {
+    auto doc = std::make_shared<MemoryDocument>();
+    doc->Log().AddRawRecord(DChannelRecord(1, kRR));
+    QMdiArea area;
+    area.resize(800, 600);
+    auto* frame = new views::CTraceChildFrame(doc, {}, QSize(700, 500));
+    area.addSubWindow(frame);
+    area.show();
+    QVERIFY(QTest::qWaitForWindowActive(&area));
+    frame->show();
+
+    const QColor highlight = QApplication::palette().color(QPalette::Active, QPalette::Highlight);
+    QCOMPARE(frame->ListView()->palette().color(QPalette::Highlight), highlight);
+    frame->TreeView()->setFocus();
+    QTRY_COMPARE(frame->ListView()->palette().color(QPalette::Highlight), QColor(Qt::black));
+    QCOMPARE(frame->ListView()->palette().color(QPalette::Inactive, QPalette::Highlight), QColor(Qt::black));
+    frame->ListView()->setFocus();
+    QTRY_COMPARE(frame->ListView()->palette().color(QPalette::Highlight), highlight);
+}
+
+void ViewsTest::FrameSplitsItsHeightIntoThreePanes() {
+    auto doc = std::make_shared<MemoryDocument>();
+    QMdiArea area;
+    area.resize(900, 800);
+    auto* frame = new views::CTraceChildFrame(doc, {}, QSize(640, 600));
+    area.addSubWindow(frame);
+    area.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&area));
+    // Three equal panes sharing what the caption leaves.
+    QCOMPARE(frame->size(), QSize(640, 600));
+    const QList<int> sizes = frame->Splitter()->sizes();
+    QVERIFY(std::abs(sizes[0] - sizes[1]) <= 1 && std::abs(sizes[1] - sizes[2]) <= 1);
+    QVERIFY(sizes[0] > 150);
+    QCOMPARE(views::CTraceChildFrame::PaneHeight(600, 19), 193);
+
+    // The panes go before their document; the document lives on while a window holds it.
+    std::weak_ptr<trace::CDocument> watch = doc;
+    doc.reset();
+    delete frame;
+    QVERIFY(watch.expired());
+}
+
+QTEST_MAIN(ViewsTest)
+#include "ViewsTest.moc"

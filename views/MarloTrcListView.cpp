@@ -1,0 +1,112 @@
+#include "views/MarloTrcListView.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QTimer>
+
+#include "trace/RecordCells.h"
+#include "trace/TraceLog.h"
+
+namespace views {
+
+QString FirstLineDelegate::displayText(const QVariant& value, const QLocale& /*locale*/) const {
+    QString text = value.toString();
+    const qsizetype lineEnd = text.indexOf(QLatin1Char('\n'));
+    if (lineEnd >= 0) text.truncate(lineEnd);
+    return text;
+}
+
+CMarloTrcListView::CMarloTrcListView(trace::CDocument& document, QWidget* parent)
+    : QTableView(parent), m_document(document), m_model(document) {
+    setModel(&m_model);
+    setItemDelegate(&m_delegate);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSortingEnabled(false);
+    setShowGrid(false);
+    setWordWrap(false);
+    setTabKeyNavigation(false);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+
+    // Rows of one fixed height: the view never measures a row, so a million
+    // records scroll as fast as ten.
+    QHeaderView* rows = verticalHeader();
+    rows->hide();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setMinimumSectionSize(1);
+    rows->setDefaultSectionSize(fontMetrics().height() + 2);
+
+    QHeaderView* columns = horizontalHeader();
+    columns->setSectionsClickable(false);
+    columns->setHighlightSections(false);
+    columns->setStretchLastSection(false);
+    columns->setDefaultAlignment(Qt::AlignCenter);
+    columns->setMinimumSectionSize(8);
+    for (int c = 0; c < trace::kColumnCount; ++c)
+        setColumnWidth(c, trace::kColumns[static_cast<std::size_t>(c)].width);
+
+    SetActivePane(false);
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection& selected, const QItemSelection&) { OnSelectionChanged(selected); });
+    m_document.AddView(this);
+}
+
+CMarloTrcListView::~CMarloTrcListView() { m_document.RemoveView(this); }
+
+void CMarloTrcListView::OnUpdate(trace::CView* /*sender*/, std::uint32_t hint, std::intptr_t object) {
+    if (hint == trace::HINT_INITIAL_UPDATE || (hint & trace::HINT_TRACE_RESTARTED) != 0) {
+        m_pendingRows = 0;
+        m_model.ResetToStore();
+        ScrollToRow(0);
+        return;
+    }
+    if ((hint & trace::HINT_RECORD_ADDED) != 0) {
+        const trace::CTraceLog* log = m_document.GetTraceLog();
+        // The index names a record that is in the store; anything else would
+        // show rows that have nothing behind them.
+        if (log == nullptr || object < 0 || object >= log->GetRecordCount()) return;
+        m_pendingRows = std::max(m_pendingRows, static_cast<int>(object) + 1);
+        if (!m_flushQueued) {
+            m_flushQueued = true;
+            QTimer::singleShot(0, this, [this] { FlushAppends(); });
+        }
+    }
+    // HINT_RECORD_SELECTED from a second window's list, and the tree's 0x80,
+    // change nothing here.
+}
+
+void CMarloTrcListView::FlushAppends() {
+    m_flushQueued = false;
+    if (m_pendingRows <= m_model.rowCount()) return;
+    m_model.GrowTo(m_pendingRows);
+    // The scroll range must know the new rows before the newest can be shown.
+    updateGeometries();
+    ScrollToRow(m_pendingRows - 1);
+}
+
+void CMarloTrcListView::ScrollToRow(int row) {
+    if (row < 0 || row >= m_model.rowCount()) return;
+    scrollTo(m_model.index(row, 0), QAbstractItemView::EnsureVisible);
+}
+
+void CMarloTrcListView::SetActivePane(bool active) {
+    QPalette colours = palette();
+    const QPalette system = QApplication::palette(this);
+    const QColor background = active ? system.color(QPalette::Active, QPalette::Highlight) : QColor(Qt::black);
+    const QColor text = system.color(QPalette::Active, QPalette::HighlightedText);
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        colours.setColor(group, QPalette::Highlight, background);
+        colours.setColor(group, QPalette::HighlightedText, text);
+    }
+    setPalette(colours);
+}
+
+void CMarloTrcListView::OnSelectionChanged(const QItemSelection& selected) {
+    // Losing the selection says nothing; only a newly selected row counts.
+    if (selected.isEmpty()) return;
+    const int row = selected.indexes().constFirst().row();
+    m_document.UpdateAllViews(this, trace::HINT_RECORD_SELECTED, row);
+}
+
+}  // namespace views

@@ -1,0 +1,58 @@
+#pragma once
+// CMarloTrcListView: the top pane of a trace window, one row per record of
+// the document, in record order. It follows the document's hints, announces
+// a newly selected row to the other panes (HINT_RECORD_SELECTED) and, for an
+// adapter document, is the record target of the live reader. Owned by its
+// CTraceChildFrame; user-interface thread only.
+
+#include <QStyledItemDelegate>
+#include <QTableView>
+
+#include "trace/Document.h"
+#include "views/RecordListModel.h"
+
+namespace views {
+
+// Draws a cell's text up to its first line feed: the rows have one fixed
+// height, and a message that ends in a line feed is one line of text.
+class FirstLineDelegate final : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QString displayText(const QVariant& value, const QLocale& locale) const override;
+};
+
+class CMarloTrcListView final : public QTableView, public trace::CView {
+    Q_OBJECT
+public:
+    explicit CMarloTrcListView(trace::CDocument& document, QWidget* parent = nullptr);
+    ~CMarloTrcListView() override;
+    CMarloTrcListView(const CMarloTrcListView&) = delete;
+    CMarloTrcListView& operator=(const CMarloTrcListView&) = delete;
+
+    trace::CDocument& GetDocument() const { return m_document; }
+
+    // trace::CView. Appends are shown at the next turn of the event loop, so
+    // a burst of live records becomes one row insertion and one scroll.
+    void OnUpdate(trace::CView* sender, std::uint32_t hint, std::intptr_t object) override;
+
+    // Selection colours: the highlight colour while this pane is the active
+    // view of its frame, black otherwise.
+    void SetActivePane(bool active);
+
+    // Shows the rows of appended records now instead of at the next turn of
+    // the event loop.
+    void FlushAppends();
+
+private:
+    void ScrollToRow(int row);
+    void OnSelectionChanged(const QItemSelection& selected);
+
+    trace::CDocument& m_document;
+    RecordListModel m_model;
+    FirstLineDelegate m_delegate;
+    int m_pendingRows = 0;  // rows announced by HINT_RECORD_ADDED, not yet inserted
+    bool m_flushQueued = false;
+};
+
+}  // namespace views

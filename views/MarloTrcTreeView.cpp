@@ -1,0 +1,112 @@
+#include "views/MarloTrcTreeView.h"
+
+#include "trace/TraceLog.h"
+
+namespace views {
+namespace {
+
+constexpr int kItemDataRole = Qt::UserRole;
+
+QTreeWidgetItem* MakeItem(const TreeNodeSpec& spec) {
+    auto* item = new QTreeWidgetItem(QStringList{QString::fromStdString(spec.label)});
+    item->setData(0, kItemDataRole, QVariant::fromValue<qlonglong>(spec.data));
+    for (const TreeNodeSpec& child : spec.children) item->addChild(MakeItem(child));
+    return item;
+}
+
+// Depth-first pre-order: a node, its children, then its next sibling.
+template <typename Visit>
+void ForEachPreOrder(QTreeWidgetItem* item, Visit& visit) {
+    visit(item);
+    for (int i = 0; i < item->childCount(); ++i) ForEachPreOrder(item->child(i), visit);
+}
+
+template <typename Visit>
+void ForEachPreOrder(QTreeWidget& tree, Visit visit) {
+    for (int i = 0; i < tree.topLevelItemCount(); ++i) ForEachPreOrder(tree.topLevelItem(i), visit);
+}
+
+}  // namespace
+
+CMarloTrcTreeView::CMarloTrcTreeView(trace::CDocument& document, TreeBuilder builder, QWidget* parent)
+    : QTreeWidget(parent), m_document(document), m_builder(std::move(builder)) {
+    setHeaderHidden(true);
+    setColumnCount(1);
+    setRootIsDecorated(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setDragDropMode(QAbstractItemView::NoDragDrop);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setUniformRowHeights(true);
+    connect(this, &QTreeWidget::currentItemChanged, this, [this] {
+        if (!m_rebuilding) AnnounceSelection();
+    });
+    m_document.AddView(this);
+}
+
+CMarloTrcTreeView::~CMarloTrcTreeView() { m_document.RemoveView(this); }
+
+std::string CMarloTrcTreeView::StateKey(const std::string& label) { return label.substr(0, label.find(':')); }
+
+void CMarloTrcTreeView::OnUpdate(trace::CView* /*sender*/, std::uint32_t hint, std::intptr_t object) {
+    // Only a selection rebuilds; the tree keeps its record when the list is cleared.
+    if (hint != trace::HINT_RECORD_SELECTED) return;
+    Rebuild(static_cast<int>(object));
+}
+
+void CMarloTrcTreeView::Rebuild(int index) {
+    m_rebuilding = true;
+    SaveStates();
+    clear();
+    const trace::CTraceLog* log = m_document.GetTraceLog();
+    if (log != nullptr && m_builder) {
+        QList<QTreeWidgetItem*> top;
+        for (const TreeNodeSpec& spec : m_builder(*log, index)) top.append(MakeItem(spec));
+        addTopLevelItems(top);
+    }
+    RestoreStates();
+    m_rebuilding = false;
+    AnnounceSelection();
+}
+
+void CMarloTrcTreeView::SaveStates() {
+    const QTreeWidgetItem* current = currentItem();
+    ForEachPreOrder(*this, [&](QTreeWidgetItem* item) {
+        const std::string label = item->text(0).toStdString();
+        if (label.empty()) return;
+        std::uint32_t state = 0;
+        if (item == current && item->isSelected()) state |= kSelected;
+        if (item->isExpanded()) state |= kExpanded;
+        // When several nodes share a key the last one visited wins.
+        m_expandStates[StateKey(label)] = state;
+    });
+}
+
+void CMarloTrcTreeView::RestoreStates() {
+    QTreeWidgetItem* toSelect = nullptr;
+    ForEachPreOrder(*this, [&](QTreeWidgetItem* item) {
+        const std::string label = item->text(0).toStdString();
+        if (label.empty()) return;
+        const auto found = m_expandStates.find(StateKey(label));
+        if (found == m_expandStates.end()) return;
+        if ((found->second & kExpanded) != 0) item->setExpanded(true);
+        if ((found->second & kSelected) != 0) toSelect = item;  // a later match replaces an earlier one
+    });
+    if (toSelect != nullptr) {
+        // Selecting a node inside a closed branch opens its parents, so the
+        // selection is always in sight.
+        setCurrentItem(toSelect);
+        scrollToItem(toSelect);
+    } else {
+        setCurrentItem(nullptr);
+        clearSelection();
+    }
+}
+
+void CMarloTrcTreeView::AnnounceSelection() {
+    const QTreeWidgetItem* item = currentItem();
+    const std::intptr_t itemData =
+        item != nullptr && item->isSelected() ? static_cast<std::intptr_t>(item->data(0, kItemDataRole).toLongLong()) : 0;
+    m_document.UpdateAllViews(this, trace::HINT_TREE_NODE_SELECTED, itemData);
+}
+
+}  // namespace views

@@ -1,0 +1,66 @@
+#pragma once
+// CMarloTrcTreeView: the middle pane of a trace window, the decode tree of
+// the record selected in the list. The tree is rebuilt for every selected
+// record; which branches were open and which node was selected is kept by
+// label key (the label up to its first ':') so moving from record to record
+// keeps the same parts open. Owned by its CTraceChildFrame; user-interface
+// thread only.
+
+#include <QTreeWidget>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "trace/Document.h"
+
+namespace trace {
+class CTraceLog;
+}
+
+namespace views {
+
+// One node of a decode tree as the pane shows it: its label, the value it
+// carries (the record index on the three top nodes, 0 elsewhere), children.
+struct TreeNodeSpec {
+    std::string label;
+    std::intptr_t data = 0;
+    std::vector<TreeNodeSpec> children;
+};
+
+// Makes the decode tree of one record; the shared decode tree builder.
+using TreeBuilder = std::function<std::vector<TreeNodeSpec>(const trace::CTraceLog& log, int index)>;
+
+class CMarloTrcTreeView final : public QTreeWidget, public trace::CView {
+    Q_OBJECT
+public:
+    // Node states kept per key, as the tree control's state bits.
+    static constexpr std::uint32_t kSelected = 0x0002;
+    static constexpr std::uint32_t kExpanded = 0x0020;
+
+    CMarloTrcTreeView(trace::CDocument& document, TreeBuilder builder, QWidget* parent = nullptr);
+    ~CMarloTrcTreeView() override;
+    CMarloTrcTreeView(const CMarloTrcTreeView&) = delete;
+    CMarloTrcTreeView& operator=(const CMarloTrcTreeView&) = delete;
+
+    void OnUpdate(trace::CView* sender, std::uint32_t hint, std::intptr_t object) override;
+
+    // The key a label is remembered under: up to, not including, its first ':'.
+    static std::string StateKey(const std::string& label);
+
+private:
+    void Rebuild(int index);
+    void SaveStates();
+    void RestoreStates();
+    void AnnounceSelection();
+
+    trace::CDocument& m_document;
+    TreeBuilder m_builder;
+    // Lives as long as the pane and is never emptied: keys of earlier
+    // records stay until the pane goes.
+    std::unordered_map<std::string, std::uint32_t> m_expandStates;
+    bool m_rebuilding = false;
+};
+
+}  // namespace views

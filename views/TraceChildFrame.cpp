@@ -1,0 +1,59 @@
+#include "views/TraceChildFrame.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QSplitter>
+#include <QStyle>
+
+#include "views/MarloTrcHexView.h"
+#include "views/MarloTrcListView.h"
+
+namespace views {
+
+CTraceChildFrame::CTraceChildFrame(std::shared_ptr<trace::CDocument> document, const TreeBuilder& builder,
+                                   QSize size, QWidget* parent)
+    : QMdiSubWindow(parent), m_document(std::move(document)) {
+    m_splitter = new QSplitter(Qt::Vertical);
+    m_splitter->setChildrenCollapsible(false);
+    m_list = new CMarloTrcListView(*m_document, m_splitter);
+    m_tree = new CMarloTrcTreeView(*m_document, builder, m_splitter);
+    m_hex = new CMarloTrcHexView(*m_document, m_splitter);
+    setWidget(m_splitter);
+    setWindowTitle(QString::fromStdString(m_document->GetTitle()));
+    setWindowIcon(QApplication::windowIcon());
+
+    resize(size);
+    const int caption = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
+    const int pane = std::max(1, PaneHeight(size.height(), caption));
+    m_splitter->setSizes({pane, pane, pane});
+
+    // The list is the frame's active view until another pane takes the focus.
+    m_activePane = m_list;
+    m_list->SetActivePane(true);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { OnFocusChanged(now); });
+
+    m_list->OnUpdate(nullptr, trace::HINT_INITIAL_UPDATE, 0);
+}
+
+CTraceChildFrame::~CTraceChildFrame() {
+    // The panes go before the document they are views of.
+    delete m_splitter;
+}
+
+void CTraceChildFrame::OnFocusChanged(QWidget* now) {
+    for (QWidget* pane : {static_cast<QWidget*>(m_list), static_cast<QWidget*>(m_tree), static_cast<QWidget*>(m_hex)}) {
+        if (now != nullptr && (now == pane || pane->isAncestorOf(now))) {
+            if (m_activePane == pane) return;
+            m_activePane = pane;
+            m_list->SetActivePane(pane == m_list);
+            return;
+        }
+    }
+}
+
+void CTraceChildFrame::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    emit CloseRequested(this);
+}
+
+}  // namespace views

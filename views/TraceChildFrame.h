@@ -1,0 +1,66 @@
+#pragma once
+// CTraceChildFrame: the MDI child window of a trace or log document, three
+// panes stacked in a splitter: record list, decode tree, hex dump. It shares
+// ownership of its document with the other windows on it, so the document
+// lives until its last window is gone. Owned by the main frame's MDI area;
+// user-interface thread only.
+
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <memory>
+
+#include "trace/Document.h"
+#include "views/MarloTrcTreeView.h"
+
+class QSplitter;
+
+namespace views {
+
+class CMarloTrcListView;
+class CMarloTrcHexView;
+
+class CTraceChildFrame final : public QMdiSubWindow {
+    Q_OBJECT
+public:
+    // The frame is `size` big; each pane gets a third of its height less the
+    // caption. The panes get their initial update at once.
+    CTraceChildFrame(std::shared_ptr<trace::CDocument> document, const TreeBuilder& builder, QSize size,
+                     QWidget* parent = nullptr);
+    ~CTraceChildFrame() override;
+    CTraceChildFrame(const CTraceChildFrame&) = delete;
+    CTraceChildFrame& operator=(const CTraceChildFrame&) = delete;
+
+    // (frame height - caption height) / 3, by integer division.
+    static int PaneHeight(int frameHeight, int captionHeight) { return (frameHeight - captionHeight) / 3; }
+
+    trace::CDocument& GetDocument() const { return *m_document; }
+    const std::shared_ptr<trace::CDocument>& DocumentPtr() const { return m_document; }
+    CMarloTrcListView* ListView() const { return m_list; }
+    CMarloTrcTreeView* TreeView() const { return m_tree; }
+    CMarloTrcHexView* HexView() const { return m_hex; }
+    QSplitter* Splitter() const { return m_splitter; }
+
+    // The pane that had the focus last in this frame.
+    QWidget* ActivePane() const { return m_activePane; }
+
+signals:
+    // The user asked to close this window (close box, Close command). The
+    // owner decides what happens to the document; the window stays until
+    // the owner deletes it.
+    void CloseRequested(views::CTraceChildFrame* frame);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void OnFocusChanged(QWidget* now);
+
+    std::shared_ptr<trace::CDocument> m_document;
+    QSplitter* m_splitter = nullptr;
+    CMarloTrcListView* m_list = nullptr;
+    CMarloTrcTreeView* m_tree = nullptr;
+    CMarloTrcHexView* m_hex = nullptr;
+    QPointer<QWidget> m_activePane;
+};
+
+}  // namespace views
