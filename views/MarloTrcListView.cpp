@@ -76,6 +76,18 @@ void CMarloTrcListView::OnUpdate(trace::CView* /*sender*/, std::uint32_t hint, s
     // change nothing here.
 }
 
+void CMarloTrcListView::PostTraceRecord(trace::TraceReaderParams* params) {
+    // Reader thread: only the queued call crosses over. If the view is gone
+    // before the call runs, it is dropped; the closing document releases the
+    // reader through its ack and stop events.
+    QMetaObject::invokeMethod(this, [this, params] { HandleTraceRecord(params); }, Qt::QueuedConnection);
+}
+
+void CMarloTrcListView::HandleTraceRecord(trace::TraceReaderParams* params) {
+    if (params == nullptr || m_document.GetTraceLog() == nullptr || !m_recordHandler) return;
+    m_recordHandler(*params);
+}
+
 void CMarloTrcListView::FlushAppends() {
     m_flushQueued = false;
     if (m_pendingRows <= m_model.rowCount()) return;

@@ -8,7 +8,10 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 
+#include <functional>
+
 #include "trace/Document.h"
+#include "trace/TraceReader.h"
 #include "views/RecordListModel.h"
 
 namespace views {
@@ -22,7 +25,7 @@ public:
     QString displayText(const QVariant& value, const QLocale& locale) const override;
 };
 
-class CMarloTrcListView final : public QTableView, public trace::CView {
+class CMarloTrcListView final : public QTableView, public trace::CView, public trace::RecordTarget {
     Q_OBJECT
 public:
     explicit CMarloTrcListView(trace::CDocument& document, QWidget* parent = nullptr);
@@ -40,6 +43,15 @@ public:
     // view of its frame, black otherwise.
     void SetActivePane(bool active);
 
+    // trace::RecordTarget, called on the reader thread: queues the record's
+    // handling onto this view's thread and returns at once.
+    void PostTraceRecord(trace::TraceReaderParams* params) override;
+    // What handles a delivered record on the user-interface thread: the
+    // adapter document's OnTraceRecord, which acknowledges it. Only called
+    // while the document still has its CTraceLog.
+    using TraceRecordHandler = std::function<void(trace::TraceReaderParams&)>;
+    void SetTraceRecordHandler(TraceRecordHandler handler) { m_recordHandler = std::move(handler); }
+
     // Shows the rows of appended records now instead of at the next turn of
     // the event loop.
     void FlushAppends();
@@ -48,7 +60,10 @@ private:
     void ScrollToRow(int row);
     void OnSelectionChanged(const QItemSelection& selected);
 
+    void HandleTraceRecord(trace::TraceReaderParams* params);
+
     trace::CDocument& m_document;
+    TraceRecordHandler m_recordHandler;
     RecordListModel m_model;
     FirstLineDelegate m_delegate;
     int m_pendingRows = 0;  // rows announced by HINT_RECORD_ADDED, not yet inserted

@@ -7,10 +7,10 @@ namespace {
 
 constexpr int kItemDataRole = Qt::UserRole;
 
-QTreeWidgetItem* MakeItem(const TreeNodeSpec& spec) {
-    auto* item = new QTreeWidgetItem(QStringList{QString::fromStdString(spec.label)});
-    item->setData(0, kItemDataRole, QVariant::fromValue<qlonglong>(spec.data));
-    for (const TreeNodeSpec& child : spec.children) item->addChild(MakeItem(child));
+QTreeWidgetItem* MakeItem(const trace::DecodeNode& node) {
+    auto* item = new QTreeWidgetItem(QStringList{QString::fromStdString(node.label)});
+    item->setData(0, kItemDataRole, node.itemData);
+    for (const trace::DecodeNode& child : node.children) item->addChild(MakeItem(child));
     return item;
 }
 
@@ -60,7 +60,7 @@ void CMarloTrcTreeView::Rebuild(int index) {
     const trace::CTraceLog* log = m_document.GetTraceLog();
     if (log != nullptr && m_builder) {
         QList<QTreeWidgetItem*> top;
-        for (const TreeNodeSpec& spec : m_builder(*log, index)) top.append(MakeItem(spec));
+        for (const trace::DecodeNode& node : m_builder(*log, index)) top.append(MakeItem(node));
         addTopLevelItems(top);
     }
     RestoreStates();
@@ -105,7 +105,7 @@ void CMarloTrcTreeView::RestoreStates() {
 void CMarloTrcTreeView::AnnounceSelection() {
     const QTreeWidgetItem* item = currentItem();
     const std::intptr_t itemData =
-        item != nullptr && item->isSelected() ? static_cast<std::intptr_t>(item->data(0, kItemDataRole).toLongLong()) : 0;
+        item != nullptr && item->isSelected() ? static_cast<std::intptr_t>(item->data(0, kItemDataRole).toInt()) : 0;
     m_document.UpdateAllViews(this, trace::HINT_TREE_NODE_SELECTED, itemData);
 }
 

@@ -13,24 +13,14 @@
 #include <unordered_map>
 #include <vector>
 
+#include "trace/DecodeTree.h"
 #include "trace/Document.h"
-
-namespace trace {
-class CTraceLog;
-}
 
 namespace views {
 
-// One node of a decode tree as the pane shows it: its label, the value it
-// carries (the record index on the three top nodes, 0 elsewhere), children.
-struct TreeNodeSpec {
-    std::string label;
-    std::intptr_t data = 0;
-    std::vector<TreeNodeSpec> children;
-};
-
-// Makes the decode tree of one record; the shared decode tree builder.
-using TreeBuilder = std::function<std::vector<TreeNodeSpec>(const trace::CTraceLog& log, int index)>;
+// Makes the decode tree of one record: the shared trace::BuildDecodeTree in
+// the program; tests may hand in trees of their own.
+using TreeBuilder = std::function<std::vector<trace::DecodeNode>(const trace::CTraceLog& log, int index)>;
 
 class CMarloTrcTreeView final : public QTreeWidget, public trace::CView {
     Q_OBJECT
@@ -39,7 +29,8 @@ public:
     static constexpr std::uint32_t kSelected = 0x0002;
     static constexpr std::uint32_t kExpanded = 0x0020;
 
-    CMarloTrcTreeView(trace::CDocument& document, TreeBuilder builder, QWidget* parent = nullptr);
+    explicit CMarloTrcTreeView(trace::CDocument& document, TreeBuilder builder = trace::BuildDecodeTree,
+                               QWidget* parent = nullptr);
     ~CMarloTrcTreeView() override;
     CMarloTrcTreeView(const CMarloTrcTreeView&) = delete;
     CMarloTrcTreeView& operator=(const CMarloTrcTreeView&) = delete;

@@ -15,6 +15,8 @@
 #include <map>
 
 #include "tests/views/ViewSupport.h"
+#include "platform/File.h"
+#include "trace/LogFile.h"
 #include "trace/RecordCells.h"
 #include "views/MarloTrcHexView.h"
 #include "views/MarloTrcListView.h"
@@ -22,7 +24,7 @@
 #include "views/TraceChildFrame.h"
 
 using namespace viewtest;
-using views::TreeNodeSpec;
+using trace::DecodeNode;
 
 namespace {
 
@@ -35,15 +37,15 @@ QString Text(const views::RecordListModel& model, int row, trace::Column column)
 }
 
 // Canned decode trees, so the pane's own rules are tested apart from the decoders.
-TreeNodeSpec Leaf(const std::string& label) { return {label, 0, {}}; }
-TreeNodeSpec Branch(const std::string& label, std::intptr_t data, std::vector<TreeNodeSpec> children) {
+DecodeNode Leaf(const std::string& label) { return {label, 0, {}}; }
+DecodeNode Branch(const std::string& label, int data, std::vector<DecodeNode> children) {
     return {label, data, std::move(children)};
 }
-TreeNodeSpec Element(int k, const std::string& name) {
+DecodeNode Element(int k, const std::string& name) {
     return Branch(std::to_string(k) + "- " + name, 0,
                   {Leaf("Index: 4"), Leaf("#: 04"), Leaf("Ln: 3"), Leaf("Name: X"), Leaf("Mnemonic: M" + std::to_string(k))});
 }
-std::vector<TreeNodeSpec> Tree(std::intptr_t index, const std::string& ftyp, std::vector<TreeNodeSpec> elements) {
+std::vector<DecodeNode> Tree(int index, const std::string& ftyp, std::vector<DecodeNode> elements) {
     return {Branch("Frame", index, {Leaf("Seq: 001"), Leaf("Time:   12:34:56:78"), Leaf("B:  1"), Leaf("LN:  2")}),
             Branch("Layer 2", index,
                    {Leaf("Source: USER"), Leaf("Address: 0/64"), Leaf("FTYP: " + ftyp), Leaf("P: 0"), Leaf("NS: "),
@@ -80,6 +82,7 @@ class ViewsTest : public QObject {
 private slots:
     void ListShowsOneRowPerRecordWithItsCells();
     void LiveAppendsAreBatchedAndScrolledIntoView();
+    void LiveReaderFillsTheListRowByRow();
     void RestartEmptiesTheListButKeepsTreeAndHex();
     void SelectingARowUpdatesTheOtherPanes();
     void TreeKeepsNodeStatesByLabelKey_data();
@@ -156,6 +159,36 @@ void ViewsTest::LiveAppendsAreBatchedAndScrolledIntoView() {
     QCOMPARE(list.model()->rowCount(), 500);
 }
 
+void ViewsTest::LiveReaderFillsTheListRowByRow() {
+    QTemporaryDir dir;
+    MemoryDocument doc;
+    std::unique_ptr<trace::CLogFile> file;
+    QCOMPARE(trace::CreateTraceLogFile(file, doc.Log(), dir.path().toStdString()), 1);
+    views::CMarloTrcListView list(doc);
+    list.OnUpdate(nullptr, trace::HINT_INITIAL_UPDATE, 0);
+    // What the adapter document does with each delivered record.
+    int handled = 0;
+    list.SetTraceRecordHandler([&](trace::TraceReaderParams& params) {
+        const int index = doc.Log().AddReaderRecord(params);
+        doc.UpdateAllViews(nullptr, trace::HINT_RECORD_ADDED, index);
+        ++handled;
+        platform::SetEvent(doc.Log().GetAckEvent());
+    });
+    doc.Log().SetTarget(&list);
+    QCOMPARE(doc.Log().StartReader(), 1);
+
+    Bytes all;
+    for (int i = 0; i < 300; ++i) {
+        const Bytes r = DChannelRecord(static_cast<std::uint16_t>(i), kRR);
+        all.insert(all.end(), r.begin(), r.end());
+    }
+    QCOMPARE(platform::WriteAll(file->GetFd(), all), 0);
+    QTRY_COMPARE(list.model()->rowCount(), 300);
+    QCOMPARE(handled, 300);
+    QCOMPARE(list.model()->data(list.model()->index(299, 0)).toString(), QStringLiteral("299"));
+    doc.Log().StopReader();
+}
+
 void ViewsTest::RestartEmptiesTheListButKeepsTreeAndHex() {
     MemoryDocument doc;
     views::CMarloTrcListView list(doc);
@@ -213,7 +246,7 @@ void ViewsTest::SelectingARowUpdatesTheOtherPanes() {
 
 using Action = std::function<void(QTreeWidget&)>;
 struct TreeStep {
-    std::vector<TreeNodeSpec> tree;
+    std::vector<DecodeNode> tree;
     Action action;  // what the user does on this record's tree
 };
 Q_DECLARE_METATYPE(std::vector<TreeStep>)
@@ -363,7 +396,7 @@ void ViewsTest::SelectionIsBlackWhenTheListIsNotTheActivePane() {
     doc->Log().AddRawRecord(DChannelRecord(1, kRR));
     QMdiArea area;
     area.resize(800, 600);
-    auto* frame = new views::CTraceChildFrame(doc, {}, QSize(700, 500));
+    auto* frame = new views::CTraceChildFrame(doc, trace::BuildDecodeTree, QSize(700, 500));
     area.addSubWindow(frame);
     area.show();
     QVERIFY(QTest::qWaitForWindowActive(&area));
@@ -382,7 +415,7 @@ void ViewsTest::FrameSplitsItsHeightIntoThreePanes() {
     auto doc = std::make_shared<MemoryDocument>();
     QMdiArea area;
     area.resize(900, 800);
-    auto* frame = new views::CTraceChildFrame(doc, {}, QSize(640, 600));
+    auto* frame = new views::CTraceChildFrame(doc, trace::BuildDecodeTree, QSize(640, 600));
     area.addSubWindow(frame);
     area.show();
     QVERIFY(QTest::qWaitForWindowExposed(&area));
