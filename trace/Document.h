@@ -21,11 +21,16 @@ enum ViewHint : std::uint32_t {
     HINT_RECORD_ADDED = 0x800,          // object: index of the new record
 };
 
+class RecordTarget;
+
 class CView {
 public:
     virtual ~CView() = default;
     // Called for every hint of the document, except those this view sent.
     virtual void OnUpdate(CView* sender, std::uint32_t hint, std::intptr_t object) = 0;
+    // Where the live reader hands its records when this is the document's
+    // first view (the record list); null for views that take none.
+    virtual RecordTarget* GetRecordTarget() { return nullptr; }
 };
 
 class CDocument {
