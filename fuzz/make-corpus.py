@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
-"""Writes the seed corpus of the frame fuzzer: one file per valid frame, the
-flags octet of the raw record first, then the frame octets."""
+"""Writes the seed corpora: for the frame fuzzer one file per valid frame (the
+flags octet of the raw record first, then the frame octets); for the loader
+fuzzer a few valid trace log files."""
 import os
+import struct
 
 FRAMES = {
     "tei-request": "00 FC FF 03 0F 12 34 01 FF",
@@ -31,3 +33,28 @@ os.makedirs(out, exist_ok=True)
 for name, text in FRAMES.items():
     with open(os.path.join(out, name + ".bin"), "wb") as f:
         f.write(bytes(int(b, 16) for b in text.split()))
+
+
+def record(kind, seq, data, flags=0):
+    if kind == 3:
+        length = len(data) + 28
+        body = struct.pack("<II", flags << 8, len(data)) + data
+    else:
+        length = len(data) + 24
+        body = struct.pack("<I", len(data)) + data
+    head = struct.pack("<IHHBBBBBBH", length, kind, seq, 12, 34, 56, 78, 1, 2, 0)
+    return head + body + struct.pack("<I", length)
+
+
+banner = b"Orin Intl Binary Trace File 07/03/97 14:05:09\n"
+header = banner + b"\0\0" + struct.pack("<HH", 0x100, 3)
+frames = [bytes(int(b, 16) for b in text.split()) for text in FRAMES.values()]
+call = header + b"".join(record(3, i, f[1:], f[0]) for i, f in enumerate(frames))
+mixed = header + record(1, 1, b"hello\tworld\x01\0") + record(2, 2, bytes(range(40))) + \
+    record(4, 3, b"") + record(3, 4, frames[4][1:], 1)
+out = os.path.join(here, "corpus", "loadfile")
+os.makedirs(out, exist_ok=True)
+for name, content in {"call.log": call, "mixed.log": mixed, "empty.log": header,
+                      "partial-header.log": header + b"\x20\0\0\0\3\0"}.items():
+    with open(os.path.join(out, name), "wb") as f:
+        f.write(content)
