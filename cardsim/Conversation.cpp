@@ -1,0 +1,187 @@
+#include "cardsim/Conversation.h"
+
+#include <string_view>
+
+namespace cardsim {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::uint8_t kNetworkFlags = 0x01;  // exactly one of bits 0 and 2: network side
+constexpr std::uint8_t kUserFlags = 0x00;
+constexpr std::uint8_t kGroupTei = 127;
+constexpr std::uint8_t kSapiCallControl = 0;
+constexpr std::uint8_t kSapiManagement = 63;
+
+// Q.931 message types.
+enum : std::uint8_t {
+    kAlerting = 0x01, kCallProceeding = 0x02, kSetup = 0x05, kConnect = 0x07, kSetupAck = 0x0D,
+    kConnectAck = 0x0F, kDisconnect = 0x45, kRelease = 0x4D, kReleaseComplete = 0x5A, kInformation = 0x7B,
+};
+
+// Q.931 information elements.
+Bytes BearerSpeech() { return {0x04, 0x03, 0x80, 0x90, 0xA3}; }   // speech, 64 kbit/s circuit, A-law
+Bytes ChannelId(std::uint8_t octet3) { return {0x18, 0x01, octet3}; }  // 0x83 any B, 0x89 B1 exclusive
+Bytes Cause(std::uint8_t location, std::uint8_t cause) {
+    return {0x08, 0x02, static_cast<std::uint8_t>(0x80 | location), static_cast<std::uint8_t>(0x80 | cause)};
+}
+Bytes Ia5(std::uint8_t id, std::string_view prefix, std::string_view digits) {
+    Bytes ie{id, static_cast<std::uint8_t>(prefix.size() + digits.size())};
+    ie.insert(ie.end(), prefix.begin(), prefix.end());
+    ie.insert(ie.end(), digits.begin(), digits.end());
+    return ie;
+}
+Bytes Keypad(std::string_view digits) { return Ia5(0x2C, {}, digits); }
+Bytes CalledNumber(std::string_view digits) { return Ia5(0x70, "\xA1", digits); }   // national, E.164
+Bytes CallingNumber(std::string_view digits) { return Ia5(0x6C, "\x21\x80", digits); }  // presentation allowed
+Bytes Signal(std::uint8_t value) { return {0x34, 0x01, value}; }
+Bytes Progress(std::uint8_t description) { return {0x1E, 0x02, 0x82, static_cast<std::uint8_t>(0x80 | description)}; }
+constexpr std::uint8_t kSendingComplete = 0xA1;
+
+// A Q.931 message with a one-octet call reference; the flag is set in
+// messages from the side that did not originate the call.
+Bytes Message(std::uint8_t callRef, bool flag, std::uint8_t type, std::initializer_list<Bytes> ies = {}) {
+    Bytes m{0x08, 0x01, static_cast<std::uint8_t>((flag ? 0x80 : 0x00) | (callRef & 0x7F)), type};
+    for (const Bytes& ie : ies) m.insert(m.end(), ie.begin(), ie.end());
+    return m;
+}
+
+// Builds the frames of one round, keeping both ends' sequence variables.
+class Builder {
+public:
+    explicit Builder(std::uint8_t tei) : m_tei(tei) {}
+
+    // The network side sends commands with C/R = 1 and the user side with
+    // C/R = 0; responses carry the opposite bit.
+    void Frame(bool fromNetwork, bool command, std::uint8_t sapi, std::uint8_t tei, Bytes control,
+               const Bytes& info = {}) {
+        const std::uint8_t cr = fromNetwork == command ? 1 : 0;
+        TraceFrame f;
+        f.data = {static_cast<std::uint8_t>((sapi << 2) | (cr << 1)), static_cast<std::uint8_t>((tei << 1) | 1)};
+        f.data.insert(f.data.end(), control.begin(), control.end());
+        f.data.insert(f.data.end(), info.begin(), info.end());
+        f.flags = fromNetwork ? kNetworkFlags : kUserFlags;
+        m_frames.push_back(std::move(f));
+    }
+    void Ui(bool fromNetwork, std::uint8_t sapi, std::uint8_t tei, const Bytes& info) {
+        Frame(fromNetwork, true, sapi, tei, {0x03}, info);
+    }
+    void Management(bool fromNetwork, std::uint16_t ri, std::uint8_t type, std::uint8_t ai) {
+        Ui(fromNetwork, kSapiManagement, kGroupTei,
+           {0x0F, static_cast<std::uint8_t>(ri >> 8), static_cast<std::uint8_t>(ri), type,
+            static_cast<std::uint8_t>((ai << 1) | 1)});
+    }
+    // An I frame: N(S) is the sender's V(S), N(R) acknowledges all it received.
+    void I(bool fromNetwork, const Bytes& info) {
+        std::uint8_t& vs = fromNetwork ? m_vsNetwork : m_vsUser;
+        const std::uint8_t nr = fromNetwork ? m_vsUser : m_vsNetwork;
+        Frame(fromNetwork, true, kSapiCallControl, m_tei,
+              {static_cast<std::uint8_t>(vs << 1), static_cast<std::uint8_t>(nr << 1)}, info);
+        vs = (vs + 1) % 128;
+    }
+    // Receive ready: a poll (command, P = 1), or a response / acknowledgement.
+    void Rr(bool fromNetwork, bool command, bool pf) {
+        const std::uint8_t nr = fromNetwork ? m_vsUser : m_vsNetwork;
+        Frame(fromNetwork, command, kSapiCallControl, m_tei,
+              {0x01, static_cast<std::uint8_t>((nr << 1) | (pf ? 1 : 0))});
+    }
+    void U(bool fromNetwork, bool command, std::uint8_t control) {
+        Frame(fromNetwork, command, kSapiCallControl, m_tei, {control});
+    }
+    void ResetSequence() { m_vsNetwork = m_vsUser = 0; }
+    std::vector<TraceFrame> Take() { return std::move(m_frames); }
+
+private:
+    std::uint8_t m_tei;
+    std::uint8_t m_vsNetwork = 0;
+    std::uint8_t m_vsUser = 0;
+    std::vector<TraceFrame> m_frames;
+};
+
+constexpr bool kNet = true;
+constexpr bool kUser = false;
+constexpr std::uint8_t kSabmeP = 0x7F, kUaF = 0x73, kDiscP = 0x53;
+
+}  // namespace
+
+std::vector<TraceFrame> CallsConversation::Round(unsigned round) {
+    const auto tei = static_cast<std::uint8_t>(64 + round % 4);
+    const auto ri = static_cast<std::uint16_t>(0x2A51 + round * 0x0137);
+    const auto outgoing = static_cast<std::uint8_t>(1 + (2 * round) % 126);
+    const auto incoming = static_cast<std::uint8_t>(outgoing + 1);
+    Builder b(tei);
+
+    // TEI assignment, then the multiple-frame link.
+    b.Management(kUser, ri, 0x01, kGroupTei);  // identity request, any TEI
+    b.Management(kNet, ri, 0x02, tei);        // identity assigned
+    b.U(kUser, true, kSabmeP);
+    b.U(kNet, false, kUaF);
+    b.ResetSequence();
+
+    // Outgoing call with overlap sending.
+    b.I(kUser, Message(outgoing, false, kSetup, {BearerSpeech(), ChannelId(0x83)}));
+    b.Rr(kNet, false, false);
+    b.I(kNet, Message(outgoing, true, kSetupAck, {ChannelId(0x89), Signal(0x00)}));
+    b.I(kUser, Message(outgoing, false, kInformation, {Keypad("5551234")}));
+    b.I(kNet, Message(outgoing, true, kCallProceeding, {ChannelId(0x89)}));
+    b.Rr(kUser, false, false);
+    b.I(kNet, Message(outgoing, true, kAlerting, {Progress(0x08), Signal(0x01)}));
+    b.Rr(kUser, false, false);
+    b.I(kNet, Message(outgoing, true, kConnect, {Signal(0x3F)}));
+    b.I(kUser, Message(outgoing, false, kConnectAck));
+    b.Rr(kNet, false, false);
+    for (int poll = 0; poll < 2; ++poll) {  // T203 polling while the call is up
+        b.Rr(kNet, true, true);
+        b.Rr(kUser, false, true);
+    }
+    b.I(kUser, Message(outgoing, false, kDisconnect, {Cause(0x00, 16)}));  // normal clearing, user
+    b.I(kNet, Message(outgoing, true, kRelease));
+    b.I(kUser, Message(outgoing, false, kReleaseComplete));
+    b.Rr(kNet, false, false);
+
+    // Incoming call, offered to every terminal in a UI frame.
+    b.Ui(kNet, kSapiCallControl, kGroupTei,
+         Message(incoming, false, kSetup,
+                 {Bytes{kSendingComplete}, BearerSpeech(), ChannelId(0x89), Signal(0x40),
+                  CallingNumber("4085551212"), CalledNumber("5551234")}));
+    b.I(kUser, Message(incoming, true, kAlerting));
+    b.Rr(kNet, false, false);
+    b.I(kUser, Message(incoming, true, kConnect));
+    b.I(kNet, Message(incoming, false, kConnectAck, {ChannelId(0x89)}));
+    b.Rr(kUser, false, false);
+    b.Rr(kNet, true, true);
+    b.Rr(kUser, false, true);
+    b.I(kNet, Message(incoming, false, kDisconnect, {Cause(0x02, 16), Progress(0x08)}));  // public network
+    b.I(kUser, Message(incoming, true, kRelease));
+    b.I(kNet, Message(incoming, false, kReleaseComplete));
+    b.Rr(kUser, false, false);
+
+    // Link release and TEI removal.
+    b.U(kUser, true, kDiscP);
+    b.U(kNet, false, kUaF);
+    b.Management(kNet, 0, 0x06, tei);  // identity remove
+    return b.Take();
+}
+
+TraceFrame CallsConversation::Next() {
+    if (m_next >= m_frames.size()) {
+        m_frames = Round(m_round++);
+        m_next = 0;
+    }
+    return m_frames[m_next++];
+}
+
+FrameSource::FrameSource(const Settings& settings)
+    : m_traffic(settings.traffic == Traffic::Replay && settings.replay.empty() ? Traffic::None : settings.traffic),
+      m_replay(&settings.replay) {}
+
+TraceFrame FrameSource::Next() {
+    if (m_traffic == Traffic::Replay) {
+        const TraceFrame& frame = (*m_replay)[m_replayNext];
+        m_replayNext = (m_replayNext + 1) % m_replay->size();
+        return frame;
+    }
+    return m_calls.Next();
+}
+
+}  // namespace cardsim

@@ -1,0 +1,181 @@
+#include "cardsim/Settings.h"
+
+#include <charconv>
+#include <cmath>
+#include <fstream>
+#include <iterator>
+
+#include "platform/LittleEndian.h"
+
+namespace cardsim {
+namespace {
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return s;
+}
+
+std::vector<std::string_view> Split(std::string_view s, char separator) {
+    std::vector<std::string_view> parts;
+    for (;;) {
+        const auto at = s.find(separator);
+        parts.push_back(Trim(s.substr(0, at)));
+        if (at == std::string_view::npos) return parts;
+        s.remove_prefix(at + 1);
+    }
+}
+
+// An unsigned number; hex with a 0x prefix, or always hex when forced.
+std::optional<std::uint64_t> Number(std::string_view s, bool hex = false) {
+    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+        s.remove_prefix(2);
+        hex = true;
+    }
+    if (s.empty()) return std::nullopt;
+    std::uint64_t value = 0;
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value, hex ? 16 : 10);
+    if (ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
+    return value;
+}
+
+std::optional<std::uint8_t> Byte(std::string_view s) {
+    auto v = Number(s);
+    if (!v || *v > 0xFF) return std::nullopt;
+    return static_cast<std::uint8_t>(*v);
+}
+
+// An opcode of the unanswered and refuse lists: hex, or a GSM message name.
+std::optional<MessageKey> Opcode(std::string_view s) {
+    if (s == "gsmopen") return kGsmOpen;
+    if (s == "gsmclose") return kGsmClose;
+    auto v = Number(s, true);
+    if (!v || *v > 0xFFFFFFFFu) return std::nullopt;
+    return Key(2, static_cast<std::uint32_t>(*v));
+}
+
+// Applies one key=value; false with a reason when it is not understood.
+bool Apply(Settings& settings, std::string_view key, std::string_view value, std::string& reason) {
+    if (key == "adapters") {
+        auto v = Number(value);
+        if (!v || *v < 1 || *v > 8) return reason = "adapters must be 1 to 8", false;
+        settings.adapters = static_cast<int>(*v);
+    } else if (key == "rate") {
+        double rate = 0;
+        const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), rate);
+        if (value.empty() || ec != std::errc() || end != value.data() + value.size() || !std::isfinite(rate) ||
+            rate < 0 || rate > 1e6)
+            return reason = "rate must be 0 (as fast as read) or frames per second up to 1000000", false;
+        settings.rate = rate;
+    } else if (key == "traffic") {
+        if (value == "calls") {
+            settings.traffic = Traffic::Calls;
+        } else if (value == "none") {
+            settings.traffic = Traffic::None;
+        } else if (value.substr(0, 7) == "replay:") {
+            auto frames = LoadReplayFrames(std::string(value.substr(7)), &reason);
+            if (!frames) return false;
+            settings.traffic = Traffic::Replay;
+            settings.replay = std::move(*frames);
+        } else {
+            return reason = "traffic must be calls, none or replay:PATH", false;
+        }
+    } else if (key == "absent") {
+        if (value != "0" && value != "1") return reason = "absent must be 0 or 1", false;
+        settings.absent = value == "1";
+    } else if (key == "unanswered") {
+        for (std::string_view item : Split(value, ',')) {
+            auto op = Opcode(item);
+            if (!op) return reason = "not an opcode: " + std::string(item), false;
+            settings.unanswered.insert(*op);
+        }
+    } else if (key == "refuse") {
+        for (std::string_view item : Split(value, ',')) {
+            const auto colon = item.find(':');
+            auto op = Opcode(Trim(item.substr(0, colon)));
+            auto result = colon == std::string_view::npos ? std::nullopt : Number(Trim(item.substr(colon + 1)));
+            if (!op || !result || *result == 0 || *result > 0xFFFFFFFFu)
+                return reason = "expected OPCODE:RESULT with a non-zero result: " + std::string(item), false;
+            settings.refuse[*op] = static_cast<std::uint32_t>(*result);
+        }
+    } else if (key == "stall") {
+        for (std::string_view item : Split(value, ',')) {
+            auto code = Number(item);
+            if (!code || *code < 1 || *code > 6) return reason = "request codes are 1 to 6", false;
+            settings.stall.insert(static_cast<std::uint32_t>(*code));
+        }
+    } else if (key == "unplug") {
+        auto v = Number(value);
+        if (!v) return reason = "unplug takes a number of trace frames", false;
+        settings.unplugAfter = *v;
+    } else if (key == "line" || key == "rx" || key == "tx" || key == "l2" || key == "l3") {
+        auto v = Byte(value);
+        if (!v) return reason = "a status byte is 0 to 255", false;
+        (key == "line" ? settings.line
+         : key == "rx" ? settings.rx
+         : key == "tx" ? settings.tx
+         : key == "l2" ? settings.l2
+                       : settings.l3) = *v;
+    } else {
+        return reason = "unknown setting", false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<Settings> ParseSettings(std::string_view text, std::string* error) {
+    Settings settings;
+    for (std::string_view item : Split(text, ';')) {
+        if (item.empty()) continue;
+        const auto eq = item.find('=');
+        std::string reason = "expected key=value";
+        if (eq == std::string_view::npos || !Apply(settings, Trim(item.substr(0, eq)), Trim(item.substr(eq + 1)), reason)) {
+            if (error) *error = "ORINTPX_EMULATOR: bad setting \"" + std::string(item) + "\" (" + reason + ")";
+            return std::nullopt;
+        }
+    }
+    return settings;
+}
+
+std::optional<std::vector<TraceFrame>> LoadReplayFrames(const std::string& path, std::string* error) {
+    auto fail = [&](const std::string& why) -> std::optional<std::vector<TraceFrame>> {
+        if (error) *error = why + ": " + path;
+        return std::nullopt;
+    };
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return fail("cannot read the trace log");
+    const std::vector<std::uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    constexpr std::string_view kBanner = "Orin Intl Binary Trace File ";
+    if (file.size() < kBanner.size() || !std::equal(kBanner.begin(), kBanner.end(), file.begin()))
+        return fail("not a trace log file");
+
+    // The log file's framing: records from offset 52, each with its length at
+    // its start and end. Reading stops at the first record that breaks it.
+    std::vector<TraceFrame> frames;
+    std::span<const std::uint8_t> rest(file);
+    rest = rest.subspan(std::min<std::size_t>(52, rest.size()));
+    while (rest.size() >= 16) {
+        const std::uint32_t length = platform::GetU32(rest, 0);
+        const std::uint16_t type = platform::GetU16(rest, 4);
+        if (length < 20 || length > 5000 || length > rest.size()) break;
+        const auto record = rest.first(length);
+        if (platform::GetU32(record, length - 4) != length) break;
+        if (type == 3 && length >= 28) {
+            const std::uint32_t n = platform::GetU32(record, 20);
+            if (n + 28 == length && n <= 280) {
+                TraceFrame frame;
+                frame.data.assign(record.begin() + 24, record.begin() + 24 + n);
+                frame.flags = record[17];
+                frame.b = record[12] & 0x07;
+                frame.ln = record[13] & 0x07;
+                frames.push_back(std::move(frame));
+            }
+        }
+        rest = rest.subspan(length);
+    }
+    if (frames.empty()) return fail("no D-channel records in the trace log");
+    return frames;
+}
+
+}  // namespace cardsim

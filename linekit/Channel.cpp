@@ -1,0 +1,227 @@
+// The driver channel and the connection exports: register, open, close, read
+// and write. Each request gets a fresh block and a fresh completion event.
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "linekit/Internal.h"
+#include "linekit/tpx_testing.h"
+#include "platform/LittleEndian.h"
+#include "platform/MessageBox.h"
+
+namespace linekit {
+namespace {
+
+std::atomic<std::uint32_t> g_timeoutMs{TPX_RESPONSE_TIMEOUT_MS};
+
+constexpr char kLibraryName[] = "linekit";
+constexpr char kDriverEventName[] = "MarloDriverEvent";
+
+// GSM Open carries u8 0, u8 0, u16 4, u16 2, u16 0.
+constexpr std::uint8_t kGsmOpenData[8] = {0x00, 0x00, 0x04, 0x00, 0x02, 0x00, 0x00, 0x00};
+
+std::array<std::uint8_t, 12> GsmHeader(std::uint32_t opcode) {
+    std::array<std::uint8_t, 12> header{};
+    platform::PutU16(header, 0, TPX_GROUP_GSM);
+    platform::PutU16(header, 2, 1);
+    platform::PutU32(header, 4, opcode);
+    return header;
+}
+
+std::uint32_t WriteGsm(TpxHandle device, std::uint32_t clientId, std::uint32_t connectionId,
+                       std::uint32_t opcode, std::span<const std::uint8_t> data) {
+    std::array<std::uint8_t, 20> message{};
+    const auto header = GsmHeader(opcode);
+    std::copy(header.begin(), header.end(), message.begin());
+    std::copy(data.begin(), data.end(), message.begin() + header.size());
+    return TpxWrite(device, clientId, connectionId, 2, static_cast<std::uint16_t>(header.size()),
+                    static_cast<std::uint16_t>(data.size()), message.data());
+}
+
+}  // namespace
+
+std::uint32_t TimeoutMs() { return g_timeoutMs.load(); }
+
+void ShowMessage(const char* text) { platform::MessageBox(text, kLibraryName); }
+
+RequestBlock MakeBlock(std::uint32_t code, std::uint32_t clientId, std::uint32_t connectionId) {
+    RequestBlock block{};
+    platform::PutU32(block, kOffCode, code);
+    platform::PutU32(block, kOffClientId, clientId);
+    platform::PutU32(block, kOffConnectionId, connectionId);
+    return block;
+}
+
+std::uint32_t SendRequest(TpxHandle device, RequestBlock& block) {
+    const std::uint32_t code = platform::GetU32(block, kOffCode);
+    platform::Overlapped overlapped;
+    overlapped.event = platform::CreateEvent({}, false);
+    if (!overlapped.event) return TPX_ERROR_NOT_ENOUGH_MEMORY;
+    std::uint32_t result = platform::DeviceIoControl(ToDevice(device), kControlCode, block, overlapped);
+    if (result == platform::kErrorIoPending) {
+        const std::uint32_t limit = code == kRead ? platform::kInfinite : TimeoutMs();
+        if (platform::WaitForEvent(overlapped.event, limit) == platform::kWaitTimeout) {
+            // The request owns its own copy of the block, so cancelling here
+            // leaves nothing for the driver to write into afterwards.
+            platform::CancelIo(overlapped);
+            platform::CloseEvent(overlapped.event);
+            char text[64];
+            std::snprintf(text, sizeof text, "The command %d timed out", static_cast<int>(code));
+            ShowMessage(text);
+            return TPX_WAIT_TIMEOUT;
+        }
+        result = platform::GetOverlappedResult(overlapped, block);
+    }
+    platform::CloseEvent(overlapped.event);
+    return result;
+}
+
+}  // namespace linekit
+
+using namespace linekit;
+
+extern "C" {
+
+TPX_API void TpxSetTimeoutForTesting(uint32_t milliseconds) {
+    g_timeoutMs.store(milliseconds == 0 ? TPX_RESPONSE_TIMEOUT_MS : milliseconds);
+}
+
+TPX_API uint32_t TpxRegister(TpxHandle* device, uint32_t* clientId, uint32_t* adapterCount,
+                             char16_t names[TPX_MAX_ADAPTERS][TPX_ADAPTER_NAME_CHARS]) {
+    return Guarded([&]() -> std::uint32_t {
+        if (!device || !clientId || !adapterCount) return TPX_ERROR_INVALID_PARAMETER;
+        // A missing device is not checked here: the Register request then
+        // fails on the null handle, and that is the error reported.
+        *device = platform::OpenDevice(TPX_DEVICE_NAME);
+        RequestBlock block = MakeBlock(kRegister, 0, 0);
+        const std::uint32_t result = SendRequest(*device, block);
+        if (result != 0) return result;
+        *clientId = platform::GetU32(block, kOffClientId);
+        *adapterCount = platform::GetU32(block, kOffConnectionId);
+        if (names) {
+            for (std::size_t a = 0; a < TPX_MAX_ADAPTERS; ++a)
+                for (std::size_t c = 0; c < TPX_ADAPTER_NAME_CHARS; ++c)
+                    names[a][c] = static_cast<char16_t>(
+                        platform::GetU16(block, kOffNames + a * kNameSlotBytes + 2 * c));
+        }
+        return 0;
+    });
+}
+
+TPX_API uint32_t TpxUnregister(TpxHandle device, uint32_t clientId) {
+    return Guarded([&]() -> std::uint32_t {
+        RequestBlock block = MakeBlock(kUnregister, clientId, 0);
+        const std::uint32_t result = SendRequest(device, block);
+        // Closing the handle fails the monitor threads' pending reads; they
+        // are waited for, so the caller may free its connection and response
+        // block as soon as this returns.
+        platform::CloseDevice(ToDevice(device));
+        StopMonitors(device);
+        return result;
+    });
+}
+
+TPX_API uint32_t TpxOpen(TpxHandle device, uint32_t clientId, const char16_t* adapterName,
+                         uint32_t* connectionId, uint32_t* openResult, TpxConnection* connection) {
+    return Guarded([&]() -> std::uint32_t {
+        if (!adapterName || !connectionId || !openResult || !connection || !connection->response)
+            return TPX_ERROR_INVALID_PARAMETER;
+        TpxResponseBlock& response = *connection->response;
+
+        RequestBlock block = MakeBlock(kOpen, clientId, 0);
+        for (std::size_t c = 0; c + 1 < TPX_ADAPTER_NAME_CHARS && adapterName[c] != 0; ++c)
+            platform::PutU16(block, kOffOpenName + 2 * c, static_cast<std::uint16_t>(adapterName[c]));
+        if (std::uint32_t result = SendRequest(device, block)) return result;
+        *connectionId = platform::GetU32(block, kOffOpenConnectionId);
+        *openResult = platform::GetU32(block, kOffOpenResult);  // examined by the caller
+
+        connection->device = device;
+        connection->clientId = clientId;
+        connection->connectionId = *connectionId;
+
+        // The acknowledge event is opened by its name, as the program's
+        // events are found by theirs; a block whose event has another name
+        // is served through its own handle.
+        platform::EventHandle ack = platform::OpenEvent(kDriverEventName);
+        const bool ownHandle = ack != nullptr;
+        if (!ack) ack = ToEvent(response.ackEvent);
+        StartMonitor(*connection);
+
+        const std::uint32_t written = WriteGsm(device, clientId, *connectionId, TPX_OP_GSM_OPEN, kGsmOpenData);
+        std::uint32_t result = written;
+        if (platform::WaitForEvent(ToEvent(response.responseEvent), TimeoutMs()) == platform::kWaitTimeout) {
+            ShowMessage("GSM Open response timed out");
+            // Tear down. The connection is gone afterwards, so the open is a
+            // failure: the write's own error, or the time-out.
+            if (WriteGsm(device, clientId, *connectionId, TPX_OP_GSM_CLOSE, {}) == 0 &&
+                platform::WaitForEvent(ToEvent(response.responseEvent), TimeoutMs()) ==
+                    platform::kWaitTimeout)
+                ShowMessage("GSM Close response timed out");
+            platform::ResetEvent(ToEvent(response.responseEvent));
+            platform::SetEvent(ack);
+            std::uint32_t closeResult = 0;
+            TpxClose(device, clientId, *connectionId, &closeResult);
+            result = written != 0 ? written : TPX_WAIT_TIMEOUT;
+        } else {
+            // Releases the monitor thread, which holds the GSM Open response.
+            platform::ResetEvent(ToEvent(response.responseEvent));
+            platform::SetEvent(ack);
+        }
+        if (ownHandle) platform::CloseEvent(ack);
+        return result;
+    });
+}
+
+TPX_API uint32_t TpxGsmClose(TpxHandle device, uint32_t clientId, uint32_t connectionId, void*) {
+    return Guarded([&] { return WriteGsm(device, clientId, connectionId, TPX_OP_GSM_CLOSE, {}); });
+}
+
+TPX_API uint32_t TpxClose(TpxHandle device, uint32_t clientId, uint32_t connectionId,
+                          uint32_t* closeResult) {
+    return Guarded([&]() -> std::uint32_t {
+        RequestBlock block = MakeBlock(kClose, clientId, connectionId);
+        SendRequest(device, block);  // its failure is not reported
+        if (closeResult) *closeResult = platform::GetU32(block, kOffCloseResult);
+        return TpxUnregister(device, clientId);
+    });
+}
+
+TPX_API uint32_t TpxWrite(TpxHandle device, uint32_t clientId, uint32_t connectionId,
+                          uint8_t messageType, uint16_t headerLength, uint16_t dataLength,
+                          const void* message) {
+    return Guarded([&]() -> std::uint32_t {
+        const std::size_t length = std::size_t{headerLength} + dataLength;
+        if (length > TPX_MAX_MESSAGE_BYTES || (length > 0 && !message)) return TPX_ERROR_INVALID_PARAMETER;
+        RequestBlock block = MakeBlock(kWrite, clientId, connectionId);
+        platform::PutU8(block, kOffWriteType, messageType);
+        platform::PutU16(block, kOffWriteHeaderLength, headerLength);
+        platform::PutU16(block, kOffWriteDataLength, dataLength);
+        if (length > 0) std::memcpy(block.data() + kOffWriteMessage, message, length);
+        return SendRequest(device, block);
+    });
+}
+
+TPX_API uint32_t TpxRead(TpxHandle device, uint32_t clientId, uint32_t connectionId,
+                         uint16_t* headerLength, uint16_t* dataLength, void** message) {
+    return Guarded([&]() -> std::uint32_t {
+        if (!headerLength || !dataLength || !message) return TPX_ERROR_INVALID_PARAMETER;
+        RequestBlock block = MakeBlock(kRead, clientId, connectionId);
+        if (std::uint32_t result = SendRequest(device, block)) return result;
+        const std::uint16_t h = platform::GetU16(block, kOffReadHeaderLength);
+        const std::uint16_t d = platform::GetU16(block, kOffReadDataLength);
+        const std::size_t length = std::size_t{h} + d;
+        if (length > kBlockSize - kOffReadMessage) return TPX_ERROR_INVALID_DATA;
+        void* copy = std::malloc(std::max<std::size_t>(length, 1));
+        if (!copy) return TPX_ERROR_NOT_ENOUGH_MEMORY;
+        std::memcpy(copy, block.data() + kOffReadMessage, length);
+        *headerLength = h;
+        *dataLength = d;
+        *message = copy;
+        return 0;
+    });
+}
+
+}  // extern "C"

@@ -1,0 +1,176 @@
+// The monitor thread of an open connection and the trace record writer.
+// The thread receives everything the adapter sends: responses go to the
+// program through the response block and its two events; trace indications
+// become D-channel records appended to the capture file.
+
+#include <atomic>
+#include <cstdlib>
+#include <ctime>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "linekit/Internal.h"
+#include "platform/Beep.h"
+#include "platform/File.h"
+#include "platform/LittleEndian.h"
+
+namespace linekit {
+namespace {
+
+constexpr char kDriverEventName[] = "MarloDriverEvent";
+constexpr std::size_t kTraceHeaderBytes = 20;
+constexpr std::size_t kMaxTraceData = 280;  // the log readers refuse longer D-channel records
+
+// Library-wide record sequence number; the first record written is 1.
+std::atomic<std::uint16_t> g_sequence{1};
+
+// One running monitor thread. The thread reads the connection's ids once at
+// its start; the response block and events are the program's and stay valid
+// until TpxUnregister has waited for the thread.
+struct Monitor {
+    TpxHandle device = nullptr;
+    std::uint32_t clientId = 0;
+    std::uint32_t connectionId = 0;
+    TpxResponseBlock* response = nullptr;
+    platform::EventHandle driverEvent = nullptr;  // "MarloDriverEvent" opened by name, or null
+    platform::EventHandle stop = nullptr;         // set once the device is closed
+    std::thread thread;
+};
+
+// The running monitors, guarded by mutex. Never destroyed: a monitor still
+// running at process exit must not meet a destroyed registry.
+struct Registry {
+    std::mutex mutex;
+    std::vector<std::unique_ptr<Monitor>> monitors;
+};
+Registry& Monitors() {
+    static Registry* registry = new Registry;
+    return *registry;
+}
+
+void WriteTraceRecord(std::intptr_t captureFile, std::span<const std::uint8_t> message,
+                      std::size_t headerLength) {
+    if (captureFile <= 0) return;
+    const std::span<const std::uint8_t> data = message.subspan(std::min(headerLength, message.size()));
+    // A longer frame would make the whole log unreadable; no card sends one.
+    if (data.size() > kMaxTraceData) return;
+    const std::span<const std::uint8_t> header = message.first(std::min(headerLength, message.size()));
+    const std::uint32_t address = header.size() >= 16 ? platform::GetU32(header, 12) : 0;
+    // The record's real size: 24-byte header, the data, 4-byte trailer. With
+    // the 20-byte indication header this is also header + data + 8.
+    const std::uint32_t total = static_cast<std::uint32_t>(28 + data.size());
+
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+
+    std::array<std::uint8_t, 24> recordHeader{};
+    platform::PutU32(recordHeader, 0, total);
+    platform::PutU16(recordHeader, 4, 3);  // D-channel
+    platform::PutU16(recordHeader, 6, g_sequence.fetch_add(1));
+    platform::PutU8(recordHeader, 8, static_cast<std::uint8_t>(local.tm_hour));
+    platform::PutU8(recordHeader, 9, static_cast<std::uint8_t>(local.tm_min));
+    platform::PutU8(recordHeader, 10, static_cast<std::uint8_t>(local.tm_sec));
+    platform::PutU8(recordHeader, 11, 0);
+    platform::PutU8(recordHeader, 12, static_cast<std::uint8_t>(address & 0x07));
+    platform::PutU8(recordHeader, 13, static_cast<std::uint8_t>((address >> 4) & 0x07));
+    platform::PutU8(recordHeader, 17, platform::GetU8(header, TPX_HEADER_FLAGS_OFFSET));
+    platform::PutU32(recordHeader, 20, static_cast<std::uint32_t>(data.size()));
+    std::array<std::uint8_t, 4> trailer{};
+    platform::PutU32(trailer, 0, total);
+
+    // Three writes, as the live reader expects them; write errors are not
+    // reported (the monitor thread has nobody to tell).
+    const int fd = static_cast<int>(captureFile);
+    platform::WriteAll(fd, recordHeader);
+    platform::WriteAll(fd, data);
+    platform::WriteAll(fd, trailer);
+}
+
+void RunMonitor(Monitor* monitor) {
+    TpxResponseBlock& response = *monitor->response;
+    const platform::EventHandle responseEvent = ToEvent(response.responseEvent);
+    const platform::EventHandle ackEvent = ToEvent(response.ackEvent);
+    const platform::EventHandle traceAck = monitor->driverEvent ? monitor->driverEvent : ackEvent;
+    for (;;) {
+        std::uint16_t headerLength = 0;
+        std::uint16_t dataLength = 0;
+        void* raw = nullptr;
+        if (TpxRead(monitor->device, monitor->clientId, monitor->connectionId, &headerLength, &dataLength,
+                    &raw) != 0)
+            break;
+        const auto* bytes = static_cast<const std::uint8_t*>(raw);
+        const std::vector<std::uint8_t> copy(bytes, bytes + headerLength + dataLength);
+        std::free(raw);
+
+        const bool trace = copy.size() >= 8 && platform::GetU32(copy, 4) == TPX_OP_TRACE_INDICATION;
+        if (trace) {
+            WriteTraceRecord(response.captureFile, copy, headerLength);
+            platform::SetEvent(traceAck);
+        } else {
+            // An acknowledgement left over from an earlier wait that timed out
+            // must not release this response before the program has read it.
+            platform::ResetEvent(ackEvent);
+            response.headerLength = headerLength;
+            response.dataLength = dataLength;
+            response.message = copy.data();
+            platform::SetEvent(responseEvent);
+        }
+        const platform::EventHandle waits[2] = {ackEvent, monitor->stop};
+        const std::uint32_t woken = platform::WaitForAnyEvent(waits, platform::kInfinite);
+        if (woken == platform::kWaitObject0) platform::ResetEvent(ackEvent);
+        if (!trace) response.message = nullptr;
+        if (woken != platform::kWaitObject0) break;  // device closed, or the events are gone
+    }
+    platform::Beep(800, 100);
+}
+
+}  // namespace
+
+void StartMonitor(TpxConnection& connection) {
+    auto monitor = std::make_unique<Monitor>();
+    monitor->device = connection.device;
+    monitor->clientId = connection.clientId;
+    monitor->connectionId = connection.connectionId;
+    monitor->response = connection.response;
+    monitor->driverEvent = platform::OpenEvent(kDriverEventName);
+    monitor->stop = platform::CreateEvent({}, false);
+    Monitor* raw = monitor.get();
+    Registry& registry = Monitors();
+    std::lock_guard lock(registry.mutex);
+    monitor->thread = std::thread(RunMonitor, raw);
+    registry.monitors.push_back(std::move(monitor));
+}
+
+void StopMonitors(TpxHandle device) {
+    std::vector<std::unique_ptr<Monitor>> stopping;
+    {
+        Registry& registry = Monitors();
+        std::lock_guard lock(registry.mutex);
+        auto& all = registry.monitors;
+        for (auto it = all.begin(); it != all.end();) {
+            if ((*it)->device == device) {
+                stopping.push_back(std::move(*it));
+                it = all.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (auto& monitor : stopping) {
+        platform::SetEvent(monitor->stop);
+        if (monitor->thread.joinable() && monitor->thread.get_id() != std::this_thread::get_id())
+            monitor->thread.join();
+        else if (monitor->thread.joinable()) {
+            monitor->thread.detach();  // never reached: no export runs on a monitor thread
+            monitor.release();         // the detached thread still uses it
+            continue;
+        }
+        platform::CloseEvent(monitor->stop);
+        if (monitor->driverEvent) platform::CloseEvent(monitor->driverEvent);
+    }
+}
+
+}  // namespace linekit

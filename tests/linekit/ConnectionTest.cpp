@@ -1,0 +1,257 @@
+// Connections against the emulated card: the monitor thread, trace records,
+// time-outs, tear-down and the response handshake.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+#include <unistd.h>
+
+#include "cardsim/Conversation.h"
+#include "tests/linekit/Session.h"
+
+namespace {
+
+using testing_support::Session;
+using Bytes = std::vector<std::uint8_t>;
+namespace fs = std::filesystem;
+
+// Polls a condition the card reports, up to a limit: waiting for the card to
+// have done something, not papering over a race.
+template <typename Condition>
+bool WaitUntil(Condition condition, std::chrono::seconds limit = std::chrono::seconds(20)) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+cardsim::Settings Fast() {
+    cardsim::Settings settings;
+    settings.rate = 0;
+    return settings;
+}
+
+TEST(Connection, TraceRecordsAreWrittenUntilUnplugEndsTheMonitorWithItsBeep) {
+    const fs::path path = fs::temp_directory_path() / ("linekit-trace-" + std::to_string(::getpid()) + ".log");
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(fd, 0);
+    constexpr std::size_t kFrames = 45;  // more than one round of the conversation
+    cardsim::Settings settings = Fast();
+    settings.unplugAfter = kFrames;
+    {
+        Session s(settings, fd);
+        ASSERT_EQ(s.Open(), 0u);
+        ASSERT_EQ(TpxLineTraceControlEnable(s.device, s.clientId, s.connectionId), 0u);
+        ASSERT_TRUE(s.Await());
+        ASSERT_TRUE(s.beeps.WaitFor(1)) << "the failed read ends the monitor thread";
+        EXPECT_EQ(s.beeps.Beeps()[0], (std::pair<std::uint32_t, std::uint32_t>{800, 100}));
+        EXPECT_EQ(s.Close(), TPX_ERROR_DEVICE_NOT_CONNECTED) << "an unplugged card fails every later request";
+        EXPECT_TRUE(s.boxes.Texts().empty());
+    }
+    ::close(fd);
+    std::ifstream in(path, std::ios::binary);
+    const Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    fs::remove(path);
+
+    cardsim::CallsConversation conversation;
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < kFrames; ++i) {
+        SCOPED_TRACE(i);
+        const cardsim::TraceFrame frame = conversation.Next();
+        const std::size_t total = 28 + frame.data.size();
+        ASSERT_LE(at + total, file.size());
+        const std::span<const std::uint8_t> record(file.data() + at, total);
+        EXPECT_EQ(platform::GetU32(record, 0), total);
+        EXPECT_EQ(platform::GetU16(record, 4), 3);
+        EXPECT_EQ(platform::GetU16(record, 6), i + 1) << "library-wide sequence from 1";
+        EXPECT_LT(record[8], 24);
+        EXPECT_LT(record[9], 60);
+        EXPECT_LT(record[10], 61);
+        EXPECT_EQ(record[11], 0);
+        EXPECT_EQ(record[12], 1);  // B: bits 0-2 of the address word
+        EXPECT_EQ(record[13], 1);  // LN: bits 4-6
+        EXPECT_EQ(platform::GetU16(record, 14), 0);
+        EXPECT_EQ(record[16], 0);
+        EXPECT_EQ(record[17], frame.flags);
+        EXPECT_EQ(platform::GetU16(record, 18), 0);
+        EXPECT_EQ(platform::GetU32(record, 20), frame.data.size());
+        EXPECT_TRUE(std::equal(frame.data.begin(), frame.data.end(), record.begin() + 24));
+        EXPECT_EQ(platform::GetU32(record, total - 4), total);
+        at += total;
+    }
+    EXPECT_EQ(at, file.size()) << "exactly the unplugged card's frames";
+}
+
+TEST(Connection, LinkStatisticsFollowTheFramesSentAndZeroing) {
+    Session s(Fast());
+    ASSERT_EQ(s.Open(), 0u);
+    ASSERT_EQ(TpxLineTraceControlEnable(s.device, s.clientId, s.connectionId), 0u);
+    ASSERT_TRUE(s.Await());
+    ASSERT_TRUE(WaitUntil([&] { return s.card->TraceFramesSent() >= 100; }));
+    ASSERT_EQ(TpxLineTraceControlDisable(s.device, s.clientId, s.connectionId), 0u);
+    ASSERT_TRUE(s.Await());
+    const std::uint64_t sent = s.card->TraceFramesSent();
+
+    std::uint32_t inOctets = 0, inPackets = 0, inTotal = 0, outOctets = 0, outPackets = 0, outTotal = 0;
+    cardsim::CallsConversation conversation;
+    for (std::uint64_t i = 0; i < sent; ++i) {
+        const cardsim::TraceFrame f = conversation.Next();
+        const bool information = (f.data[2] & 0x01) == 0 || f.data[2] == 0x03;
+        if (f.flags == 0x01) {
+            inOctets += static_cast<std::uint32_t>(f.data.size());
+            inPackets += information;
+            ++inTotal;
+        } else {
+            outOctets += static_cast<std::uint32_t>(f.data.size());
+            outPackets += information;
+            ++outTotal;
+        }
+    }
+    ASSERT_EQ(TpxLinkGetStatistics(s.device, s.clientId, s.connectionId, 1), 0u);
+    auto r = s.Await();
+    ASSERT_TRUE(r);
+    ASSERT_EQ(r->record.size(), std::size_t{TPX_LINK_STATISTICS_BYTES});
+    EXPECT_EQ(platform::GetU32(r->record, TPX_LINK_STATISTICS_IN_OCTETS), inOctets);
+    EXPECT_EQ(platform::GetU32(r->record, TPX_LINK_STATISTICS_IN_PACKETS), inPackets);
+    EXPECT_EQ(platform::GetU32(r->record, TPX_LINK_STATISTICS_IN_PACKET_TOTAL), inTotal);
+    EXPECT_EQ(platform::GetU32(r->record, TPX_LINK_STATISTICS_OUT_OCTETS), outOctets);
+    EXPECT_EQ(platform::GetU32(r->record, TPX_LINK_STATISTICS_OUT_PACKETS), outPackets);
+    EXPECT_EQ(platform::GetU32(r->record, TPX_LINK_STATISTICS_OUT_PACKET_TOTAL), outTotal);
+    EXPECT_EQ(platform::GetU32(r->record, TPX_LINK_STATISTICS_MTU), 260u);
+    EXPECT_EQ(r->record[TPX_LINK_STATISTICS_TYPE], 63);
+
+    ASSERT_EQ(TpxLinkZeroStatistics(s.device, s.clientId, s.connectionId, 1), 0u);
+    ASSERT_TRUE(s.Await());
+    ASSERT_EQ(TpxLinkGetStatistics(s.device, s.clientId, s.connectionId, 1), 0u);
+    r = s.Await();
+    ASSERT_TRUE(r);
+    for (std::size_t off = TPX_LINK_STATISTICS_IN_OCTETS; off <= TPX_LINK_STATISTICS_OUT_ERRORS; off += 4)
+        EXPECT_EQ(platform::GetU32(r->record, off), 0u) << off;
+}
+
+TEST(Connection, TpxCloseReturnsTheUnregisterResultAndClosesTheDevice) {
+    struct Case {
+        const char* name;
+        std::set<std::uint32_t> stall;
+        std::uint32_t expected;
+        std::vector<std::string> messages;
+    };
+    const Case cases[] = {
+        {"both answered", {}, 0, {}},
+        {"close stalled", {3}, 0, {"The command 3 timed out"}},
+        {"unregister stalled", {6}, TPX_WAIT_TIMEOUT, {"The command 6 timed out"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Session s;
+        ASSERT_EQ(s.Open(), 0u);
+        TpxSetTimeoutForTesting(100);
+        s.card->SetStall(c.stall);
+        EXPECT_EQ(s.Close(), c.expected);
+        EXPECT_EQ(s.boxes.Texts(), c.messages);
+        for (const auto& box : s.boxes.Requests()) EXPECT_EQ(box.caption, "linekit");
+        EXPECT_EQ(s.beeps.Beeps().size(), 1u) << "the monitor thread has ended before TpxClose returns";
+        EXPECT_EQ(platform::OpenDeviceHandleCount(), 0u);
+        EXPECT_EQ(TpxLineEnable(s.device, s.clientId, s.connectionId), TPX_ERROR_INVALID_HANDLE);
+    }
+}
+
+TEST(Connection, GsmOpenTimeOutTearsTheConnectionDownAndFails) {
+    struct Case {
+        const char* name;
+        std::set<cardsim::MessageKey> unanswered;
+        std::vector<std::string> messages;
+    };
+    const Case cases[] = {
+        {"open unanswered", {cardsim::kGsmOpen}, {"GSM Open response timed out"}},
+        {"open and close unanswered",
+         {cardsim::kGsmOpen, cardsim::kGsmClose},
+         {"GSM Open response timed out", "GSM Close response timed out"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        cardsim::Settings settings;
+        settings.unanswered = c.unanswered;
+        Session s(settings);
+        TpxSetTimeoutForTesting(100);
+        EXPECT_EQ(s.Open(), TPX_WAIT_TIMEOUT);
+        EXPECT_EQ(s.boxes.Texts(), c.messages);
+        const auto messages = s.card->Messages();
+        ASSERT_EQ(messages.size(), 2u);
+        EXPECT_EQ(platform::GetU32(messages[0].bytes, 4), TPX_OP_GSM_OPEN);
+        EXPECT_EQ(platform::GetU32(messages[1].bytes, 4), TPX_OP_GSM_CLOSE);
+        const auto requests = s.card->Requests();
+        ASSERT_GE(requests.size(), 2u);
+        EXPECT_EQ(platform::GetU32(requests[requests.size() - 2], 0), 3u);  // Close
+        EXPECT_EQ(platform::GetU32(requests.back(), 0), 6u);                // Unregister
+        EXPECT_EQ(platform::OpenDeviceHandleCount(), 0u);
+        EXPECT_EQ(s.beeps.Beeps().size(), 1u);
+    }
+}
+
+TEST(Connection, ReadNeverTimesOutWhileAStalledWriteGives258After10000ms) {
+    Session s;  // the library's real time-out: this test takes ten seconds
+    ASSERT_EQ(s.Open(), 0u);
+    s.card->SetStall({5});
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(TpxLineGetStatus(s.device, s.clientId, s.connectionId), TPX_WAIT_TIMEOUT);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(10000));
+    EXPECT_EQ(s.boxes.Texts(), std::vector<std::string>{"The command 5 timed out"});
+
+    // The monitor thread's Read has been pending all along and still serves.
+    s.card->SetStall({});
+    ASSERT_EQ(TpxLineGetStatus(s.device, s.clientId, s.connectionId), 0u);
+    const auto r = s.Await();
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->opcode, TPX_OP_LINE_GET_STATUS);
+    EXPECT_TRUE(s.beeps.Beeps().empty());
+}
+
+TEST(Connection, AResponseIsHeldUntilItIsAcknowledged) {
+    Session s;
+    ASSERT_EQ(s.Open(), 0u);
+    // A leftover acknowledgement, as after a wait that timed out, must not
+    // release the next response early.
+    platform::SetEvent(s.driverEvent);
+    ASSERT_EQ(TpxLineGetStatus(s.device, s.clientId, s.connectionId), 0u);
+    ASSERT_EQ(platform::WaitForEvent(s.appEvent, 5000), platform::kWaitObject0);
+    const void* held = s.block.message;
+    ASSERT_NE(held, nullptr);
+    const Bytes before(static_cast<const std::uint8_t*>(held),
+                       static_cast<const std::uint8_t*>(held) + s.block.headerLength + s.block.dataLength);
+
+    // A second answer waits at the card while the first is not acknowledged.
+    ASSERT_EQ(TpxLinkGetStatus(s.device, s.clientId, s.connectionId, 1), 0u);
+    EXPECT_EQ(s.block.message, held);
+    const Bytes after(static_cast<const std::uint8_t*>(held),
+                      static_cast<const std::uint8_t*>(held) + s.block.headerLength + s.block.dataLength);
+    EXPECT_EQ(before, after);
+    EXPECT_EQ(platform::GetU32(after, 4), TPX_OP_LINE_GET_STATUS);
+
+    platform::ResetEvent(s.appEvent);
+    platform::SetEvent(s.driverEvent);
+    const auto next = s.Await();
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next->opcode, TPX_OP_LINK_GET_STATUS);
+}
+
+TEST(Connection, MissingArgumentsAreRefusedNotDereferenced) {
+    Session s;
+    ASSERT_EQ(s.Register(), 0u);
+    TpxConnection noBlock{};
+    EXPECT_EQ(TpxOpen(s.device, s.clientId, s.names[0], &s.connectionId, &s.openResult, &noBlock),
+              TPX_ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(TpxRegister(nullptr, &s.clientId, &s.adapterCount, s.names), TPX_ERROR_INVALID_PARAMETER);
+    std::uint16_t h = 0, d = 0;
+    EXPECT_EQ(TpxRead(s.device, s.clientId, 0, &h, &d, nullptr), TPX_ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(TpxUnregister(s.device, s.clientId), 0u);
+}
+
+}  // namespace
