@@ -13,6 +13,8 @@ namespace {
 
 constexpr std::array kCommands = {
     Command{"dump", "dump [--tree] [--hex] FILE", "Print every record of a trace log file.", RunDump},
+    Command{"export", "export [--format pcap|pcapng] [--force] -o OUT FILE",
+            "Write the D-channel frames of a trace as a pcap or pcapng capture file.", RunExport},
     Command{"sample", "sample FILE", "Write a small trace log file of one call, to try the tools.", RunSample},
 };
 

@@ -15,6 +15,7 @@ struct Command {
 };
 
 int RunDump(std::span<char* const> args);
+int RunExport(std::span<char* const> args);
 int RunSample(std::span<char* const> args);
 
 // Prints "usage: trctool <usage>" on standard error and returns 2.

@@ -7,6 +7,7 @@
 
 #include "platform/File.h"
 #include "platform/MessageBox.h"
+#include "trace/CaptureImport.h"
 #include "trace/LogFile.h"
 
 namespace trace {
@@ -116,6 +117,8 @@ int CTraceLog::LoadFile(const std::filesystem::path& path, int* openError) {
     platform::UniqueFd fd = platform::OpenForReading(path, &error);
     if (openError) *openError = error;
     if (!fd) return 0;
+    // pcap and pcapng files are known by their magic number, whatever their name.
+    if (IsCaptureFile(fd.Get())) return LoadCaptureFile(*this, fd.Get());
     BufferedReader in(fd.Get());
 
     std::array<std::uint8_t, kMaxRecordLength> buffer{};
@@ -124,6 +127,7 @@ int CTraceLog::LoadFile(const std::filesystem::path& path, int* openError) {
         platform::MessageBox("This file is not a valid log file.");
         return 0;
     }
+    m_traceDate = ParseBannerDate({buffer.data(), headerBytes});
     // Large files grow the list once per doubling; reserve a guess from the size.
     const std::int64_t size = platform::FileSize(fd.Get());
     if (size > 0) m_records.reserve(m_records.size() + static_cast<std::size_t>(size / 48));

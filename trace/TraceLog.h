@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "trace/TraceDate.h"
 #include "trace/TraceReader.h"
 #include "trace/TraceRecord.h"
 
@@ -64,6 +65,11 @@ public:
     // to open the file shows nothing and leaves errno's value in *openError.
     int LoadFile(const std::filesystem::path& path, int* openError = nullptr);
 
+    // When the trace began: the banner's date of a loaded trace log file, the
+    // first frame's of a capture file; nullopt when not known.
+    const std::optional<TraceDate>& GetTraceDate() const { return m_traceDate; }
+    void SetTraceDate(const std::optional<TraceDate>& date) { m_traceDate = date; }
+
     // The open trace log file the adapter library appends to; not owned.
     void SetLogFile(const CLogFile* file) { m_logFile = file; }
     std::string GetLogPath() const;
@@ -94,6 +100,7 @@ private:
     std::string m_logPath;  // copy of the path the last reader was started on
     int m_running = 0;
     std::thread m_reader;
+    std::optional<TraceDate> m_traceDate;
 };
 
 }  // namespace trace

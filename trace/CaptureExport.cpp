@@ -1,0 +1,223 @@
+#include "trace/CaptureExport.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/File.h"
+#include "trace/TraceLog.h"
+
+namespace trace {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::uint32_t kSnapLength = 65535;
+constexpr std::string_view kUserApplication = "MarloTrc";
+constexpr std::size_t kFlushAt = 1 << 16;
+
+// Capture files are written little-endian, the pcap magic's native order on
+// the machines this runs on; readers take either.
+void PutU16(Bytes& b, std::uint32_t v) {
+    b.push_back(static_cast<std::uint8_t>(v));
+    b.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+void PutU32(Bytes& b, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+void PutU16Big(Bytes& b, std::uint16_t v) {
+    b.push_back(static_cast<std::uint8_t>(v >> 8));
+    b.push_back(static_cast<std::uint8_t>(v));
+}
+void PadTo4(Bytes& b, std::size_t from) {
+    while ((b.size() - from) % 4 != 0) b.push_back(0);
+}
+// Patches a pcapng block's two length fields once its body is complete.
+void CloseBlock(Bytes& b, std::size_t start) {
+    const auto length = static_cast<std::uint32_t>(b.size() - start + 4);
+    PutU32(b, length);
+    for (int i = 0; i < 4; ++i) b[start + 4 + i] = static_cast<std::uint8_t>(length >> (8 * i));
+}
+std::size_t OpenBlock(Bytes& b, std::uint32_t type) {
+    const std::size_t start = b.size();
+    PutU32(b, type);
+    PutU32(b, 0);  // total length, patched by CloseBlock
+    return start;
+}
+
+int Flush(int fd, Bytes& buffer) {
+    const int error = platform::WriteAll(fd, buffer);
+    buffer.clear();
+    return error;
+}
+
+}  // namespace
+
+CaptureWriter::CaptureWriter(CaptureFormat format, Bytes& out) : m_format(format), m_out(out) {
+    if (m_format == CaptureFormat::Pcap) {
+        PutU32(m_out, kPcapMagicMicro);
+        PutU16(m_out, 2);  // version 2.4
+        PutU16(m_out, 4);
+        PutU32(m_out, 0);  // time zone offset: stamps are UTC
+        PutU32(m_out, 0);  // accuracy
+        PutU32(m_out, kSnapLength);
+        PutU32(m_out, kLinkTypeLinuxLapd);
+        return;
+    }
+    std::size_t start = OpenBlock(m_out, kBlockSectionHeader);
+    PutU32(m_out, kByteOrderMagic);
+    PutU16(m_out, 1);  // version 1.0
+    PutU16(m_out, 0);
+    PutU32(m_out, 0xFFFFFFFF);  // section length not given
+    PutU32(m_out, 0xFFFFFFFF);
+    PutU16(m_out, kOptShbUserAppl);
+    PutU16(m_out, static_cast<std::uint16_t>(kUserApplication.size()));
+    const std::size_t value = m_out.size();
+    m_out.insert(m_out.end(), kUserApplication.begin(), kUserApplication.end());
+    PadTo4(m_out, value);
+    PutU32(m_out, kOptEnd);
+    CloseBlock(m_out, start);
+
+    // One interface; its time stamps keep the default resolution, microseconds.
+    start = OpenBlock(m_out, kBlockInterface);
+    PutU16(m_out, kLinkTypeLapd);
+    PutU16(m_out, 0);
+    PutU32(m_out, kSnapLength);
+    CloseBlock(m_out, start);
+}
+
+void CaptureWriter::AddFrame(const RecordClock::Stamp& stamp, bool fromNetwork, std::span<const std::uint8_t> frame) {
+    const auto length = static_cast<std::uint32_t>(frame.size());
+    if (m_format == CaptureFormat::Pcap) {
+        PutU32(m_out, static_cast<std::uint32_t>(stamp.seconds));
+        PutU32(m_out, stamp.microseconds);
+        PutU32(m_out, length + static_cast<std::uint32_t>(kLapdPseudoHeaderSize));
+        PutU32(m_out, length + static_cast<std::uint32_t>(kLapdPseudoHeaderSize));
+        PutU16Big(m_out, fromNetwork ? kPacketReceived : kPacketSent);
+        PutU16Big(m_out, kHardwareTypeLapd);
+        PutU16Big(m_out, 1);                        // address length: the side octet
+        m_out.insert(m_out.end(), 8, std::uint8_t{0});  // address octet 0 = 0: we are the user side
+        PutU16Big(m_out, kProtocolLapd);
+        m_out.insert(m_out.end(), frame.begin(), frame.end());
+        return;
+    }
+    const std::size_t start = OpenBlock(m_out, kBlockEnhancedPacket);
+    const auto units = static_cast<std::uint64_t>(stamp.seconds) * 1000000 + stamp.microseconds;
+    PutU32(m_out, 0);  // interface 0
+    PutU32(m_out, static_cast<std::uint32_t>(units >> 32));
+    PutU32(m_out, static_cast<std::uint32_t>(units));
+    PutU32(m_out, length);
+    PutU32(m_out, length);
+    const std::size_t data = m_out.size();
+    m_out.insert(m_out.end(), frame.begin(), frame.end());
+    PadTo4(m_out, data);
+    PutU16(m_out, kOptPacketFlags);
+    PutU16(m_out, 4);
+    PutU32(m_out, fromNetwork ? kFlagsInbound : kFlagsOutbound);
+    PutU32(m_out, kOptEnd);
+    CloseBlock(m_out, start);
+}
+
+bool IsFromNetwork(std::span<const std::uint8_t> headerCopy) {
+    if (headerCopy.size() <= 17) return false;
+    const std::uint8_t flags = headerCopy[17];
+    return ((flags ^ (flags >> 2)) & 1) != 0;
+}
+
+TraceDate ExportDate(const CTraceLog& log) {
+    if (log.GetTraceDate()) return *log.GetTraceDate();
+    const std::string path = log.GetLogPath();
+    if (!path.empty()) {
+        if (platform::UniqueFd fd = platform::OpenForReading(path)) {
+            std::uint8_t header[kFileHeaderSize];
+            const std::size_t got = platform::ReadUpTo(fd.Get(), header, sizeof header);
+            if (HasBanner({header, got}))
+                if (auto date = ParseBannerDate({header, got})) return *date;
+        }
+    }
+    return LocalTraceDate(std::time(nullptr));
+}
+
+ExportResult ExportTraceToFd(const CTraceLog& log, int fd, CaptureFormat format) {
+    ExportResult result;
+    RecordClock clock(ExportDate(log));
+    Bytes buffer;
+    buffer.reserve(kFlushAt + 512);
+    CaptureWriter writer(format, buffer);
+    int error = 0;
+    for (int i = 0; i < log.GetRecordCount() && error == 0; ++i) {
+        const CTraceRecord* record = log.GetRecord(i);
+        const auto header = record->GetHeaderCopy();
+        if (RecordTypeOf(header) != kDChannelRecord) {
+            ++result.recordsSkipped;
+            continue;
+        }
+        const auto stamp = clock.Next(record->GetHours(), record->GetMinutes(), record->GetSeconds(),
+                                      record->GetHundredths());
+        writer.AddFrame(stamp, IsFromNetwork(header), record->GetData());
+        ++result.framesWritten;
+        if (buffer.size() >= kFlushAt) error = Flush(fd, buffer);
+    }
+    if (error == 0) error = Flush(fd, buffer);
+    if (error != 0) {
+        result.error = platform::ErrorText(error);
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
+
+ExportResult ExportTrace(const CTraceLog& log, const std::filesystem::path& out, const ExportOptions& options) {
+    ExportResult result;
+    if (!options.replaceExisting && platform::NameIsTaken(out)) {
+        result.error = out.string() + " already exists";
+        return result;
+    }
+    // The temporary file sits beside the output so the final rename stays on
+    // one file system and is atomic.
+    const std::filesystem::path dir = out.has_parent_path() ? out.parent_path() : std::filesystem::path(".");
+    std::string temp = (dir / ("." + out.filename().string() + ".XXXXXX")).string();
+    platform::UniqueFd fd(::mkstemp(temp.data()));
+    if (!fd) {
+        result.error = "cannot create a file in " + dir.string() + ": " + platform::ErrorText(errno);
+        return result;
+    }
+    result = ExportTraceToFd(log, fd.Get(), options.format);
+    int error = 0;
+    if (result.ok && ::fsync(fd.Get()) != 0) error = errno;
+    if (result.ok && error == 0 && ::fchmod(fd.Get(), 0644) != 0) error = errno;
+    fd.Reset();
+    if (result.ok && error == 0) {
+        if (options.replaceExisting) {
+            if (::rename(temp.c_str(), out.c_str()) != 0) error = errno;
+        } else {
+            error = platform::MoveFileNoReplace(temp, out);
+        }
+    }
+    if (!result.ok || error != 0) {
+        ::unlink(temp.c_str());
+        result.ok = false;
+        result.error = error == EEXIST ? out.string() + " already exists"
+                                       : "cannot write " + out.string() + ": " +
+                                             (error != 0 ? platform::ErrorText(error) : result.error);
+    }
+    return result;
+}
+
+ExportResult ExportTrace(const std::filesystem::path& in, const std::filesystem::path& out,
+                         const ExportOptions& options) {
+    CTraceLog log;
+    int openError = 0;
+    if (log.LoadFile(in, &openError) != 1) {
+        ExportResult result;
+        result.error = openError != 0 ? "cannot open " + in.string() + ": " + platform::ErrorText(openError)
+                                      : in.string() + " could not be read";
+        return result;
+    }
+    return ExportTrace(log, out, options);
+}
+
+}  // namespace trace

@@ -1,0 +1,69 @@
+#pragma once
+// Export of a trace's D-channel frames as a packet capture file that packet
+// analysers open: pcap with link type 177 (the pseudo-header says who sent
+// each frame) or pcapng with link type 203 (the packet block's direction
+// flags say it). We are the user side of the bus: TE frames are sent (pcap
+// packet type 4, pcapng outbound), NT frames received (type 0, inbound).
+// ASCII and hex records are not frames; they are skipped and counted.
+// Runs on the calling thread; the CTraceLog is only read.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "trace/CaptureFormat.h"
+#include "trace/TraceDate.h"
+
+namespace trace {
+
+class CTraceLog;
+
+struct ExportOptions {
+    CaptureFormat format = CaptureFormat::PcapNg;
+    // An existing output file is replaced only when asked for; otherwise the
+    // export fails and the file stays as it was.
+    bool replaceExisting = false;
+};
+
+struct ExportResult {
+    bool ok = false;
+    int framesWritten = 0;
+    int recordsSkipped = 0;  // ASCII and hex records
+    std::string error;       // for the user when !ok
+};
+
+// Appends a capture file's header, then one packet per AddFrame, to a byte
+// buffer that the caller drains as it likes.
+class CaptureWriter {
+public:
+    CaptureWriter(CaptureFormat format, std::vector<std::uint8_t>& out);
+    void AddFrame(const RecordClock::Stamp& stamp, bool fromNetwork, std::span<const std::uint8_t> frame);
+
+private:
+    CaptureFormat m_format;
+    std::vector<std::uint8_t>& m_out;
+};
+
+// True when byte 17 of a D-channel record's header says the frame came from
+// the network side: exactly one of bits 0 and 2 is set.
+bool IsFromNetwork(std::span<const std::uint8_t> headerCopy);
+
+// The date the trace's times of day are put on: the log's own date, else the
+// banner of the trace log file it is appended to, else today.
+TraceDate ExportDate(const CTraceLog& log);
+
+// Writes every D-channel record of the log to an open file descriptor.
+ExportResult ExportTraceToFd(const CTraceLog& log, int fd, CaptureFormat format);
+
+// Writes the capture to `out` through a temporary file beside it, so a
+// failed export leaves no half-written file and never a damaged original.
+ExportResult ExportTrace(const CTraceLog& log, const std::filesystem::path& out, const ExportOptions& options);
+
+// Loads `in` as the log document does (trace log, pcap or pcapng), then
+// exports it. A file that does not load is not exported; the loader has
+// already shown why.
+ExportResult ExportTrace(const std::filesystem::path& in, const std::filesystem::path& out,
+                         const ExportOptions& options);
+
+}  // namespace trace
