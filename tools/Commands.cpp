@@ -16,6 +16,12 @@ constexpr std::array kCommands = {
     Command{"export", "export [--format pcap|pcapng] [--force] -o OUT FILE",
             "Write the D-channel frames of a trace as a pcap or pcapng capture file.", RunExport},
     Command{"sample", "sample FILE", "Write a small trace log file of one call, to try the tools.", RunSample},
+    Command{"status", "status [--adapter NAME|INDEX]", "Print the line and link states of the card.", RunStatus},
+    Command{"stats", "stats [--reset] [--watch] [--adapter NAME|INDEX]",
+            "Print the line and link statistics; --watch refreshes every 5 seconds.", RunStats},
+    Command{"diag", "diag [-o FILE] [--adapter NAME|INDEX]", "Write the diagnostics report (standard output without -o).",
+            RunDiag},
+    Command{"info", "info [--adapter NAME|INDEX]", "Print the card's configuration and product file versions.", RunInfo},
 };
 
 void PrintHelp(std::FILE* out) {

@@ -17,6 +17,10 @@ struct Command {
 int RunDump(std::span<char* const> args);
 int RunExport(std::span<char* const> args);
 int RunSample(std::span<char* const> args);
+int RunStatus(std::span<char* const> args);
+int RunStats(std::span<char* const> args);
+int RunDiag(std::span<char* const> args);
+int RunInfo(std::span<char* const> args);
 
 // Prints "usage: trctool <usage>" on standard error and returns 2.
 int UsageError(const Command& command, std::string_view problem = {});

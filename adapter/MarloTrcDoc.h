@@ -1,0 +1,162 @@
+#pragma once
+// CMarloTrcDoc: the adapter trace document, one per opened adapter. This part
+// is its command client: it registers with the Tpx library, opens the
+// adapter, sends each command and waits for the answer on the response
+// event, and keeps what the answers say (statistics copies, configuration).
+// Owned by the application; every member runs on the user-interface thread.
+// The only other thread is the library's monitor thread, met through the
+// response block and the two named events.
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "adapter/AdapterConfiguration.h"
+#include "adapter/StatusTexts.h"
+#include "linekit/tpx.h"
+#include "trace/Document.h"
+#include "trace/UiServices.h"
+
+namespace adapter {
+
+// The document's copy of the last line statistics record (17 bytes).
+struct LineStatisticsCopy {
+    std::array<std::uint8_t, 8> reserved{};  // bytes 0-7, not shown
+    std::uint32_t reservedValue = 0;         // bytes 8-11, not shown
+    std::uint32_t lastChanged = 0;           // hundredths of a second
+    std::uint8_t lineType = 0;               // 75 S/T interface, 76 U interface
+};
+
+// The document's copy of one link's last statistics record (57 bytes).
+struct LinkStatisticsCopy {
+    std::uint32_t linkNumber = 0;  // 1 or 2
+    std::array<std::uint8_t, 4> reserved{};
+    std::uint32_t reservedValue = 0;
+    std::uint32_t lastChanged = 0;  // hundredths of a second
+    std::uint32_t mtu = 0;
+    std::uint32_t inOctets = 0;
+    std::uint32_t inPackets = 0;
+    std::uint32_t inPacketTotal = 0;
+    std::uint32_t inDiscards = 0;
+    std::uint32_t inErrors = 0;
+    std::uint32_t outOctets = 0;
+    std::uint32_t outPackets = 0;
+    std::uint32_t outPacketTotal = 0;
+    std::uint32_t outDiscards = 0;
+    std::uint32_t outErrors = 0;
+    std::uint8_t linkType = 0;  // 76 LAPD, 63 ISDN signalling
+};
+
+inline constexpr std::size_t kMaxAdapters = TPX_MAX_ADAPTERS;
+inline constexpr std::uint32_t kResponseTimeoutMs = 10000;
+
+// Message of a command whose response did not come (string 131).
+inline constexpr std::string_view kDriverNotResponding =
+    "The driver is not responding.\nThere is potential for loss of signal.\nPlease check the configuration.";
+
+// The application's in-use flag of each adapter index: set by the document
+// that opened the adapter, cleared when it closes it, so the selection never
+// offers an adapter another document holds. User-interface thread.
+bool IsAdapterInUse(std::size_t index);
+void SetAdapterInUse(std::size_t index, bool inUse);
+
+class CMarloTrcDoc : public trace::CDocument {
+public:
+    explicit CMarloTrcDoc(trace::UiServices& ui);
+    ~CMarloTrcDoc() override;
+    CMarloTrcDoc(const CMarloTrcDoc&) = delete;
+    CMarloTrcDoc& operator=(const CMarloTrcDoc&) = delete;
+
+    // trace::CDocument
+    trace::CTraceLog* GetTraceLog() override { return nullptr; }
+    // Opens the adapter (the path is not used: OpenAdapter names the
+    // document after the adapter) and reads its configuration; shows the
+    // error text of a failed open.
+    bool OnOpenDocument(const std::filesystem::path& path) override;
+    void OnCloseDocument() override;
+
+    // The command client. Each returns success and leaves a message for its
+    // caller in errorText when it fails; response time-outs are shown at
+    // once and close the adapter.
+    bool OpenAdapter(std::string& errorText);
+    bool CloseAdapter(std::string& errorText);
+    bool EnableTraceControl(std::string& errorText);
+    bool DisableTraceControl(std::string& errorText);
+    // Fills the non-null outputs (in StatusText order) and returns the
+    // summary: 0 line down, 1 layer 1 or 2 up, 2 layer 3 up, 3 line query failed.
+    int QueryLineStatus(std::string& errorText, std::uint32_t links,
+                        const std::array<std::string*, kStatusTextCount>& outputs);
+    int QueryLineStatus(std::string& errorText, std::uint32_t links, LineStatusTexts& texts);
+    bool QueryLineStatistics(std::string& errorText);
+    bool QueryLinkStatistics(std::string& errorText, std::uint32_t link);
+    bool ZeroLineStatistics(std::string& errorText);
+    bool ZeroLinkStatistics(std::string& errorText, std::uint32_t link);
+
+    // Reads the registry configuration of the opened card into Configuration().
+    void ReadAdapterConfiguration();
+    // File > Save Diagnostics: asks for a file name, then writes the report.
+    void SaveDiagnostics();
+
+    bool IsOpened() const { return m_opened; }
+    const AdapterConfiguration& Configuration() const { return m_configuration; }
+    const LineStatisticsCopy& LineStatistics() const { return m_lineStatistics; }
+    const LinkStatisticsCopy& LinkStatistics(std::uint32_t link) const {
+        return link == 2 ? m_link2Statistics : m_link1Statistics;
+    }
+    const std::string& NetworkCardNumber() const { return m_networkCardNumber; }
+    std::uint32_t AdapterCount() const { return m_adapterCount; }
+    std::uint32_t ChosenAdapter() const { return m_chosenAdapter; }
+    // The adapter names as 8-bit text (the low byte of each 16-bit character).
+    std::vector<std::string> AdapterNames() const;
+
+    // Shortens every 10000 ms wait, the document's and the library's, for
+    // tests of the time-out paths (0 restores them). Process-wide.
+    static void SetResponseTimeoutForTesting(std::uint32_t milliseconds);
+
+protected:
+    // The trace side: creates the trace log file that the library appends
+    // trace records to and returns its descriptor; 0 drops trace indications.
+    // Runs first in every OpenAdapter; its result is not examined.
+    virtual std::intptr_t CreateTraceLogFile() { return 0; }
+
+private:
+    struct Response {
+        std::uint32_t result = 0;
+        std::vector<std::uint8_t> record;  // the data after the header, copied before the acknowledgement
+    };
+
+    // Waits for the response event: nullopt on time-out (nothing is
+    // acknowledged then). The response is copied but not yet acknowledged.
+    std::optional<Response> WaitForResponse();
+    void Acknowledge();
+    // The library's handle arguments, or a closed-adapter error code without
+    // calling the library when no response block exists.
+    bool HasConnection() const { return m_response != nullptr; }
+    void ReleaseResponseBlock();
+    void TimedOut(std::string_view message);
+    std::optional<std::size_t> SelectAdapter();
+
+    trace::UiServices& m_ui;
+    AdapterConfiguration m_configuration;
+
+    // Command client, in the order of the design.
+    std::unique_ptr<TpxConnection> m_connection;
+    LineStatisticsCopy m_lineStatistics;
+    LinkStatisticsCopy m_link1Statistics;
+    LinkStatisticsCopy m_link2Statistics;
+    std::string m_networkCardNumber;
+    TpxHandle m_device = nullptr;
+    std::uint32_t m_clientId = 0;
+    std::uint32_t m_connectionId = 0;
+    std::array<std::array<char16_t, TPX_ADAPTER_NAME_CHARS>, kMaxAdapters> m_adapterNames{};
+    std::uint32_t m_adapterCount = 0;
+    std::uint32_t m_chosenAdapter = 0;
+    bool m_opened = false;
+    std::unique_ptr<TpxResponseBlock> m_response;  // exists only while opened
+};
+
+}  // namespace adapter

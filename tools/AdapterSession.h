@@ -1,0 +1,54 @@
+#pragma once
+// What trctool's card commands share: the --adapter option, a UiServices that
+// answers the document's questions from the command line, and opening the
+// adapter document as the desktop program does.
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "adapter/MarloTrcDoc.h"
+#include "trace/UiServices.h"
+
+namespace tools {
+
+// Answers from options: the adapter named or numbered by --adapter, the file
+// given by -o. With several adapters and no --adapter, the list the selection
+// dialog would show goes to standard error and the choice is cancelled.
+class CommandLineUi : public trace::UiServices {
+public:
+    std::optional<std::string> adapter;        // NAME or INDEX
+    std::optional<std::filesystem::path> saveFile;
+    bool selectionRefused = false;             // set when the choice could not be made
+
+    std::optional<std::filesystem::path> AskSaveFileName(const trace::FileDialogRequest& request) override;
+    std::optional<std::filesystem::path> AskOpenFileName(const trace::FileDialogRequest& request) override;
+    std::optional<int> SelectAdapter(const std::vector<std::string>& entries) override;
+    void BeginWaitCursor() override {}
+    void EndWaitCursor() override {}
+    void SetTraceStatusText(const std::string& /*text*/) override {}
+};
+
+// One opened adapter document for the life of a command; closes it at the end.
+struct AdapterSession {
+    CommandLineUi ui;
+    std::unique_ptr<adapter::CMarloTrcDoc> doc;
+};
+
+// Takes "--adapter X" / "--adapter=X" out of args; false with a message when
+// its value is missing.
+bool TakeAdapterOption(std::vector<std::string>& args, std::optional<std::string>& adapter, std::string& problem);
+
+// Opens the adapter and reads its configuration. Returns 0, or the exit
+// status: 1 when the card could not be opened, 2 when no adapter was chosen
+// among several or the one asked for does not exist.
+int OpenSession(AdapterSession& session);
+
+// 1 when the card did not answer or refused (the document closed itself or
+// the error text is set; the text goes to standard error), else 0.
+int CommandStatus(const AdapterSession& session, bool wasOpen, const std::string& errorText);
+
+}  // namespace tools

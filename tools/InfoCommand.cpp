@@ -1,0 +1,46 @@
+// trctool info: the card's registry configuration and the versions of the
+// installed product files, as the Adapter Information sheet shows them.
+
+#include <cstdio>
+
+#include "adapter/ProductVersions.h"
+#include "tools/AdapterSession.h"
+#include "tools/Commands.h"
+
+namespace tools {
+
+int RunInfo(std::span<char* const> args) {
+    const Command& self = FindCommand("info");
+    std::vector<std::string> rest(args.begin(), args.end());
+    AdapterSession session;
+    std::string problem;
+    if (!TakeAdapterOption(rest, session.ui.adapter, problem)) return UsageError(self, problem);
+    for (const std::string& arg : rest) {
+        if (arg == "--help" || arg == "-h") {
+            std::printf("usage: trctool %s\n%s\n", self.usage.data(), self.summary.data());
+            return 0;
+        }
+        return UsageError(self, "unknown argument " + arg);
+    }
+    if (const int status = OpenSession(session)) return status;
+
+    const adapter::AdapterConfiguration& c = session.doc->Configuration();
+    const std::pair<const char*, std::string> rows[] = {
+        {"Adapter:", session.doc->GetPathName()},
+        {"Switch Type:", c.switchType},
+        {"Terminal Management:", c.terminalManagement},
+        {"Number of Logical Terminals:", std::to_string(static_cast<std::int32_t>(c.logicalTerminalCount))},
+        {"Line 1 SPID:", c.spid1},
+        {"Line 1 Phone:", c.number1},
+        {"Line 2 SPID:", c.spid2},
+        {"Line 2 Phone:", c.number2},
+    };
+    for (const auto& [label, text] : rows) std::printf("%-29s %s\n", label, text.c_str());
+    for (const auto& row : adapter::ReadProductVersions()) {
+        std::printf("%-29s %s\n", row.label.data(), row.text.c_str());
+    }
+    std::fflush(stdout);
+    return 0;
+}
+
+}  // namespace tools
