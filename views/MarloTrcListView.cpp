@@ -16,6 +16,11 @@ QString FirstLineDelegate::displayText(const QVariant& value, const QLocale& /*l
     return text;
 }
 
+void FirstLineDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const {
+    QStyledItemDelegate::initStyleOption(option, index);
+    if ((option->displayAlignment & Qt::AlignHCenter) != 0) option->text = option->text.trimmed();
+}
+
 CMarloTrcListView::CMarloTrcListView(trace::CDocument& document, QWidget* parent)
     : QTableView(parent), m_document(document), m_model(document) {
     setModel(&m_model);
@@ -28,6 +33,12 @@ CMarloTrcListView::CMarloTrcListView(trace::CDocument& document, QWidget* parent
     setWordWrap(false);
     setTabKeyNavigation(false);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // The column widths are pixel counts made for an 11-pixel dialog font;
+    // the same size here lets every cell text fit its column.
+    QFont small = font();
+    small.setPixelSize(11);
+    setFont(small);
+    horizontalHeader()->setFont(small);
 
     // Rows of one fixed height: the view never measures a row, so a million
     // records scroll as fast as ten.

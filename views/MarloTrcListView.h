@@ -23,6 +23,10 @@ class FirstLineDelegate final : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
     QString displayText(const QVariant& value, const QLocale& locale) const override;
+
+protected:
+    // Centred cells are centred on their text, without the blanks that pad it.
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 };
 
 class CMarloTrcListView final : public QTableView, public trace::CView, public trace::RecordTarget {
@@ -38,6 +42,7 @@ public:
     // trace::CView. Appends are shown at the next turn of the event loop, so
     // a burst of live records becomes one row insertion and one scroll.
     void OnUpdate(trace::CView* sender, std::uint32_t hint, std::intptr_t object) override;
+    trace::RecordTarget* GetRecordTarget() override { return this; }
 
     // Selection colours: the highlight colour while this pane is the active
     // view of its frame, black otherwise.

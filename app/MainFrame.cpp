@@ -1,0 +1,545 @@
+#include "app/MainFrame.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "app/QtUiServices.h"
+#include "app/ToolbarIcons.h"
+#include "platform/MessageBox.h"
+#include "trace/TraceLog.h"
+#include "views/MarloTrcHexView.h"
+#include "views/MarloTrcListView.h"
+#include "views/MarloTrcTreeView.h"
+#include "views/TraceChildFrame.h"
+
+namespace app {
+
+void CChildFrame::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    emit CloseRequested(this);
+}
+
+CMainFrame::CMainFrame(DocumentServices& documents, QWidget* parent)
+    : QMainWindow(parent), m_services(documents) {
+    setObjectName(QStringLiteral("AfxMDIFrame40d"));
+    setWindowTitle(QStringLiteral("MarloTrc"));
+    m_ui = std::make_unique<QtUiServices>(
+        this, [this](const std::string& text) { SetTraceStatusText(text); },
+        [this](const std::string& name) { AddToRecentFiles(QString::fromStdString(name)); });
+
+    m_mdi = new QMdiArea(this);
+    m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(m_mdi);
+    connect(m_mdi, &QMdiArea::subWindowActivated, this, [this] { UpdateMenus(); });
+
+    CreateActions();
+    CreateMenus();
+    CreateToolBar();
+    CreateStatusBar();
+    UpdateMenus();
+}
+
+CMainFrame::~CMainFrame() {
+    // Windows go before the documents they show.
+    for (QMdiSubWindow* frame : m_mdi->subWindowList()) delete frame;
+}
+
+void CMainFrame::SetUiServices(std::unique_ptr<trace::UiServices> ui) { m_ui = std::move(ui); }
+
+QAction* CMainFrame::AddAction(int id, const QString& text, const QString& prompt, std::function<void()> handler) {
+    auto* action = new QAction(text, this);
+    action->setStatusTip(prompt);
+    action->setData(id);
+    // Keys work whichever menu is shown, as one accelerator table serves all.
+    addAction(action);
+    if (handler) {
+        connect(action, &QAction::triggered, this, [this, handler = std::move(handler)] {
+            handler();
+            UpdateCommandStates();
+        });
+    }
+    m_actions[id] = action;
+    return action;
+}
+
+QAction* CMainFrame::Action(int id) const {
+    const auto found = m_actions.find(id);
+    return found == m_actions.end() ? nullptr : found->second;
+}
+
+template <typename Command>
+void CMainFrame::WithTraceDocument(Command command) {
+    trace::CDocument* document = ActiveDocument();
+    if (document != nullptr && m_services.KindOf(*document) == DocumentKind::Trace) command(*document);
+}
+
+void CMainFrame::CreateActions() {
+    AddAction(ID_FILE_OPEN, tr("&Open Adapter..."), tr("Open an existing document"), [this] {
+        // The adapter document's own handler re-opens its adapter; otherwise
+        // a new adapter document.
+        trace::CDocument* document = ActiveDocument();
+        if (document != nullptr && m_services.KindOf(*document) == DocumentKind::Trace)
+            m_services.ReopenAdapter(*document);
+        else
+            OnFileOpenAdapter();
+    })->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    Action(ID_FILE_OPEN)->setToolTip(tr("Open Adapter"));
+    AddAction(ID_FILE_OPEN_LOG, tr("Open &Log File..."), tr("Open a trace log file"), [this] { OnFileOpenLog(); });
+    AddAction(ID_FILE_OPEN_LOG_NODOC, tr("Open Log File..."), tr("Open a trace log file"), [this] { OnFileOpenLog(); });
+    AddAction(ID_FILE_SAVE, tr("&Save Log File"), tr("Save the active document"), [this] { OnFileSave(); })
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    Action(ID_FILE_SAVE)->setToolTip(tr("Save Log File"));
+    AddAction(ID_FILE_CLOSE, tr("&Close "), tr("Close the active document"), [this] { OnFileClose(); });
+    AddAction(ID_FILE_SAVE_DIAGNOSTICS, tr("Save &Diagnostics"), tr("To save varied diagnostics information to a file."),
+              [this] { WithTraceDocument([this](trace::CDocument& d) { m_services.SaveDiagnostics(d); }); });
+    AddAction(ID_APP_EXIT, tr("E&xit"), tr("Quit the application; prompts to save documents"), [this] { close(); });
+    AddAction(ID_FILE_NEW, tr("&New"), tr("Create a new document"), [this] { OnFileNew(); })
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+
+    // Nothing in the program handles these: present, always disabled.
+    AddAction(ID_EDIT_UNDO, tr("&Undo"), tr("Undo the last action"))
+        ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)});
+    AddAction(ID_EDIT_CUT, tr("Cu&t"), tr("Cut the selection and put it on the Clipboard"))
+        ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)});
+    AddAction(ID_EDIT_COPY, tr("&Copy"), tr("Copy the selection and put it on the Clipboard"))
+        ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
+    AddAction(ID_EDIT_PASTE, tr("&Paste"), tr("Insert Clipboard contents"))
+        ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
+    AddAction(ID_FILE_PRINT, tr("&Print..."), tr("Print the active document"))
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    for (int id : {ID_EDIT_UNDO, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, ID_FILE_PRINT}) Action(id)->setEnabled(false);
+    Action(ID_EDIT_CUT)->setToolTip(tr("Cut"));
+    Action(ID_EDIT_COPY)->setToolTip(tr("Copy"));
+    Action(ID_EDIT_PASTE)->setToolTip(tr("Paste"));
+    Action(ID_FILE_PRINT)->setToolTip(tr("Print"));
+
+    AddAction(ID_VIEW_TOOLBAR, tr("&Toolbar"), tr("Show or hide the toolbar"))->setCheckable(true);
+    AddAction(ID_VIEW_STATUS_BAR, tr("&Status Bar"), tr("Show or hide the status bar"))->setCheckable(true);
+    AddAction(ID_VIEW_CARD_STATUS, tr("&Card Status"), tr("Show the status of the card"), [this] {
+        WithTraceDocument([this](trace::CDocument& d) { m_services.ToggleCardStatus(d); });
+    })->setCheckable(true);
+    AddAction(ID_VIEW_CARD_STATISTICS, tr("C&ard Statistics"), tr("Show the statistics for the card."),
+              [this] { OnCardStatistics(); })
+        ->setCheckable(true);
+    AddAction(ID_VIEW_INFORMATION, tr("&Information"), tr("Show the adapter information"),
+              [this] { WithTraceDocument([this](trace::CDocument& d) { m_services.ShowInformation(d); }); });
+    AddAction(ID_TRACE_START, tr("Star&t"), tr("Start a trace"),
+              [this] { WithTraceDocument([this](trace::CDocument& d) { m_services.TraceStart(d); }); });
+    AddAction(ID_TRACE_STOP, tr("Sto&p"), tr("Stop the trace"),
+              [this] { WithTraceDocument([this](trace::CDocument& d) { m_services.TraceStop(d); }); });
+
+    AddAction(ID_WINDOW_NEW, tr("&New Window"), tr("Open another window for the active document"),
+              [this] { OnWindowNew(); });
+    AddAction(ID_WINDOW_CASCADE, tr("&Cascade"), tr("Arrange windows so they overlap"),
+              [this] { m_mdi->cascadeSubWindows(); });
+    AddAction(ID_WINDOW_TILE_HORZ, tr("&Tile"), tr("Arrange windows as non-overlapping tiles"),
+              [this] { m_mdi->tileSubWindows(); });
+    AddAction(ID_WINDOW_ARRANGE, tr("&Arrange Icons"), tr("Arrange icons at the bottom of the window"), [this] {
+        // Minimised windows line up along the bottom edge.
+        int x = 0;
+        for (QMdiSubWindow* frame : m_mdi->subWindowList()) {
+            if (!frame->isMinimized()) continue;
+            frame->move(x, m_mdi->viewport()->height() - frame->height());
+            x += frame->width();
+        }
+    });
+    AddAction(ID_APP_ABOUT, tr("&About MarloTrc..."), tr("Display program information, version number and copyright"),
+              [this] { OnAbout(); });
+    Action(ID_APP_ABOUT)->setToolTip(tr("About"));
+    AddAction(ID_NEXT_PANE, tr("Next Pane"), tr("Switch to the next window pane"), [this] { MovePaneFocus(1); })
+        ->setShortcut(QKeySequence(Qt::Key_F6));
+    AddAction(ID_PREV_PANE, tr("Previous Pane"), tr("Switch back to the previous window pane"),
+              [this] { MovePaneFocus(-1); })
+        ->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6));
+
+    for (auto& [id, action] : m_actions) action->setShortcutContext(Qt::WindowShortcut);
+}
+
+void CMainFrame::CreateMenus() {
+    auto menu = [this](int resource, const QString& title, std::initializer_list<int> ids) {
+        auto* m = new QMenu(title, this);
+        for (int id : ids) {
+            if (id == 0)
+                m->addSeparator();
+            else
+                m->addAction(Action(id));
+        }
+        connect(m, &QMenu::aboutToShow, this, [this] { UpdateCommandStates(); });
+        m_menus[resource].push_back(m);
+    };
+    menu(IDR_MAINFRAME, tr("&File"), {ID_FILE_OPEN, 0, ID_FILE_OPEN_LOG_NODOC, 0, ID_APP_EXIT});
+    menu(IDR_MAINFRAME, tr("&View"), {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR});
+    menu(IDR_MAINFRAME, tr("&Help"), {ID_APP_ABOUT});
+
+    menu(IDR_MARLOTTYPE, tr("&File"),
+         {ID_FILE_OPEN, 0, ID_FILE_OPEN_LOG, ID_FILE_SAVE, ID_FILE_CLOSE, 0, ID_FILE_SAVE_DIAGNOSTICS, 0, ID_APP_EXIT});
+    menu(IDR_MARLOTTYPE, tr("&Edit"), {ID_EDIT_UNDO, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE});
+    menu(IDR_MARLOTTYPE, tr("&View"),
+         {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, 0, ID_VIEW_CARD_STATUS, ID_VIEW_CARD_STATISTICS, ID_VIEW_INFORMATION});
+    menu(IDR_MARLOTTYPE, tr("&Trace"), {ID_TRACE_START, ID_TRACE_STOP});
+    menu(IDR_MARLOTTYPE, tr("&Window"), {ID_WINDOW_NEW, ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE});
+    menu(IDR_MARLOTTYPE, tr("&Help"), {ID_APP_ABOUT});
+
+    menu(IDR_LOGTYPE, tr("&File"), {ID_FILE_OPEN, 0, ID_FILE_OPEN_LOG, ID_FILE_SAVE, ID_FILE_CLOSE, 0, ID_APP_EXIT});
+    menu(IDR_LOGTYPE, tr("&Edit"), {ID_EDIT_UNDO, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE});
+    menu(IDR_LOGTYPE, tr("&View"), {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR});
+    menu(IDR_LOGTYPE, tr("&Window"), {ID_WINDOW_NEW, ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE});
+    menu(IDR_LOGTYPE, tr("&Help"), {ID_APP_ABOUT});
+}
+
+void CMainFrame::CreateToolBar() {
+    QToolBar* bar = addToolBar(tr("Toolbar"));
+    bar->setObjectName(QStringLiteral("toolbar128"));
+    bar->setIconSize(QSize(16, 15));
+    bar->setAllowedAreas(Qt::AllToolBarAreas);
+    bar->setFloatable(true);
+    for (int id : std::initializer_list<int>{ID_FILE_OPEN, ID_FILE_SAVE, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, 0, ID_FILE_PRINT,
+                   ID_APP_ABOUT}) {
+        if (id == 0) {
+            bar->addSeparator();
+            continue;
+        }
+        Action(id)->setIcon(ToolbarIcon(id));
+        bar->addAction(Action(id));
+    }
+    QAction* toggle = Action(ID_VIEW_TOOLBAR);
+    toggle->setChecked(true);
+    connect(toggle, &QAction::toggled, bar, &QToolBar::setVisible);
+    connect(bar, &QToolBar::visibilityChanged, toggle, [toggle, bar] { toggle->setChecked(bar->isVisible()); });
+}
+
+void CMainFrame::CreateStatusBar() {
+    QStatusBar* bar = statusBar();
+    // Pane 0: prompts, "Ready" when idle.
+    auto* ready = new QLabel(tr("Ready"));
+    bar->addWidget(ready, 1);
+    m_tracePane = new QLabel;
+    m_tracePane->setObjectName(QStringLiteral("tracePane"));
+    m_tracePane->setFixedWidth(kTraceStatusPaneWidth);
+    m_tracePane->setFrameShape(QFrame::Panel);
+    m_tracePane->setFrameShadow(QFrame::Sunken);
+    bar->addPermanentWidget(m_tracePane);
+    // The lock-key indicators; the toolkit cannot tell the state of the
+    // lock keys, so the texts stay greyed.
+    for (const char* text : {"CAP", "NUM", "SCRL"}) {
+        auto* indicator = new QLabel(QString::fromLatin1(text));
+        indicator->setEnabled(false);
+        indicator->setAlignment(Qt::AlignCenter);
+        indicator->setFrameShape(QFrame::Panel);
+        indicator->setFrameShadow(QFrame::Sunken);
+        indicator->setMinimumWidth(indicator->fontMetrics().horizontalAdvance(QStringLiteral("SCRL")) + 8);
+        bar->addPermanentWidget(indicator);
+    }
+    QAction* toggle = Action(ID_VIEW_STATUS_BAR);
+    toggle->setChecked(true);
+    connect(toggle, &QAction::toggled, bar, &QStatusBar::setVisible);
+}
+
+void CMainFrame::SetTraceStatusText(const std::string& text) {
+    m_tracePane->setText(QString::fromStdString(text));
+    m_tracePane->repaint();
+}
+
+QString CMainFrame::TraceStatusText() const { return m_tracePane->text(); }
+
+void CMainFrame::UpdateMenus() {
+    trace::CDocument* document = ActiveDocument();
+    int id = IDR_MAINFRAME;
+    if (document != nullptr) id = m_services.KindOf(*document) == DocumentKind::Trace ? IDR_MARLOTTYPE : IDR_LOGTYPE;
+    if (id != m_menuId) {
+        m_menuId = id;
+        menuBar()->clear();
+        for (QMenu* menu : m_menus[id]) menuBar()->addMenu(menu);
+    }
+    QString title = QStringLiteral("MarloTrc");
+    if (QMdiSubWindow* active = m_mdi->activeSubWindow()) title += QStringLiteral(" - ") + active->windowTitle();
+    setWindowTitle(title);
+    UpdateCommandStates();
+}
+
+void CMainFrame::UpdateCommandStates() {
+    trace::CDocument* document = ActiveDocument();
+    const bool isTrace = document != nullptr && m_services.KindOf(*document) == DocumentKind::Trace;
+    const bool tracing = isTrace && m_services.IsTracing(*document);
+    Action(ID_FILE_SAVE)->setEnabled(document != nullptr);
+    Action(ID_FILE_CLOSE)->setEnabled(document != nullptr);
+    for (int id : {ID_FILE_SAVE_DIAGNOSTICS, ID_VIEW_CARD_STATUS, ID_VIEW_INFORMATION})
+        Action(id)->setEnabled(isTrace);
+    Action(ID_VIEW_CARD_STATUS)->setChecked(isTrace && m_services.IsCardStatusOpen(*document));
+    Action(ID_TRACE_START)->setEnabled(isTrace && !tracing);
+    Action(ID_TRACE_STOP)->setEnabled(tracing);
+    Action(ID_VIEW_CARD_STATISTICS)->setChecked(m_statsWindowFlag != 0);
+    const bool hasChild = m_mdi->activeSubWindow() != nullptr;
+    for (int id : {ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE}) Action(id)->setEnabled(hasChild);
+    Action(ID_WINDOW_NEW)->setEnabled(ActiveTraceFrame() != nullptr);
+    Action(ID_NEXT_PANE)->setEnabled(ActiveTraceFrame() != nullptr);
+    Action(ID_PREV_PANE)->setEnabled(ActiveTraceFrame() != nullptr);
+}
+
+trace::CDocument* CMainFrame::DocumentOf(QMdiSubWindow* frame) const {
+    const auto found = m_frameDocuments.find(frame);
+    return found == m_frameDocuments.end() ? nullptr : found->second;
+}
+
+trace::CDocument* CMainFrame::ActiveDocument() const { return DocumentOf(m_mdi->activeSubWindow()); }
+
+views::CTraceChildFrame* CMainFrame::ActiveTraceFrame() const {
+    return qobject_cast<views::CTraceChildFrame*>(m_mdi->activeSubWindow());
+}
+
+std::vector<QMdiSubWindow*> CMainFrame::FramesOf(const trace::CDocument& document) const {
+    std::vector<QMdiSubWindow*> frames;
+    for (QMdiSubWindow* frame : m_mdi->subWindowList())
+        if (DocumentOf(frame) == &document) frames.push_back(frame);
+    return frames;
+}
+
+std::shared_ptr<trace::CDocument> CMainFrame::SharedDocument(trace::CDocument& document) const {
+    for (const auto& open : m_documents)
+        if (open.get() == &document) return open;
+    return nullptr;
+}
+
+views::CTraceChildFrame* CMainFrame::OpenFrame(const std::shared_ptr<trace::CDocument>& document) {
+    // A new window takes three quarters of the area, as a child window does
+    // when the system picks its size.
+    const QSize area = m_mdi->viewport()->size();
+    const QSize size(std::max(640, area.width() * 3 / 4), std::max(480, area.height() * 3 / 4));
+    auto* frame = new views::CTraceChildFrame(document, trace::BuildDecodeTree, size);
+    if (m_services.KindOf(*document) == DocumentKind::Trace) {
+        frame->ListView()->SetTraceRecordHandler([this, doc = document.get()](trace::TraceReaderParams& params) {
+            m_services.OnTraceRecord(*doc, params);
+        });
+    }
+    m_frameDocuments[frame] = document.get();
+    connect(frame, &views::CTraceChildFrame::CloseRequested, this,
+            [this](views::CTraceChildFrame* f) { OnFrameCloseRequested(f); });
+    m_mdi->addSubWindow(frame);
+    RetitleFrames(*document);
+    frame->show();
+    frame->ListView()->setFocus();
+    UpdateMenus();
+    return frame;
+}
+
+void CMainFrame::RetitleFrames(const trace::CDocument& document) {
+    QString title = QString::fromStdString(document.GetTitle());
+    if (title.isEmpty()) title = QString::fromStdString(std::filesystem::path(document.GetPathName()).filename().string());
+    const std::vector<QMdiSubWindow*> frames = FramesOf(document);
+    if (frames.size() == 1) {
+        frames.front()->setWindowTitle(title);
+        return;
+    }
+    // Several windows on one document: "name:1", "name:2", ...
+    int n = 0;
+    for (QMdiSubWindow* frame : frames) {
+        if (qobject_cast<views::CTraceChildFrame*>(frame) == nullptr) continue;
+        frame->setWindowTitle(title + QStringLiteral(":%1").arg(++n));
+    }
+}
+
+void CMainFrame::OnFileOpenAdapter() {
+    std::shared_ptr<trace::CDocument> document = m_services.CreateDocument(DocumentKind::Trace, *m_ui);
+    if (!document->OnOpenDocument(kAdapterTitle)) {
+        // A failed open still runs the closing sequence, which removes the
+        // trace log file it had created.
+        document->OnCloseDocument();
+        return;
+    }
+    m_documents.push_back(document);
+    OpenFrame(document);
+}
+
+void CMainFrame::OnFileOpenLog() {
+    trace::FileDialogRequest request;
+    request.defaultExtension = "log";
+    request.initialName = "trace.log";
+    request.filter = trace::kLogFileFilter;
+    const auto path = m_ui->AskOpenFileName(request);
+    if (path) OpenLogFile(*path);
+}
+
+bool CMainFrame::OpenLogFile(const std::filesystem::path& path) {
+    // A file that is already open comes to the front instead of opening twice.
+    std::error_code error;
+    const std::filesystem::path wanted = std::filesystem::weakly_canonical(path, error);
+    for (const auto& open : m_documents) {
+        if (m_services.KindOf(*open) != DocumentKind::Log) continue;
+        if (std::filesystem::weakly_canonical(open->GetPathName(), error) == wanted) {
+            const std::vector<QMdiSubWindow*> frames = FramesOf(*open);
+            if (!frames.empty()) m_mdi->setActiveSubWindow(frames.front());
+            return true;
+        }
+    }
+    std::shared_ptr<trace::CDocument> document = m_services.CreateDocument(DocumentKind::Log, *m_ui);
+    if (!document->OnOpenDocument(path)) return false;
+    if (document->GetPathName().empty()) document->SetPathName(path.string());
+    if (document->GetTitle().empty()) document->SetTitle(path.filename().string());
+    AddToRecentFiles(QString::fromStdString(wanted.empty() ? path.string() : wanted.string()));
+    m_documents.push_back(document);
+    OpenFrame(document);
+    return true;
+}
+
+void CMainFrame::OnFileSave() {
+    trace::CDocument* document = ActiveDocument();
+    if (document == nullptr) return;
+    if (m_services.KindOf(*document) == DocumentKind::Trace) {
+        // Saving the adapter's log ends the adapter document: its closing
+        // sequence offers the save dialog without asking first.
+        m_services.MarkSaved(*document);
+        CloseDocument(*document);
+        return;
+    }
+    document->OnSaveDocument(document->GetPathName());
+}
+
+void CMainFrame::OnFileClose() {
+    if (trace::CDocument* document = ActiveDocument()) CloseDocument(*document);
+}
+
+void CMainFrame::OnFileNew() {
+    // The framework's New: choose a document type, then an empty document.
+    const QStringList types{QStringLiteral("MarloT"), QStringLiteral("MarloT"), QStringLiteral("Log")};
+    bool ok = false;
+    const QString chosen = QInputDialog::getItem(this, tr("New"), tr("File New"), types, 0, false, &ok);
+    if (!ok) return;
+    const DocumentKind kind = chosen == QStringLiteral("Log") ? DocumentKind::Log : DocumentKind::Trace;
+    std::shared_ptr<trace::CDocument> document = m_services.CreateDocument(kind, *m_ui);
+    document->SetTitle(chosen.toStdString() + "1");
+    m_documents.push_back(document);
+    OpenFrame(document);
+}
+
+void CMainFrame::OnWindowNew() {
+    views::CTraceChildFrame* active = ActiveTraceFrame();
+    if (active == nullptr) return;
+    if (std::shared_ptr<trace::CDocument> document = SharedDocument(active->GetDocument())) OpenFrame(document);
+}
+
+void CMainFrame::MovePaneFocus(int step) {
+    views::CTraceChildFrame* frame = ActiveTraceFrame();
+    if (frame == nullptr) return;
+    const std::array<QWidget*, 3> panes = {frame->ListView(), frame->TreeView(), frame->HexView()};
+    const auto at = std::find(panes.begin(), panes.end(), frame->ActivePane());
+    const int current = at == panes.end() ? 0 : static_cast<int>(at - panes.begin());
+    panes[static_cast<std::size_t>((current + step + 3) % 3)]->setFocus(Qt::ShortcutFocusReason);
+}
+
+void CMainFrame::OnCardStatistics() {
+    if (m_statsWindowFlag != 0) {
+        if (m_statsFrame) {
+            m_frameDocuments.erase(m_statsFrame);
+            delete m_statsFrame;
+        }
+        m_statsWindowFlag = 0;
+        return;
+    }
+    QMdiSubWindow* active = m_mdi->activeSubWindow();
+    trace::CDocument* document = ActiveDocument();
+    QWidget* form = active != nullptr && document != nullptr && m_statsFactory ? m_statsFactory(*document, *this) : nullptr;
+    if (form == nullptr) {
+        platform::MessageBox("Command failed.");
+        return;
+    }
+    auto* frame = new CChildFrame;
+    frame->setWidget(form);
+    frame->setAttribute(Qt::WA_DeleteOnClose, false);
+    frame->setWindowTitle(active->windowTitle());
+    m_frameDocuments[frame] = document;
+    connect(frame, &CChildFrame::CloseRequested, this, [this](QMdiSubWindow* f) { OnFrameCloseRequested(f); });
+    m_mdi->addSubWindow(frame);
+    m_statsFrame = frame;
+    frame->show();
+    UpdateMenus();
+}
+
+void CMainFrame::SetStatisticsWindowFlag(int flag) {
+    m_statsWindowFlag = flag;
+    Action(ID_VIEW_CARD_STATISTICS)->setChecked(flag != 0);
+}
+
+void CMainFrame::OnFrameCloseRequested(QMdiSubWindow* frame) {
+    trace::CDocument* document = DocumentOf(frame);
+    if (document == nullptr) return;
+    // The last window of a document closes the document.
+    if (FramesOf(*document).size() > 1) {
+        m_frameDocuments.erase(frame);
+        frame->hide();
+        frame->deleteLater();
+        RetitleFrames(*document);
+        UpdateMenus();
+        return;
+    }
+    CloseDocument(*document);
+}
+
+void CMainFrame::CloseDocument(trace::CDocument& document) {
+    std::shared_ptr<trace::CDocument> keep = SharedDocument(document);
+    // The closing sequence may ask questions and move files; the windows
+    // stay until it is done, then go before the document.
+    document.OnCloseDocument();
+    for (QMdiSubWindow* frame : FramesOf(document)) {
+        m_frameDocuments.erase(frame);
+        // Hidden first, so the main window repaints without it at once.
+        frame->hide();
+        frame->deleteLater();
+    }
+    std::erase(m_documents, keep);
+    UpdateMenus();
+}
+
+void CMainFrame::CloseAllDocuments() {
+    while (!m_documents.empty()) CloseDocument(*m_documents.front());
+}
+
+void CMainFrame::AddToRecentFiles(const QString& name) {
+    if (name.isEmpty()) return;
+    m_recentFiles.removeAll(name);
+    m_recentFiles.prepend(name);
+    while (m_recentFiles.size() > kRecentFileCount) m_recentFiles.removeLast();
+}
+
+void CMainFrame::SetRecentFiles(const QStringList& files) {
+    m_recentFiles.clear();
+    for (auto it = files.crbegin(); it != files.crend(); ++it) AddToRecentFiles(*it);
+}
+
+void CMainFrame::OnAbout() {
+    QDialog about(this);
+    about.setObjectName(QStringLiteral("100"));
+    about.setWindowTitle(tr("About MarloTrc"));
+    auto* icon = new QLabel;
+    icon->setPixmap(QApplication::windowIcon().pixmap(32, 32));
+    auto* text = new QLabel(QStringLiteral("MarloTrc Version 1.016"));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
+    connect(buttons, &QDialogButtonBox::accepted, &about, &QDialog::accept);
+    auto* row = new QHBoxLayout;
+    row->addWidget(icon);
+    row->addWidget(text, 1);
+    row->addWidget(buttons);
+    auto* layout = new QVBoxLayout(&about);
+    layout->addLayout(row);
+    about.exec();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    CloseAllDocuments();
+    // Deferred deletions of the windows happen before the documents go.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    event->accept();
+}
+
+}  // namespace app

@@ -1,0 +1,140 @@
+#pragma once
+// CMainFrame: the program's main window: the MDI area holding the trace
+// windows, the menus that follow the active document (128, 129, 134), the
+// toolbar, the five-pane status bar, and the routing of every command to
+// the document or window that serves it. It owns the open documents (the
+// windows on a document share it). User-interface thread only.
+
+#include <QMainWindow>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "app/CommandIds.h"
+#include "app/DocumentServices.h"
+#include "trace/UiServices.h"
+
+class QLabel;
+class QMdiArea;
+class QMenu;
+
+namespace views {
+class CTraceChildFrame;
+}
+
+namespace app {
+
+// CChildFrame: a plain MDI child (the statistics window's frame). Closing it
+// is the main frame's decision, as for the trace windows.
+class CChildFrame final : public QMdiSubWindow {
+    Q_OBJECT
+public:
+    using QMdiSubWindow::QMdiSubWindow;
+signals:
+    void CloseRequested(QMdiSubWindow* frame);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+};
+
+class CMainFrame final : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int kTraceStatusPaneWidth = 450;  // pixels
+    static constexpr int kRecentFileCount = 4;
+    // The path passed to a new adapter document (string 133); the document
+    // names itself after the adapter it opens.
+    static constexpr const char* kAdapterTitle = "Orin Strandex PCI 1 ST Adapter";
+
+    explicit CMainFrame(DocumentServices& documents, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+    CMainFrame(const CMainFrame&) = delete;
+    CMainFrame& operator=(const CMainFrame&) = delete;
+
+    // Dialogs go through these services; tests put scripted ones in place.
+    trace::UiServices& Ui() { return *m_ui; }
+    void SetUiServices(std::unique_ptr<trace::UiServices> ui);
+
+    QAction* Action(int id) const;
+    int CurrentMenuId() const { return m_menuId; }
+    QMdiArea* MdiArea() const { return m_mdi; }
+    trace::CDocument* ActiveDocument() const;
+    views::CTraceChildFrame* ActiveTraceFrame() const;
+    std::size_t DocumentCount() const { return m_documents.size(); }
+
+    // Commands that tests and other windows call directly.
+    void OnFileOpenAdapter();
+    void OnFileOpenLog();
+    bool OpenLogFile(const std::filesystem::path& path);
+    void OnCardStatistics();
+    void OnWindowNew();
+    void OnFileClose();
+    // Closes every document through its closing sequence (program exit).
+    void CloseAllDocuments();
+
+    // Status pane 1, repainted at once.
+    void SetTraceStatusText(const std::string& text);
+    QString TraceStatusText() const;
+
+    // Recent-file list, newest first, at most four entries.
+    void AddToRecentFiles(const QString& name);
+    const QStringList& RecentFiles() const { return m_recentFiles; }
+    void SetRecentFiles(const QStringList& files);
+
+    // The statistics window: its form is made by the factory (the window of
+    // the statistics issue); the form sets the flag when it starts and
+    // clears it when it goes.
+    using StatisticsFormFactory = std::function<QWidget*(trace::CDocument& document, CMainFrame& frame)>;
+    void SetStatisticsFormFactory(StatisticsFormFactory factory) { m_statsFactory = std::move(factory); }
+    int StatisticsWindowFlag() const { return m_statsWindowFlag; }
+    void SetStatisticsWindowFlag(int flag);
+    QMdiSubWindow* StatisticsFrame() const { return m_statsFrame; }
+
+    // Enables, disables and checks every command for the active document.
+    void UpdateCommandStates();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateStatusBar();
+    void UpdateMenus();
+    QAction* AddAction(int id, const QString& text, const QString& prompt, std::function<void()> handler = {});
+
+    views::CTraceChildFrame* OpenFrame(const std::shared_ptr<trace::CDocument>& document);
+    void OnFrameCloseRequested(QMdiSubWindow* frame);
+    void CloseDocument(trace::CDocument& document);
+    std::vector<QMdiSubWindow*> FramesOf(const trace::CDocument& document) const;
+    trace::CDocument* DocumentOf(QMdiSubWindow* frame) const;
+    std::shared_ptr<trace::CDocument> SharedDocument(trace::CDocument& document) const;
+    void RetitleFrames(const trace::CDocument& document);
+    void MovePaneFocus(int step);
+    void OnFileNew();
+    void OnFileSave();
+    void OnAbout();
+    template <typename Command>
+    void WithTraceDocument(Command command);
+
+    DocumentServices& m_services;
+    std::unique_ptr<trace::UiServices> m_ui;
+    QMdiArea* m_mdi = nullptr;
+    std::map<int, QAction*> m_actions;
+    std::map<int, std::vector<QMenu*>> m_menus;  // by menu resource
+    int m_menuId = 0;
+    QLabel* m_tracePane = nullptr;
+    std::vector<std::shared_ptr<trace::CDocument>> m_documents;  // open documents, in opening order
+    std::map<QMdiSubWindow*, trace::CDocument*> m_frameDocuments;  // every child frame and its document
+    QStringList m_recentFiles;
+    StatisticsFormFactory m_statsFactory;
+    int m_statsWindowFlag = 0;
+    QPointer<QMdiSubWindow> m_statsFrame;
+};
+
+}  // namespace app

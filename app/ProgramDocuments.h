@@ -1,0 +1,25 @@
+#pragma once
+// The program's documents: CMarloLogDoc for saved trace log files and the
+// adapter trace document for the card. User-interface thread.
+
+#include "app/DocumentServices.h"
+
+namespace app {
+
+class ProgramDocuments final : public DocumentServices {
+public:
+    std::shared_ptr<trace::CDocument> CreateDocument(DocumentKind kind, trace::UiServices& ui) override;
+    DocumentKind KindOf(const trace::CDocument& document) const override;
+    bool IsTracing(trace::CDocument& document) override;
+    void TraceStart(trace::CDocument& document) override;
+    void TraceStop(trace::CDocument& document) override;
+    void ReopenAdapter(trace::CDocument& document) override;
+    void MarkSaved(trace::CDocument& document) override;
+    void SaveDiagnostics(trace::CDocument& document) override;
+    void ToggleCardStatus(trace::CDocument& document) override;
+    bool IsCardStatusOpen(trace::CDocument& document) override;
+    void ShowInformation(trace::CDocument& document) override;
+    void OnTraceRecord(trace::CDocument& document, trace::TraceReaderParams& params) override;
+};
+
+}  // namespace app

@@ -1,0 +1,378 @@
+// The desktop shell headless: start-up with menu 128, menus following the
+// active document, opening a log file into a three-pane window with its
+// exact cells, the panes following the selected row, command routing and
+// enabling, the statistics window's check mark, the adapter selection
+// dialog, and the single-instance rule across two processes.
+
+#include <QLabel>
+#include <QListWidget>
+#include <QLocalSocket>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include "app/MainFrame.h"
+#include "app/MarloTrcApp.h"
+#include "app/QtUiServices.h"
+#include "platform/MessageBox.h"
+#include "tests/app/AppSupport.h"
+#include "tests/support/ScriptedUi.h"
+#include "views/MarloTrcHexView.h"
+#include "views/MarloTrcListView.h"
+#include "views/MarloTrcTreeView.h"
+#include "views/TraceChildFrame.h"
+
+using namespace apptest;
+using app::CMainFrame;
+
+namespace {
+
+QStringList MenuTitles(CMainFrame& frame) {
+    QStringList titles;
+    for (QAction* a : frame.menuBar()->actions()) titles << a->text();
+    return titles;
+}
+
+QStringList MenuEntries(CMainFrame& frame, int menu) {
+    QStringList entries;
+    for (QAction* a : frame.menuBar()->actions().at(menu)->menu()->actions())
+        entries << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    return entries;
+}
+
+QString Cell(views::CTraceChildFrame& f, int row, int column) {
+    const QAbstractItemModel* m = f.ListView()->model();
+    return m->data(m->index(row, column)).toString();
+}
+
+// The statistics form of the tests: it keeps the frame's flag as the real
+// form does, set while it exists.
+class FlagForm final : public QWidget {
+public:
+    explicit FlagForm(CMainFrame& frame) : m_frame(frame) { m_frame.SetStatisticsWindowFlag(1); }
+    ~FlagForm() override { m_frame.SetStatisticsWindowFlag(0); }
+
+private:
+    CMainFrame& m_frame;
+};
+
+}  // namespace
+
+class AppTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void StartsWithMenu128AndNoDocument();
+    void MenusFollowTheActiveDocument();
+    void BothOpenLogEntriesProposeTraceLog_data();
+    void BothOpenLogEntriesProposeTraceLog();
+    void OpenedLogShowsItsRowsAndTheSelectedRecord();
+    void RecentFilesKeepTheNewestFour();
+    void CommandsAreRoutedAndEnabledByDocument();
+    void FailedAdapterOpenLeavesNoDocument();
+    void CardStatisticsOpensClosesAndChecks();
+    void AdapterSelectionListsEntriesAndReturnsTheChoice();
+    void TraceStatusTextGoesToPaneOne();
+    void SecondInstanceActivatesTheFirstAndExits();
+
+private:
+    std::unique_ptr<FakeServices> m_services;
+    std::unique_ptr<CMainFrame> m_frame;
+    testsupport::ScriptedUi* m_ui = nullptr;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_sample;
+};
+
+void AppTest::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_sample = m_dir->filePath(QStringLiteral("sample.log"));
+    QVERIFY(MakeSampleLog(m_sample));
+    m_services = std::make_unique<FakeServices>();
+    m_frame = std::make_unique<CMainFrame>(*m_services);
+    auto ui = std::make_unique<testsupport::ScriptedUi>();
+    m_ui = ui.get();
+    m_frame->SetUiServices(std::move(ui));
+    m_frame->resize(1200, 900);
+    m_frame->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
+}
+
+void AppTest::cleanup() {
+    m_frame.reset();
+    m_services.reset();
+}
+
+void AppTest::StartsWithMenu128AndNoDocument() {
+    QCOMPARE(m_frame->CurrentMenuId(), 128);
+    QCOMPARE(m_frame->DocumentCount(), std::size_t{0});
+    QCOMPARE(m_frame->MdiArea()->subWindowList().size(), 0);
+    QCOMPARE(MenuTitles(*m_frame), (QStringList{"&File", "&View", "&Help"}));
+    QCOMPARE(MenuEntries(*m_frame, 0), (QStringList{"&Open Adapter...", "-", "Open Log File...", "-", "E&xit"}));
+    QCOMPARE(m_frame->Action(app::ID_FILE_OPEN)->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+    // Nothing handles these: always disabled, keys included.
+    for (int id : {app::ID_FILE_PRINT, app::ID_EDIT_UNDO, app::ID_EDIT_CUT, app::ID_EDIT_COPY, app::ID_EDIT_PASTE})
+        QVERIFY(!m_frame->Action(id)->isEnabled());
+    QCOMPARE(m_frame->Action(app::ID_EDIT_PASTE)->shortcuts(),
+             (QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+V")), QKeySequence(QStringLiteral("Shift+Ins"))}));
+    QCOMPARE(m_frame->windowTitle(), QStringLiteral("MarloTrc"));
+}
+
+void AppTest::MenusFollowTheActiveDocument() {
+    QVERIFY(m_frame->OpenLogFile(m_sample.toStdString()));
+    QCOMPARE(m_frame->CurrentMenuId(), 134);
+    QCOMPARE(MenuTitles(*m_frame), (QStringList{"&File", "&Edit", "&View", "&Window", "&Help"}));
+    QCOMPARE(MenuEntries(*m_frame, 0), (QStringList{"&Open Adapter...", "-", "Open &Log File...", "&Save Log File",
+                                                     "&Close ", "-", "E&xit"}));
+    QMdiSubWindow* logFrame = m_frame->MdiArea()->activeSubWindow();
+
+    m_frame->Action(app::ID_FILE_OPEN)->trigger();  // a log document active: a new adapter document
+    QCOMPARE(m_frame->CurrentMenuId(), 129);
+    QCOMPARE(MenuTitles(*m_frame), (QStringList{"&File", "&Edit", "&View", "&Trace", "&Window", "&Help"}));
+    QCOMPARE(MenuEntries(*m_frame, 0),
+             (QStringList{"&Open Adapter...", "-", "Open &Log File...", "&Save Log File", "&Close ", "-",
+                          "Save &Diagnostics", "-", "E&xit"}));
+    QCOMPARE(MenuEntries(*m_frame, 2), (QStringList{"&Toolbar", "&Status Bar", "-", "&Card Status",
+                                                     "C&ard Statistics", "&Information"}));
+    QCOMPARE(m_frame->windowTitle(), QStringLiteral("MarloTrc - OrinBri1"));
+
+    m_frame->MdiArea()->setActiveSubWindow(logFrame);
+    QCOMPARE(m_frame->CurrentMenuId(), 134);
+    m_frame->CloseAllDocuments();
+    QCOMPARE(m_frame->CurrentMenuId(), 128);
+    QCOMPARE(m_frame->DocumentCount(), std::size_t{0});
+}
+
+void AppTest::BothOpenLogEntriesProposeTraceLog_data() {
+    QTest::addColumn<int>("command");
+    QTest::newRow("File menu of a document") << int(app::ID_FILE_OPEN_LOG);
+    QTest::newRow("File menu without document") << int(app::ID_FILE_OPEN_LOG_NODOC);
+}
+
+void AppTest::BothOpenLogEntriesProposeTraceLog() {
+    QFETCH(int, command);
+    m_ui->fileAnswers = {std::filesystem::path(m_sample.toStdString()), std::nullopt};
+    m_frame->Action(command)->trigger();
+    QCOMPARE(m_ui->openRequests.size(), std::size_t{1});
+    QCOMPARE(m_ui->openRequests[0].initialName, std::string("trace.log"));
+    QCOMPARE(m_ui->openRequests[0].defaultExtension, std::string("log"));
+    QCOMPARE(m_ui->openRequests[0].filter, std::string("Log files (*.log)|*.log|All files (*.*)|*.*||"));
+    QCOMPARE(m_frame->DocumentCount(), std::size_t{1});
+    // A cancelled dialog does nothing.
+    m_frame->Action(command)->trigger();
+    QCOMPARE(m_frame->DocumentCount(), std::size_t{1});
+    QCOMPARE(app::QtFilter(trace::kLogFileFilter), QStringLiteral("Log files (*.log);;All files (*.*)"));
+}
+
+void AppTest::OpenedLogShowsItsRowsAndTheSelectedRecord() {
+    QVERIFY(m_frame->OpenLogFile(m_sample.toStdString()));
+    views::CTraceChildFrame* f = m_frame->ActiveTraceFrame();
+    QVERIFY(f != nullptr);
+    QCOMPARE(f->windowTitle(), QStringLiteral("sample.log"));
+    QCOMPARE(f->ListView()->model()->rowCount(), 16);
+    const QStringList setup{"006", "  09:30:01.60", " 0", " 0", "DCH", "TE", "00-064-C", "I", "0", "000", "000",
+                            "O00001", "SETUP"};
+    for (int c = 0; c < 13; ++c) QCOMPARE(Cell(*f, kSetupRow, c), setup[c]);
+    QCOMPARE(Cell(*f, 1, 12), QStringLiteral("ID_REQ R:04660 A:127"));
+
+    // The user opens Layer 3 and the called number, then selects its mnemonic.
+    f->ListView()->selectRow(kSetupRow);
+    views::CMarloTrcTreeView& tree = *f->TreeView();
+    QCOMPARE(tree.topLevelItemCount(), 3);
+    QTreeWidgetItem* layer3 = tree.topLevelItem(2);
+    QCOMPARE(layer3->childCount(), 5);
+    QCOMPARE(layer3->child(3)->text(0), QStringLiteral("4- called number  "));
+    layer3->setExpanded(true);
+    layer3->child(3)->setExpanded(true);
+    tree.setCurrentItem(layer3->child(3)->child(4));
+    QCOMPARE(tree.currentItem()->text(0), QStringLiteral("Mnemonic: 5551234"));
+    QCOMPARE(f->HexView()->DumpText().substr(0, 55),
+             std::string("0x0000  00 81 00 00 08 01 01 05 04 03 80 90 A2 18 01 83"));
+
+    // CALL PROCEEDING: Layer 3 stays open; its element 4 does not exist, so
+    // nothing is selected there.
+    f->ListView()->selectRow(kSetupRow + 1);
+    QVERIFY(tree.topLevelItem(2)->isExpanded());
+    QCOMPARE(tree.topLevelItem(1)->child(7)->text(0), QStringLiteral("Message: CALL PROCEEDING"));
+    QVERIFY(tree.selectedItems().isEmpty());
+    // Back on the SETUP: element 4 opens again (no other record had a key
+    // for it), but CALL PROCEEDING's own unselected Mnemonic node replaced
+    // the remembered selection.
+    f->ListView()->selectRow(kSetupRow);
+    QVERIFY(tree.topLevelItem(2)->child(3)->isExpanded());
+    QVERIFY(tree.currentItem() == nullptr || !tree.currentItem()->isSelected());
+}
+
+void AppTest::RecentFilesKeepTheNewestFour() {
+    QStringList opened;
+    for (int i = 0; i < 5; ++i) {
+        const QString path = m_dir->filePath(QStringLiteral("t%1.log").arg(i));
+        QVERIFY(QFile::copy(m_sample, path));
+        QVERIFY(m_frame->OpenLogFile(path.toStdString()));
+        opened.prepend(QFileInfo(path).canonicalFilePath());
+    }
+    QCOMPARE(m_frame->RecentFiles(), opened.mid(0, 4));
+    // Opening a file that is open already brings its window forward.
+    QVERIFY(m_frame->OpenLogFile(m_dir->filePath(QStringLiteral("t0.log")).toStdString()));
+    QCOMPARE(m_frame->DocumentCount(), std::size_t{5});
+    QCOMPARE(m_frame->MdiArea()->activeSubWindow()->windowTitle(), QStringLiteral("t0.log"));
+}
+
+void AppTest::CommandsAreRoutedAndEnabledByDocument() {
+    m_frame->Action(app::ID_FILE_OPEN)->trigger();
+    auto doc = m_services->traceDocs.back().lock();
+    QVERIFY(doc);
+    QVERIFY(m_frame->Action(app::ID_TRACE_START)->isEnabled());
+    QVERIFY(!m_frame->Action(app::ID_TRACE_STOP)->isEnabled());
+    m_frame->Action(app::ID_TRACE_START)->trigger();
+    QVERIFY(doc->tracing);
+    QVERIFY(!m_frame->Action(app::ID_TRACE_START)->isEnabled());
+    QVERIFY(m_frame->Action(app::ID_TRACE_STOP)->isEnabled());
+    m_frame->Action(app::ID_TRACE_STOP)->trigger();
+    QVERIFY(!doc->tracing);
+
+    // Card Status shows its check mark from the document.
+    m_frame->Action(app::ID_VIEW_CARD_STATUS)->trigger();
+    QVERIFY(m_frame->Action(app::ID_VIEW_CARD_STATUS)->isChecked());
+
+    // Ctrl+O with the adapter document active re-opens its adapter.
+    QTest::keyClick(m_frame.get(), Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(doc->reopenCount, 1);
+    QCOMPARE(m_services->traceDocs.size(), std::size_t{1});
+
+    // A second window on the document; closing one keeps the document.
+    m_frame->Action(app::ID_WINDOW_NEW)->trigger();
+    QCOMPARE(m_frame->MdiArea()->subWindowList().size(), 2);
+    QCOMPARE(m_frame->MdiArea()->activeSubWindow()->windowTitle(), QStringLiteral("OrinBri1:2"));
+    m_frame->MdiArea()->activeSubWindow()->close();
+    QTRY_COMPARE(m_frame->MdiArea()->subWindowList().size(), 1);
+    QCOMPARE(doc->closeCount, 0);
+
+    // F6 moves the focus through the panes.
+    views::CTraceChildFrame* f = m_frame->ActiveTraceFrame();
+    QVERIFY(f);
+    f->ListView()->setFocus();
+    QTest::keyClick(m_frame.get(), Qt::Key_F6);
+    QTRY_COMPARE(f->ActivePane(), static_cast<QWidget*>(f->TreeView()));
+    QTest::keyClick(m_frame.get(), Qt::Key_F6, Qt::ShiftModifier);
+    QTRY_COMPARE(f->ActivePane(), static_cast<QWidget*>(f->ListView()));
+
+    // Save Log File ends the adapter document through its closing sequence.
+    m_frame->Action(app::ID_FILE_SAVE)->trigger();
+    QVERIFY(doc->saved);
+    QCOMPARE(doc->closeCount, 1);
+    QCOMPARE(m_frame->DocumentCount(), std::size_t{0});
+    QCOMPARE(m_frame->CurrentMenuId(), 128);
+    QVERIFY(!m_frame->Action(app::ID_FILE_SAVE)->isEnabled());
+}
+
+void AppTest::FailedAdapterOpenLeavesNoDocument() {
+    m_services->failNextOpen = true;
+    m_frame->OnFileOpenAdapter();
+    auto doc = m_services->traceDocs.back();
+    QCOMPARE(m_frame->DocumentCount(), std::size_t{0});
+    QCOMPARE(m_frame->CurrentMenuId(), 128);
+    // Its closing sequence ran (it removes the empty trace log file).
+    QVERIFY(doc.expired());
+}
+
+void AppTest::CardStatisticsOpensClosesAndChecks() {
+    platform::RecordingMessageBox messages;
+    // No document, or no statistics window to make: the command fails.
+    m_frame->OnCardStatistics();
+    m_frame->Action(app::ID_FILE_OPEN)->trigger();
+    m_frame->OnCardStatistics();
+    QCOMPARE(messages.Texts(), (std::vector<std::string>{"Command failed.", "Command failed."}));
+
+    m_frame->SetStatisticsFormFactory([](trace::CDocument&, CMainFrame& frame) { return new FlagForm(frame); });
+    QAction* command = m_frame->Action(app::ID_VIEW_CARD_STATISTICS);
+    command->trigger();
+    QCOMPARE(m_frame->StatisticsWindowFlag(), 1);
+    QVERIFY(command->isChecked());
+    QCOMPARE(m_frame->MdiArea()->subWindowList().size(), 2);
+    QCOMPARE(m_frame->CurrentMenuId(), 129);  // the statistics window shows the adapter document
+    command->trigger();
+    QCOMPARE(m_frame->StatisticsWindowFlag(), 0);
+    QVERIFY(!command->isChecked());
+    QCOMPARE(m_frame->MdiArea()->subWindowList().size(), 1);
+
+    // Closing the statistics window by its close box clears the flag too.
+    command->trigger();
+    QVERIFY(m_frame->StatisticsFrame());
+    m_frame->StatisticsFrame()->close();
+    QTRY_COMPARE(m_frame->StatisticsWindowFlag(), 0);
+    m_frame->UpdateCommandStates();
+    QVERIFY(!command->isChecked());
+}
+
+void AppTest::AdapterSelectionListsEntriesAndReturnsTheChoice() {
+    app::QtUiServices ui(m_frame.get(), {}, {});
+    for (const std::optional<int>& answer : {std::optional<int>(1), std::optional<int>()}) {
+        QTimer::singleShot(0, this, [answer] {
+            auto* dialog = qobject_cast<app::CSelectAdapterDlg*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("Select an Adapter"));
+            QCOMPARE(dialog->List()->count(), 2);
+            QCOMPARE(dialog->List()->item(1)->text(), QStringLiteral("OrinBri2 - Inactive"));
+            if (answer) {
+                dialog->List()->setCurrentRow(*answer);
+                dialog->accept();
+            } else {
+                dialog->reject();
+            }
+        });
+        QCOMPARE(ui.SelectAdapter({"OrinBri1 - Inactive", "OrinBri2 - Inactive"}), answer);
+    }
+}
+
+void AppTest::TraceStatusTextGoesToPaneOne() {
+    m_frame->Ui();  // the scripted services record; the frame's own pane shows
+    m_frame->SetTraceStatusText("TRACE: Reading from trc0000.log");
+    QCOMPARE(m_frame->TraceStatusText(), QStringLiteral("TRACE: Reading from trc0000.log"));
+    auto* pane = m_frame->statusBar()->findChild<QLabel*>(QStringLiteral("tracePane"));
+    QVERIFY(pane);
+    QCOMPARE(pane->width(), CMainFrame::kTraceStatusPaneWidth);
+}
+
+void AppTest::SecondInstanceActivatesTheFirstAndExits() {
+    // Both processes meet in a private temporary folder and profile.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TMPDIR"), m_dir->path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir->path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.start(QStringLiteral(MARLOTRC_PATH), {});
+    QVERIFY(first.waitForStarted());
+
+    // The first instance is up once its name answers.
+    qputenv("TMPDIR", m_dir->path().toLocal8Bit());
+    auto answers = [] {
+        QLocalSocket probe;
+        probe.connectToServer(app::CMarloTrcApp::InstanceName());
+        return probe.waitForConnected(200);
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(answers(), 15000);
+
+    QProcess second;
+    second.setProcessEnvironment(env);
+    second.start(QStringLiteral(MARLOTRC_PATH), {});
+    QVERIFY(second.waitForFinished(15000));
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(second.readAllStandardError().contains("MarloTrc"), false);
+    QCOMPARE(first.state(), QProcess::Running);
+
+    first.terminate();
+    QVERIFY(first.waitForFinished(15000));
+    qunsetenv("TMPDIR");
+}
+
+QTEST_MAIN(AppTest)
+#include "AppTest.moc"

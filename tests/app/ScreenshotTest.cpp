@@ -1,0 +1,59 @@
+// Under a virtual X server: the main window with a trace window whose SETUP
+// record is selected and decoded, saved as a picture in the build tree
+// (screenshots/trace-window-setup.png) for a person to look at.
+
+#include <QDir>
+#include <QMdiArea>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QtTest>
+
+#include "app/MainFrame.h"
+#include "app/ProgramDocuments.h"
+#include "app/ToolbarIcons.h"
+#include "tests/app/AppSupport.h"
+#include "views/MarloTrcListView.h"
+#include "views/MarloTrcTreeView.h"
+#include "views/TraceChildFrame.h"
+
+class ScreenshotTest : public QObject {
+    Q_OBJECT
+private slots:
+    void TraceWindowWithDecodedSetup();
+};
+
+void ScreenshotTest::TraceWindowWithDecodedSetup() {
+    QTemporaryDir dir;
+    const QString sample = dir.filePath(QStringLiteral("sample-call.log"));
+    QVERIFY(apptest::MakeSampleLog(sample));
+    QApplication::setWindowIcon(app::ProgramIcon());
+
+    app::ProgramDocuments documents;
+    app::CMainFrame frame(documents);
+    // No window manager under the virtual server: maximise by hand.
+    frame.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    QVERIFY(frame.OpenLogFile(sample.toStdString()));
+    views::CTraceChildFrame* trace = frame.ActiveTraceFrame();
+    QVERIFY(trace);
+    trace->showMaximized();
+    trace->ListView()->selectRow(apptest::kSetupRow);
+    trace->ListView()->setFocus();
+    QTreeWidgetItem* layer3 = trace->TreeView()->topLevelItem(2);
+    layer3->setExpanded(true);
+    layer3->child(0)->setExpanded(true);
+    trace->TreeView()->topLevelItem(1)->setExpanded(true);
+    frame.SetTraceStatusText("TRACE: Stopped reading from log file " + sample.toStdString());
+    QTest::qWait(200);  // let the window manager-less server settle the first paint
+
+    const QImage shot = frame.grab().toImage();
+    QVERIFY(QDir().mkpath(QStringLiteral(SCREENSHOT_DIR)));
+    const QString path = QStringLiteral(SCREENSHOT_DIR "/trace-window-setup.png");
+    QVERIFY(shot.save(path));
+    qInfo("screenshot: %s (%dx%d)", qPrintable(path), shot.width(), shot.height());
+    QVERIFY(shot.width() >= 800 && shot.height() >= 600);
+}
+
+QTEST_MAIN(ScreenshotTest)
+#include "ScreenshotTest.moc"
