@@ -52,8 +52,10 @@ inline Bytes LinuxLapd(std::uint16_t packetType, std::uint8_t networkHost, const
 }
 
 struct PcapPacket {
-    std::uint32_t seconds = 0;
-    std::uint32_t fraction = 0;  // micro- or nanoseconds, by the file's magic
+    PcapPacket(std::uint32_t s, std::uint32_t f, Bytes d, std::optional<std::uint32_t> captured = {})
+        : seconds(s), fraction(f), data(std::move(d)), capturedLength(captured) {}
+    std::uint32_t seconds;
+    std::uint32_t fraction;  // micro- or nanoseconds, by the file's magic
     Bytes data;
     std::optional<std::uint32_t> capturedLength;  // default: data.size()
 };
