@@ -223,6 +223,45 @@ TEST_F(MarloTrcDocTest, RefusedCommandsFailWithTheirTextAndMostKeepTheAdapterOpe
     }
 }
 
+// The card gone: every command's library call fails with the driver's code,
+// which comes back in the error text; only the link statistics query closes.
+TEST_F(MarloTrcDocTest, LibraryErrorsComeBackAsTextsWithTheirCode) {
+    using Action = std::function<bool(CMarloTrcDoc&, std::string&)>;
+    struct Case {
+        Action action;
+        std::string text;
+        bool staysOpen;
+    };
+    const Case cases[] = {
+        {[](CMarloTrcDoc& d, std::string& e) { return d.EnableTraceControl(e); }, "Tpx Trace Control Enable 1167", true},
+        {[](CMarloTrcDoc& d, std::string& e) { return d.DisableTraceControl(e); }, "Tpx Trace Control Disable", true},
+        {[](CMarloTrcDoc& d, std::string& e) {
+             LineStatusTexts texts;
+             EXPECT_EQ(d.QueryLineStatus(e, 2, texts), 3);
+             EXPECT_EQ(texts, kInitial);
+             return false;
+         }, "Tpx LineGetStatus 1167", true},
+        {[](CMarloTrcDoc& d, std::string& e) { return d.QueryLineStatistics(e); }, "Tpx TpxLineGetStatistics 1167", true},
+        {[](CMarloTrcDoc& d, std::string& e) { return d.QueryLinkStatistics(e, 1); }, "Tpx TpxLinkGetStatistics 1167", false},
+        {[](CMarloTrcDoc& d, std::string& e) { return d.ZeroLineStatistics(e); }, "Tpx TpxLineZeroStatistics 1167", true},
+        {[](CMarloTrcDoc& d, std::string& e) { return d.ZeroLinkStatistics(e, 2); }, "Tpx TpxLinkZeroStatistics 1167", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        auto doc = Open("");
+        m_card->Unplug();
+        m_boxes.Clear();
+        std::string errorText;
+        EXPECT_FALSE(c.action(*doc, errorText));
+        EXPECT_EQ(errorText, c.text);
+        EXPECT_EQ(doc->IsOpened(), c.staysOpen);
+        // The close of a card that is gone waits for the close answer in vain.
+        doc->CloseAdapter(errorText);
+        EXPECT_FALSE(doc->IsOpened());
+        EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{std::string(adapter::kDriverNotResponding)});
+    }
+}
+
 TEST_F(MarloTrcDocTest, StatisticsCopiesAreStoredAndZeroed) {
     auto doc = Open("");
     std::string errorText;

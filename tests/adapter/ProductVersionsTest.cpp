@@ -48,6 +48,17 @@ TEST(ProductVersions, RowsKeepTheirDialogTextUnlessTheFileSaysOtherwise) {
     fs::remove_all(dir);
 }
 
+TEST(ProductVersions, TheSystemDirectoryFollowsTheEnvironment) {
+    const fs::path dir = fs::path(::testing::TempDir()) / "marlotrc_system_env";
+    fs::remove_all(dir);
+    WriteImage(dir / "drivers" / "orintpx.sys", "040904b0", {{"FileVersion", "5.6.7.8"}});
+    ::setenv("MARLOTRC_SYSTEM_DIR", dir.c_str(), 1);
+    const auto rows = adapter::ReadProductVersions();
+    ::unsetenv("MARLOTRC_SYSTEM_DIR");
+    EXPECT_EQ(Texts(rows), (std::vector<std::string>{"3.0.0.0", "1.0.0.5", "5.6.7.8", "Driver version"}));
+    fs::remove_all(dir);
+}
+
 TEST(ProductVersions, TheInstalledEmulatedCardHasItsOwnVersions) {
     const auto rows = adapter::ReadProductVersions(platform::InstalledDataPath("system"));
     for (const auto& row : rows) {
