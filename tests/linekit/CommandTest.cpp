@@ -121,8 +121,7 @@ TEST(Commands, OversizedConfigurationTextsAreRefusedUnsent) {
               TPX_ERROR_INVALID_PARAMETER);
     EXPECT_EQ(TpxLinkSetConfig(s.device, s.clientId, s.connectionId, "a", long128.c_str(), 1),
               TPX_ERROR_INVALID_PARAMETER);
-    // 127 + 1 and 127 + 1 with paddings is 256: fits; 127 and 127 plus a third
-    // of the limit does not exist, so the sum check needs two long texts.
+    // Two texts of the longest length still fit one Write (260 of 274 bytes).
     EXPECT_EQ(TpxLinkSetConfig(s.device, s.clientId, s.connectionId, fits127.c_str(), fits127.c_str(), 1), 0u);
     EXPECT_EQ(TpxLinkSetConfig(s.device, s.clientId, s.connectionId, nullptr, "a", 1), TPX_ERROR_INVALID_PARAMETER);
     const std::uint8_t big[TPX_MAX_MESSAGE_BYTES + 1] = {};
