@@ -1,39 +1,40 @@
 #include "app/ProgramDocuments.h"
 
-#include "platform/MessageBox.h"
+#include "adapter/MarloTrcDoc.h"
 #include "trace/MarloLogDoc.h"
+#include "trace/TraceLog.h"
 
 namespace app {
 namespace {
 
-// Stands in for the adapter document until the adapter side is wired in:
-// it opens nothing and says so.
-class NoAdapterDoc final : public trace::CDocument {
-public:
-    trace::CTraceLog* GetTraceLog() override { return nullptr; }
-    bool OnOpenDocument(const std::filesystem::path&) override {
-        platform::MessageBox("Tpx Register 2");
-        return false;
-    }
-};
+adapter::CMarloTrcDoc& Adapter(trace::CDocument& document) { return dynamic_cast<adapter::CMarloTrcDoc&>(document); }
 
 }  // namespace
 
 std::shared_ptr<trace::CDocument> ProgramDocuments::CreateDocument(DocumentKind kind, trace::UiServices& ui) {
     if (kind == DocumentKind::Log) return std::make_shared<trace::CMarloLogDoc>(ui);
-    return std::make_shared<NoAdapterDoc>();
+    return std::make_shared<adapter::CMarloTrcDoc>(ui);
 }
 
 DocumentKind ProgramDocuments::KindOf(const trace::CDocument& document) const {
-    return dynamic_cast<const trace::CMarloLogDoc*>(&document) != nullptr ? DocumentKind::Log : DocumentKind::Trace;
+    return dynamic_cast<const adapter::CMarloTrcDoc*>(&document) != nullptr ? DocumentKind::Trace : DocumentKind::Log;
 }
 
-bool ProgramDocuments::IsTracing(trace::CDocument&) { return false; }
+bool ProgramDocuments::IsTracing(trace::CDocument& document) {
+    const trace::CTraceLog* log = document.GetTraceLog();
+    return log != nullptr && log->IsRunning() != 0;
+}
+
 void ProgramDocuments::TraceStart(trace::CDocument&) {}
 void ProgramDocuments::TraceStop(trace::CDocument&) {}
-void ProgramDocuments::ReopenAdapter(trace::CDocument&) {}
+
+void ProgramDocuments::ReopenAdapter(trace::CDocument& document) {
+    std::string ignored;
+    Adapter(document).OpenAdapter(ignored);
+}
+
 void ProgramDocuments::MarkSaved(trace::CDocument&) {}
-void ProgramDocuments::SaveDiagnostics(trace::CDocument&) {}
+void ProgramDocuments::SaveDiagnostics(trace::CDocument& document) { Adapter(document).SaveDiagnostics(); }
 void ProgramDocuments::ToggleCardStatus(trace::CDocument&) {}
 bool ProgramDocuments::IsCardStatusOpen(trace::CDocument&) { return false; }
 void ProgramDocuments::ShowInformation(trace::CDocument&) {}

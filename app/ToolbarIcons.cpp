@@ -94,11 +94,11 @@ QIcon ToolbarIcon(int commandId) {
     return QIcon(pixmap);
 }
 
-QPixmap ProgramIconPixmap(int size) {
+QImage ProgramIconImage(int size) {
     // A dark screen with a green trace line and a row of frame marks.
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing, true);
     p.scale(size / 48.0, size / 48.0);
     p.setPen(QPen(QColor(30, 40, 60), 2));
@@ -121,12 +121,12 @@ QPixmap ProgramIconPixmap(int size) {
     p.setBrush(QColor(255, 210, 80));
     for (int i = 0; i < 4; ++i) p.drawRect(QRectF(8 + i * 9, 34, 6, 4));
     p.end();
-    return pixmap;
+    return image;
 }
 
 QIcon ProgramIcon() {
     QIcon icon;
-    for (int size : {16, 24, 32, 48, 64, 128, 256}) icon.addPixmap(ProgramIconPixmap(size));
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) icon.addPixmap(QPixmap::fromImage(ProgramIconImage(size)));
     return icon;
 }
 

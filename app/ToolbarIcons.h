@@ -3,12 +3,14 @@
 // program needs no image files beside it.
 
 #include <QIcon>
+#include <QImage>
 
 namespace app {
 
 QIcon ToolbarIcon(int commandId);
-// The program's icon (icon 128), drawn at the size asked for.
-QPixmap ProgramIconPixmap(int size);
+// The program's icon (icon 128), drawn at the size asked for. An image, so
+// the build can write it to a file without a display.
+QImage ProgramIconImage(int size);
 QIcon ProgramIcon();
 
 }  // namespace app

@@ -20,7 +20,25 @@ class ScreenshotTest : public QObject {
     Q_OBJECT
 private slots:
     void TraceWindowWithDecodedSetup();
+    void AdapterWindowOnTheEmulatedCard();
 };
+
+void ScreenshotTest::AdapterWindowOnTheEmulatedCard() {
+    QTemporaryDir dir;
+    QVERIFY(QDir::setCurrent(dir.path()));  // the trace log files go to the current folder
+    app::ProgramDocuments documents;
+    app::CMainFrame frame(documents);
+    frame.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    frame.OnFileOpenAdapter();
+    QCOMPARE(frame.DocumentCount(), std::size_t{1});
+    QCOMPARE(frame.CurrentMenuId(), 129);
+    frame.ActiveTraceFrame()->showMaximized();
+    QTest::qWait(100);
+    QVERIFY(frame.grab().save(QStringLiteral(SCREENSHOT_DIR "/adapter-window.png")));
+    frame.CloseAllDocuments();
+}
 
 void ScreenshotTest::TraceWindowWithDecodedSetup() {
     QTemporaryDir dir;
