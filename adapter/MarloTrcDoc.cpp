@@ -76,10 +76,10 @@ CMarloTrcDoc::CMarloTrcDoc(trace::UiServices& ui) : m_ui(ui), m_connection(std::
 }
 
 // The monitor thread reads the response block until the adapter is closed,
-// so a document destroyed while open closes it first.
+// and the reader follows the log file, so a document destroyed without its
+// closing sequence runs it now: nothing outlives the document.
 CMarloTrcDoc::~CMarloTrcDoc() {
-    std::string ignored;
-    if (m_opened) CloseAdapter(ignored);
+    OnCloseDocument();
     ReleaseResponseBlock();
 }
 
@@ -93,10 +93,6 @@ bool CMarloTrcDoc::OnOpenDocument(const std::filesystem::path& /*path*/) {
     return true;
 }
 
-void CMarloTrcDoc::OnCloseDocument() {
-    std::string ignored;
-    CloseAdapter(ignored);
-}
 
 std::vector<std::string> CMarloTrcDoc::AdapterNames() const {
     std::vector<std::string> names;

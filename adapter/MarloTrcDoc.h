@@ -19,6 +19,8 @@
 #include "adapter/StatusTexts.h"
 #include "linekit/tpx.h"
 #include "trace/Document.h"
+#include "trace/LogFile.h"
+#include "trace/TraceLog.h"
 #include "trace/UiServices.h"
 
 namespace adapter {
@@ -72,12 +74,29 @@ public:
     CMarloTrcDoc& operator=(const CMarloTrcDoc&) = delete;
 
     // trace::CDocument
-    trace::CTraceLog* GetTraceLog() override { return nullptr; }
+    trace::CTraceLog* GetTraceLog() override { return m_traceLog.get(); }
     // Opens the adapter (the path is not used: OpenAdapter names the
     // document after the adapter) and reads its configuration; shows the
     // error text of a failed open.
     bool OnOpenDocument(const std::filesystem::path& path) override;
+    // The closing sequence: releases the reader, closes the adapter, then
+    // keeps the trace log file under a name the user chooses or deletes it.
+    // A file holding only its header is deleted without a question. Runs
+    // once; the shell then destroys the views and the document.
     void OnCloseDocument() override;
+
+    // Trace > Start and Stop (enabled while no reader runs, and while one does).
+    void OnTraceStart();
+    void OnTraceStop();
+    bool CanStartTrace() const { return m_traceLog && !m_traceLog->IsRunning(); }
+    bool CanStopTrace() const { return m_traceLog && m_traceLog->IsRunning(); }
+    // One record delivered by the reader: added, announced to the views with
+    // HINT_RECORD_ADDED, then acknowledged so the reader may go on. Returns 1.
+    int OnTraceRecord(trace::TraceReaderParams& params);
+    // File > Save Log File: the trace is kept without the question; the
+    // shell then closes the document, whose closing sequence asks for the name.
+    void OnSaveLogFile() { m_unsaved = false; }
+    const trace::CLogFile* GetLogFile() const { return m_logFile.get(); }
 
     // The command client. Each returns success and leaves a message for its
     // caller in errorText when it fails; response time-outs are shown at
@@ -121,7 +140,7 @@ protected:
     // The trace side: creates the trace log file that the library appends
     // trace records to and returns its descriptor; 0 drops trace indications.
     // Runs first in every OpenAdapter; its result is not examined.
-    virtual std::intptr_t CreateTraceLogFile() { return 0; }
+    virtual std::intptr_t CreateTraceLogFile();
 
 private:
     struct Response {
@@ -140,8 +159,17 @@ private:
     void TimedOut(std::string_view message);
     std::optional<std::size_t> SelectAdapter();
 
+    // What becomes of the trace log file when the document closes.
+    void KeepOrDeleteLogFile();
+
     trace::UiServices& m_ui;
     AdapterConfiguration m_configuration;
+
+    // Trace side, in the order of the design.
+    std::unique_ptr<trace::CTraceLog> m_traceLog = std::make_unique<trace::CTraceLog>();
+    std::unique_ptr<trace::CLogFile> m_logFile;
+    bool m_unsaved = true;  // cleared only by Save Log File
+    bool m_closed = false;  // the closing sequence has run
 
     // Command client, in the order of the design.
     std::unique_ptr<TpxConnection> m_connection;

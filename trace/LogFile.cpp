@@ -29,7 +29,7 @@ int CreateTraceLogFile(std::unique_ptr<CLogFile>& file, CTraceLog& log, const st
     const std::filesystem::path base = dir.empty() ? std::filesystem::path(".") : dir;
 
     std::error_code ec;
-    const std::filesystem::path absoluteBase = std::filesystem::absolute(base, ec);
+    const std::filesystem::path absoluteBase = std::filesystem::absolute(base, ec).lexically_normal();
     for (unsigned number = 0;; ++number) {
         const std::filesystem::path path = (ec ? base : absoluteBase) / TraceLogFileName(number);
         if (platform::NameIsTaken(path)) continue;

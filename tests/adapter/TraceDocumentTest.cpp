@@ -1,0 +1,231 @@
+// The adapter document's trace side against the emulated card: Start and
+// Stop, records arriving one by one, and every branch of the closing
+// sequence keeping or deleting exactly what the user chose.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include "adapter/MarloTrcDoc.h"
+#include "platform/MessageBox.h"
+#include "tests/adapter/EmulatedCard.h"
+#include "tests/support/QueueTarget.h"
+#include "tests/support/ScriptedUi.h"
+#include "tests/support/TraceFiles.h"
+#include "trace/TraceLog.h"
+
+namespace {
+
+using adapter::CMarloTrcDoc;
+
+constexpr std::string_view kQuestion = "You have not saved the trace log file.\n Would you like to save it?";
+
+// Plays the record list view: the reader's target, and a log of the hints.
+class PumpView : public trace::CView {
+public:
+    void OnUpdate(trace::CView*, std::uint32_t hint, std::intptr_t object) override {
+        hints.emplace_back(hint, object);
+    }
+    trace::RecordTarget* GetRecordTarget() override { return &target; }
+
+    testsupport::QueueTarget target;
+    std::vector<std::pair<std::uint32_t, std::intptr_t>> hints;
+};
+
+class TraceDocumentTest : public testsupport::TempDirTest {
+protected:
+    void SetUp() override {
+        TempDirTest::SetUp();
+        m_oldDir = std::filesystem::current_path();
+        std::filesystem::current_path(m_dir);  // trace log files are made in the current folder
+        CMarloTrcDoc::SetResponseTimeoutForTesting(500);
+    }
+    void TearDown() override {
+        m_doc.reset();
+        CMarloTrcDoc::SetResponseTimeoutForTesting(0);
+        testsupport::RemoveEmulatedCard();
+        std::filesystem::current_path(m_oldDir);
+        TempDirTest::TearDown();
+    }
+
+    void Open(const std::string& card = "rate=0") {
+        m_card = testsupport::UseEmulatedCard(card);
+        m_doc = std::make_unique<CMarloTrcDoc>(m_ui);
+        m_doc->AddView(&m_view);
+        ASSERT_TRUE(m_doc->OnOpenDocument("Orin Strandex PCI 1 ST Adapter"));
+    }
+
+    // Handles n delivered records as the user-interface thread does.
+    void Deliver(int n) {
+        for (int i = 0; i < n; ++i) {
+            const auto params = m_view.target.Next();
+            ASSERT_TRUE(params) << "record " << i << " never arrived";
+            m_doc->OnTraceRecord(**params);
+        }
+    }
+
+    // After Stop the event loop still handles what the reader posted before.
+    void DrainPosted() {
+        while (const auto params = m_view.target.Next(std::chrono::milliseconds(0))) m_doc->OnTraceRecord(**params);
+    }
+
+    void TraceSomeRecords(int n = 3) {
+        m_doc->OnTraceStart();
+        ASSERT_TRUE(m_doc->CanStopTrace());
+        Deliver(n);
+        m_doc->OnTraceStop();
+        DrainPosted();
+    }
+
+    std::filesystem::path LogPath() const { return m_doc->GetLogFile()->GetFilePath(); }
+
+    std::vector<std::filesystem::path> Files() const {
+        std::vector<std::filesystem::path> files;
+        for (const auto& entry : std::filesystem::directory_iterator(m_dir)) files.push_back(entry.path().filename());
+        std::sort(files.begin(), files.end());
+        return files;
+    }
+
+    std::filesystem::path m_oldDir;
+    testsupport::ScriptedUi m_ui;
+    platform::RecordingMessageBox m_boxes;
+    PumpView m_view;
+    std::shared_ptr<cardsim::Card> m_card;
+    std::unique_ptr<CMarloTrcDoc> m_doc;
+};
+
+TEST_F(TraceDocumentTest, StartClearsTheListThenRecordsArriveOneByOne) {
+    Open();
+    EXPECT_TRUE(m_doc->CanStartTrace());
+    m_doc->OnTraceStart();
+    EXPECT_FALSE(m_doc->CanStartTrace());
+    Deliver(3);
+    m_doc->OnTraceStop();
+    EXPECT_TRUE(m_doc->CanStartTrace());
+
+    const std::vector<std::pair<std::uint32_t, std::intptr_t>> expected = {
+        {trace::HINT_TRACE_RESTARTED, 0}, {trace::HINT_RECORD_ADDED, 0}, {trace::HINT_RECORD_ADDED, 1},
+        {trace::HINT_RECORD_ADDED, 2}};
+    EXPECT_EQ(m_view.hints, expected);
+    trace::CTraceLog& log = *m_doc->GetTraceLog();
+    EXPECT_EQ(log.GetMnemonic(0), "DCH");
+    EXPECT_EQ(log.GetSequence(1), log.GetSequence(0) + 1);
+    ASSERT_EQ(m_ui.statusTexts.size(), 2u);
+    EXPECT_EQ(m_ui.statusTexts[0], "TRACE: Reading from " + LogPath().string());
+    EXPECT_EQ(m_ui.statusTexts[1], "TRACE: Stopped reading from log file " + LogPath().string());
+    EXPECT_EQ(m_ui.waitCursorShown, 1);
+    EXPECT_EQ(m_ui.waitCursorDepth, 0);
+}
+
+TEST_F(TraceDocumentTest, ASecondStartShowsTheEarlierRecordsAgainFirst) {
+    Open();
+    TraceSomeRecords(2);
+    const std::uint16_t first = m_doc->GetTraceLog()->GetSequence(0);
+    m_doc->OnTraceStart();
+    Deliver(3);
+    m_doc->OnTraceStop();
+    EXPECT_EQ(m_doc->GetTraceLog()->GetSequence(0), first);
+    EXPECT_EQ(m_doc->GetTraceLog()->GetSequence(2), first + 2);
+}
+
+TEST_F(TraceDocumentTest, RefusedTraceControlStartsNoReader) {
+    Open("rate=0;refuse=9900:5");
+    m_doc->OnTraceStart();
+    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{"Could not start trace."});
+    EXPECT_TRUE(m_doc->CanStartTrace());
+    EXPECT_EQ(m_doc->GetTraceLog()->GetRecordCount(), 0);
+}
+
+TEST_F(TraceDocumentTest, NothingTracedDeletesTheFileWithoutAQuestion) {
+    Open();
+    EXPECT_EQ(Files(), std::vector<std::filesystem::path>{"trc0000.log"});
+    m_doc->OnCloseDocument();
+    EXPECT_TRUE(Files().empty());
+    EXPECT_TRUE(m_boxes.Texts().empty());
+    EXPECT_TRUE(m_ui.saveRequests.empty());
+    EXPECT_EQ(m_doc->GetTraceLog(), nullptr);
+}
+
+struct CloseCase {
+    const char* name;
+    bool saveLogFile;                             // File > Save Log File instead of the close box
+    std::vector<platform::MbResult> answers;      // to the question
+    std::optional<std::string> chosenName;        // in the save dialog; nullopt: cancel
+    std::vector<std::string> expectedFiles;
+    int questions;
+};
+
+void PrintTo(const CloseCase& c, std::ostream* os) { *os << c.name; }
+
+class ClosingSequenceTest : public TraceDocumentTest, public ::testing::WithParamInterface<CloseCase> {};
+
+TEST_P(ClosingSequenceTest, KeepsOrDeletesExactlyWhatTheUserChose) {
+    const CloseCase& c = GetParam();
+    Open();
+    TraceSomeRecords();
+    const auto traced = testsupport::ReadFile(LogPath());
+    m_boxes.ScriptAnswers(c.answers);
+    if (c.chosenName) m_ui.fileAnswers = {m_dir / *c.chosenName};
+    if (c.saveLogFile) m_doc->OnSaveLogFile();
+    m_doc->OnCloseDocument();
+
+    std::vector<std::filesystem::path> expected(c.expectedFiles.begin(), c.expectedFiles.end());
+    EXPECT_EQ(Files(), expected);
+    EXPECT_EQ(static_cast<int>(m_boxes.Texts().size()), c.questions);
+    if (c.questions > 0) {
+        EXPECT_EQ(m_boxes.Texts()[0], kQuestion);
+    }
+    if (!expected.empty()) {
+        EXPECT_EQ(testsupport::ReadFile(m_dir / expected[0]), traced);
+    }
+}
+
+const CloseCase kCloseCases[] = {
+    {"No", false, {platform::MbResult::No}, std::nullopt, {}, 1},
+    {"YesThenCancel", false, {platform::MbResult::Yes}, std::nullopt, {}, 1},
+    {"YesAndAName", false, {platform::MbResult::Yes}, "kept.log", {"kept.log"}, 1},
+    {"SaveLogFileAsksNoQuestion", true, {}, "saved.log", {"saved.log"}, 0},
+    {"SaveLogFileUnderItsOwnName", true, {}, "trc0000.log", {"trc0000.log"}, 0},
+};
+
+INSTANTIATE_TEST_SUITE_P(Branches, ClosingSequenceTest, ::testing::ValuesIn(kCloseCases),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(TraceDocumentTest, TheSaveDialogAsksBeforeReplacingAndAFailedMoveKeepsTheTrace) {
+    Open();
+    TraceSomeRecords();
+    const auto logName = LogPath().filename();
+    m_doc->OnSaveLogFile();
+    m_ui.fileAnswers = {m_dir / "no-such-folder" / "kept.log"};
+    m_doc->OnCloseDocument();
+    ASSERT_EQ(m_ui.saveRequests.size(), 1u);
+    EXPECT_TRUE(m_ui.saveRequests[0].confirmOverwrite);
+    EXPECT_EQ(m_ui.saveRequests[0].defaultExtension, "log");
+    EXPECT_EQ(m_ui.saveRequests[0].initialName, (m_dir / logName).string());
+    EXPECT_EQ(Files(), std::vector<std::filesystem::path>{logName});  // still there, under its own name
+    ASSERT_EQ(m_boxes.Texts().size(), 1u);
+    EXPECT_NE(m_boxes.Texts()[0].find("could not be saved"), std::string::npos);
+}
+
+TEST_F(TraceDocumentTest, AnAdapterThatCannotBeOpenedLeavesNoFile) {
+    m_card = testsupport::UseEmulatedCard("absent=1");
+    m_doc = std::make_unique<CMarloTrcDoc>(m_ui);
+    EXPECT_FALSE(m_doc->OnOpenDocument("Orin Strandex PCI 1 ST Adapter"));
+    m_doc->OnCloseDocument();
+    EXPECT_TRUE(Files().empty());
+    ASSERT_EQ(m_boxes.Texts().size(), 1u);
+    EXPECT_EQ(m_boxes.Texts()[0].rfind("Tpx Register", 0), 0u) << m_boxes.Texts()[0];
+}
+
+TEST_F(TraceDocumentTest, OpeningTheAdapterAgainStartsAFurtherFile) {
+    Open();
+    TraceSomeRecords(1);
+    std::string errorText;
+    ASSERT_TRUE(m_doc->OpenAdapter(errorText)) << errorText;
+    EXPECT_EQ(LogPath().filename(), "trc0001.log");
+    EXPECT_EQ(Files(), (std::vector<std::filesystem::path>{"trc0000.log", "trc0001.log"}));
+    m_doc->OnCloseDocument();  // the new file holds only its header
+    EXPECT_EQ(Files(), std::vector<std::filesystem::path>{"trc0000.log"});
+}
+
+}  // namespace
