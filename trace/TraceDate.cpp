@@ -52,17 +52,20 @@ RecordClock::Stamp RecordClock::Next(int hours, int minutes, int seconds, int hu
     if (now + kHalfDay < m_previous) ++m_dayOffset;
     m_previous = now;
 
-    std::tm t{};
-    t.tm_year = m_start.year - 1900;
-    t.tm_mon = m_start.month - 1;
-    t.tm_mday = m_start.day + m_dayOffset;  // mktime carries the day into month and year
-    t.tm_hour = hours;
-    t.tm_min = minutes;
-    t.tm_sec = seconds;
-    t.tm_isdst = -1;
-    const std::time_t utc = std::mktime(&t);
+    if (m_dayOffset != m_cachedDay || hours != m_cachedHour) {
+        std::tm t{};
+        t.tm_year = m_start.year - 1900;
+        t.tm_mon = m_start.month - 1;
+        t.tm_mday = m_start.day + m_dayOffset;  // mktime carries the day into month and year
+        t.tm_hour = hours;
+        t.tm_isdst = -1;
+        m_cachedHourStart = static_cast<std::int64_t>(std::mktime(&t));
+        m_cachedDay = m_dayOffset;
+        m_cachedHour = hours;
+    }
     // Hundredths beyond 99 (never written by the card) carry into the seconds.
-    return {static_cast<std::int64_t>(utc) + hundredths / 100, static_cast<std::uint32_t>(hundredths % 100) * 10000};
+    return {m_cachedHourStart + std::int64_t{minutes} * 60 + seconds + hundredths / 100,
+            static_cast<std::uint32_t>(hundredths % 100) * 10000};
 }
 
 }  // namespace trace

@@ -46,6 +46,11 @@ private:
     TraceDate m_start;
     int m_dayOffset = 0;
     std::int64_t m_previous;  // hundredths since midnight of the last time given
+    // mktime costs a time zone lookup per call, so the UTC start of the last
+    // hour asked for is kept: offsets change only on the hour.
+    int m_cachedDay = -1;
+    int m_cachedHour = -1;
+    std::int64_t m_cachedHourStart = 0;
 };
 
 }  // namespace trace
