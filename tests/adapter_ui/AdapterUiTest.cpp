@@ -21,6 +21,7 @@
 #include "adapter/MarloTrcDoc.h"
 #include "adapter/ui/AdapterInformation.h"
 #include "adapter/ui/CardWindows.h"
+#include "adapter/ui/CardWindowsTable.h"
 #include "adapter/ui/StatsForm.h"
 #include "adapter/ui/StatusSheet.h"
 #include "cardsim/Card.h"
@@ -96,6 +97,7 @@ private slots:
     void statisticsTexts_data();
     void statisticsTexts();
     void saveDiagnosticsHoldsTheRefresh();
+    void closingTheDocumentTakesItsWindows();
     void screenshots();
 
 private:
@@ -540,6 +542,29 @@ void AdapterUiTest::saveDiagnosticsHoldsTheRefresh() {
     const QByteArray report = file.readAll();
     QVERIFY(report.startsWith("Registry Information\n"));
     QVERIFY(report.endsWith("Layer 3 Link 2 State: Unable to determine link state"));
+}
+
+void AdapterUiTest::closingTheDocumentTakesItsWindows() {
+    QVERIFY(Open(""));
+    m_windows.reset();
+    CCardWindowsTable table;
+    table.SetMainWindow(m_main.get());
+    std::shared_ptr<CMarloTrcDoc> document = table.Adopt(std::shared_ptr<CMarloTrcDoc>(std::move(m_doc)));
+    CCardWindows* windows = table.Find(*document);
+    QVERIFY(windows != nullptr);
+    QVERIFY(table.Find(CMarloTrcDoc(*m_ui)) == nullptr);
+    windows->ToggleCardStatus();
+    QPointer<CStatusFrame> frame = windows->StatusFrame();
+    QVERIFY(frame);
+    QCOMPARE(frame->parentWidget(), m_main.get());
+    std::unique_ptr<QWidget> form(table.CreateStatsForm(*document, [](int) {}));
+    QVERIFY(form != nullptr);
+    form.reset();
+
+    const trace::CDocument* address = document.get();
+    document.reset();  // the last owner: the document closes
+    QVERIFY(frame.isNull());
+    QVERIFY(table.Find(*address) == nullptr);
 }
 
 // What a person sees, saved as PNG files in the build tree. Under Xvfb the
