@@ -97,6 +97,9 @@ public:
     // shell then closes the document, whose closing sequence asks for the name.
     void OnSaveLogFile() { m_unsaved = false; }
     const trace::CLogFile* GetLogFile() const { return m_logFile.get(); }
+    // A document that will never trace (trctool's card commands) opens the
+    // adapter without making a trace log file; trace indications are dropped.
+    void SetTraceLogFileWanted(bool wanted) { m_logFileWanted = wanted; }
 
     // The command client. Each returns success and leaves a message for its
     // caller in errorText when it fails; response time-outs are shown at
@@ -169,6 +172,7 @@ private:
     std::unique_ptr<trace::CTraceLog> m_traceLog = std::make_unique<trace::CTraceLog>();
     std::unique_ptr<trace::CLogFile> m_logFile;
     bool m_unsaved = true;  // cleared only by Save Log File
+    bool m_logFileWanted = true;
     bool m_closed = false;  // the closing sequence has run
 
     // Command client, in the order of the design.

@@ -27,6 +27,7 @@ std::intptr_t CMarloTrcDoc::CreateTraceLogFile() {
         std::filesystem::remove(old, ec);
     }
     m_traceLog->SetLogFile(nullptr);
+    if (!m_logFileWanted) return 0;
     trace::CreateTraceLogFile(m_logFile, *m_traceLog);
     return m_logFile->IsOpen() ? m_logFile->GetFd() : 0;
 }

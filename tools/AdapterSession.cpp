@@ -66,6 +66,7 @@ bool TakeAdapterOption(std::vector<std::string>& args, std::optional<std::string
 
 int OpenSession(AdapterSession& session) {
     session.doc = std::make_unique<adapter::CMarloTrcDoc>(session.ui);
+    session.doc->SetTraceLogFileWanted(session.tracing);
     std::string errorText;
     if (!session.doc->OpenAdapter(errorText)) {
         if (session.ui.selectionRefused) return 2;

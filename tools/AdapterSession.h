@@ -34,6 +34,7 @@ public:
 
 // One opened adapter document for the life of a command; closes it at the end.
 struct AdapterSession {
+    bool tracing = false;  // capture traces; the card commands need no trace log file
     CommandLineUi ui;
     std::unique_ptr<adapter::CMarloTrcDoc> doc;
 };

@@ -12,6 +12,8 @@ namespace tools {
 namespace {
 
 constexpr std::array kCommands = {
+    Command{"capture", "capture [--adapter NAME|INDEX] [--count N] [--seconds S] [-w FILE] [--tree] [--hex]",
+            "Trace the adapter's D-channel and print each record as it arrives.", RunCapture},
     Command{"dump", "dump [--tree] [--hex] FILE", "Print every record of a trace log file.", RunDump},
     Command{"export", "export [--format pcap|pcapng] [--force] -o OUT FILE",
             "Write the D-channel frames of a trace as a pcap or pcapng capture file.", RunExport},

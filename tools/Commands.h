@@ -14,6 +14,7 @@ struct Command {
     int (*run)(std::span<char* const> args);
 };
 
+int RunCapture(std::span<char* const> args);
 int RunDump(std::span<char* const> args);
 int RunExport(std::span<char* const> args);
 int RunSample(std::span<char* const> args);
