@@ -25,19 +25,21 @@ bool ProgramDocuments::IsTracing(trace::CDocument& document) {
     return log != nullptr && log->IsRunning() != 0;
 }
 
-void ProgramDocuments::TraceStart(trace::CDocument&) {}
-void ProgramDocuments::TraceStop(trace::CDocument&) {}
+void ProgramDocuments::TraceStart(trace::CDocument& document) { Adapter(document).OnTraceStart(); }
+void ProgramDocuments::TraceStop(trace::CDocument& document) { Adapter(document).OnTraceStop(); }
 
 void ProgramDocuments::ReopenAdapter(trace::CDocument& document) {
     std::string ignored;
     Adapter(document).OpenAdapter(ignored);
 }
 
-void ProgramDocuments::MarkSaved(trace::CDocument&) {}
+void ProgramDocuments::MarkSaved(trace::CDocument& document) { Adapter(document).OnSaveLogFile(); }
 void ProgramDocuments::SaveDiagnostics(trace::CDocument& document) { Adapter(document).SaveDiagnostics(); }
 void ProgramDocuments::ToggleCardStatus(trace::CDocument&) {}
 bool ProgramDocuments::IsCardStatusOpen(trace::CDocument&) { return false; }
 void ProgramDocuments::ShowInformation(trace::CDocument&) {}
-void ProgramDocuments::OnTraceRecord(trace::CDocument&, trace::TraceReaderParams&) {}
+void ProgramDocuments::OnTraceRecord(trace::CDocument& document, trace::TraceReaderParams& params) {
+    Adapter(document).OnTraceRecord(params);
+}
 
 }  // namespace app

@@ -17,6 +17,7 @@
 #include <QtTest>
 
 #include "app/MainFrame.h"
+#include "app/ProgramDocuments.h"
 #include "app/MarloTrcApp.h"
 #include "app/QtUiServices.h"
 #include "platform/MessageBox.h"
@@ -81,6 +82,7 @@ private slots:
     void AdapterSelectionListsEntriesAndReturnsTheChoice();
     void TraceStatusTextGoesToPaneOne();
     void SecondInstanceActivatesTheFirstAndExits();
+    void StartOnTheEmulatedCardFillsTheListRowByRow();
 
 private:
     std::unique_ptr<FakeServices> m_services;
@@ -372,6 +374,57 @@ void AppTest::SecondInstanceActivatesTheFirstAndExits() {
     first.terminate();
     QVERIFY(first.waitForFinished(15000));
     qunsetenv("TMPDIR");
+}
+
+void AppTest::StartOnTheEmulatedCardFillsTheListRowByRow() {
+    // The real documents on the emulated card, in a folder of their own.
+    qputenv("ORINTPX_EMULATOR", "rate=200");
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_dir->path()));
+    platform::RecordingMessageBox messages;
+    app::ProgramDocuments documents;
+    {
+        CMainFrame frame(documents);
+        auto ui = std::make_unique<testsupport::ScriptedUi>();
+        testsupport::ScriptedUi& script = *ui;
+        frame.SetUiServices(std::move(ui));
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+
+        frame.Action(app::ID_FILE_OPEN)->trigger();
+        QCOMPARE(frame.CurrentMenuId(), 129);
+        views::CTraceChildFrame* f = frame.ActiveTraceFrame();
+        QVERIFY(f);
+        QVERIFY(frame.Action(app::ID_TRACE_START)->isEnabled());
+        frame.Action(app::ID_TRACE_START)->trigger();
+        QVERIFY(frame.Action(app::ID_TRACE_STOP)->isEnabled());
+        QVERIFY(!script.statusTexts.empty());
+        QVERIFY(QString::fromStdString(script.statusTexts.back()).startsWith(QStringLiteral("TRACE: Reading from ")));
+
+        // Rows arrive one after another, in sequence, each decoded.
+        QTRY_VERIFY_WITH_TIMEOUT(f->ListView()->model()->rowCount() >= 10, 20000);
+        const QAbstractItemModel* model = f->ListView()->model();
+        for (int row = 1; row < 10; ++row)
+            QVERIFY(model->data(model->index(row, 0)).toInt() > model->data(model->index(row - 1, 0)).toInt());
+        QCOMPARE(model->data(model->index(0, 4)).toString(), QStringLiteral("DCH"));
+        f->ListView()->selectRow(0);
+        QCOMPARE(f->TreeView()->topLevelItemCount(), 3);
+        QVERIFY(!f->HexView()->DumpText().empty());
+
+        frame.Action(app::ID_TRACE_STOP)->trigger();
+        QVERIFY(frame.Action(app::ID_TRACE_START)->isEnabled());
+        QVERIFY(QString::fromStdString(script.statusTexts.back()).startsWith(QStringLiteral("TRACE: Stopped reading")));
+
+        // Closing asks whether to keep the trace; No deletes it.
+        messages.ScriptAnswers({platform::MbResult::No});
+        frame.OnFileClose();
+        QCOMPARE(frame.DocumentCount(), std::size_t{0});
+        QVERIFY(!messages.Texts().empty());
+        QVERIFY(QString::fromStdString(messages.Texts().back()).startsWith(QStringLiteral("You have not saved")));
+    }
+    QCOMPARE(QDir(m_dir->path()).entryList({QStringLiteral("trc*.log")}), QStringList());
+    QVERIFY(QDir::setCurrent(previous));
+    qunsetenv("ORINTPX_EMULATOR");
 }
 
 QTEST_MAIN(AppTest)

@@ -26,6 +26,7 @@ private slots:
 void ScreenshotTest::AdapterWindowOnTheEmulatedCard() {
     QTemporaryDir dir;
     QVERIFY(QDir::setCurrent(dir.path()));  // the trace log files go to the current folder
+    qputenv("ORINTPX_EMULATOR", "rate=100");
     app::ProgramDocuments documents;
     app::CMainFrame frame(documents);
     frame.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
@@ -34,10 +35,16 @@ void ScreenshotTest::AdapterWindowOnTheEmulatedCard() {
     frame.OnFileOpenAdapter();
     QCOMPARE(frame.DocumentCount(), std::size_t{1});
     QCOMPARE(frame.CurrentMenuId(), 129);
-    frame.ActiveTraceFrame()->showMaximized();
+    views::CTraceChildFrame* trace = frame.ActiveTraceFrame();
+    trace->showMaximized();
+    frame.Action(app::ID_TRACE_START)->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(trace->ListView()->model()->rowCount() >= 30, 20000);
+    frame.Action(app::ID_TRACE_STOP)->trigger();
+    trace->ListView()->selectRow(trace->ListView()->model()->rowCount() - 1);
+    trace->TreeView()->expandAll();
     QTest::qWait(100);
     QVERIFY(frame.grab().save(QStringLiteral(SCREENSHOT_DIR "/adapter-window.png")));
-    frame.CloseAllDocuments();
+    frame.CloseAllDocuments();  // the terminal's message handler answers No: the trace is deleted
 }
 
 void ScreenshotTest::TraceWindowWithDecodedSetup() {
