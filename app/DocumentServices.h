@@ -12,11 +12,17 @@
 
 namespace app {
 
+class CMainFrame;
+
 enum class DocumentKind { Trace, Log };
 
 class DocumentServices {
 public:
     virtual ~DocumentServices() = default;
+
+    // The main frame is made: documents' windows that it owns (Card Status,
+    // the statistics form) can be made from now on.
+    virtual void AttachMainFrame(CMainFrame& /*frame*/) {}
 
     virtual std::shared_ptr<trace::CDocument> CreateDocument(DocumentKind kind, trace::UiServices& ui) = 0;
     virtual DocumentKind KindOf(const trace::CDocument& document) const = 0;

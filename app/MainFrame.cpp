@@ -49,6 +49,7 @@ CMainFrame::CMainFrame(DocumentServices& documents, QWidget* parent)
     CreateToolBar();
     CreateStatusBar();
     UpdateMenus();
+    m_services.AttachMainFrame(*this);
 }
 
 CMainFrame::~CMainFrame() {

@@ -1,6 +1,8 @@
 #include "app/ProgramDocuments.h"
 
 #include "adapter/MarloTrcDoc.h"
+#include "adapter/ui/CardWindows.h"
+#include "app/MainFrame.h"
 #include "trace/MarloLogDoc.h"
 #include "trace/TraceLog.h"
 
@@ -13,7 +15,8 @@ adapter::CMarloTrcDoc& Adapter(trace::CDocument& document) { return dynamic_cast
 
 std::shared_ptr<trace::CDocument> ProgramDocuments::CreateDocument(DocumentKind kind, trace::UiServices& ui) {
     if (kind == DocumentKind::Log) return std::make_shared<trace::CMarloLogDoc>(ui);
-    return std::make_shared<adapter::CMarloTrcDoc>(ui);
+    // Owned together with its card windows, which go when it goes.
+    return m_cardWindows.Adopt(std::make_shared<adapter::CMarloTrcDoc>(ui));
 }
 
 DocumentKind ProgramDocuments::KindOf(const trace::CDocument& document) const {
@@ -34,10 +37,33 @@ void ProgramDocuments::ReopenAdapter(trace::CDocument& document) {
 }
 
 void ProgramDocuments::MarkSaved(trace::CDocument& document) { Adapter(document).OnSaveLogFile(); }
-void ProgramDocuments::SaveDiagnostics(trace::CDocument& document) { Adapter(document).SaveDiagnostics(); }
-void ProgramDocuments::ToggleCardStatus(trace::CDocument&) {}
-bool ProgramDocuments::IsCardStatusOpen(trace::CDocument&) { return false; }
-void ProgramDocuments::ShowInformation(trace::CDocument&) {}
+
+void ProgramDocuments::SaveDiagnostics(trace::CDocument& document) {
+    if (adapter::ui::CCardWindows* windows = m_cardWindows.Find(document)) windows->SaveDiagnostics();
+}
+
+void ProgramDocuments::ToggleCardStatus(trace::CDocument& document) {
+    if (adapter::ui::CCardWindows* windows = m_cardWindows.Find(document)) windows->ToggleCardStatus();
+}
+
+bool ProgramDocuments::IsCardStatusOpen(trace::CDocument& document) {
+    const adapter::ui::CCardWindows* windows = m_cardWindows.Find(document);
+    return windows != nullptr && windows->IsCardStatusOpen();
+}
+
+void ProgramDocuments::ShowInformation(trace::CDocument& document) {
+    if (adapter::ui::CCardWindows* windows = m_cardWindows.Find(document)) windows->ShowAdapterInformation();
+}
+
+void ProgramDocuments::AttachMainFrame(CMainFrame& frame) {
+    m_cardWindows.SetMainWindow(&frame);
+    // The main frame outlives every statistics form: it deletes its child
+    // windows before anything else of it goes.
+    frame.SetStatisticsFormFactory([this](trace::CDocument& document, CMainFrame& owner) {
+        return m_cardWindows.CreateStatsForm(document, [&owner](int flag) { owner.SetStatisticsWindowFlag(flag); });
+    });
+}
+
 void ProgramDocuments::OnTraceRecord(trace::CDocument& document, trace::TraceReaderParams& params) {
     Adapter(document).OnTraceRecord(params);
 }

@@ -2,6 +2,7 @@
 // The program's documents: CMarloLogDoc for saved trace log files and the
 // adapter trace document for the card. User-interface thread.
 
+#include "adapter/ui/CardWindowsTable.h"
 #include "app/DocumentServices.h"
 
 namespace app {
@@ -20,6 +21,13 @@ public:
     bool IsCardStatusOpen(trace::CDocument& document) override;
     void ShowInformation(trace::CDocument& document) override;
     void OnTraceRecord(trace::CDocument& document, trace::TraceReaderParams& params) override;
+    // Card Status windows belong to the frame; its statistics window gets its form here.
+    void AttachMainFrame(CMainFrame& frame) override;
+
+    adapter::ui::CCardWindowsTable& CardWindows() { return m_cardWindows; }
+
+private:
+    adapter::ui::CCardWindowsTable m_cardWindows;  // the card windows of every adapter document
 };
 
 }  // namespace app
