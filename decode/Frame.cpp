@@ -8,6 +8,11 @@
 #include "decode/NameTable.h"
 
 namespace decode {
+
+// Every loaded D-channel record holds one summary; a record must stay well
+// within its memory budget, so the summary stays a few octets.
+static_assert(sizeof(FrameSummary) <= 24);
+
 namespace {
 
 // U-frame modifier: the first control octet with P/F cleared, shifted right by 2.
@@ -102,7 +107,7 @@ FrameSummary DecodeFrame(std::span<const std::uint8_t> frame, std::uint8_t flags
     s.m_bits |= FrameSummary::kLayer3;
     DecodeQ931Header(frame, s.m_headerLength, s);
     if ((mask & kDecodeInfoElements) != 0) {
-        s.m_itemCount = static_cast<std::uint16_t>(CountInfoElements(frame, s.m_headerLength));
+        s.m_itemCount = CountInfoElements(frame, s.m_headerLength);
     }
     return s;
 }

@@ -76,7 +76,7 @@ private:
     std::uint8_t m_headerLength = 0;
     std::uint8_t m_teiAi = 0;
     std::uint16_t m_teiRi = 0;
-    std::uint16_t m_itemCount = 0;
+    std::uint32_t m_itemCount = 0;
     std::uint32_t m_callRef = 0;  // call reference value modulo 100000
 };
 

@@ -32,8 +32,7 @@ constexpr Name kTransferCapabilities[] = {
 static_assert(SortedUnique(kTransferCapabilities));
 
 // Transfer capabilities that are followed by a rate (not speech or audio).
-constexpr Name kRatedCapabilities[] = {{0x08, "y"}, {0x09, "y"}, {0x11, "y"}, {0x18, "y"}};
-static_assert(SortedUnique(kRatedCapabilities));
+constexpr std::uint8_t kRatedCapabilities[] = {0x08, 0x09, 0x11, 0x18};
 
 constexpr Name kTransferRates[] = {
     {0x10, " 64K"},   {0x11, " 2x64K"},     {0x13, " 384K"},   {0x15, " 1536K"},
@@ -196,7 +195,8 @@ std::string BearerCapability(ByteReader body) {
     if (codingStandard != 0) return Format("Unknown coding standard [%d]", codingStandard);
     const std::uint8_t capability = *octet3 & 0x1F;
     std::string text = NameOrUndefined(kTransferCapabilities, capability);
-    if (!Lookup(kRatedCapabilities, capability).empty()) {
+    if (std::find(std::begin(kRatedCapabilities), std::end(kRatedCapabilities), capability) !=
+        std::end(kRatedCapabilities)) {
         // Without octet 4 the rate part is left out.
         if (const auto octet4 = body.Peek(1)) text += Lookup(kTransferRates, *octet4 & 0x7F);
     }

@@ -27,5 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         total += item->mnemonic.size();
     }
     if (s.Item(frame, static_cast<std::uint32_t>(items.size()))) std::abort();
-    return total == 0 ? 0 : 0;
+    // Keeps the formatted texts observable, so none of the work is dropped.
+    static volatile std::size_t sink;
+    sink = total;
+    return 0;
 }

@@ -57,5 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         trace::VisitPreOrder(trace::BuildDecodeTree(log, i),
                              [&](const trace::DecodeNode& node, int) { total += node.label.size(); });
     }
-    return total == 0 ? 0 : 0;
+    // Keeps the formatted texts observable, so none of the work is dropped.
+    static volatile std::size_t sink;
+    sink = total;
+    return 0;
 }
