@@ -34,6 +34,7 @@ void ProgramDocuments::TraceStop(trace::CDocument& document) { Adapter(document)
 void ProgramDocuments::ReopenAdapter(trace::CDocument& document) {
     std::string ignored;
     Adapter(document).OpenAdapter(ignored);
+    if (adapter::ui::CCardWindows* windows = m_cardWindows.Find(document)) windows->OnAdapterOpened();
 }
 
 void ProgramDocuments::MarkSaved(trace::CDocument& document) { Adapter(document).OnSaveLogFile(); }

@@ -54,6 +54,11 @@ void CCardWindows::ToggleCardStatus() {
 
 void CCardWindows::OnStatusWindowClosed() { m_flags->statusWindow = 0; }
 
+void CCardWindows::OnAdapterOpened() {
+    delete m_statusFrame.data();
+    m_flags->statusWindow = 0;
+}
+
 void CCardWindows::ShowAdapterInformation() {
     m_document.ReadAdapterConfiguration();
     CAdapterInfoSheet sheet(m_document.Configuration(), m_mainWindow);

@@ -38,6 +38,9 @@ public:
     CStatusFrame* StatusFrame() const { return m_statusFrame; }
     // Command 821: the status window is gone (its close box or the toggle).
     void OnStatusWindowClosed();
+    // The document opened its adapter again: a status window showing the
+    // earlier connection's states goes, and the flag with it.
+    void OnAdapterOpened();
 
     // View > Information: reads the registry configuration afresh and shows
     // the modal sheet.

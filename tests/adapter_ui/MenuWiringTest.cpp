@@ -11,6 +11,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPainter>
+#include <QPointer>
 #include <QScreen>
 #include <QtTest>
 
@@ -94,6 +95,16 @@ void MenuWiringTest::cardWindowsFromTheMenus() {
     QVERIFY(status->isChecked());
     status->trigger();
     QVERIFY(windows->StatusFrame() == nullptr);
+    m_frame->UpdateCommandStates();
+    QVERIFY(!status->isChecked());
+
+    // Open Adapter inside the document: a status window of the earlier
+    // connection goes, and the check mark with it.
+    status->trigger();
+    QPointer<adapter::ui::CStatusFrame> earlier = windows->StatusFrame();
+    QVERIFY(earlier);
+    m_frame->Action(ID_FILE_OPEN)->trigger();
+    QVERIFY(earlier.isNull());
     m_frame->UpdateCommandStates();
     QVERIFY(!status->isChecked());
 
