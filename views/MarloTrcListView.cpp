@@ -63,7 +63,16 @@ CMarloTrcListView::CMarloTrcListView(trace::CDocument& document, QWidget* parent
     m_document.AddView(this);
 }
 
-CMarloTrcListView::~CMarloTrcListView() { m_document.RemoveView(this); }
+CMarloTrcListView::~CMarloTrcListView() {
+    // The reader thread must never hand a record to a view that is gone:
+    // when this view is its target (a second window on the document stays
+    // open), the capture ends with its window.
+    if (trace::CTraceLog* log = m_document.GetTraceLog(); log != nullptr && log->GetTarget() == this) {
+        log->StopReader();
+        log->SetTarget(nullptr);
+    }
+    m_document.RemoveView(this);
+}
 
 void CMarloTrcListView::OnUpdate(trace::CView* /*sender*/, std::uint32_t hint, std::intptr_t object) {
     if (hint == trace::HINT_INITIAL_UPDATE || (hint & trace::HINT_TRACE_RESTARTED) != 0) {

@@ -8,6 +8,9 @@
 #include <QListWidget>
 #include <QLocalSocket>
 #include <QMdiArea>
+#include <QAbstractButton>
+#include <QMessageBox>
+#include <thread>
 #include <QMenuBar>
 #include <QProcess>
 #include <QSignalSpy>
@@ -81,6 +84,7 @@ private slots:
     void CardStatisticsOpensClosesAndChecks();
     void AdapterSelectionListsEntriesAndReturnsTheChoice();
     void TraceStatusTextGoesToPaneOne();
+    void MessageBoxesShowCaptionAndAnswer();
     void SecondInstanceActivatesTheFirstAndExits();
     void StartOnTheEmulatedCardFillsTheListRowByRow();
 
@@ -340,6 +344,52 @@ void AppTest::TraceStatusTextGoesToPaneOne() {
     auto* pane = m_frame->statusBar()->findChild<QLabel*>(QStringLiteral("tracePane"));
     QVERIFY(pane);
     QCOMPARE(pane->width(), CMainFrame::kTraceStatusPaneWidth);
+}
+
+void AppTest::MessageBoxesShowCaptionAndAnswer() {
+    struct Case {
+        platform::MessageBoxRequest request;
+        QMessageBox::StandardButton click;
+        platform::MbResult expected;
+        QString caption;
+        bool fromWorker;
+    };
+    const std::vector<Case> cases = {
+        {{"Could not start trace.", "", platform::MbButtons::Ok}, QMessageBox::Ok, platform::MbResult::Ok,
+         "MarloTrc", false},
+        {{"Keep it?", "Other", platform::MbButtons::YesNo}, QMessageBox::Yes, platform::MbResult::Yes, "Other", false},
+        {{"Keep it?", "", platform::MbButtons::YesNo}, QMessageBox::No, platform::MbResult::No, "MarloTrc", true},
+    };
+    for (const Case& c : cases) {
+        QString seenCaption;
+        QString seenText;
+        // Answers the box as soon as it is up.
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr) return;
+            seenCaption = box->windowTitle();
+            seenText = box->text();
+            box->button(c.click)->click();
+        });
+        answer.start(10);
+        platform::MbResult result = platform::MbResult::Ok;
+        if (c.fromWorker) {
+            // A worker thread's message waits for the box on the GUI thread.
+            std::atomic<bool> done{false};
+            std::thread worker([&] {
+                result = app::QtMessageBox(c.request);
+                done = true;
+            });
+            QTRY_VERIFY(done.load());
+            worker.join();
+        } else {
+            result = app::QtMessageBox(c.request);
+        }
+        QCOMPARE(seenCaption, c.caption);
+        QCOMPARE(seenText, QString::fromStdString(c.request.text));
+        QVERIFY(result == c.expected);
+    }
 }
 
 void AppTest::SecondInstanceActivatesTheFirstAndExits() {
