@@ -67,8 +67,9 @@ private:
     std::function<void(const StatisticsSnapshot&)> m_show;
     bool m_timerRunning = false;
     // A message box of the command client runs a nested event loop in which
-    // the timer keeps ticking; a tick that arrives inside a conversation
-    // with the adapter is dropped instead of starting a second one.
+    // the timer ticks (a tick's own handler is not re-entered, but the first
+    // refresh and Reset run outside a tick); a tick that arrives inside a
+    // conversation with the adapter is dropped instead of starting a second.
     bool m_busy = false;
 };
 

@@ -38,6 +38,8 @@ public:
 
     CStatisticsRefresh& Refresh() { return *m_refresh; }
     QPushButton* ResetButton() const { return m_reset; }
+    // Timer 1 of the window, whose ticks drive the refresh.
+    QTimer* TickTimer() { return &m_qtimer; }
 
     // Shortens the 5000 ms period for tests (0 restores it). Process-wide.
     static void SetRefreshPeriodForTesting(std::uint32_t milliseconds);

@@ -94,6 +94,7 @@ private slots:
     void statisticsOfOneTerminalNeverAskLink2();
     void failingRefreshShowsOneMessageAndFreezes_data();
     void failingRefreshShowsOneMessageAndFreezes();
+    void ticksInsideAMessageBoxAreDropped();
     void statisticsTexts_data();
     void statisticsTexts();
     void saveDiagnosticsHoldsTheRefresh();
@@ -472,6 +473,36 @@ void AdapterUiTest::failingRefreshShowsOneMessageAndFreezes() {
         form->ResetButton()->click();
         QVERIFY(!form->Refresh().IsTimerRunning());
     }
+}
+
+// A message box runs its own event loop while the person reads it; the
+// timer keeps ticking meanwhile. Those ticks must not start a second
+// conversation with the adapter inside the first.
+void AdapterUiTest::ticksInsideAMessageBoxAreDropped() {
+    // The first refresh runs straight from the window's opening, with the
+    // timer already started, and its link query is never answered.
+    QVERIFY(Open("unanswered=8D00"));
+    CStatsForm* form = MakeStatsForm();
+    int askedDuringBox = -1;
+    bool ticked = false;
+    m_previousHandler = platform::SetMessageBoxHandler([&](const platform::MessageBoxRequest& request) -> platform::MbResult {
+        m_shown.push_back({request.text, false, m_windows->Flags().statisticsRefresh});
+        const int before = Requests(*m_card, 0x8B00);
+        QSignalSpy ticks(form->TickTimer(), &QTimer::timeout);
+        // As long as a person takes to read it: several ticks.
+        ticked = QTest::qWaitFor([&] { return ticks.count() >= 3; }, 5000);
+        askedDuringBox = Requests(*m_card, 0x8B00) - before;
+        return platform::MbResult::Ok;
+    });
+    m_recording = true;
+
+    form->show();
+
+    QVERIFY(!form->Refresh().IsTimerRunning());
+    QCOMPARE(m_shown.size(), std::size_t{1});
+    QCOMPARE(m_shown[0].text, std::string("TpxLinkGetStatistics response timed out"));
+    QVERIFY(ticked);
+    QCOMPARE(askedDuringBox, 0);
 }
 
 void AdapterUiTest::statisticsTexts_data() {
