@@ -178,6 +178,7 @@ void CMainFrame::CreateMenus() {
                 m->addAction(Action(id));
         }
         connect(m, &QMenu::aboutToShow, this, [this] { UpdateCommandStates(); });
+        if (title == tr("&Window")) connect(m, &QMenu::aboutToShow, this, [this, m] { ListWindows(*m); });
         m_menus[resource].push_back(m);
     };
     menu(IDR_MAINFRAME, tr("&File"), {ID_FILE_OPEN, 0, ID_FILE_OPEN_LOG_NODOC, 0, ID_APP_EXIT});
@@ -198,6 +199,26 @@ void CMainFrame::CreateMenus() {
     menu(IDR_LOGTYPE, tr("&View"), {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR});
     menu(IDR_LOGTYPE, tr("&Window"), {ID_WINDOW_NEW, ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE});
     menu(IDR_LOGTYPE, tr("&Help"), {ID_APP_ABOUT});
+}
+
+void CMainFrame::ListWindows(QMenu& menu) {
+    // Below the four commands: one numbered entry per open window, the
+    // active one checked.
+    const QList<QAction*> entries = menu.actions();
+    for (qsizetype i = 4; i < entries.size(); ++i) {
+        menu.removeAction(entries[i]);
+        if (entries[i]->parent() == &menu) delete entries[i];
+    }
+    const QList<QMdiSubWindow*> windows = m_mdi->subWindowList();
+    if (windows.isEmpty()) return;
+    menu.addSeparator();
+    for (qsizetype i = 0; i < windows.size(); ++i) {
+        QMdiSubWindow* window = windows[i];
+        QAction* entry = menu.addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(window->windowTitle()));
+        entry->setCheckable(true);
+        entry->setChecked(window == m_mdi->activeSubWindow());
+        connect(entry, &QAction::triggered, this, [this, window] { m_mdi->setActiveSubWindow(window); });
+    }
 }
 
 void CMainFrame::CreateToolBar() {

@@ -106,6 +106,7 @@ private:
     void CreateToolBar();
     void CreateStatusBar();
     void UpdateMenus();
+    void ListWindows(QMenu& menu);
     QAction* AddAction(int id, const QString& text, const QString& prompt, std::function<void()> handler = {});
 
     views::CTraceChildFrame* OpenFrame(const std::shared_ptr<trace::CDocument>& document);

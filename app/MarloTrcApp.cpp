@@ -5,6 +5,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
+#include <QScreen>
 #include <QSettings>
 #include <unistd.h>
 
@@ -80,6 +81,8 @@ bool CMarloTrcApp::InitInstance() {
     }
     m_settings->endGroup();
     m_frame->SetRecentFiles(recent);
+    // The whole screen also where no window manager maximises windows.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) m_frame->setGeometry(screen->availableGeometry());
     m_frame->showMaximized();
     m_frame->repaint();
     return true;

@@ -123,7 +123,8 @@ void AppTest::StartsWithMenu128AndNoDocument() {
     QCOMPARE(MenuEntries(*m_frame, 0), (QStringList{"&Open Adapter...", "-", "Open Log File...", "-", "E&xit"}));
     QCOMPARE(m_frame->Action(app::ID_FILE_OPEN)->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
     // Nothing handles these: always disabled, keys included.
-    for (int id : {app::ID_FILE_PRINT, app::ID_EDIT_UNDO, app::ID_EDIT_CUT, app::ID_EDIT_COPY, app::ID_EDIT_PASTE})
+    for (int id : {app::ID_FILE_PRINT, app::ID_EDIT_UNDO, app::ID_EDIT_CUT, app::ID_EDIT_COPY, app::ID_EDIT_PASTE,
+                   app::ID_FILE_SAVE})
         QVERIFY(!m_frame->Action(id)->isEnabled());
     QCOMPARE(m_frame->Action(app::ID_EDIT_PASTE)->shortcuts(),
              (QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+V")), QKeySequence(QStringLiteral("Shift+Ins"))}));
@@ -148,7 +149,13 @@ void AppTest::MenusFollowTheActiveDocument() {
                                                      "C&ard Statistics", "&Information"}));
     QCOMPARE(m_frame->windowTitle(), QStringLiteral("MarloTrc - OrinBri1"));
 
-    m_frame->MdiArea()->setActiveSubWindow(logFrame);
+    // The Window menu lists the open windows, the active one checked.
+    QMenu* window = m_frame->menuBar()->actions().at(4)->menu();
+    emit window->aboutToShow();
+    QCOMPARE(MenuEntries(*m_frame, 4), (QStringList{"&New Window", "&Cascade", "&Tile", "&Arrange Icons", "-",
+                                                     "&1 sample.log", "&2 OrinBri1"}));
+    window->actions().at(5)->trigger();
+    QCOMPARE(m_frame->MdiArea()->activeSubWindow(), logFrame);
     QCOMPARE(m_frame->CurrentMenuId(), 134);
     m_frame->CloseAllDocuments();
     QCOMPARE(m_frame->CurrentMenuId(), 128);
