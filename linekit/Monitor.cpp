@@ -20,7 +20,6 @@ namespace linekit {
 namespace {
 
 constexpr char kDriverEventName[] = "MarloDriverEvent";
-constexpr std::size_t kTraceHeaderBytes = 20;
 constexpr std::size_t kMaxTraceData = 280;  // the log readers refuse longer D-channel records
 
 // Library-wide record sequence number; the first record written is 1.
