@@ -478,6 +478,27 @@ void AppTest::StartOnTheEmulatedCardFillsTheListRowByRow() {
         QCOMPARE(frame.DocumentCount(), std::size_t{0});
         QVERIFY(!messages.Texts().empty());
         QVERIFY(QString::fromStdString(messages.Texts().back()).startsWith(QStringLiteral("You have not saved")));
+        QCOMPARE(QDir(m_dir->path()).entryList({QStringLiteral("trc*.log")}), QStringList());
+
+        // Again, and this time Save Log File (Ctrl+S): no question, the save
+        // dialog names the file, and File > Open Log File shows it again.
+        frame.Action(app::ID_FILE_OPEN)->trigger();
+        f = frame.ActiveTraceFrame();
+        frame.Action(app::ID_TRACE_START)->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(f->ListView()->model()->rowCount() >= 5, 20000);
+        frame.Action(app::ID_TRACE_STOP)->trigger();
+        const int captured = f->ListView()->model()->rowCount();
+        const std::filesystem::path kept = (m_dir->path() + QStringLiteral("/kept.log")).toStdString();
+        script.fileAnswers = {kept, kept};
+        const std::size_t asked = messages.Texts().size();
+        QTest::keyClick(&frame, Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(frame.DocumentCount(), std::size_t{0});
+        QCOMPARE(messages.Texts().size(), asked);
+        QVERIFY(std::filesystem::exists(kept));
+        frame.Action(app::ID_FILE_OPEN_LOG_NODOC)->trigger();
+        QCOMPARE(frame.CurrentMenuId(), 134);
+        QVERIFY(frame.ActiveTraceFrame()->ListView()->model()->rowCount() >= captured);
+        frame.CloseAllDocuments();
     }
     QCOMPARE(QDir(m_dir->path()).entryList({QStringLiteral("trc*.log")}), QStringList());
     QVERIFY(QDir::setCurrent(previous));
