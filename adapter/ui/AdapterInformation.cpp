@@ -11,8 +11,6 @@ namespace adapter::ui {
 
 namespace {
 
-QString Q(std::string_view text) { return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())); }
-
 // Room for the longest switch text and for a formatted directory number.
 const QString kWidestSwitch = QStringLiteral("NTI: Northern Telecom DMS 100");
 const QString kWidestNumber = QStringLiteral("21255512340101 - 0000");
@@ -22,8 +20,8 @@ QGroupBox* LinkGroup(const QString& title, const std::string& number, const std:
     auto* group = new QGroupBox(title);
     group->setObjectName(QStringLiteral("link%1Group").arg(link));
     QFormLayout* form = MakeFormLayout();
-    form->addRow(QObject::tr("Telephone:"), MakeValueLabel(QStringLiteral("number%1").arg(link), Q(number), kWidestNumber));
-    form->addRow(QObject::tr("SPID:"), MakeValueLabel(QStringLiteral("spid%1").arg(link), Q(spid), kWidestNumber));
+    form->addRow(QObject::tr("Telephone:"), MakeValueLabel(QStringLiteral("number%1").arg(link), Latin1(number), kWidestNumber));
+    form->addRow(QObject::tr("SPID:"), MakeValueLabel(QStringLiteral("spid%1").arg(link), Latin1(spid), kWidestNumber));
     group->setLayout(form);
     return group;
 }
@@ -33,10 +31,10 @@ QGroupBox* LinkGroup(const QString& title, const std::string& number, const std:
 CConfigurePage::CConfigurePage(const AdapterConfiguration& config, QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     QFormLayout* top = MakeFormLayout();
-    top->addRow(tr("Switch Type:"), MakeValueLabel(QStringLiteral("switchType"), Q(config.switchType), kWidestSwitch));
+    top->addRow(tr("Switch Type:"), MakeValueLabel(QStringLiteral("switchType"), Latin1(config.switchType), kWidestSwitch));
     auto* managementLabel = new QLabel(tr("Terminal Mgmt:"));
     managementLabel->setObjectName(QStringLiteral("terminalManagementLabel"));
-    QLabel* management = MakeValueLabel(QStringLiteral("terminalManagement"), Q(config.terminalManagement), kWidestSwitch);
+    QLabel* management = MakeValueLabel(QStringLiteral("terminalManagement"), Latin1(config.terminalManagement), kWidestSwitch);
     top->addRow(managementLabel, management);
     // Terminal management is an AT&T switch's setting; other switches have none to show.
     top->setRowVisible(managementLabel, config.switchType.find("ATT") != std::string::npos);
@@ -55,8 +53,8 @@ CProductPage::CProductPage(Reader reader, QWidget* parent) : QWidget(parent), m_
     QFormLayout* form = MakeFormLayout();
     const ProductVersions rows = DefaultProductVersions();
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        m_values[i] = MakeValueLabel(QStringLiteral("version%1").arg(rows[i].control), Q(rows[i].text), kWidestVersion);
-        form->addRow(Q(rows[i].label), m_values[i]);
+        m_values[i] = MakeValueLabel(QStringLiteral("version%1").arg(rows[i].control), Latin1(rows[i].text), kWidestVersion);
+        form->addRow(Latin1(rows[i].label), m_values[i]);
     }
     // The card reports no firmware version to the host; the row stays hidden.
     auto* firmwareLabel = new QLabel(tr("Firmware :"));
@@ -70,7 +68,7 @@ CProductPage::CProductPage(Reader reader, QWidget* parent) : QWidget(parent), m_
 
 void CProductPage::ReadProductVersions() {
     const ProductVersions rows = m_reader();
-    for (std::size_t i = 0; i < rows.size(); ++i) m_values[i]->setText(Q(rows[i].text));
+    for (std::size_t i = 0; i < rows.size(); ++i) m_values[i]->setText(Latin1(rows[i].text));
     m_read = true;
 }
 

@@ -7,8 +7,15 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QString>
+#include <string_view>
 
 namespace adapter::ui {
+
+// The card's and the registry's texts are 8-bit characters, as the
+// registry's 8-bit calls deliver them.
+inline QString Latin1(std::string_view text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 // A read-only value: selectable (so a person can copy it into a report),
 // at least wide enough for `widest`, named for tests and accessibility.

@@ -17,8 +17,6 @@ namespace {
 
 std::atomic<std::uint32_t> g_periodMs{kStatisticsPeriodMs};
 
-QString Q(std::string_view text) { return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())); }
-
 // Counters are 32-bit values shown signed; a type is at most "ISDN S/T Interface".
 const QString kWidestFigure = QStringLiteral("ISDN S/T Interface");
 
@@ -30,10 +28,10 @@ QGroupBox* Group(const QString& title, const QString& prefix, const std::array<S
     QFormLayout* form = MakeFormLayout();
     for (std::size_t i = 0; i < N; ++i) {
         // Named after the caption without its colon: "link1InOctets".
-        QString name = Q(rows[i].label);
+        QString name = Latin1(rows[i].label);
         name.remove(QLatin1Char(':')).remove(QLatin1Char(' '));
         values[i] = MakeValueLabel(prefix + name, QString(), kWidestFigure, alignment | Qt::AlignVCenter);
-        form->addRow(Q(rows[i].label), values[i]);
+        form->addRow(Latin1(rows[i].label), values[i]);
     }
     group->setLayout(form);
     return group;
@@ -41,7 +39,7 @@ QGroupBox* Group(const QString& title, const QString& prefix, const std::array<S
 
 template <std::size_t N>
 void Show(const std::array<StatisticsRow, N>& rows, const std::array<QLabel*, N>& values) {
-    for (std::size_t i = 0; i < N; ++i) values[i]->setText(Q(rows[i].text));
+    for (std::size_t i = 0; i < N; ++i) values[i]->setText(Latin1(rows[i].text));
 }
 
 }  // namespace

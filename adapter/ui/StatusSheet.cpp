@@ -12,17 +12,15 @@ namespace {
 // sheet has the same width whatever the snapshot holds.
 const QString kWidestStatus = QStringLiteral("Layer 2 active for all configured links");
 
-QString Q(const std::string& text) { return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())); }
-
 }  // namespace
 
 CLinePage::CLinePage(const LineStatusTexts& texts, QWidget* parent) : QWidget(parent) {
     QFormLayout* form = MakeFormLayout();
-    form->addRow(tr("Status:"), MakeValueLabel(QStringLiteral("lineStatus"), Q(texts[kLineStatus]), kWidestStatus));
+    form->addRow(tr("Status:"), MakeValueLabel(QStringLiteral("lineStatus"), Latin1(texts[kLineStatus]), kWidestStatus));
     form->addRow(tr("Receiving Signal:"),
-                 MakeValueLabel(QStringLiteral("receivingSignal"), Q(texts[kReceivingSignal]), kWidestStatus));
+                 MakeValueLabel(QStringLiteral("receivingSignal"), Latin1(texts[kReceivingSignal]), kWidestStatus));
     form->addRow(tr("Transmitting Signal:"),
-                 MakeValueLabel(QStringLiteral("transmittingSignal"), Q(texts[kTransmissionSignal]), kWidestStatus));
+                 MakeValueLabel(QStringLiteral("transmittingSignal"), Latin1(texts[kTransmissionSignal]), kWidestStatus));
     setLayout(form);
 }
 
@@ -30,15 +28,14 @@ CLinkPage::CLinkPage(const LineStatusTexts& texts, int link, QWidget* parent) : 
     const bool second = link == 2;
     QFormLayout* form = MakeFormLayout();
     form->addRow(tr("Layer 2 State:"), MakeValueLabel(QStringLiteral("layer2State"),
-                                                      Q(texts[second ? kLink2Layer2 : kLink1Layer2]), kWidestStatus));
+                                                      Latin1(texts[second ? kLink2Layer2 : kLink1Layer2]), kWidestStatus));
     form->addRow(tr("Layer 3 State:"), MakeValueLabel(QStringLiteral("layer3State"),
-                                                      Q(texts[second ? kLink2Layer3 : kLink1Layer3]), kWidestStatus));
+                                                      Latin1(texts[second ? kLink2Layer3 : kLink1Layer3]), kWidestStatus));
     setLayout(form);
 }
 
 CStatusSheet::CStatusSheet(const LineStatusTexts& texts, QWidget* parent) : QTabWidget(parent) {
     setWindowTitle(QString::fromLatin1(kCardStatusTitle));
-    setDocumentMode(false);
     addTab(new CLinePage(texts), tr("Line"));
     addTab(new CLink1Page(texts, 1), tr("Link 1"));
     addTab(new CLink2Page(texts, 2), tr("Link 2"));
