@@ -1,6 +1,7 @@
 #include "views/MarloTrcListView.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QHeaderView>
 #include <QTimer>
 
@@ -115,6 +116,28 @@ void CMarloTrcListView::FlushAppends() {
     // The scroll range must know the new rows before the newest can be shown.
     updateGeometries();
     ScrollToRow(m_pendingRows - 1);
+}
+
+void CMarloTrcListView::keyboardSearch(const QString& search) {
+    const trace::CTraceLog* log = m_document.GetTraceLog();
+    const int rows = m_model.rowCount();
+    if (log == nullptr || rows == 0 || search.isEmpty()) return;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const bool continues = m_lastKeyMs >= 0 && now - m_lastKeyMs < QApplication::keyboardInputInterval();
+    m_lastKeyMs = now;
+    m_typed = continues ? m_typed + search : search;
+    // A new search starts after the current row; a longer one may keep it.
+    const int current = currentIndex().isValid() ? currentIndex().row() : -1;
+    const int first = continues && current >= 0 ? current : current + 1;
+    const std::string wanted = m_typed.toStdString();
+    for (int k = 0; k < rows; ++k) {
+        const int row = (first + k) % rows;
+        if (std::to_string(log->GetSequence(row)).starts_with(wanted)) {
+            selectRow(row);
+            ScrollToRow(row);
+            return;
+        }
+    }
 }
 
 void CMarloTrcListView::ScrollToRow(int row) {

@@ -61,6 +61,10 @@ public:
     // the event loop.
     void FlushAppends();
 
+    // Typing selects the next row whose sequence number, in plain decimal
+    // without leading zeros, starts with the keys typed in quick succession.
+    void keyboardSearch(const QString& search) override;
+
 private:
     void ScrollToRow(int row);
     void OnSelectionChanged(const QItemSelection& selected);
@@ -71,6 +75,8 @@ private:
     TraceRecordHandler m_recordHandler;
     RecordListModel m_model;
     FirstLineDelegate m_delegate;
+    QString m_typed;          // keys of the current keyboard search
+    qint64 m_lastKeyMs = -1;  // when the last of them came
     int m_pendingRows = 0;  // rows announced by HINT_RECORD_ADDED, not yet inserted
     bool m_flushQueued = false;
 };

@@ -250,6 +250,11 @@ void ViewsTest::SelectingARowUpdatesTheOtherPanes() {
     list.selectRow(1);
     QVERIFY(recorder.hints.empty());
 
+    // Typing a sequence number in plain decimal finds its row.
+    list.setCurrentIndex(list.model()->index(0, 0));
+    list.keyboardSearch(QStringLiteral("2"));
+    QCOMPARE(list.currentIndex().row(), 1);
+
     // Keyboard: down from row 0.
     list.selectRow(0);
     list.setFocus();
