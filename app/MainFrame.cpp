@@ -10,10 +10,12 @@
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/LockKeys.h"
 #include "app/QtUiServices.h"
 #include "app/ToolbarIcons.h"
 #include "platform/MessageBox.h"
@@ -253,20 +255,36 @@ void CMainFrame::CreateStatusBar() {
     m_tracePane->setFrameShape(QFrame::Panel);
     m_tracePane->setFrameShadow(QFrame::Sunken);
     bar->addPermanentWidget(m_tracePane);
-    // The lock-key indicators; the toolkit cannot tell the state of the
-    // lock keys, so the texts stay greyed.
-    for (const char* text : {"CAP", "NUM", "SCRL"}) {
-        auto* indicator = new QLabel(QString::fromLatin1(text));
-        indicator->setEnabled(false);
+    // The lock-key indicators: the text while the key is on, blank while
+    // it is off, greyed where the display cannot tell.
+    for (std::size_t i = 0; i < m_lockIndicators.size(); ++i) {
+        auto* indicator = new QLabel;
         indicator->setAlignment(Qt::AlignCenter);
         indicator->setFrameShape(QFrame::Panel);
         indicator->setFrameShadow(QFrame::Sunken);
         indicator->setMinimumWidth(indicator->fontMetrics().horizontalAdvance(QStringLiteral("SCRL")) + 8);
         bar->addPermanentWidget(indicator);
+        m_lockIndicators[i] = indicator;
     }
+    UpdateLockIndicators();
+    auto* poll = new QTimer(this);
+    connect(poll, &QTimer::timeout, this, [this] { UpdateLockIndicators(); });
+    poll->start(250);
     QAction* toggle = Action(ID_VIEW_STATUS_BAR);
     toggle->setChecked(true);
     connect(toggle, &QAction::toggled, bar, &QStatusBar::setVisible);
+}
+
+void CMainFrame::UpdateLockIndicators() {
+    static constexpr const char* kTexts[] = {"CAP", "NUM", "SCRL"};
+    const auto state = ReadLockKeys();
+    for (std::size_t i = 0; i < m_lockIndicators.size(); ++i) {
+        QLabel* indicator = m_lockIndicators[i];
+        indicator->setEnabled(state.has_value());
+        const bool shown = !state || (*state)[i];
+        const QString text = shown ? QString::fromLatin1(kTexts[i]) : QString();
+        if (indicator->text() != text) indicator->setText(text);
+    }
 }
 
 void CMainFrame::SetTraceStatusText(const std::string& text) {

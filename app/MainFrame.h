@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QMdiSubWindow>
 #include <QPointer>
+#include <array>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -107,6 +108,7 @@ private:
     void CreateStatusBar();
     void UpdateMenus();
     void ListWindows(QMenu& menu);
+    void UpdateLockIndicators();
     QAction* AddAction(int id, const QString& text, const QString& prompt, std::function<void()> handler = {});
 
     views::CTraceChildFrame* OpenFrame(const std::shared_ptr<trace::CDocument>& document);
@@ -130,6 +132,7 @@ private:
     std::map<int, std::vector<QMenu*>> m_menus;  // by menu resource
     int m_menuId = 0;
     QLabel* m_tracePane = nullptr;
+    std::array<QLabel*, 3> m_lockIndicators{};  // CAP, NUM, SCRL
     std::vector<std::shared_ptr<trace::CDocument>> m_documents;  // open documents, in opening order
     std::map<QMdiSubWindow*, trace::CDocument*> m_frameDocuments;  // every child frame and its document
     QStringList m_recentFiles;
