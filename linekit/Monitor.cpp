@@ -49,6 +49,45 @@ Registry& Monitors() {
     return *registry;
 }
 
+// Only one response can be in flight in the process, since every connection
+// uses the program's two named events. A monitor thread holds this slot from
+// storing a message until it has seen the acknowledgement and reset it, so no
+// other monitor thread resets or sets the events in between: without it, one
+// thread resetting the acknowledgement before another has woken from it loses
+// that wake-up, and one thread's acknowledgement could release another's
+// response while the program still reads it. Waiting for the slot ends when
+// the waiter's device is closed.
+class ResponseSlot {
+public:
+    ResponseSlot() : m_free(platform::CreateEvent({}, true)) {}
+    bool Acquire(platform::EventHandle stop) {
+        const platform::EventHandle waits[2] = {stop, m_free};
+        for (;;) {
+            if (platform::WaitForAnyEvent(waits, platform::kInfinite) != platform::kWaitObject0 + 1) return false;
+            std::lock_guard lock(m_mutex);
+            if (!m_busy) {
+                m_busy = true;
+                platform::ResetEvent(m_free);
+                return true;
+            }
+        }
+    }
+    void Release() {
+        std::lock_guard lock(m_mutex);
+        m_busy = false;
+        platform::SetEvent(m_free);
+    }
+
+private:
+    std::mutex m_mutex;
+    bool m_busy = false;  // guarded by m_mutex
+    const platform::EventHandle m_free;  // set while nobody holds the slot
+};
+ResponseSlot& Slot() {
+    static ResponseSlot* slot = new ResponseSlot;  // never destroyed, like the registry
+    return *slot;
+}
+
 void WriteTraceRecord(std::intptr_t captureFile, std::span<const std::uint8_t> message,
                       std::size_t headerLength) {
     if (captureFile <= 0) return;
@@ -105,8 +144,9 @@ void RunMonitor(Monitor* monitor) {
         std::free(raw);
 
         const bool trace = copy.size() >= 8 && platform::GetU32(copy, 4) == TPX_OP_TRACE_INDICATION;
+        if (trace) WriteTraceRecord(response.captureFile, copy, headerLength);
+        if (!Slot().Acquire(monitor->stop)) break;  // device closed meanwhile
         if (trace) {
-            WriteTraceRecord(response.captureFile, copy, headerLength);
             platform::SetEvent(traceAck);
         } else {
             // An acknowledgement left over from an earlier wait that timed out
@@ -121,6 +161,7 @@ void RunMonitor(Monitor* monitor) {
         const std::uint32_t woken = platform::WaitForAnyEvent(waits, platform::kInfinite);
         if (woken == platform::kWaitObject0) platform::ResetEvent(ackEvent);
         if (!trace) response.message = nullptr;
+        Slot().Release();
         if (woken != platform::kWaitObject0) break;  // device closed, or the events are gone
     }
     platform::Beep(800, 100);

@@ -255,3 +255,53 @@ TEST(Connection, MissingArgumentsAreRefusedNotDereferenced) {
 }
 
 }  // namespace
+
+namespace {
+
+// Two adapters open at once in one process share the program's two named
+// events; every answer must still reach its own block, with no wake-up lost
+// between the two monitor threads.
+TEST(Connection, TwoConnectionsShareTheNamedEventsWithoutLosingAnswers) {
+    cardsim::Settings settings;
+    settings.adapters = 2;
+    testing_support::Session s(settings);  // adapter 1 stays open throughout
+    ASSERT_EQ(s.Open(0), 0u);
+    TpxSetTimeoutForTesting(2000);
+    for (int cycle = 0; cycle < 100; ++cycle) {
+        SCOPED_TRACE(cycle);
+        TpxResponseBlock block{};
+        block.responseEvent = s.appEvent;
+        block.ackEvent = s.driverEvent;
+        TpxConnection connection{};
+        connection.response = &block;
+        TpxHandle device = nullptr;
+        std::uint32_t client = 0, count = 0, id = 0, openResult = 0, closeResult = 0;
+        char16_t names[TPX_MAX_ADAPTERS][TPX_ADAPTER_NAME_CHARS] = {};
+        ASSERT_EQ(TpxRegister(&device, &client, &count, names), 0u);
+        ASSERT_EQ(TpxOpen(device, client, names[1], &id, &openResult, &connection), 0u);
+
+        // A command on each, answered into each one's own block.
+        ASSERT_EQ(TpxLinkGetStatus(s.device, s.clientId, s.connectionId, 1), 0u);
+        auto first = s.Await(2000);
+        ASSERT_TRUE(first);
+        EXPECT_EQ(first->opcode, TPX_OP_LINK_GET_STATUS);
+        ASSERT_EQ(TpxLineGetStatus(device, client, id), 0u);
+        ASSERT_EQ(platform::WaitForEvent(s.appEvent, 2000), platform::kWaitObject0);
+        ASSERT_NE(block.message, nullptr);
+        EXPECT_EQ(platform::GetU32(std::span(static_cast<const std::uint8_t*>(block.message), 8), 4),
+                  TPX_OP_LINE_GET_STATUS);
+        platform::ResetEvent(s.appEvent);
+        platform::SetEvent(s.driverEvent);
+
+        ASSERT_EQ(TpxGsmClose(device, client, id, nullptr), 0u);
+        ASSERT_EQ(platform::WaitForEvent(s.appEvent, 2000), platform::kWaitObject0);
+        platform::ResetEvent(s.appEvent);
+        platform::SetEvent(s.driverEvent);
+        EXPECT_EQ(TpxClose(device, client, id, &closeResult), 0u);
+    }
+    ASSERT_EQ(TpxGsmClose(s.device, s.clientId, s.connectionId, nullptr), 0u);
+    EXPECT_TRUE(s.Await(2000));
+    EXPECT_TRUE(s.boxes.Texts().empty());
+}
+
+}  // namespace

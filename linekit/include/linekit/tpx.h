@@ -20,8 +20,9 @@
  *   reset responseEvent; set ackEvent.
  * The events are platform events (platform/Event.h): manual-reset, created by
  * the program as "MarloAppEvent" (responseEvent) and "MarloDriverEvent"
- * (ackEvent). Because the names are fixed, one adapter conversation runs at a
- * time in a process.
+ * (ackEvent). Because the names are fixed, every connection of a process uses
+ * the same pair: several connections may be open, and their monitor threads
+ * hand responses over strictly one at a time, each held until acknowledged.
  *
  * All multi-byte values in messages and records are little-endian; records
  * are described by byte offsets here, never to be cast onto raw bytes.
