@@ -1,4 +1,4 @@
-// The live reader of CTraceLog: a thread at idle priority that follows the
+// The live reader of CTraceLog: a thread at low priority that follows the
 // trace log file while the adapter library appends to it, and hands every
 // complete, well-framed record to the user-interface thread, one at a time.
 
@@ -54,7 +54,11 @@ Pass ReadOnePass(int fd, std::int64_t& pos, TraceReaderParams& params) {
 }
 
 void ReaderThread(TraceReaderParams* params) {
-    platform::SetCurrentThreadIdlePriority();
+    // The lowest ordinary priority, not the idle class: the reader no longer
+    // polls without pause, so it costs nothing while the line is quiet, and
+    // an idle-class thread would deliver nothing at all while the machine is
+    // busy with other work.
+    platform::SetCurrentThreadLowPriority();
     int error = 0;
     platform::UniqueFd fd = platform::OpenForReading(params->logPath, &error);
     std::int64_t pos = 0;

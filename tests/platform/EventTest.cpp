@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <array>
 #include <sched.h>
 #include <thread>
@@ -107,6 +111,17 @@ TEST(Thread, IdlePriorityAppliesToTheCallingThreadOnly) {
     idle.join();
     EXPECT_EQ(policy, SCHED_IDLE);
     EXPECT_NE(::sched_getscheduler(0), SCHED_IDLE);
+
+    const int callerNice = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)));
+    int nice = 0;
+    std::thread low([&] {
+        EXPECT_EQ(SetCurrentThreadLowPriority(), 0);
+        errno = 0;
+        nice = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)));
+    });
+    low.join();
+    EXPECT_EQ(nice, 19);
+    EXPECT_EQ(::getpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid))), callerNice);
 }
 
 TEST(Beep, HookReceivesTheToneAndSilenceIsTheDefault) {
