@@ -2,8 +2,8 @@
 # Installs what is needed, builds, and runs the main job: the desktop program
 # MarloTrc on the emulated card (File > Open Adapter, then Trace > Start).
 # With no display it says so and runs the same job in the terminal instead:
-# `trctool capture` on the emulated card, or, where that command is not
-# there, a sample trace of one call printed decoded with its hex dump.
+# `trctool capture` traces the emulated card and prints 50 decoded records
+# as they arrive (arguments given to this script replace those options).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -17,9 +17,8 @@ if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
 fi
 
 echo "No display (\$DISPLAY and \$WAYLAND_DISPLAY are unset): running the terminal job instead of MarloTrc."
-if "$bin/trctool" capture --help >/dev/null 2>&1; then
-  exec "$bin/trctool" capture "$@"
+echo "trctool capture: the emulated card's D-channel, decoded as it arrives (Ctrl-C stops)."
+if [ $# -eq 0 ]; then
+  set -- --count 50
 fi
-sample=build/default/sample-call.log
-"$bin/trctool" sample "$sample"
-exec "$bin/trctool" dump --tree --hex "$sample"
+exec "$bin/trctool" capture "$@"
