@@ -29,6 +29,9 @@ const std::filesystem::path& ScratchPath(int& fd) {
 
 }  // namespace
 
+// Keeps the formatted texts observable, so none of the work is dropped.
+volatile std::size_t g_sink;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const bool quiet = [] {
         // Loader messages are expected for most inputs; keep them off the terminal.
@@ -57,8 +60,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         trace::VisitPreOrder(trace::BuildDecodeTree(log, i),
                              [&](const trace::DecodeNode& node, int) { total += node.label.size(); });
     }
-    // Keeps the formatted texts observable, so none of the work is dropped.
-    static volatile std::size_t sink;
-    sink = total;
+    g_sink = total;
     return 0;
 }
