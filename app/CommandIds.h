@@ -13,6 +13,7 @@ enum CommandId : int {
     ID_VIEW_CARD_STATISTICS = 32793,
     ID_VIEW_INFORMATION = 32794,
     ID_FILE_SAVE_DIAGNOSTICS = 32795,
+    ID_FILE_EXPORT = 32796,  // frames for packet analysers (pcap, pcapng)
     ID_FILE_NEW = 57600,
     ID_FILE_OPEN = 57601,
     ID_FILE_CLOSE = 57602,

@@ -19,6 +19,7 @@
 #include "app/QtUiServices.h"
 #include "app/ToolbarIcons.h"
 #include "platform/MessageBox.h"
+#include "trace/CaptureExport.h"
 #include "trace/TraceLog.h"
 #include "views/MarloTrcHexView.h"
 #include "views/MarloTrcListView.h"
@@ -105,6 +106,8 @@ void CMainFrame::CreateActions() {
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     Action(ID_FILE_SAVE)->setToolTip(tr("Save Log File"));
     AddAction(ID_FILE_CLOSE, tr("&Close "), tr("Close the active document"), [this] { OnFileClose(); });
+    AddAction(ID_FILE_EXPORT, tr("&Export..."), tr("Export the D-channel frames for a packet analyser (pcapng, pcap)"),
+              [this] { OnFileExport(); });
     AddAction(ID_FILE_SAVE_DIAGNOSTICS, tr("Save &Diagnostics"), tr("To save varied diagnostics information to a file."),
               [this] { WithTraceDocument([this](trace::CDocument& d) { m_services.SaveDiagnostics(d); }); });
     AddAction(ID_APP_EXIT, tr("E&xit"), tr("Quit the application; prompts to save documents"), [this] { close(); });
@@ -188,7 +191,8 @@ void CMainFrame::CreateMenus() {
     menu(IDR_MAINFRAME, tr("&Help"), {ID_APP_ABOUT});
 
     menu(IDR_MARLOTTYPE, tr("&File"),
-         {ID_FILE_OPEN, 0, ID_FILE_OPEN_LOG, ID_FILE_SAVE, ID_FILE_CLOSE, 0, ID_FILE_SAVE_DIAGNOSTICS, 0, ID_APP_EXIT});
+         {ID_FILE_OPEN, 0, ID_FILE_OPEN_LOG, ID_FILE_SAVE, ID_FILE_CLOSE, ID_FILE_EXPORT, 0, ID_FILE_SAVE_DIAGNOSTICS, 0,
+          ID_APP_EXIT});
     menu(IDR_MARLOTTYPE, tr("&Edit"), {ID_EDIT_UNDO, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE});
     menu(IDR_MARLOTTYPE, tr("&View"),
          {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, 0, ID_VIEW_CARD_STATUS, ID_VIEW_CARD_STATISTICS, ID_VIEW_INFORMATION});
@@ -196,7 +200,8 @@ void CMainFrame::CreateMenus() {
     menu(IDR_MARLOTTYPE, tr("&Window"), {ID_WINDOW_NEW, ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE});
     menu(IDR_MARLOTTYPE, tr("&Help"), {ID_APP_ABOUT});
 
-    menu(IDR_LOGTYPE, tr("&File"), {ID_FILE_OPEN, 0, ID_FILE_OPEN_LOG, ID_FILE_SAVE, ID_FILE_CLOSE, 0, ID_APP_EXIT});
+    menu(IDR_LOGTYPE, tr("&File"),
+         {ID_FILE_OPEN, 0, ID_FILE_OPEN_LOG, ID_FILE_SAVE, ID_FILE_CLOSE, ID_FILE_EXPORT, 0, ID_APP_EXIT});
     menu(IDR_LOGTYPE, tr("&Edit"), {ID_EDIT_UNDO, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE});
     menu(IDR_LOGTYPE, tr("&View"), {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR});
     menu(IDR_LOGTYPE, tr("&Window"), {ID_WINDOW_NEW, ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE});
@@ -315,6 +320,8 @@ void CMainFrame::UpdateCommandStates() {
     const bool tracing = isTrace && m_services.IsTracing(*document);
     Action(ID_FILE_SAVE)->setEnabled(document != nullptr);
     Action(ID_FILE_CLOSE)->setEnabled(document != nullptr);
+    Action(ID_FILE_EXPORT)->setEnabled(document != nullptr && document->GetTraceLog() != nullptr &&
+                                       document->GetTraceLog()->GetRecordCount() > 0);
     for (int id : {ID_FILE_SAVE_DIAGNOSTICS, ID_VIEW_CARD_STATUS, ID_VIEW_INFORMATION})
         Action(id)->setEnabled(isTrace);
     Action(ID_VIEW_CARD_STATUS)->setChecked(isTrace && m_services.IsCardStatusOpen(*document));
@@ -431,6 +438,13 @@ bool CMainFrame::OpenLogFile(const std::filesystem::path& path) {
     m_documents.push_back(document);
     OpenFrame(document);
     return true;
+}
+
+void CMainFrame::OnFileExport() {
+    trace::CDocument* document = ActiveDocument();
+    if (document == nullptr || document->GetTraceLog() == nullptr) return;
+    const std::string base = document->GetPathName().empty() ? document->GetTitle() : document->GetPathName();
+    trace::ExportWithDialog(*document->GetTraceLog(), *m_ui, base.empty() ? std::string("trace") : base);
 }
 
 void CMainFrame::OnFileSave() {

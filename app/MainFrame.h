@@ -121,6 +121,7 @@ private:
     void MovePaneFocus(int step);
     void OnFileNew();
     void OnFileSave();
+    void OnFileExport();
     void OnAbout();
     template <typename Command>
     void WithTraceDocument(Command command);

@@ -1,5 +1,8 @@
 #include "trace/CaptureExport.h"
 
+#include "platform/MessageBox.h"
+#include "trace/UiServices.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -218,6 +221,27 @@ ExportResult ExportTrace(const std::filesystem::path& in, const std::filesystem:
         return result;
     }
     return ExportTrace(log, out, options);
+}
+
+ExportResult ExportWithDialog(const CTraceLog& log, UiServices& ui, const std::string& baseName) {
+    FileDialogRequest request;
+    request.defaultExtension = "pcapng";
+    request.initialName = std::filesystem::path(baseName).replace_extension(".pcapng").string();
+    request.filter = "pcapng captures (*.pcapng)|*.pcapng|pcap captures (*.pcap)|*.pcap|All files (*.*)|*.*||";
+    request.confirmOverwrite = true;
+    const auto chosen = ui.AskSaveFileName(request);
+    if (!chosen) return {};
+    const CaptureFormat format = chosen->extension() == ".pcap" ? CaptureFormat::Pcap : CaptureFormat::PcapNg;
+    const ExportResult result = ExportTrace(log, *chosen, {format, /*replaceExisting=*/true});
+    if (!result.ok) {
+        platform::MessageBox("The capture could not be exported:\n" + result.error + ".");
+        return result;
+    }
+    std::string text = std::to_string(result.framesWritten) + " D-channel frames exported to " + chosen->string() + ".";
+    if (result.recordsSkipped > 0)
+        text += "\n" + std::to_string(result.recordsSkipped) + " ASCII and hex records were skipped: they are not frames.";
+    platform::MessageBox(text);
+    return result;
 }
 
 }  // namespace trace

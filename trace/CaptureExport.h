@@ -66,4 +66,13 @@ ExportResult ExportTrace(const CTraceLog& log, const std::filesystem::path& out,
 ExportResult ExportTrace(const std::filesystem::path& in, const std::filesystem::path& out,
                          const ExportOptions& options);
 
+class UiServices;
+
+// File > Export... of either document: asks for a file name (proposing
+// `baseName` with the pcapng extension; a name ending in ".pcap" chooses
+// pcap), replaces an existing file only after the dialog asked, and tells
+// the user what was written and how many records were not frames, or why
+// nothing was. Returns the result; a cancelled dialog gives !ok, no error.
+ExportResult ExportWithDialog(const CTraceLog& log, UiServices& ui, const std::string& baseName);
+
 }  // namespace trace

@@ -136,15 +136,17 @@ void AppTest::MenusFollowTheActiveDocument() {
     QCOMPARE(m_frame->CurrentMenuId(), 134);
     QCOMPARE(MenuTitles(*m_frame), (QStringList{"&File", "&Edit", "&View", "&Window", "&Help"}));
     QCOMPARE(MenuEntries(*m_frame, 0), (QStringList{"&Open Adapter...", "-", "Open &Log File...", "&Save Log File",
-                                                     "&Close ", "-", "E&xit"}));
+                                                     "&Close ", "&Export...", "-", "E&xit"}));
+    QVERIFY(m_frame->Action(app::ID_FILE_EXPORT)->isEnabled());  // the log has records
     QMdiSubWindow* logFrame = m_frame->MdiArea()->activeSubWindow();
 
     m_frame->Action(app::ID_FILE_OPEN)->trigger();  // a log document active: a new adapter document
     QCOMPARE(m_frame->CurrentMenuId(), 129);
     QCOMPARE(MenuTitles(*m_frame), (QStringList{"&File", "&Edit", "&View", "&Trace", "&Window", "&Help"}));
     QCOMPARE(MenuEntries(*m_frame, 0),
-             (QStringList{"&Open Adapter...", "-", "Open &Log File...", "&Save Log File", "&Close ", "-",
-                          "Save &Diagnostics", "-", "E&xit"}));
+             (QStringList{"&Open Adapter...", "-", "Open &Log File...", "&Save Log File", "&Close ", "&Export...",
+                          "-", "Save &Diagnostics", "-", "E&xit"}));
+    QVERIFY(!m_frame->Action(app::ID_FILE_EXPORT)->isEnabled());  // nothing traced yet
     QCOMPARE(MenuEntries(*m_frame, 2), (QStringList{"&Toolbar", "&Status Bar", "-", "&Card Status",
                                                      "C&ard Statistics", "&Information"}));
     QCOMPARE(m_frame->windowTitle(), QStringLiteral("MarloTrc - OrinBri1"));
