@@ -462,9 +462,9 @@ DecodeItem MakeItem(const Element& element) {
         if ((o & 0xF0) == 0xB0) item.mnemonic = NameOrUndefined(kCongestionLevels, o & 0x0F);
         return item;
     }
-    if (const ElementSpec* spec = FindElement(element.id)) {
-        item.name = PaddedName(spec->name);
-        if (spec->mnemonic) item.mnemonic = spec->mnemonic(element.body);
+    if (const ElementSpec* entry = FindElement(element.id)) {
+        item.name = PaddedName(entry->name);
+        if (entry->mnemonic) item.mnemonic = entry->mnemonic(element.body);
     } else {
         item.name = PaddedName(Format("UNDEFINED [%02X]", element.id));
     }

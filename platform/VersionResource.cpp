@@ -206,14 +206,14 @@ std::uint32_t ParseHex32(std::string_view text) {
     return v;
 }
 
-std::vector<std::uint8_t> MakeVersionInfo(const VersionPeSpec& spec) {
+std::vector<std::uint8_t> MakeVersionInfo(const VersionPeSpec& request) {
     std::vector<std::uint8_t> fixed;
     AppendU32(fixed, 0xFEEF04BD);  // VS_FIXEDFILEINFO signature
     AppendU32(fixed, 0x00010000);
-    AppendU32(fixed, static_cast<std::uint32_t>(spec.fileVersion[0]) << 16 | spec.fileVersion[1]);
-    AppendU32(fixed, static_cast<std::uint32_t>(spec.fileVersion[2]) << 16 | spec.fileVersion[3]);
-    AppendU32(fixed, static_cast<std::uint32_t>(spec.productVersion[0]) << 16 | spec.productVersion[1]);
-    AppendU32(fixed, static_cast<std::uint32_t>(spec.productVersion[2]) << 16 | spec.productVersion[3]);
+    AppendU32(fixed, static_cast<std::uint32_t>(request.fileVersion[0]) << 16 | request.fileVersion[1]);
+    AppendU32(fixed, static_cast<std::uint32_t>(request.fileVersion[2]) << 16 | request.fileVersion[3]);
+    AppendU32(fixed, static_cast<std::uint32_t>(request.productVersion[0]) << 16 | request.productVersion[1]);
+    AppendU32(fixed, static_cast<std::uint32_t>(request.productVersion[2]) << 16 | request.productVersion[3]);
     AppendU32(fixed, 0x3F);        // file flags mask
     AppendU32(fixed, 0);           // file flags
     AppendU32(fixed, 0x00040004);  // VOS_NT_WINDOWS32
@@ -224,7 +224,7 @@ std::vector<std::uint8_t> MakeVersionInfo(const VersionPeSpec& spec) {
 
     std::vector<std::vector<std::uint8_t>> tables;
     std::vector<std::uint8_t> translations;
-    for (const VersionStringTable& table : spec.tables) {
+    for (const VersionStringTable& table : request.tables) {
         std::vector<std::vector<std::uint8_t>> strings;
         for (const auto& [key, text] : table.strings) {
             std::vector<std::uint8_t> value;
@@ -357,7 +357,7 @@ std::filesystem::path SystemDirectory() {
     return InstalledDataPath("system");
 }
 
-std::vector<std::uint8_t> MakeVersionPeImage(const VersionPeSpec& spec) {
+std::vector<std::uint8_t> MakeVersionPeImage(const VersionPeSpec& request) {
     constexpr std::size_t kPe = 0x40;
     constexpr std::size_t kOptional = kPe + 4 + 20;
     constexpr std::size_t kOptionalSize = 224;
@@ -366,7 +366,7 @@ std::vector<std::uint8_t> MakeVersionPeImage(const VersionPeSpec& spec) {
     constexpr std::uint32_t kSectionRva = 0x1000;
     constexpr std::size_t kVersionAt = 88;  // after the three directories and the data entry
 
-    const std::vector<std::uint8_t> version = MakeVersionInfo(spec);
+    const std::vector<std::uint8_t> version = MakeVersionInfo(request);
     const std::size_t rsrcSize = kVersionAt + version.size();
     const std::size_t rawSize = (rsrcSize + kFileAlign - 1) / kFileAlign * kFileAlign;
     std::vector<std::uint8_t> out(kFileAlign + rawSize, 0);
@@ -410,7 +410,7 @@ std::vector<std::uint8_t> MakeVersionPeImage(const VersionPeSpec& spec) {
     PutU32(out, kSection + 36, 0x40000040);  // initialised data, readable
 
     std::uint16_t language = 0x0409;
-    if (!spec.tables.empty()) language = static_cast<std::uint16_t>(ParseHex32(spec.tables.front().language) >> 16);
+    if (!request.tables.empty()) language = static_cast<std::uint16_t>(ParseHex32(request.tables.front().language) >> 16);
     const std::size_t r = kFileAlign;
     PutU16(out, r + 14, 1);
     PutU32(out, r + 16, kResourceTypeVersion);

@@ -52,6 +52,6 @@ struct VersionPeSpec {
 // A minimal valid PE32 image (one .rsrc section) whose version resource holds
 // the given string tables and a matching VarFileInfo translation list. Used
 // to make the emulated card's product files and test fixtures.
-std::vector<std::uint8_t> MakeVersionPeImage(const VersionPeSpec& spec);
+std::vector<std::uint8_t> MakeVersionPeImage(const VersionPeSpec& request);
 
 }  // namespace platform

@@ -14,21 +14,21 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: mkversionpe OUTPUT [--lang 040904b0 Key=Value...]...\n");
         return 2;
     }
-    platform::VersionPeSpec spec;
+    platform::VersionPeSpec request;
     for (int i = 2; i < argc; ++i) {
         if (std::strcmp(argv[i], "--lang") == 0 && i + 1 < argc) {
-            spec.tables.push_back({argv[++i], {}});
+            request.tables.push_back({argv[++i], {}});
             continue;
         }
         const std::string pair = argv[i];
         const std::size_t eq = pair.find('=');
-        if (spec.tables.empty() || eq == std::string::npos) {
+        if (request.tables.empty() || eq == std::string::npos) {
             std::fprintf(stderr, "mkversionpe: expected --lang before Key=Value, got %s\n", argv[i]);
             return 2;
         }
-        spec.tables.back().strings.emplace_back(pair.substr(0, eq), pair.substr(eq + 1));
+        request.tables.back().strings.emplace_back(pair.substr(0, eq), pair.substr(eq + 1));
     }
-    const auto image = platform::MakeVersionPeImage(spec);
+    const auto image = platform::MakeVersionPeImage(request);
     const std::string out = argv[1];
     const std::string temp = out + ".tmp";
     std::remove(temp.c_str());

@@ -13,12 +13,12 @@ using platform::QueryVersionString;
 using platform::VersionPeSpec;
 
 VersionPeSpec Product() {
-    VersionPeSpec spec;
-    spec.tables = {
+    VersionPeSpec request;
+    request.tables = {
         {"040704b0", {{"FileVersion", "9.9.9.9"}}},
         {"040904b0", {{"CompanyName", "Orin"}, {"FileVersion", "1.0.0.7"}, {"ProductVersion", "3.1.0.0"}}},
     };
-    return spec;
+    return request;
 }
 
 TEST(VersionResource, GeneratedImagesReadBackByLanguageBlockAndKey) {

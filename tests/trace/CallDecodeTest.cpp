@@ -70,11 +70,11 @@ TEST_F(CallDecodeTest, RealisticCallDecodesThroughLoadFile) {
 
     Bytes file = testsupport::FileHeader();
     for (std::size_t i = 0; i < call.size(); ++i) {
-        RecordSpec spec;
-        spec.sequence = static_cast<std::uint16_t>(i + 1);
-        spec.flags = call[i].flags;
-        spec.data = call[i].frame;
-        const Bytes record = testsupport::MakeRecord(spec);
+        RecordSpec request;
+        request.sequence = static_cast<std::uint16_t>(i + 1);
+        request.flags = call[i].flags;
+        request.data = call[i].frame;
+        const Bytes record = testsupport::MakeRecord(request);
         file.insert(file.end(), record.begin(), record.end());
     }
     const auto path = m_dir / "call.log";

@@ -34,29 +34,29 @@ std::vector<std::string> FrameAndLayer2(int index, const std::vector<std::string
 }
 
 TEST(DecodeTree, LabelsOrderAndItemData) {
-    RecordSpec spec;
-    spec.sequence = 42;
-    spec.hours = 9;
-    spec.minutes = 8;
-    spec.seconds = 7;
-    spec.hundredths = 6;
-    spec.b = 1;
-    spec.ln = 12;
+    RecordSpec request;
+    request.sequence = 42;
+    request.hours = 9;
+    request.minutes = 8;
+    request.seconds = 7;
+    request.hundredths = 6;
+    request.b = 1;
+    request.ln = 12;
     trace::CTraceLog log;
 
     // 0: SETUP with a bearer capability and sending complete.
-    spec.data = {0x00, 0x81, 0x00, 0x00, 0x08, 0x01, 0x01, 0x05, 0x04, 0x02, 0x88, 0x90, 0xA1};
-    log.AddRawRecord(MakeRecord(spec));
+    request.data = {0x00, 0x81, 0x00, 0x00, 0x08, 0x01, 0x01, 0x05, 0x04, 0x02, 0x88, 0x90, 0xA1};
+    log.AddRawRecord(MakeRecord(request));
     // 1: RR, no layer 3.
-    spec.data = {0x00, 0x81, 0x01, 0x01};
-    log.AddRawRecord(MakeRecord(spec));
+    request.data = {0x00, 0x81, 0x01, 0x01};
+    log.AddRawRecord(MakeRecord(request));
     // 2: TEI identity request.
-    spec.data = {0xFC, 0xFF, 0x03, 0x0F, 0x12, 0x34, 0x01, 0xFF};
-    log.AddRawRecord(MakeRecord(spec));
+    request.data = {0xFC, 0xFF, 0x03, 0x0F, 0x12, 0x34, 0x01, 0xFF};
+    log.AddRawRecord(MakeRecord(request));
     // 3: a hex record.
-    spec.type = 2;
-    spec.data = {0x41, 0x42};
-    log.AddRawRecord(MakeRecord(spec));
+    request.type = 2;
+    request.data = {0x41, 0x42};
+    log.AddRawRecord(MakeRecord(request));
 
     std::vector<std::string> setup =
         FrameAndLayer2(0, {"TE", "00-064-C", "I", "0", "000", "000", "O00001", "SETUP"});

@@ -123,9 +123,9 @@ void ViewsTest::ListShowsOneRowPerRecordWithItsCells() {
 
     // Headings, widths and alignment: centred but the message.
     for (int c = 0; c < trace::kColumnCount; ++c) {
-        const auto& spec = trace::kColumns[static_cast<std::size_t>(c)];
-        QCOMPARE(model.headerData(c, Qt::Horizontal).toString(), QString::fromLatin1(spec.heading.data(), spec.heading.size()));
-        QCOMPARE(list.columnWidth(c), spec.width);
+        const auto& request = trace::kColumns[static_cast<std::size_t>(c)];
+        QCOMPARE(model.headerData(c, Qt::Horizontal).toString(), QString::fromLatin1(request.heading.data(), request.heading.size()));
+        QCOMPARE(list.columnWidth(c), request.width);
         const auto align = model.data(model.index(0, c), Qt::TextAlignmentRole).value<Qt::Alignment>();
         QCOMPARE(align & Qt::AlignHorizontal_Mask, c == 12 ? Qt::AlignLeft : Qt::AlignHCenter);
     }
