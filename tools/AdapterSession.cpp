@@ -64,6 +64,17 @@ bool TakeAdapterOption(std::vector<std::string>& args, std::optional<std::string
     return true;
 }
 
+std::optional<int> TakeAdapterOnlyArguments(const Command& self, std::span<char* const> args, AdapterSession& session) {
+    std::vector<std::string> rest(args.begin(), args.end());
+    std::string problem;
+    if (!TakeAdapterOption(rest, session.ui.adapter, problem)) return UsageError(self, problem);
+    for (const std::string& arg : rest) {
+        if (arg == "--help" || arg == "-h") return PrintCommandHelp(self);
+        return UsageError(self, "unknown argument " + arg);
+    }
+    return std::nullopt;
+}
+
 int OpenSession(AdapterSession& session) {
     session.doc = std::make_unique<adapter::CMarloTrcDoc>(session.ui);
     session.doc->SetTraceLogFileWanted(session.tracing);

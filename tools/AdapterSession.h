@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "adapter/MarloTrcDoc.h"
+#include "tools/Commands.h"
 #include "trace/UiServices.h"
 
 namespace tools {
@@ -42,6 +43,10 @@ struct AdapterSession {
 // Takes "--adapter X" / "--adapter=X" out of args; false with a message when
 // its value is missing.
 bool TakeAdapterOption(std::vector<std::string>& args, std::optional<std::string>& adapter, std::string& problem);
+
+// Arguments of a command that takes nothing but --adapter (and --help):
+// nullopt to go on, else the exit status to end with.
+std::optional<int> TakeAdapterOnlyArguments(const Command& self, std::span<char* const> args, AdapterSession& session);
 
 // Opens the adapter and reads its configuration. Returns 0, or the exit
 // status: 1 when the card could not be opened, 2 when no adapter was chosen

@@ -81,8 +81,7 @@ int RunCapture(std::span<char* const> args) {
         } else if (arg == "--hex") {
             options.hex = true;
         } else if (arg == "--help" || arg == "-h") {
-            std::printf("usage: trctool %s\n%s\n", self.usage.data(), self.summary.data());
-            return 0;
+            return PrintCommandHelp(self);
         } else if (arg == "--count" && hasValue) {
             long long n = 0;
             if (!ParseNumber(rest[++i], n)) return UsageError(self, "--count needs a positive number");

@@ -14,7 +14,7 @@ namespace {
 constexpr std::array kCommands = {
     Command{"capture", "capture [--adapter NAME|INDEX] [--count N] [--seconds S] [-w FILE] [--tree] [--hex]",
             "Trace the adapter's D-channel and print each record as it arrives.", RunCapture},
-    Command{"dump", "dump [--tree] [--hex] FILE", "Print every record of a trace log file.", RunDump},
+    Command{"dump", "dump [--tree] [--hex] FILE", "Print every record of a trace log file (or a LAPD pcap/pcapng capture).", RunDump},
     Command{"export", "export [--format pcap|pcapng] [--force] -o OUT FILE",
             "Write the D-channel frames of a trace as a pcap or pcapng capture file.", RunExport},
     Command{"sample", "sample FILE", "Write a small trace log file of one call, to try the tools.", RunSample},
@@ -38,6 +38,11 @@ const Command& FindCommand(std::string_view name) {
     for (const Command& c : kCommands)
         if (c.name == name) return c;
     std::abort();  // only called with names from the table
+}
+
+int PrintCommandHelp(const Command& command) {
+    std::printf("usage: trctool %s\n%s\n", command.usage.data(), command.summary.data());
+    return 0;
 }
 
 int UsageError(const Command& command, std::string_view problem) {

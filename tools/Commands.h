@@ -23,6 +23,9 @@ int RunStats(std::span<char* const> args);
 int RunDiag(std::span<char* const> args);
 int RunInfo(std::span<char* const> args);
 
+// Prints the command's usage and summary on standard output; returns 0.
+int PrintCommandHelp(const Command& command);
+
 // Prints "usage: trctool <usage>" on standard error and returns 2.
 int UsageError(const Command& command, std::string_view problem = {});
 const Command& FindCommand(std::string_view name);

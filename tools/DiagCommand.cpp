@@ -19,8 +19,7 @@ int RunDiag(std::span<char* const> args) {
         if (rest[i] == "-o" && i + 1 < rest.size()) {
             session.ui.saveFile = rest[++i];
         } else if (rest[i] == "--help" || rest[i] == "-h") {
-            std::printf("usage: trctool %s\n%s\n", self.usage.data(), self.summary.data());
-            return 0;
+            return PrintCommandHelp(self);
         } else {
             return UsageError(self, rest[i] == "-o" ? "-o needs FILE" : "unknown argument " + rest[i]);
         }

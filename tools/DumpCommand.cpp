@@ -21,8 +21,7 @@ int RunDump(std::span<char* const> args) {
         } else if (arg == "--hex") {
             options.hex = true;
         } else if (arg == "--help" || arg == "-h") {
-            std::printf("usage: trctool %s\n%s\n", self.usage.data(), self.summary.data());
-            return 0;
+            return PrintCommandHelp(self);
         } else if (arg.starts_with("-") && arg != "-") {
             return UsageError(self, "unknown option " + std::string(arg));
         } else if (path) {

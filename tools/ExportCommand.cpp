@@ -34,7 +34,7 @@ int RunExport(std::span<char* const> args) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string_view arg = args[i];
         if (arg == "--help" || arg == "-h") {
-            std::printf("usage: trctool %s\n%s\n", self.usage.data(), self.summary.data());
+            PrintCommandHelp(self);
             std::printf("  --format pcap     link type 177 (LINUX_LAPD)\n"
                         "  --format pcapng   link type 203 (LAPD) with direction flags\n"
                         "  default: pcap when OUT ends in .pcap, else pcapng\n"

@@ -11,17 +11,8 @@ namespace tools {
 
 int RunInfo(std::span<char* const> args) {
     const Command& self = FindCommand("info");
-    std::vector<std::string> rest(args.begin(), args.end());
     AdapterSession session;
-    std::string problem;
-    if (!TakeAdapterOption(rest, session.ui.adapter, problem)) return UsageError(self, problem);
-    for (const std::string& arg : rest) {
-        if (arg == "--help" || arg == "-h") {
-            std::printf("usage: trctool %s\n%s\n", self.usage.data(), self.summary.data());
-            return 0;
-        }
-        return UsageError(self, "unknown argument " + arg);
-    }
+    if (const auto done = TakeAdapterOnlyArguments(self, args, session)) return *done;
     if (const int status = OpenSession(session)) return status;
 
     const adapter::AdapterConfiguration& c = session.doc->Configuration();

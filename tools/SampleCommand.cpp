@@ -78,8 +78,7 @@ Bytes Record(std::uint16_t type, std::uint16_t sequence, int hundredths, std::ui
 int RunSample(std::span<char* const> args) {
     const Command& self = FindCommand("sample");
     if (args.size() == 1 && (std::string_view(args[0]) == "--help" || std::string_view(args[0]) == "-h")) {
-        std::printf("usage: trctool %s\n%s\n", self.usage.data(), self.summary.data());
-        return 0;
+        return PrintCommandHelp(self);
     }
     if (args.size() != 1 || std::string_view(args[0]).starts_with("-")) return UsageError(self);
 

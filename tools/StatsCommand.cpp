@@ -66,8 +66,7 @@ int RunStats(std::span<char* const> args) {
         } else if (arg == "--watch") {
             watch = true;
         } else if (arg == "--help" || arg == "-h") {
-            std::printf("usage: trctool %s\n%s\n", self.usage.data(), self.summary.data());
-            return 0;
+            return PrintCommandHelp(self);
         } else {
             return UsageError(self, "unknown argument " + arg);
         }
