@@ -1,5 +1,6 @@
 #include "platform/File.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -77,6 +78,22 @@ std::size_t ReadUpTo(int fd, std::uint8_t* buffer, std::size_t n, int* error) {
         }
         if (got == 0) break;
         done += static_cast<std::size_t>(got);
+    }
+    return done;
+}
+
+std::size_t BufferedReader::Read(std::uint8_t* out, std::size_t n) {
+    std::size_t done = 0;
+    while (done < n) {
+        if (m_pos == m_end) {
+            m_pos = 0;
+            m_end = ReadUpTo(m_fd, m_buffer.data(), m_buffer.size());
+            if (m_end == 0) break;
+        }
+        const std::size_t take = std::min(n - done, m_end - m_pos);
+        std::memcpy(out + done, m_buffer.data() + m_pos, take);
+        m_pos += take;
+        done += take;
     }
     return done;
 }

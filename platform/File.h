@@ -3,6 +3,7 @@
 // advisory exclusive flock() held by the writer; readers take no lock.
 // Functions that can fail return the errno value (0 on success).
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -30,6 +31,21 @@ int WriteAll(int fd, std::span<const std::uint8_t> bytes);
 // Reads until n bytes or end of file; returns the count read (short only at
 // end of file or on an error, which is left in *error).
 std::size_t ReadUpTo(int fd, std::uint8_t* buffer, std::size_t n, int* error = nullptr);
+
+// Reads a file sequentially through a 64 KiB buffer, so a load costs one
+// system call per buffer rather than one per field. Does not own the fd.
+class BufferedReader {
+public:
+    explicit BufferedReader(int fd) : m_fd(fd) {}
+    // Copies up to n bytes; fewer only at the end of the file.
+    std::size_t Read(std::uint8_t* out, std::size_t n);
+
+private:
+    int m_fd;
+    std::array<std::uint8_t, 1 << 16> m_buffer{};
+    std::size_t m_pos = 0;
+    std::size_t m_end = 0;
+};
 
 // Size of an open file, or -1.
 std::int64_t FileSize(int fd);

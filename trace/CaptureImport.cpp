@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <ctime>
 #include <unistd.h>
 
@@ -17,31 +16,14 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Reads a file descriptor through a 64 KiB buffer.
+// A file descriptor as a byte source, read through one buffer.
 class FdSource final : public ByteSource {
 public:
-    explicit FdSource(int fd) : m_fd(fd) {}
-    std::size_t Read(std::uint8_t* out, std::size_t n) override {
-        std::size_t done = 0;
-        while (done < n) {
-            if (m_pos == m_end) {
-                m_pos = 0;
-                m_end = platform::ReadUpTo(m_fd, m_buffer.data(), m_buffer.size());
-                if (m_end == 0) break;
-            }
-            const std::size_t take = std::min(n - done, m_end - m_pos);
-            std::memcpy(out + done, m_buffer.data() + m_pos, take);
-            m_pos += take;
-            done += take;
-        }
-        return done;
-    }
+    explicit FdSource(int fd) : m_in(fd) {}
+    std::size_t Read(std::uint8_t* out, std::size_t n) override { return m_in.Read(out, n); }
 
 private:
-    int m_fd;
-    std::array<std::uint8_t, 1 << 16> m_buffer{};
-    std::size_t m_pos = 0;
-    std::size_t m_end = 0;
+    platform::BufferedReader m_in;
 };
 
 }  // namespace

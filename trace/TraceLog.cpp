@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <cstring>
 
 #include "platform/File.h"
 #include "platform/MessageBox.h"
@@ -11,42 +10,6 @@
 #include "trace/LogFile.h"
 
 namespace trace {
-namespace {
-
-// Reads a file sequentially through a 64 KiB buffer, so a load costs one
-// system call per buffer rather than one per record field.
-class BufferedReader {
-public:
-    explicit BufferedReader(int fd) : m_fd(fd) {}
-
-    // Copies up to n bytes; fewer only at the end of the file.
-    std::size_t Read(std::uint8_t* out, std::size_t n) {
-        std::size_t done = 0;
-        while (done < n) {
-            if (m_pos == m_end && !Fill()) break;
-            const std::size_t take = std::min(n - done, m_end - m_pos);
-            std::memcpy(out + done, m_buffer.data() + m_pos, take);
-            m_pos += take;
-            done += take;
-        }
-        return done;
-    }
-
-private:
-    bool Fill() {
-        m_pos = 0;
-        m_end = platform::ReadUpTo(m_fd, m_buffer.data(), m_buffer.size());
-        return m_end > 0;
-    }
-
-    int m_fd;
-    std::array<std::uint8_t, 1 << 16> m_buffer{};
-    std::size_t m_pos = 0;
-    std::size_t m_end = 0;
-};
-
-}  // namespace
-
 CTraceLog::CTraceLog()
     : m_ackEvent(platform::CreateEvent({}, false)),
       m_stopEvent(platform::CreateEvent({}, false)),
@@ -119,7 +82,7 @@ int CTraceLog::LoadFile(const std::filesystem::path& path, int* openError) {
     if (!fd) return 0;
     // pcap and pcapng files are known by their magic number, whatever their name.
     if (IsCaptureFile(fd.Get())) return LoadCaptureFile(*this, fd.Get());
-    BufferedReader in(fd.Get());
+    platform::BufferedReader in(fd.Get());
 
     std::array<std::uint8_t, kMaxRecordLength> buffer{};
     const std::size_t headerBytes = in.Read(buffer.data(), kFileHeaderSize);
