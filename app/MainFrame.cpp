@@ -62,22 +62,6 @@ CMainFrame::~CMainFrame() {
 
 void CMainFrame::SetUiServices(std::unique_ptr<trace::UiServices> ui) { m_ui = std::move(ui); }
 
-QAction* CMainFrame::AddAction(int id, const QString& text, const QString& prompt, std::function<void()> handler) {
-    auto* action = new QAction(text, this);
-    action->setStatusTip(prompt);
-    action->setData(id);
-    // Keys work whichever menu is shown, as one accelerator table serves all.
-    addAction(action);
-    if (handler) {
-        connect(action, &QAction::triggered, this, [this, handler = std::move(handler)] {
-            handler();
-            UpdateCommandStates();
-        });
-    }
-    m_actions[id] = action;
-    return action;
-}
-
 QAction* CMainFrame::Action(int id) const {
     const auto found = m_actions.find(id);
     return found == m_actions.end() ? nullptr : found->second;
@@ -90,87 +74,126 @@ void CMainFrame::WithTraceDocument(Command command) {
 }
 
 void CMainFrame::CreateActions() {
-    AddAction(ID_FILE_OPEN, tr("&Open Adapter..."), tr("Open an existing document"), [this] {
-        // The adapter document's own handler re-opens its adapter; otherwise
-        // a new adapter document.
-        trace::CDocument* document = ActiveDocument();
-        if (document != nullptr && m_services.KindOf(*document) == DocumentKind::Trace)
-            m_services.ReopenAdapter(*document);
-        else
-            OnFileOpenAdapter();
-    })->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    Action(ID_FILE_OPEN)->setToolTip(tr("Open Adapter"));
-    AddAction(ID_FILE_OPEN_LOG, tr("Open &Log File..."), tr("Open a trace log file"), [this] { OnFileOpenLog(); });
-    AddAction(ID_FILE_OPEN_LOG_NODOC, tr("Open Log File..."), tr("Open a trace log file"), [this] { OnFileOpenLog(); });
-    AddAction(ID_FILE_SAVE, tr("&Save Log File"), tr("Save the active document"), [this] { OnFileSave(); })
-        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    Action(ID_FILE_SAVE)->setToolTip(tr("Save Log File"));
-    AddAction(ID_FILE_CLOSE, tr("&Close "), tr("Close the active document"), [this] { OnFileClose(); });
-    AddAction(ID_FILE_EXPORT, tr("&Export..."), tr("Export the D-channel frames for a packet analyser (pcapng, pcap)"),
-              [this] { OnFileExport(); });
-    AddAction(ID_FILE_SAVE_DIAGNOSTICS, tr("Save &Diagnostics"), tr("To save varied diagnostics information to a file."),
-              [this] { WithTraceDocument([this](trace::CDocument& d) { m_services.SaveDiagnostics(d); }); });
-    AddAction(ID_APP_EXIT, tr("E&xit"), tr("Quit the application; prompts to save documents"), [this] { close(); });
-    AddAction(ID_FILE_NEW, tr("&New"), tr("Create a new document"), [this] { OnFileNew(); })
-        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    // One row a command: what it is called, what the status bar and its tool
+    // tip say, its keys, and what it does. A row without a handler is a
+    // command nothing handles yet; Disabled keeps it greyed for good.
+    enum Flags : unsigned { None = 0, Checkable = 1, Disabled = 2 };
+    struct Row {
+        int id;
+        const char* text;
+        const char* prompt;
+        const char* tip;  // nullptr: the tool tip is the text
+        QList<QKeySequence> keys;
+        unsigned flags;
+        void (*handler)(CMainFrame&);
+    };
+    using K = QKeySequence;
+    const Row rows[] = {
+        {ID_FILE_OPEN, QT_TR_NOOP("&Open Adapter..."), QT_TR_NOOP("Open an existing document"),
+         QT_TR_NOOP("Open Adapter"), {K(Qt::CTRL | Qt::Key_O)}, None,
+         [](CMainFrame& f) {
+             // The adapter document's own handler re-opens its adapter;
+             // otherwise a new adapter document.
+             trace::CDocument* document = f.ActiveDocument();
+             if (document != nullptr && f.m_services.KindOf(*document) == DocumentKind::Trace)
+                 f.m_services.ReopenAdapter(*document);
+             else
+                 f.OnFileOpenAdapter();
+         }},
+        {ID_FILE_OPEN_LOG, QT_TR_NOOP("Open &Log File..."), QT_TR_NOOP("Open a trace log file"), nullptr, {}, None,
+         [](CMainFrame& f) { f.OnFileOpenLog(); }},
+        {ID_FILE_OPEN_LOG_NODOC, QT_TR_NOOP("Open Log File..."), QT_TR_NOOP("Open a trace log file"), nullptr, {}, None,
+         [](CMainFrame& f) { f.OnFileOpenLog(); }},
+        {ID_FILE_SAVE, QT_TR_NOOP("&Save Log File"), QT_TR_NOOP("Save the active document"), QT_TR_NOOP("Save Log File"),
+         {K(Qt::CTRL | Qt::Key_S)}, None, [](CMainFrame& f) { f.OnFileSave(); }},
+        {ID_FILE_CLOSE, QT_TR_NOOP("&Close "), QT_TR_NOOP("Close the active document"), nullptr, {}, None,
+         [](CMainFrame& f) { f.OnFileClose(); }},
+        {ID_FILE_EXPORT, QT_TR_NOOP("&Export..."),
+         QT_TR_NOOP("Export the D-channel frames for a packet analyser (pcapng, pcap)"), nullptr, {}, None,
+         [](CMainFrame& f) { f.OnFileExport(); }},
+        {ID_FILE_SAVE_DIAGNOSTICS, QT_TR_NOOP("Save &Diagnostics"),
+         QT_TR_NOOP("To save varied diagnostics information to a file."), nullptr, {}, None,
+         [](CMainFrame& f) { f.WithTraceDocument([&f](trace::CDocument& d) { f.m_services.SaveDiagnostics(d); }); }},
+        {ID_APP_EXIT, QT_TR_NOOP("E&xit"), QT_TR_NOOP("Quit the application; prompts to save documents"), nullptr, {},
+         None, [](CMainFrame& f) { f.close(); }},
+        {ID_FILE_NEW, QT_TR_NOOP("&New"), QT_TR_NOOP("Create a new document"), nullptr, {K(Qt::CTRL | Qt::Key_N)}, None,
+         [](CMainFrame& f) { f.OnFileNew(); }},
 
-    // Nothing in the program handles these: present, always disabled.
-    AddAction(ID_EDIT_UNDO, tr("&Undo"), tr("Undo the last action"))
-        ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)});
-    AddAction(ID_EDIT_CUT, tr("Cu&t"), tr("Cut the selection and put it on the Clipboard"))
-        ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)});
-    AddAction(ID_EDIT_COPY, tr("&Copy"), tr("Copy the selection and put it on the Clipboard"))
-        ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
-    AddAction(ID_EDIT_PASTE, tr("&Paste"), tr("Insert Clipboard contents"))
-        ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
-    AddAction(ID_FILE_PRINT, tr("&Print..."), tr("Print the active document"))
-        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-    for (int id : {ID_EDIT_UNDO, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, ID_FILE_PRINT}) Action(id)->setEnabled(false);
-    Action(ID_EDIT_CUT)->setToolTip(tr("Cut"));
-    Action(ID_EDIT_COPY)->setToolTip(tr("Copy"));
-    Action(ID_EDIT_PASTE)->setToolTip(tr("Paste"));
-    Action(ID_FILE_PRINT)->setToolTip(tr("Print"));
+        // Nothing in the program handles these: present, always disabled.
+        {ID_EDIT_UNDO, QT_TR_NOOP("&Undo"), QT_TR_NOOP("Undo the last action"), nullptr,
+         {K(Qt::CTRL | Qt::Key_Z), K(Qt::ALT | Qt::Key_Backspace)}, Disabled, nullptr},
+        {ID_EDIT_CUT, QT_TR_NOOP("Cu&t"), QT_TR_NOOP("Cut the selection and put it on the Clipboard"), QT_TR_NOOP("Cut"),
+         {K(Qt::CTRL | Qt::Key_X), K(Qt::SHIFT | Qt::Key_Delete)}, Disabled, nullptr},
+        {ID_EDIT_COPY, QT_TR_NOOP("&Copy"), QT_TR_NOOP("Copy the selection and put it on the Clipboard"),
+         QT_TR_NOOP("Copy"), {K(Qt::CTRL | Qt::Key_C), K(Qt::CTRL | Qt::Key_Insert)}, Disabled, nullptr},
+        {ID_EDIT_PASTE, QT_TR_NOOP("&Paste"), QT_TR_NOOP("Insert Clipboard contents"), QT_TR_NOOP("Paste"),
+         {K(Qt::CTRL | Qt::Key_V), K(Qt::SHIFT | Qt::Key_Insert)}, Disabled, nullptr},
+        {ID_FILE_PRINT, QT_TR_NOOP("&Print..."), QT_TR_NOOP("Print the active document"), QT_TR_NOOP("Print"),
+         {K(Qt::CTRL | Qt::Key_P)}, Disabled, nullptr},
 
-    AddAction(ID_VIEW_TOOLBAR, tr("&Toolbar"), tr("Show or hide the toolbar"))->setCheckable(true);
-    AddAction(ID_VIEW_STATUS_BAR, tr("&Status Bar"), tr("Show or hide the status bar"))->setCheckable(true);
-    AddAction(ID_VIEW_CARD_STATUS, tr("&Card Status"), tr("Show the status of the card"), [this] {
-        WithTraceDocument([this](trace::CDocument& d) { m_services.ToggleCardStatus(d); });
-    })->setCheckable(true);
-    AddAction(ID_VIEW_CARD_STATISTICS, tr("C&ard Statistics"), tr("Show the statistics for the card."),
-              [this] { OnCardStatistics(); })
-        ->setCheckable(true);
-    AddAction(ID_VIEW_INFORMATION, tr("&Information"), tr("Show the adapter information"),
-              [this] { WithTraceDocument([this](trace::CDocument& d) { m_services.ShowInformation(d); }); });
-    AddAction(ID_TRACE_START, tr("Star&t"), tr("Start a trace"),
-              [this] { WithTraceDocument([this](trace::CDocument& d) { m_services.TraceStart(d); }); });
-    AddAction(ID_TRACE_STOP, tr("Sto&p"), tr("Stop the trace"),
-              [this] { WithTraceDocument([this](trace::CDocument& d) { m_services.TraceStop(d); }); });
+        // The bars' own toggles are wired where the bars are made.
+        {ID_VIEW_TOOLBAR, QT_TR_NOOP("&Toolbar"), QT_TR_NOOP("Show or hide the toolbar"), nullptr, {}, Checkable,
+         nullptr},
+        {ID_VIEW_STATUS_BAR, QT_TR_NOOP("&Status Bar"), QT_TR_NOOP("Show or hide the status bar"), nullptr, {},
+         Checkable, nullptr},
+        {ID_VIEW_CARD_STATUS, QT_TR_NOOP("&Card Status"), QT_TR_NOOP("Show the status of the card"), nullptr, {},
+         Checkable,
+         [](CMainFrame& f) { f.WithTraceDocument([&f](trace::CDocument& d) { f.m_services.ToggleCardStatus(d); }); }},
+        {ID_VIEW_CARD_STATISTICS, QT_TR_NOOP("C&ard Statistics"), QT_TR_NOOP("Show the statistics for the card."),
+         nullptr, {}, Checkable, [](CMainFrame& f) { f.OnCardStatistics(); }},
+        {ID_VIEW_INFORMATION, QT_TR_NOOP("&Information"), QT_TR_NOOP("Show the adapter information"), nullptr, {}, None,
+         [](CMainFrame& f) { f.WithTraceDocument([&f](trace::CDocument& d) { f.m_services.ShowInformation(d); }); }},
+        {ID_TRACE_START, QT_TR_NOOP("Star&t"), QT_TR_NOOP("Start a trace"), nullptr, {}, None,
+         [](CMainFrame& f) { f.WithTraceDocument([&f](trace::CDocument& d) { f.m_services.TraceStart(d); }); }},
+        {ID_TRACE_STOP, QT_TR_NOOP("Sto&p"), QT_TR_NOOP("Stop the trace"), nullptr, {}, None,
+         [](CMainFrame& f) { f.WithTraceDocument([&f](trace::CDocument& d) { f.m_services.TraceStop(d); }); }},
 
-    AddAction(ID_WINDOW_NEW, tr("&New Window"), tr("Open another window for the active document"),
-              [this] { OnWindowNew(); });
-    AddAction(ID_WINDOW_CASCADE, tr("&Cascade"), tr("Arrange windows so they overlap"),
-              [this] { m_mdi->cascadeSubWindows(); });
-    AddAction(ID_WINDOW_TILE_HORZ, tr("&Tile"), tr("Arrange windows as non-overlapping tiles"),
-              [this] { m_mdi->tileSubWindows(); });
-    AddAction(ID_WINDOW_ARRANGE, tr("&Arrange Icons"), tr("Arrange icons at the bottom of the window"), [this] {
-        // Minimised windows line up along the bottom edge.
-        int x = 0;
-        for (QMdiSubWindow* frame : m_mdi->subWindowList()) {
-            if (!frame->isMinimized()) continue;
-            frame->move(x, m_mdi->viewport()->height() - frame->height());
-            x += frame->width();
+        {ID_WINDOW_NEW, QT_TR_NOOP("&New Window"), QT_TR_NOOP("Open another window for the active document"), nullptr,
+         {}, None, [](CMainFrame& f) { f.OnWindowNew(); }},
+        {ID_WINDOW_CASCADE, QT_TR_NOOP("&Cascade"), QT_TR_NOOP("Arrange windows so they overlap"), nullptr, {}, None,
+         [](CMainFrame& f) { f.m_mdi->cascadeSubWindows(); }},
+        {ID_WINDOW_TILE_HORZ, QT_TR_NOOP("&Tile"), QT_TR_NOOP("Arrange windows as non-overlapping tiles"), nullptr, {},
+         None, [](CMainFrame& f) { f.m_mdi->tileSubWindows(); }},
+        {ID_WINDOW_ARRANGE, QT_TR_NOOP("&Arrange Icons"), QT_TR_NOOP("Arrange icons at the bottom of the window"),
+         nullptr, {}, None, [](CMainFrame& f) { f.ArrangeIcons(); }},
+        {ID_APP_ABOUT, QT_TR_NOOP("&About MarloTrc..."),
+         QT_TR_NOOP("Display program information, version number and copyright"), QT_TR_NOOP("About"), {}, None,
+         [](CMainFrame& f) { f.OnAbout(); }},
+        {ID_NEXT_PANE, QT_TR_NOOP("Next Pane"), QT_TR_NOOP("Switch to the next window pane"), nullptr,
+         {K(Qt::Key_F6)}, None, [](CMainFrame& f) { f.MovePaneFocus(1); }},
+        {ID_PREV_PANE, QT_TR_NOOP("Previous Pane"), QT_TR_NOOP("Switch back to the previous window pane"), nullptr,
+         {K(Qt::SHIFT | Qt::Key_F6)}, None, [](CMainFrame& f) { f.MovePaneFocus(-1); }},
+    };
+    for (const Row& row : rows) {
+        auto* action = new QAction(tr(row.text), this);
+        action->setStatusTip(tr(row.prompt));
+        if (row.tip != nullptr) action->setToolTip(tr(row.tip));
+        action->setData(row.id);
+        action->setShortcuts(row.keys);
+        // Keys work whichever menu is shown, as one accelerator table serves
+        // all.
+        action->setShortcutContext(Qt::WindowShortcut);
+        action->setCheckable((row.flags & Checkable) != 0);
+        if ((row.flags & Disabled) != 0) action->setEnabled(false);
+        addAction(action);
+        if (row.handler != nullptr) {
+            connect(action, &QAction::triggered, this, [this, handler = row.handler] {
+                handler(*this);
+                UpdateCommandStates();
+            });
         }
-    });
-    AddAction(ID_APP_ABOUT, tr("&About MarloTrc..."), tr("Display program information, version number and copyright"),
-              [this] { OnAbout(); });
-    Action(ID_APP_ABOUT)->setToolTip(tr("About"));
-    AddAction(ID_NEXT_PANE, tr("Next Pane"), tr("Switch to the next window pane"), [this] { MovePaneFocus(1); })
-        ->setShortcut(QKeySequence(Qt::Key_F6));
-    AddAction(ID_PREV_PANE, tr("Previous Pane"), tr("Switch back to the previous window pane"),
-              [this] { MovePaneFocus(-1); })
-        ->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6));
+        m_actions[row.id] = action;
+    }
+}
 
-    for (auto& [id, action] : m_actions) action->setShortcutContext(Qt::WindowShortcut);
+void CMainFrame::ArrangeIcons() {
+    // Minimised windows line up along the bottom edge.
+    int x = 0;
+    for (QMdiSubWindow* frame : m_mdi->subWindowList()) {
+        if (!frame->isMinimized()) continue;
+        frame->move(x, m_mdi->viewport()->height() - frame->height());
+        x += frame->width();
+    }
 }
 
 void CMainFrame::CreateMenus() {
@@ -183,7 +206,9 @@ void CMainFrame::CreateMenus() {
                 m->addAction(Action(id));
         }
         connect(m, &QMenu::aboutToShow, this, [this] { UpdateCommandStates(); });
-        if (title == tr("&Window")) connect(m, &QMenu::aboutToShow, this, [this, m] { ListWindows(*m); });
+        // The menu that holds the window commands lists the open windows.
+        if (std::find(ids.begin(), ids.end(), ID_WINDOW_NEW) != ids.end())
+            connect(m, &QMenu::aboutToShow, this, [this, m] { ListWindows(*m); });
         m_menus[resource].push_back(m);
     };
     menu(IDR_MAINFRAME, tr("&File"), {ID_FILE_OPEN, 0, ID_FILE_OPEN_LOG_NODOC, 0, ID_APP_EXIT});

@@ -109,7 +109,7 @@ private:
     void UpdateMenus();
     void ListWindows(QMenu& menu);
     void UpdateLockIndicators();
-    QAction* AddAction(int id, const QString& text, const QString& prompt, std::function<void()> handler = {});
+    void ArrangeIcons();
 
     views::CTraceChildFrame* OpenFrame(const std::shared_ptr<trace::CDocument>& document);
     void OnFrameCloseRequested(QMdiSubWindow* frame);
