@@ -21,6 +21,12 @@ void ReportSkipped(const trace::ExportResult& result) {
     if (result.recordsSkipped > 0)
         std::fprintf(stderr, "trctool export: %d frames written; %d ASCII and hex records skipped\n",
                      result.framesWritten, result.recordsSkipped);
+    if (result.sidelessInPcap > 0)
+        std::fprintf(stderr,
+                     "trctool export: %d frames of unknown side written as the user side's (pcap must name a side; "
+                     "pcapng keeps them without one)\n",
+                     result.sidelessInPcap);
+    if (!result.dateNote.empty()) std::fprintf(stderr, "trctool export: %s\n", result.dateNote.c_str());
 }
 
 }  // namespace
@@ -79,8 +85,9 @@ int RunExport(std::span<char* const> args) {
         }
         trace::CTraceLog log;
         int openError = 0;
-        if (log.LoadFile(in, &openError) != 1) {
-            std::fprintf(stderr, "trctool export: %s could not be read\n", in);
+        if (const int loaded = log.LoadFile(in, &openError); loaded != 1) {
+            std::fprintf(stderr, "trctool export: %s %s\n", in,
+                         loaded == 2 ? "ends in the middle of a packet; nothing was exported" : "could not be read");
             return 1;
         }
         result = trace::ExportTraceToFd(log, STDOUT_FILENO, options.format);

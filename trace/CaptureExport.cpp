@@ -3,6 +3,7 @@
 #include "platform/MessageBox.h"
 #include "trace/UiServices.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -59,7 +60,8 @@ int Flush(int fd, Bytes& buffer) {
 
 }  // namespace
 
-CaptureWriter::CaptureWriter(CaptureFormat format, Bytes& out) : m_format(format), m_out(out) {
+CaptureWriter::CaptureWriter(CaptureFormat format, Bytes& out, bool withHeader) : m_format(format), m_out(out) {
+    if (!withHeader) return;
     if (m_format == CaptureFormat::Pcap) {
         PutU32(m_out, kPcapMagicMicro);
         PutU16(m_out, 2);  // version 2.4
@@ -92,7 +94,8 @@ CaptureWriter::CaptureWriter(CaptureFormat format, Bytes& out) : m_format(format
     CloseBlock(m_out, start);
 }
 
-void CaptureWriter::AddFrame(const RecordClock::Stamp& stamp, bool fromNetwork, std::span<const std::uint8_t> frame) {
+void CaptureWriter::AddFrame(const RecordClock::Stamp& stamp, FrameSide side, std::span<const std::uint8_t> frame) {
+    const bool fromNetwork = side == FrameSide::Network;
     const auto length = static_cast<std::uint32_t>(frame.size());
     if (m_format == CaptureFormat::Pcap) {
         PutU32(m_out, static_cast<std::uint32_t>(stamp.seconds));
@@ -117,10 +120,12 @@ void CaptureWriter::AddFrame(const RecordClock::Stamp& stamp, bool fromNetwork, 
     const std::size_t data = m_out.size();
     m_out.insert(m_out.end(), frame.begin(), frame.end());
     PadTo4(m_out, data);
-    PutU16(m_out, kOptPacketFlags);
-    PutU16(m_out, 4);
-    PutU32(m_out, fromNetwork ? kFlagsInbound : kFlagsOutbound);
-    PutU32(m_out, kOptEnd);
+    if (side != FrameSide::Unknown) {
+        PutU16(m_out, kOptPacketFlags);
+        PutU16(m_out, 4);
+        PutU32(m_out, fromNetwork ? kFlagsInbound : kFlagsOutbound);
+        PutU32(m_out, kOptEnd);
+    }
     CloseBlock(m_out, start);
 }
 
@@ -130,23 +135,39 @@ bool IsFromNetwork(std::span<const std::uint8_t> headerCopy) {
     return ((flags ^ (flags >> 2)) & 1) != 0;
 }
 
-TraceDate ExportDate(const CTraceLog& log) {
+FrameSide SideOfRecord(std::span<const std::uint8_t> headerCopy) {
+    if (headerCopy.size() > kSideUnknownOffset && (headerCopy[kSideUnknownOffset] & kSideUnknownBit) != 0)
+        return FrameSide::Unknown;
+    return IsFromNetwork(headerCopy) ? FrameSide::Network : FrameSide::User;
+}
+
+TraceDate ExportDate(const CTraceLog& log, std::string* note) {
     if (log.GetTraceDate()) return *log.GetTraceDate();
+    bool invalid = log.HasInvalidBannerDate();
     const std::string path = log.GetLogPath();
     if (!path.empty()) {
         if (platform::UniqueFd fd = platform::OpenForReading(path)) {
             std::uint8_t header[kFileHeaderSize];
             const std::size_t got = platform::ReadUpTo(fd.Get(), header, sizeof header);
-            if (HasBanner({header, got}))
+            if (HasBanner({header, got})) {
                 if (auto date = ParseBannerDate({header, got})) return *date;
+                invalid = true;
+            }
         }
     }
-    return LocalTraceDate(std::time(nullptr));
+    const TraceDate today = LocalTraceDate(std::time(nullptr));
+    if (note) {
+        char day[16];
+        std::snprintf(day, sizeof day, "%04d-%02d-%02d", today.year % 10000, today.month % 100, today.day % 100);
+        *note = std::string(invalid ? "the trace log's banner has no valid date" : "the trace has no date") +
+                "; its frames are dated today, " + day;
+    }
+    return today;
 }
 
 ExportResult ExportTraceToFd(const CTraceLog& log, int fd, CaptureFormat format) {
     ExportResult result;
-    RecordClock clock(ExportDate(log));
+    RecordClock clock(ExportDate(log, &result.dateNote));
     Bytes buffer;
     buffer.reserve(kFlushAt + 512);
     CaptureWriter writer(format, buffer);
@@ -160,7 +181,9 @@ ExportResult ExportTraceToFd(const CTraceLog& log, int fd, CaptureFormat format)
         }
         const auto stamp = clock.Next(record->GetHours(), record->GetMinutes(), record->GetSeconds(),
                                       record->GetHundredths());
-        writer.AddFrame(stamp, IsFromNetwork(header), record->GetData());
+        const FrameSide side = SideOfRecord(header);
+        if (side == FrameSide::Unknown && format == CaptureFormat::Pcap) ++result.sidelessInPcap;
+        writer.AddFrame(stamp, side, record->GetData());
         ++result.framesWritten;
         if (buffer.size() >= kFlushAt) error = Flush(fd, buffer);
     }
@@ -214,9 +237,10 @@ ExportResult ExportTrace(const std::filesystem::path& in, const std::filesystem:
                          const ExportOptions& options) {
     CTraceLog log;
     int openError = 0;
-    if (log.LoadFile(in, &openError) != 1) {
+    if (const int loaded = log.LoadFile(in, &openError); loaded != 1) {
         ExportResult result;
         result.error = openError != 0 ? "cannot open " + in.string() + ": " + platform::ErrorText(openError)
+                       : loaded == 2  ? in.string() + " ends in the middle of a packet; nothing was exported"
                                       : in.string() + " could not be read";
         return result;
     }
@@ -240,6 +264,14 @@ ExportResult ExportWithDialog(const CTraceLog& log, UiServices& ui, const std::s
     std::string text = std::to_string(result.framesWritten) + " D-channel frames exported to " + chosen->string() + ".";
     if (result.recordsSkipped > 0)
         text += "\n" + std::to_string(result.recordsSkipped) + " ASCII and hex records were skipped: they are not frames.";
+    if (result.sidelessInPcap > 0)
+        text += "\n" + std::to_string(result.sidelessInPcap) +
+                " frames of unknown side were written as the user side's: pcap must name a side.";
+    if (!result.dateNote.empty()) {
+        std::string note = result.dateNote;
+        note[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(note[0])));
+        text += "\n" + note + ".";
+    }
     platform::MessageBox(text);
     return result;
 }

@@ -30,6 +30,8 @@ struct ExportResult {
     bool ok = false;
     int framesWritten = 0;
     int recordsSkipped = 0;  // ASCII and hex records
+    int sidelessInPcap = 0;  // frames of unknown side that pcap's pseudo-header had to put on the user side
+    std::string dateNote;    // when the trace's own date was missing or invalid: which date was used
     std::string error;       // for the user when !ok
 };
 
@@ -37,8 +39,11 @@ struct ExportResult {
 // buffer that the caller drains as it likes.
 class CaptureWriter {
 public:
-    CaptureWriter(CaptureFormat format, std::vector<std::uint8_t>& out);
-    void AddFrame(const RecordClock::Stamp& stamp, bool fromNetwork, std::span<const std::uint8_t> frame);
+    // withHeader false: packets only, for a stream whose header went out earlier.
+    CaptureWriter(CaptureFormat format, std::vector<std::uint8_t>& out, bool withHeader = true);
+    // A frame of unknown side gets no direction flags in pcapng; the pcap
+    // pseudo-header must name a side and says the user side's.
+    void AddFrame(const RecordClock::Stamp& stamp, FrameSide side, std::span<const std::uint8_t> frame);
 
 private:
     CaptureFormat m_format;
@@ -49,9 +54,14 @@ private:
 // the network side: exactly one of bits 0 and 2 is set.
 bool IsFromNetwork(std::span<const std::uint8_t> headerCopy);
 
+// The side a D-channel record's frame came from: unknown when it was read
+// from a capture that did not say, else as IsFromNetwork tells.
+FrameSide SideOfRecord(std::span<const std::uint8_t> headerCopy);
+
 // The date the trace's times of day are put on: the log's own date, else the
-// banner of the trace log file it is appended to, else today.
-TraceDate ExportDate(const CTraceLog& log);
+// banner of the trace log file it is appended to, else today. When it is
+// today, `note` says so and why (no date, or the banner's date is invalid).
+TraceDate ExportDate(const CTraceLog& log, std::string* note = nullptr);
 
 // Writes every D-channel record of the log to an open file descriptor.
 ExportResult ExportTraceToFd(const CTraceLog& log, int fd, CaptureFormat format);

@@ -15,6 +15,9 @@ namespace trace {
 
 enum class CaptureFormat { Pcap, PcapNg };
 
+// Which side of the bus sent a frame, when the capture says.
+enum class FrameSide { User, Network, Unknown };
+
 inline constexpr std::uint32_t kLinkTypeLinuxLapd = 177;
 inline constexpr std::uint32_t kLinkTypeLapd = 203;
 
@@ -42,10 +45,11 @@ inline constexpr std::uint32_t kFlagsOutbound = 2;
 
 // The LINUX_LAPD pseudo-header: packet type, hardware type, address length,
 // 8 address octets, protocol. Packet type 4 is "sent by this host", 0
-// "received by it"; address octet 0 is 1 when the capturing host was the
+// "received by it", 3 "to another host" (overheard); address octet 0 is 1 when the capturing host was the
 // network side of the bus, 0 when it was the user side.
 inline constexpr std::size_t kLapdPseudoHeaderSize = 16;
 inline constexpr std::uint16_t kPacketReceived = 0;
+inline constexpr std::uint16_t kPacketOtherHost = 3;
 inline constexpr std::uint16_t kPacketSent = 4;
 inline constexpr std::uint16_t kHardwareTypeLapd = 8445;  // ARPHRD_LAPD
 inline constexpr std::uint16_t kProtocolLapd = 0x0030;    // ETH_P_LAPD

@@ -44,6 +44,7 @@ std::vector<std::uint8_t> CaptureRecord(std::uint16_t sequence, const CaptureFra
     }
     raw[11] = static_cast<std::uint8_t>(frame.nanoseconds / 10000000 % 100);
     raw[17] = frame.side == FrameSide::Network ? 1 : 0;
+    raw[kSideUnknownOffset] = frame.side == FrameSide::Unknown ? kSideUnknownBit : 0;
     WriteU32(raw, 20, n);
     std::copy_n(frame.lapd.begin(), n, raw.begin() + 24);
     WriteU32(raw, length - 4, length);
@@ -65,9 +66,19 @@ int LoadCapture(CTraceLog& log, ByteSource& source) {
     if (sideless)
         platform::MessageBox(
             "This capture file does not say which side sent each frame; its frames are shown as from the user "
-            "side (TE).");
+            "side (TE), and the side is unknown.");
+    if (result.skippedPackets > 0)
+        platform::MessageBox(std::to_string(result.skippedPackets) +
+                             (result.skippedPackets == 1 ? " packet" : " packets") +
+                             " of other link types (the first of link type " +
+                             std::to_string(result.skippedLinkType) +
+                             ") were skipped; the LAPD frames are shown.");
     if (result.status != CaptureStatus::Ok) platform::MessageBox(result.message);
-    return result.status == CaptureStatus::Ok || result.status == CaptureStatus::Truncated ? 1 : 0;
+    switch (result.status) {
+        case CaptureStatus::Ok: return 1;
+        case CaptureStatus::Truncated: return 2;
+        default: return 0;
+    }
 }
 
 int LoadCaptureFile(CTraceLog& log, int fd) {

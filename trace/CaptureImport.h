@@ -17,8 +17,6 @@ namespace trace {
 
 class CTraceLog;
 
-enum class FrameSide { User, Network, Unknown };
-
 struct CaptureFrame {
     std::int64_t seconds = 0;  // since 1970-01-01 00:00 UTC
     std::uint32_t nanoseconds = 0;
@@ -56,6 +54,10 @@ struct CaptureReadResult {
     CaptureStatus status = CaptureStatus::Ok;
     std::string message;  // for the user, empty when Ok
     int frames = 0;
+    // pcapng packets on interfaces of other link types, passed over; the
+    // link type of the first of them.
+    int skippedPackets = 0;
+    std::uint32_t skippedLinkType = 0;
 };
 
 // Reads a whole capture file, calling onFrame for every LAPD frame in file
@@ -65,11 +67,13 @@ CaptureReadResult ReadCapture(ByteSource& source, const std::function<void(const
 // Loads a capture file into the log as D-channel records: sequence numbers
 // from 1, the local time of day of each frame, the side into the frame flags
 // (byte 17 bit 0 set for the network side), frames cut to the 280 octets a
-// record holds. Frames without a side are shown as from the user side. What
-// the user should know (cut frames, no sides, a damaged or truncated file,
+// record holds. Frames without a side are shown as from the user side and
+// keep the side-unknown bit. What the user should know (cut frames, no
+// sides, packets of other link types skipped, a damaged or truncated file,
 // another link type) is said once each through platform::MessageBox. Returns
-// 1 when the frames were loaded (a truncated last packet included), 0 when
-// the file could not be read as a LAPD capture.
+// 1 when every frame was loaded, 2 when the file ends inside a packet (the
+// frames before it are loaded), 0 when the file could not be read as a LAPD
+// capture.
 int LoadCapture(CTraceLog& log, ByteSource& source);
 
 // The same for an open file read from its current position.

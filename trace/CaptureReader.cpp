@@ -75,15 +75,24 @@ private:
 };
 
 // Splits a link type 177 packet into the side that sent it and the frame.
-// Packet type 4 is a frame the capturing host sent; address octet 0 is set
-// when that host was the network side.
+// The packet type says how the frame met the capturing host: 4 it sent the
+// frame itself; 3 it overheard a frame meant for another host, which on a
+// basic-rate bus is another terminal talking to the network, so the user
+// side whichever side the host is on; 0 to 2 (to this host, broadcast,
+// multicast) and any other type it received the frame from the other side.
+// Address octet 0 is set when the host was the network side.
 bool SplitLinuxLapd(std::span<const std::uint8_t> packet, FrameSide& side, std::span<const std::uint8_t>& lapd) {
     const FieldReader header(packet, ByteOrder::Big);
     const auto packetType = header.U16(0);
     const auto networkHost = header.U8(6);
     if (!packetType || !networkHost || packet.size() < kLapdPseudoHeaderSize) return false;
-    const bool sentByHost = *packetType == kPacketSent;
-    side = sentByHost == (*networkHost != 0) ? FrameSide::Network : FrameSide::User;
+    const FrameSide hostSide = *networkHost != 0 ? FrameSide::Network : FrameSide::User;
+    const FrameSide otherSide = *networkHost != 0 ? FrameSide::User : FrameSide::Network;
+    switch (*packetType) {
+        case kPacketSent: side = hostSide; break;
+        case kPacketOtherHost: side = FrameSide::User; break;
+        default: side = otherSide; break;
+    }
     lapd = packet.subspan(kLapdPseudoHeaderSize);
     return true;
 }
@@ -151,18 +160,20 @@ struct Interface {
 };
 
 // Calls visit(code, value) for each option from `at` to `end`; options are
-// padded to 4 octets. A malformed list simply ends: options only refine.
+// padded to 4 octets. False when an option claims more octets than the block
+// has left: the block is damaged, and its packet with it.
 template <typename Visit>
-void ForEachOption(const FieldReader& block, std::size_t at, std::size_t end, Visit visit) {
+bool ForEachOption(const FieldReader& block, std::size_t at, std::size_t end, Visit visit) {
     while (at + 4 <= end) {
         const std::uint16_t code = *block.U16(at);
         const std::uint16_t length = *block.U16(at + 2);
-        if (code == kOptEnd) return;
+        if (code == kOptEnd) return true;
         const std::size_t padded = (std::size_t{length} + 3) & ~std::size_t{3};
-        if (padded > end - at - 4) return;
+        if (padded > end - at - 4) return false;
         visit(code, FieldReader(*block.Bytes(at + 4, length), block.Order()));
         at += 4 + padded;
     }
+    return at == end;
 }
 
 FrameSide SideOfFlags(std::uint32_t flags) {
@@ -201,7 +212,15 @@ void SplitStamp(std::uint64_t units, std::uint8_t resolution, std::int64_t& seco
     nanoseconds = static_cast<std::uint32_t>(nanos);
 }
 
-CaptureReadResult ReadPcapNg(Input& in, Bytes& block, const std::function<void(const CaptureFrame&)>& onFrame) {
+// Packets of a pcapng file that are not LAPD.
+struct Skipped {
+    int packets = 0;
+    std::uint32_t linkType = 0;  // of the first one
+    bool lapdInterface = false;  // whether any interface was LAPD at all
+};
+
+CaptureReadResult ReadPcapNgBlocks(Input& in, Bytes& block, const std::function<void(const CaptureFrame&)>& onFrame,
+                                   Skipped& skipped) {
     ByteOrder order = ByteOrder::Little;
     std::vector<Interface> interfaces;
     int frames = 0;
@@ -261,13 +280,22 @@ CaptureReadResult ReadPcapNg(Input& in, Bytes& block, const std::function<void(c
                 continue;
             case kBlockInterface: {
                 Interface itf;
+                if (length < 20)
+                    return Damaged(Format("the interface block at offset %llu is too short",
+                                          static_cast<unsigned long long>(blockOffset)),
+                                   frames);
                 itf.linkType = *b.U16(8);
                 itf.snapLength = *b.U32(12);
-                ForEachOption(b, 16, optionsEnd, [&](std::uint16_t code, const FieldReader& value) {
+                const bool whole = ForEachOption(b, 16, optionsEnd, [&](std::uint16_t code, const FieldReader& value) {
                     if (code == kOptIfTsResol && value.Size() >= 1) itf.resolution = *value.U8(0);
                     if (code == kOptIfTsOffset && value.Size() >= 8)
                         itf.offset = static_cast<std::int64_t>(*value.U64(0));
                 });
+                if (!whole)
+                    return Damaged(Format("the options of the interface block at offset %llu run past its end",
+                                          static_cast<unsigned long long>(blockOffset)),
+                                   frames);
+                skipped.lapdInterface = skipped.lapdInterface || IsLapd(itf.linkType);
                 interfaces.push_back(itf);
                 continue;
             }
@@ -281,10 +309,13 @@ CaptureReadResult ReadPcapNg(Input& in, Bytes& block, const std::function<void(c
                 if (!data || 28 + ((std::size_t{capturedLength} + 3) & ~std::size_t{3}) > optionsEnd)
                     return Damaged(Format("packet %d claims more octets than its block holds", frames + 1), frames);
                 packet = *data;
-                ForEachOption(b, 28 + ((capturedLength + 3u) & ~3u), optionsEnd,
-                              [&](std::uint16_t code, const FieldReader& value) {
-                                  if (code == kOptPacketFlags && value.Size() >= 4) flags = *value.U32(0);
-                              });
+                if (!ForEachOption(b, 28 + ((capturedLength + 3u) & ~3u), optionsEnd,
+                                   [&](std::uint16_t code, const FieldReader& value) {
+                                       if (code == kOptPacketFlags && value.Size() >= 4) flags = *value.U32(0);
+                                   }))
+                    return Damaged(Format("the options of packet %d run past the end of its block",
+                                          frames + 1),
+                                   frames);
                 break;
             }
             case kBlockSimplePacket: {
@@ -306,7 +337,12 @@ CaptureReadResult ReadPcapNg(Input& in, Bytes& block, const std::function<void(c
                                   interfaceId),
                            frames);
         const Interface& itf = interfaces[interfaceId];
-        if (!IsLapd(itf.linkType)) return UnknownLinkType(itf.linkType, frames);
+        if (!IsLapd(itf.linkType)) {
+            // Another interface of the capture (Ethernet beside the D-channel):
+            // its packets are not ours to show, the LAPD ones still are.
+            if (skipped.packets++ == 0) skipped.linkType = itf.linkType;
+            continue;
+        }
         std::int64_t seconds = 0;
         std::uint32_t nanoseconds = 0;
         if (timed) {
@@ -317,6 +353,17 @@ CaptureReadResult ReadPcapNg(Input& in, Bytes& block, const std::function<void(c
             return Damaged(Format("packet %d is shorter than its 16-octet LAPD header", frames + 1), frames);
         ++frames;
     }
+}
+
+CaptureReadResult ReadPcapNg(Input& in, Bytes& block, const std::function<void(const CaptureFrame&)>& onFrame) {
+    Skipped skipped;
+    CaptureReadResult result = ReadPcapNgBlocks(in, block, onFrame, skipped);
+    // A file with no LAPD interface at all is not a D-channel capture.
+    if (result.status == CaptureStatus::Ok && result.frames == 0 && skipped.packets > 0 && !skipped.lapdInterface)
+        return UnknownLinkType(skipped.linkType, 0);
+    result.skippedPackets = skipped.packets;
+    result.skippedLinkType = skipped.linkType;
+    return result;
 }
 
 }  // namespace

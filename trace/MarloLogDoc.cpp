@@ -16,7 +16,7 @@ bool CMarloLogDoc::OnOpenDocument(const std::filesystem::path& path) {
         platform::MessageBox("Cannot open " + path.string() + ":\n" + platform::ErrorText(openError) + ".");
         return false;
     }
-    if (loaded != 1) return false;
+    if (loaded == 0) return false;  // 2: a capture cut short, whose frames before the cut open
     SetPathName(path.string());
     SetTitle(path.filename().string());
     m_ui.AddToRecentFiles(path.string());

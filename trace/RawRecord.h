@@ -22,6 +22,13 @@ inline constexpr std::uint32_t kMaxRecordLength = 5000;
 inline constexpr std::uint32_t kMaxDChannelData = 280;
 inline constexpr std::uint32_t kDecodeOptions = 0x5F;  // both record sources pass this mask
 
+// Byte 18 of a D-channel record, in the frame flags beside the side bits of
+// byte 17: bit 0 is set on a frame read from a capture file that did not say
+// which side sent it. The frame shows as the user side's, and an export
+// writes it again without a direction rather than inventing one.
+inline constexpr std::size_t kSideUnknownOffset = 18;
+inline constexpr std::uint8_t kSideUnknownBit = 0x01;
+
 enum RecordType : std::uint16_t {
     kAsciiRecord = 1,
     kHexRecord = 2,

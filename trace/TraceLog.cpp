@@ -91,6 +91,7 @@ int CTraceLog::LoadFile(const std::filesystem::path& path, int* openError) {
         return 0;
     }
     m_traceDate = ParseBannerDate({buffer.data(), headerBytes});
+    m_bannerDateInvalid = !m_traceDate;
     // Large files grow the list once per doubling; reserve a guess from the size.
     const std::int64_t size = platform::FileSize(fd.Get());
     if (size > 0) m_records.reserve(m_records.size() + static_cast<std::size_t>(size / 48));

@@ -60,8 +60,10 @@ public:
     // index, or -1 when the raw type has no record class (nothing is added).
     int AddRawRecord(std::span<const std::uint8_t> raw);
 
-    // Loads a whole binary trace log file. Returns 1 when every byte was read,
-    // 0 otherwise; records read before a failure stay in the list. A failure
+    // Loads a whole binary trace log file (or a LAPD capture file). Returns 1
+    // when every byte was read, 0 otherwise; records read before a failure
+    // stay in the list. A capture file that ends inside a packet gives 2: its
+    // frames before the cut are loaded and worth showing. A failure
     // to open the file shows nothing and leaves errno's value in *openError.
     int LoadFile(const std::filesystem::path& path, int* openError = nullptr);
 
@@ -69,6 +71,8 @@ public:
     // first frame's of a capture file; nullopt when not known.
     const std::optional<TraceDate>& GetTraceDate() const { return m_traceDate; }
     void SetTraceDate(const std::optional<TraceDate>& date) { m_traceDate = date; }
+    // True when the loaded trace log file's banner held a date that is not one.
+    bool HasInvalidBannerDate() const { return m_bannerDateInvalid; }
 
     // The open trace log file the adapter library appends to; not owned.
     void SetLogFile(const CLogFile* file) { m_logFile = file; }
@@ -101,6 +105,7 @@ private:
     int m_running = 0;
     std::thread m_reader;
     std::optional<TraceDate> m_traceDate;
+    bool m_bannerDateInvalid = false;
 };
 
 }  // namespace trace

@@ -5,6 +5,7 @@
 
 #include "tests/support/RunProgram.h"
 #include "tests/support/TraceFiles.h"
+#include "tests/trace/CaptureFiles.h"
 
 namespace {
 
@@ -140,6 +141,31 @@ TEST_F(DumpCommandTest, SampleFileReadsBackWithEveryRecord) {
     const auto result = RunProgram(kTrctool, {"dump", path});
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(Lines(result.out).size(), 16u);
+}
+
+// Captures as dump meets them: one cut inside a packet prints the frames
+// before the cut and fails; one without sides says so once and still succeeds.
+TEST_F(DumpCommandTest, CapturesCutShortFailAfterTheirFramesAndSidelessOnesSaySoOnce) {
+    const testsupport::Bytes ua = {0x00, 0x81, 0x73};
+    testsupport::Bytes cut = capturefiles::Pcap(false, false, 177,
+                                                {{1700000000, 0, capturefiles::LinuxLapd(0, 0, ua)},
+                                                 {1700000001, 0, capturefiles::LinuxLapd(4, 0, ua)}});
+    cut.resize(cut.size() - 2);
+    const auto cutPath = m_dir / "cut.pcap";
+    testsupport::WriteFile(cutPath, cut);
+    const auto truncated = RunProgram(kTrctool, {"dump", cutPath.string()});
+    EXPECT_EQ(truncated.status, 1);
+    EXPECT_EQ(Lines(truncated.out).size(), 1u);
+    EXPECT_EQ(truncated.err, "The capture file ends in the middle of a packet; the frames before it are shown.\n");
+
+    const auto sidelessPath = m_dir / "sideless.pcap";
+    testsupport::WriteFile(sidelessPath, capturefiles::Pcap(false, false, 203, {{1700000000, 0, ua}, {1700000001, 0, ua}}));
+    const auto sideless = RunProgram(kTrctool, {"dump", sidelessPath.string()});
+    EXPECT_EQ(sideless.status, 0);
+    EXPECT_EQ(Lines(sideless.out).size(), 2u);
+    EXPECT_EQ(sideless.err,
+              "This capture file does not say which side sent each frame; its frames are shown as from the user side "
+              "(TE), and the side is unknown.\n");
 }
 
 }  // namespace

@@ -187,10 +187,11 @@ INSTANTIATE_TEST_SUITE_P(Formats, CaptureRoundTrip, ::testing::Values(CaptureFor
 TEST(CaptureWriter, MarksUserFramesSentAndNetworkFramesReceived) {
     const trace::RecordClock::Stamp stamp{1000, 250000};
     const Bytes frame = {0x00, 0x81, 0x01, 0x01};
-    for (const bool fromNetwork : {false, true}) {
+    for (const trace::FrameSide side : {trace::FrameSide::User, trace::FrameSide::Network}) {
+        const bool fromNetwork = side == trace::FrameSide::Network;
         SCOPED_TRACE(fromNetwork ? "NT" : "TE");
         Bytes pcap;
-        trace::CaptureWriter(CaptureFormat::Pcap, pcap).AddFrame(stamp, fromNetwork, frame);
+        trace::CaptureWriter(CaptureFormat::Pcap, pcap).AddFrame(stamp, side, frame);
         ASSERT_EQ(pcap.size(), 24u + 16u + 16u + frame.size());
         EXPECT_EQ(pcap[20], 177);  // link type, little-endian
         const Bytes pseudo(pcap.begin() + 40, pcap.begin() + 56);
@@ -198,7 +199,7 @@ TEST(CaptureWriter, MarksUserFramesSentAndNetworkFramesReceived) {
         EXPECT_EQ(pseudo, expected);
 
         Bytes ng;
-        trace::CaptureWriter(CaptureFormat::PcapNg, ng).AddFrame(stamp, fromNetwork, frame);
+        trace::CaptureWriter(CaptureFormat::PcapNg, ng).AddFrame(stamp, side, frame);
         std::vector<Bytes> frames;
         const auto read = ReadBack(ng, &frames);
         ASSERT_EQ(read.size(), 1u);
@@ -233,6 +234,17 @@ TEST(BannerDate, TwoDigitYearsMapToTheRightCentury) {
 }
 
 class CaptureExportFile : public testsupport::TempDirTest {};
+
+// Today's date as an export note writes it.
+struct TraceDateToday {
+    TraceDateToday() {
+        const trace::TraceDate d = trace::LocalTraceDate(std::time(nullptr));
+        char t[16];
+        std::snprintf(t, sizeof t, "%04d-%02d-%02d", d.year, d.month, d.day);
+        text = t;
+    }
+    std::string text;
+};
 
 // An existing output file is kept unless replacing was asked for, a failed
 // export leaves nothing behind, and no temporary file outlives an export.
@@ -290,6 +302,64 @@ TEST_F(CaptureExportFile, ExportsAnEmptyTraceAsAValidEmptyCapture) {
         EXPECT_EQ(back.GetRecordCount(), 0);
         EXPECT_TRUE(box.Texts().empty());
     }
+}
+
+// A capture that never said who sent its frames stays without sides on the
+// way out: pcapng gets no direction flags, pcap (which must name a side)
+// counts the frames it put on the user side.
+TEST_F(CaptureExportFile, FramesOfUnknownSideLeaveWithoutADirection) {
+    const auto in = m_dir / "sideless.pcap";
+    testsupport::WriteFile(in, capturefiles::Pcap(false, false, 203,
+                                                  {{1700000000, 0, {0x00, 0x81, 0x7F}}, {1700000001, 0, {0x02, 0x81, 0x01, 0x03}}}));
+    platform::RecordingMessageBox box;
+    trace::ExportOptions options;
+    options.format = CaptureFormat::PcapNg;
+    const trace::ExportResult ng = trace::ExportTrace(in, m_dir / "out.pcapng", options);
+    ASSERT_TRUE(ng.ok) << ng.error;
+    EXPECT_EQ(ng.sidelessInPcap, 0);
+    const Bytes written = testsupport::ReadFile(m_dir / "out.pcapng");
+    trace::MemorySource source(written);
+    std::vector<trace::FrameSide> sides;
+    trace::ReadCapture(source, [&](const trace::CaptureFrame& f) { sides.push_back(f.side); });
+    EXPECT_EQ(sides, (std::vector{trace::FrameSide::Unknown, trace::FrameSide::Unknown}));
+
+    options.format = CaptureFormat::Pcap;
+    const trace::ExportResult pcap = trace::ExportTrace(in, m_dir / "out.pcap", options);
+    ASSERT_TRUE(pcap.ok) << pcap.error;
+    EXPECT_EQ(pcap.sidelessInPcap, 2);
+}
+
+// When the trace has no usable date the export says which date it used and
+// why; a capture cut short is not exported as if it were whole.
+TEST_F(CaptureExportFile, SaysWhenItDatesFramesTodayAndRefusesACutCapture) {
+    Bytes header = testsupport::FileHeader();
+    header[28] = 'x';  // "x7/03/97": not a date
+    RecordSpec r;
+    r.data = {0x00, 0x81, 0x7F};
+    testsupport::WriteFile(m_dir / "nodate.log", testsupport::Concat({header, MakeRecord(r)}));
+    const TraceDateToday today;
+    trace::ExportOptions options;
+    trace::ExportResult result = trace::ExportTrace(m_dir / "nodate.log", m_dir / "a.pcapng", options);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.dateNote, "the trace log's banner has no valid date; its frames are dated today, " + today.text);
+
+    trace::CTraceLog undated;
+    result = trace::ExportTrace(undated, m_dir / "b.pcapng", options);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.dateNote, "the trace has no date; its frames are dated today, " + today.text);
+
+    testsupport::WriteFile(m_dir / "dated.log", SampleTrace());
+    result = trace::ExportTrace(m_dir / "dated.log", m_dir / "c.pcapng", options);
+    EXPECT_EQ(result.dateNote, "");
+
+    Bytes cut = capturefiles::Pcap(false, false, 203, {{1700000000, 0, {0x00, 0x81, 0x7F}}, {1700000001, 0, {0x02, 0x81, 0x01}}});
+    cut.pop_back();
+    testsupport::WriteFile(m_dir / "cut.pcap", cut);
+    platform::RecordingMessageBox box;
+    result = trace::ExportTrace(m_dir / "cut.pcap", m_dir / "d.pcapng", options);
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.error.find("ends in the middle of a packet"), std::string::npos) << result.error;
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "d.pcapng"));
 }
 
 }  // namespace

@@ -29,7 +29,8 @@ const Bytes kUa = {0x00, 0x81, 0x73};
 const Bytes kRr = {0x02, 0x81, 0x01, 0x03};
 
 constexpr const char* kNoSide =
-    "This capture file does not say which side sent each frame; its frames are shown as from the user side (TE).";
+    "This capture file does not say which side sent each frame; its frames are shown as from the user side (TE), "
+    "and the side is unknown.";
 constexpr const char* kCut = "Frames longer than 280 octets were cut to their first 280 octets.";
 constexpr const char* kTruncated = "The capture file ends in the middle of a packet; the frames before it are shown.";
 
@@ -82,6 +83,20 @@ std::vector<ImportCase> Cases() {
                              {}});
         }
     }
+    // Every packet type from a host on either side: sent frames are the
+    // host's side, overheard ones (type 3) another terminal's, the rest the
+    // other side's.
+    cases.push_back({"pcap177EveryPacketTypeOnBothHostSides",
+                     Pcap(false, false, 177,
+                          {{kWhen, 0, LinuxLapd(0, 0, kUa)},  {kWhen, 0, LinuxLapd(1, 0, kUa)},
+                           {kWhen, 0, LinuxLapd(2, 0, kUa)},  {kWhen, 0, LinuxLapd(3, 0, kRr)},
+                           {kWhen, 0, LinuxLapd(4, 0, kRr)},  {kWhen, 0, LinuxLapd(0, 1, kRr)},
+                           {kWhen, 0, LinuxLapd(1, 1, kRr)},  {kWhen, 0, LinuxLapd(3, 1, kRr)},
+                           {kWhen, 0, LinuxLapd(4, 1, kUa)}}),
+                     1,
+                     {{"NT", kUa, 0}, {"NT", kUa, 0}, {"NT", kUa, 0}, {"TE", kRr, 0}, {"TE", kRr, 0},
+                      {"TE", kRr, 0}, {"TE", kRr, 0}, {"TE", kRr, 0}, {"NT", kUa, 0}},
+                     {}});
     cases.push_back({"pcap203HasNoSide", Pcap(false, false, 203, {{kWhen, 999999, kSabme}, {kWhen, 0, kUa}}), 1,
                      {{"TE", kSabme, 99}, {"TE", kUa, 0}}, {kNoSide}});
     cases.push_back({"pcapSnapLengthZeroReadsAsUnlimited", Pcap(true, false, 203, {{kWhen, 0, kRr}}, 0), 1,
@@ -92,10 +107,10 @@ std::vector<ImportCase> Cases() {
                      {kCut, kNoSide}});
     cases.push_back({"pcapTruncatedLastPacketKeepsTheOthers",
                      Cut(Pcap(false, false, 177, {{kWhen, 0, LinuxLapd(0, 0, kUa)}, {kWhen, 0, LinuxLapd(4, 0, kRr)}}), 1),
-                     1, {{"NT", kUa, 0}}, {kTruncated}});
+                     2, {{"NT", kUa, 0}}, {kTruncated}});
     cases.push_back({"pcapTruncatedPacketHeader",
                      Cut(Pcap(false, false, 177, {{kWhen, 0, LinuxLapd(0, 0, kUa)}, {kWhen, 0, LinuxLapd(4, 0, {})}}), 20),
-                     1, {{"NT", kUa, 0}}, {kTruncated}});
+                     2, {{"NT", kUa, 0}}, {kTruncated}});
     cases.push_back({"pcapUnknownLinkType", Pcap(false, false, 1, {{kWhen, 0, kUa}}), 0, {},
                      {"The capture file holds frames of link type 1. Only LAPD captures (link types 177 and 203) can "
                       "be opened."}});
@@ -160,13 +175,50 @@ std::vector<ImportCase> Cases() {
                      PcapNg(false).Section().Interface(1).Packet(0, Micro(kWhen, 0), kSabme, 2).Out(), 0, {},
                      {"The capture file holds frames of link type 1. Only LAPD captures (link types 177 and 203) can "
                       "be opened."}});
+    cases.push_back({"pcapngOtherLinkTypesBesideLapdAreSkippedAndCounted",
+                     PcapNg(false)
+                         .Section()
+                         .Interface(1)
+                         .Interface(203)
+                         .Packet(0, Micro(kWhen, 0), Bytes(60, 0xEE))
+                         .Packet(1, Micro(kWhen, 0), kSabme, 2)
+                         .Packet(0, Micro(kWhen, 0), Bytes(60, 0xEE))
+                         .Packet(1, Micro(kWhen, 0), kUa, 1)
+                         .Out(),
+                     1, {{"TE", kSabme, 0}, {"NT", kUa, 0}},
+                     {"2 packets of other link types (the first of link type 1) were skipped; the LAPD frames are "
+                      "shown."}});
+    cases.push_back({"pcapngPacketOptionsRunPastTheBlock",
+                     [] {
+                         Bytes b = PcapNg(false).Section().Interface(203).Packet(0, Micro(kWhen, 0), kSabme, 2).Out();
+                         b[b.size() - 14] = 0x40;  // the flags option's length
+                         return b;
+                     }(),
+                     0, {}, {"The capture file is damaged: the options of packet 1 run past the end of its block."}});
+    cases.push_back({"pcapngInterfaceOptionsRunPastTheBlock",
+                     [] {
+                         Bytes b = PcapNg(false).Section().Interface(203, 9).Packet(0, 1, kSabme, 2).Out();
+                         b[28 + 16 + 2] = 0x20;  // the resolution option's length
+                         return b;
+                     }(),
+                     0, {},
+                     {"The capture file is damaged: the options of the interface block at offset 28 run past its "
+                      "end."}});
+    cases.push_back({"pcapngShortInterfaceBlock",
+                     [] {
+                         Bytes b = PcapNg(false).Section().Out();
+                         const Bytes idb = {1, 0, 0, 0, 12, 0, 0, 0, 12, 0, 0, 0};
+                         b.insert(b.end(), idb.begin(), idb.end());
+                         return b;
+                     }(),
+                     0, {}, {"The capture file is damaged: the interface block at offset 28 is too short."}});
     cases.push_back({"pcapngPacketOnUndescribedInterface",
                      PcapNg(false).Section().Interface(203).Packet(1, Micro(kWhen, 0), kSabme, 2).Out(), 0, {},
                      {"The capture file is damaged: packet 1 names interface 1, which the file does not describe."}});
     cases.push_back({"pcapngTruncatedLastBlock",
                      Cut(PcapNg(false).Section().Interface(203).Packet(0, Micro(kWhen, 0), kSabme, 2)
                              .Packet(0, Micro(kWhen, 0), kUa, 1).Out(), 6),
-                     1, {{"TE", kSabme, 0}}, {kTruncated}});
+                     2, {{"TE", kSabme, 0}}, {kTruncated}});
     cases.push_back({"pcapngCapturedLengthBeyondBlock",
                      PcapNg(false).Section().Interface(203).Packet(0, Micro(kWhen, 0), kSabme, 2, 400).Out(), 0, {},
                      {"The capture file is damaged: packet 1 claims more octets than its block holds."}});

@@ -26,6 +26,7 @@ protected:
         m_log.AddRawRecord(MakeRecord(frame));
         m_log.AddRawRecord(MakeRecord(ascii));
         m_log.AddRawRecord(MakeRecord(frame));
+        m_log.SetTraceDate(trace::TraceDate{2024, 5, 6, 7, 8, 9});  // a dated trace: no note about today
     }
     trace::CTraceLog m_log;
     testsupport::ScriptedUi m_ui;
