@@ -19,6 +19,7 @@
 #include "app/QtUiServices.h"
 #include "app/ToolbarIcons.h"
 #include "platform/MessageBox.h"
+#include "platform/Version.h"
 #include "trace/CaptureExport.h"
 #include "trace/TraceLog.h"
 #include "views/MarloTrcHexView.h"
@@ -602,7 +603,7 @@ void CMainFrame::OnAbout() {
     about.setWindowTitle(tr("About MarloTrc"));
     auto* icon = new QLabel;
     icon->setPixmap(QApplication::windowIcon().pixmap(32, 32));
-    auto* text = new QLabel(QStringLiteral("MarloTrc Version 1.016"));
+    auto* text = new QLabel(QStringLiteral("MarloTrc Version ") + QString::fromLatin1(platform::kVersionText));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
     connect(buttons, &QDialogButtonBox::accepted, &about, &QDialog::accept);
     auto* row = new QHBoxLayout;

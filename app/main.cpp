@@ -1,12 +1,28 @@
 // MarloTrc: the desktop trace program.
 
 #include <QApplication>
+#include <cstdio>
+#include <cstring>
 
 #include "app/MarloTrcApp.h"
 #include "app/ProgramDocuments.h"
+#include "platform/Version.h"
 
 int main(int argc, char* argv[]) {
+    // Answered before Qt starts, so it works without a display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("MarloTrc %s\n", platform::kVersionText);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::printf("usage: MarloTrc [--version] [--help]\n"
+                        "The ISDN D-channel trace program; see MarloTrc(1) and the README.\n");
+            return 0;
+        }
+    }
     QApplication application(argc, argv);
+    QApplication::setApplicationVersion(QString::fromLatin1(platform::kVersionText));
     QApplication::setApplicationName(QStringLiteral("MarloTrc"));
     QApplication::setOrganizationName(QStringLiteral("MarloTrc"));
     QApplication::setDesktopFileName(QStringLiteral("marlotrc"));

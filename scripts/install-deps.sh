@@ -7,6 +7,7 @@ packages=(
   clang libclang-rt-14-dev
   qt6-base-dev libgl1-mesa-dev
   xvfb xauth tshark
+  man-db groff-base
 )
 missing=()
 for p in "${packages[@]}"; do

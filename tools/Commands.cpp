@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Version.h"
 #include "tools/Commands.h"
 
 namespace tools {
@@ -29,7 +30,7 @@ constexpr std::array kCommands = {
 void PrintHelp(std::FILE* out) {
     std::fprintf(out, "usage: trctool COMMAND [OPTIONS]\n\ncommands:\n");
     for (const Command& c : kCommands) std::fprintf(out, "  %-40s %s\n", c.usage.data(), c.summary.data());
-    std::fprintf(out, "\n'trctool COMMAND --help' shows one command.\n");
+    std::fprintf(out, "\n'trctool COMMAND --help' shows one command; 'trctool --version' the version.\n");
 }
 
 }  // namespace
@@ -59,6 +60,10 @@ int RunTrctool(int argc, char** argv) {
     const std::string_view name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
         PrintHelp(stdout);
+        return 0;
+    }
+    if (name == "--version") {
+        std::printf("trctool %s\n", platform::kVersionText);
         return 0;
     }
     for (const Command& c : kCommands)

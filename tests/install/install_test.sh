@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Installs the build into a scratch prefix and checks what a user of the
+# prefix meets: one version everywhere, manual pages that render without a
+# warning, a bash completion that completes, the packet analyser link.
+set -u
+build=$1 version=$2 libversion=$3 libdir=$4 gui=$5
+prefix=$(mktemp -d "${TMPDIR:-/tmp}/marlo-install.XXXXXX")
+trap 'rm -rf "$prefix"' EXIT
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+
+cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "FAIL: cmake --install" >&2; exit 1; }
+
+# One version: trctool, MarloTrc and the shared library's file name.
+[ "$("$prefix/bin/trctool" --version)" = "trctool $version" ] || fail "trctool --version: $("$prefix/bin/trctool" --version)"
+if [ "$gui" = 1 ]; then
+  [ "$(QT_QPA_PLATFORM=offscreen "$prefix/bin/MarloTrc" --version)" = "MarloTrc $version" ] || fail "MarloTrc --version"
+  pages="trctool MarloTrc"
+else
+  pages="trctool"
+fi
+[ -e "$prefix/$libdir/liblinekit.so.$libversion" ] || fail "liblinekit.so.$libversion missing"
+
+# Manual pages: installed, render without warnings, carry the version.
+for page in $pages; do
+  file="$prefix/share/man/man1/$page.1"
+  [ -f "$file" ] || { fail "$file missing"; continue; }
+  warnings=$(MANWIDTH=80 man --warnings -l "$file" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || fail "$page.1 renders with warnings: $warnings"
+  MANWIDTH=80 man -l "$file" 2>/dev/null | grep -q "MarloTrc $version" || fail "$page.1 lacks the version"
+  MANWIDTH=80 man -l "$file" 2>/dev/null | grep -q -- "--version" || fail "$page.1 does not document --version"
+done
+
+# Bash completion: commands, options per command, option values.
+completion="$prefix/share/bash-completion/completions/trctool"
+[ -f "$completion" ] || fail "$completion missing"
+complete_words() {
+  bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _trctool; echo "${COMPREPLY[*]}"' \
+    _ "$completion" "$@"
+}
+while IFS='|' read -r words expected; do
+  read -r -a argv <<<"$words"
+  [[ $words == *" " ]] && argv+=("")
+  got=$(complete_words "${argv[@]}")
+  [ "$got" = "$expected" ] || fail "completing '$words': '$got', expected '$expected'"
+done <<'CASES'
+trctool ca|capture
+trctool --v|--version
+trctool capture --fo|--format
+trctool capture --format |log pcapng pcap
+trctool export --format p|pcapng pcap
+trctool export --f|--format --force
+trctool stats --|--reset --watch --adapter --help
+trctool capture -b f|filesize: files:
+CASES
+
+[ "$failures" -eq 0 ] && echo "install tree OK"
+exit $((failures > 0))
