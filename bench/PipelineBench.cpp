@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include "adapter/MarloTrcDoc.h"
+#include "bench/Result.h"
 #include "cardsim/Card.h"
 #include "platform/File.h"
 #include "platform/MessageBox.h"
@@ -113,6 +114,9 @@ void PipelineThroughput(benchmark::State& state) {
         state.counters["records_per_second"] = target / seconds;
         state.counters["records_sent"] = static_cast<double>(sent);
         state.counters["records_lost"] = static_cast<double>(sent - s.doc->GetTraceLog()->GetRecordCount());
+        bench::Result("live pipeline throughput", target / seconds, "records/s", "value>=20000");
+        bench::Result("live pipeline records lost", static_cast<double>(sent - s.doc->GetTraceLog()->GetRecordCount()),
+                      "records", "value<=0");
     }
 }
 BENCHMARK(PipelineThroughput)->Arg(50000)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
@@ -169,6 +173,8 @@ void DeliveryLatency(benchmark::State& state) {
         state.counters["p50_ms"] = latenciesMs[latenciesMs.size() / 2];
         state.counters["p99_ms"] = latenciesMs[latenciesMs.size() * 99 / 100];
         state.counters["max_ms"] = latenciesMs.back();
+        bench::Result("live delivery latency p99 (5000/s)", latenciesMs[latenciesMs.size() * 99 / 100], "ms",
+                      "value<20");
     }
 }
 BENCHMARK(DeliveryLatency)->Arg(10000)->Iterations(1)->Unit(benchmark::kMillisecond);
@@ -191,6 +197,7 @@ void QuietProcessorUse(benchmark::State& state) {
         const double cpu = ProcessSeconds() - cpuStart;
         s.doc->OnTraceStop();
         state.counters["percent_of_a_core"] = 100.0 * cpu / wall;
+        bench::Result("processor use, quiet line", 100.0 * cpu / wall, "% of a core", "value<1");
     }
 }
 BENCHMARK(QuietProcessorUse)->Iterations(1)->Unit(benchmark::kMillisecond);
