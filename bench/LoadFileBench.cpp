@@ -116,4 +116,44 @@ void BM_LoadFile(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadFile)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 
+// A live document: the same million records appended one at a time, as the
+// reader delivers them, with the peak resident memory they cost.
+void BM_LiveAppend(benchmark::State& state) {
+    const std::vector<bench::MixFrame> mix = bench::RealisticMix();
+    std::vector<std::vector<std::uint8_t>> raws;
+    for (const bench::MixFrame& f : mix) {
+        const auto length = static_cast<std::uint32_t>(f.octets.size() + 28);
+        std::vector<std::uint8_t> r(length, 0);
+        PutU32(r, 0, length);
+        r[4] = 3;
+        r[17] = f.flags;
+        PutU32(r, 20, static_cast<std::uint32_t>(f.octets.size()));
+        std::memcpy(r.data() + 24, f.octets.data(), f.octets.size());
+        PutU32(r, length - 4, length);
+        raws.push_back(std::move(r));
+    }
+    double perRecord = 0;
+    for (auto _ : state) {
+        const long before = StatusBytes("VmRSS");
+        ResetPeak();
+        trace::CTraceLog log;
+        for (int i = 0; i < kRecords; ++i) {
+            auto& r = raws[static_cast<std::size_t>(i) % raws.size()];
+            r[6] = static_cast<std::uint8_t>(i);
+            r[7] = static_cast<std::uint8_t>(i >> 8);
+            log.AddRawRecord(r);
+        }
+        const long peak = StatusBytes("VmHWM");
+        perRecord = std::max(perRecord, static_cast<double>(peak - before) / kRecords);
+        benchmark::DoNotOptimize(log.GetMessage(kRecords - 1));
+        state.PauseTiming();
+        log.DeleteRecords();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * kRecords);
+    state.counters["peak_bytes_per_record"] = perRecord;
+    bench::Result("live log, peak resident per record", perRecord, "bytes", "value<=64");
+}
+BENCHMARK(BM_LiveAppend)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
 }  // namespace
