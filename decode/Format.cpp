@@ -29,4 +29,16 @@ std::string Format(const char* format, ...) {
     return text;
 }
 
+char* WritePadded(char* p, unsigned value, int width, char pad) {
+    char digits[10];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    for (int k = count; k < width; ++k) *p++ = pad;
+    while (count > 0) *p++ = digits[--count];
+    return p;
+}
+
 }  // namespace decode

@@ -69,8 +69,6 @@ Kind KindOf(std::uint8_t control) {
 
 bool IsUi(std::uint8_t control) { return control == 0x03 || control == 0x13; }
 
-std::string ThreeDigits(unsigned value) { return Format("%.3d", static_cast<int>(value)); }
-
 }  // namespace
 
 FrameSummary DecodeFrame(std::span<const std::uint8_t> frame, std::uint8_t flagsOctet, std::uint32_t mask) {
@@ -157,77 +155,97 @@ void DecodeQ931Header(std::span<const std::uint8_t> frame, std::size_t position,
     s.m_messageValue = messageType;
 }
 
-std::string FrameSummary::Source() const { return (m_bits & kNetworkSide) ? "NT" : "TE"; }
+char* FrameSummary::WriteSource(char* p) const { return WriteText(p, (m_bits & kNetworkSide) ? "NT" : "TE"); }
 
-std::string FrameSummary::Address() const {
-    if (m_count < 2) return {};
+char* FrameSummary::WriteAddress(char* p) const {
+    if (m_count < 2) return p;
     // The network side sends commands with C/R = 1 and the user side with
     // C/R = 0, so command or response depends on which side sent the frame.
     const unsigned n = (m_bits & kNetworkSide) ? 1 : 0;
     const unsigned cr = (m_octets[0] >> 1) & 0x01;
-    return Format("%.2d-%.3d-%c", m_octets[0] >> 2, m_octets[1] >> 1, cr == n ? 'C' : 'R');
+    p = WriteZeroPadded(p, m_octets[0] >> 2, 2);  // "%.2d-%.3d-%c"
+    *p++ = '-';
+    p = WriteZeroPadded(p, m_octets[1] >> 1, 3);
+    *p++ = '-';
+    *p++ = cr == n ? 'C' : 'R';
+    return p;
 }
 
-std::string FrameSummary::FrameType() const {
-    if (m_count < 3) return {};
+char* FrameSummary::WriteFrameType(char* p) const {
+    if (m_count < 3) return p;
     const std::uint8_t control = m_octets[2];
     switch (KindOf(control)) {
-        case Kind::I:
-            return "I";
-        case Kind::S:
-            return std::string(Lookup(kSFrames, (control >> 2) & 0x03));
-        case Kind::U:
-            return std::string(Lookup(kUFrames, static_cast<std::uint8_t>((control & ~0x10) >> 2)));
-        case Kind::None:
-            break;
+        case Kind::I: return WriteText(p, "I");
+        case Kind::S: return WriteText(p, Lookup(kSFrames, (control >> 2) & 0x03));
+        case Kind::U: return WriteText(p, Lookup(kUFrames, static_cast<std::uint8_t>((control & ~0x10) >> 2)));
+        case Kind::None: break;
     }
-    return {};
+    return p;
 }
 
-std::string FrameSummary::PollFinal() const {
-    if (m_count < 3) return {};
+char* FrameSummary::WritePollFinal(char* p) const {
+    if (m_count < 3) return p;
     const std::uint8_t control = m_octets[2];
-    if (KindOf(control) == Kind::U) return (control & 0x10) ? "1" : "0";
-    if (m_count < 4) return {};
-    return (m_octets[3] & 0x01) ? "1" : "0";
+    if (KindOf(control) == Kind::U) {
+        *p++ = (control & 0x10) ? '1' : '0';
+    } else if (m_count >= 4) {
+        *p++ = (m_octets[3] & 0x01) ? '1' : '0';
+    }
+    return p;
 }
 
-std::string FrameSummary::NS() const {
-    if (m_count < 3 || KindOf(m_octets[2]) != Kind::I) return {};
-    return ThreeDigits(m_octets[2] >> 1);
+char* FrameSummary::WriteNS(char* p) const {
+    if (m_count < 3 || KindOf(m_octets[2]) != Kind::I) return p;
+    return WriteZeroPadded(p, m_octets[2] >> 1, 3);
 }
 
-std::string FrameSummary::NR() const {
-    if (m_count < 4 || KindOf(m_octets[2]) == Kind::U) return {};
-    return ThreeDigits(m_octets[3] >> 1);
+char* FrameSummary::WriteNR(char* p) const {
+    if (m_count < 4 || KindOf(m_octets[2]) == Kind::U) return p;
+    return WriteZeroPadded(p, m_octets[3] >> 1, 3);
 }
 
-std::string FrameSummary::CallReference() const {
-    if (!(m_bits & kCallRef)) return {};
-    return Format("%c%.5ld", (m_bits & kCallRefFlag) ? 'D' : 'O', static_cast<long>(m_callRef));
+char* FrameSummary::WriteCallReference(char* p) const {
+    if (!(m_bits & kCallRef)) return p;
+    *p++ = (m_bits & kCallRefFlag) ? 'D' : 'O';  // "%c%.5ld"
+    return WriteZeroPadded(p, m_callRef, 5);
 }
 
-std::string FrameSummary::Message() const {
+char* FrameSummary::WriteMessage(char* p) const {
     switch (m_messageKind) {
         case MessageKind::None:
-            return {};
-        case MessageKind::TeiManagement: {
-            const std::string_view name = Lookup(kTeiMessages, m_messageValue);
-            return Format("ID_%.*s R:%.5u A:%.3d", static_cast<int>(name.size()), name.data(),
-                          static_cast<unsigned>(m_teiRi), static_cast<int>(m_teiAi));
-        }
+            return p;
+        case MessageKind::TeiManagement:
+            p = WriteText(p, "ID_");  // "ID_%s R:%.5u A:%.3d"
+            p = WriteText(p, Lookup(kTeiMessages, m_messageValue));
+            p = WriteText(p, " R:");
+            p = WriteZeroPadded(p, m_teiRi, 5);
+            p = WriteText(p, " A:");
+            return WriteZeroPadded(p, m_teiAi, 3);
         case MessageKind::Q931: {
             const std::string_view name = Lookup(kMessageTypes, m_messageValue);
-            if (name.empty()) return Format("Reserved L3 msg %02X", m_messageValue);
-            return std::string(name);
+            if (!name.empty()) return WriteText(p, name);
+            return WriteHexOctet(WriteText(p, "Reserved L3 msg "), m_messageValue);
         }
         case MessageKind::National:
-            return Format("NATIONAL MSG %02X", m_messageValue);
+            return WriteHexOctet(WriteText(p, "NATIONAL MSG "), m_messageValue);
         case MessageKind::UnknownProtocol:
-            return Format(" ****UNKNOWN PROTOCOL (%02XH)\n", m_messageValue);
+            return WriteText(WriteHexOctet(WriteText(p, " ****UNKNOWN PROTOCOL ("), m_messageValue), "H)\n");
     }
-    return {};
+    return p;
 }
+
+// Every text fits the room a writer may take: the longest fixed one, every
+// name, and a TEI message's name with its 17 other characters.
+static_assert(std::string_view(" ****UNKNOWN PROTOCOL (41H)\n").size() <= FrameSummary::kMaxTextLength);
+static_assert([] {
+    for (const std::span<const Name> table : {std::span<const Name>(kUFrames), std::span<const Name>(kSFrames),
+                                              std::span<const Name>(kMessageTypes)})
+        for (const Name& name : table)
+            if (name.text.size() > FrameSummary::kMaxTextLength) return false;
+    for (const Name& name : kTeiMessages)
+        if (name.text.size() + 17 > FrameSummary::kMaxTextLength) return false;
+    return true;
+}());
 
 std::vector<DecodeItem> FrameSummary::Items(std::span<const std::uint8_t> frame) const {
     if (m_itemCount == 0) return {};

@@ -37,14 +37,25 @@ enum class MessageKind : std::uint8_t {
 
 class FrameSummary {
 public:
-    std::string Source() const;
-    std::string Address() const;
-    std::string FrameType() const;
-    std::string PollFinal() const;
-    std::string NS() const;
-    std::string NR() const;
-    std::string CallReference() const;
-    std::string Message() const;
+    std::string Source() const { return Text(&FrameSummary::WriteSource); }
+    std::string Address() const { return Text(&FrameSummary::WriteAddress); }
+    std::string FrameType() const { return Text(&FrameSummary::WriteFrameType); }
+    std::string PollFinal() const { return Text(&FrameSummary::WritePollFinal); }
+    std::string NS() const { return Text(&FrameSummary::WriteNS); }
+    std::string NR() const { return Text(&FrameSummary::WriteNR); }
+    std::string CallReference() const { return Text(&FrameSummary::WriteCallReference); }
+    std::string Message() const { return Text(&FrameSummary::WriteMessage); }
+    // The same texts written at p, for printing many rows into one buffer:
+    // each writes at most kMaxTextLength characters and answers its end.
+    static constexpr std::size_t kMaxTextLength = 32;
+    char* WriteSource(char* p) const;
+    char* WriteAddress(char* p) const;
+    char* WriteFrameType(char* p) const;
+    char* WritePollFinal(char* p) const;
+    char* WriteNS(char* p) const;
+    char* WriteNR(char* p) const;
+    char* WriteCallReference(char* p) const;
+    char* WriteMessage(char* p) const;
     bool HasLayer3() const { return (m_bits & kLayer3) != 0; }
 
     // Decode items are made again from the frame octets on request; the
@@ -58,6 +69,11 @@ public:
     std::uint8_t HeaderLength() const { return m_headerLength; }
 
 private:
+    std::string Text(char* (FrameSummary::*write)(char*) const) const {
+        char text[kMaxTextLength];
+        return std::string(text, (this->*write)(text));
+    }
+
     friend FrameSummary DecodeFrame(std::span<const std::uint8_t>, std::uint8_t, std::uint32_t);
     friend void DecodeQ931Header(std::span<const std::uint8_t>, std::size_t, FrameSummary&);
 

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string_view>
+#include <unistd.h>
 
 #include "platform/File.h"
 #include "tools/Commands.h"
@@ -32,15 +33,28 @@ int RunDump(std::span<char* const> args) {
     }
     if (!path) return UsageError(self, "FILE is missing");
 
+    // Each record is printed as soon as a batch of them is loaded, so the
+    // file is never held whole; the loader's checks and messages are those
+    // of File > Open.
+    std::fflush(stdout);
+    RecordWriter writer(STDOUT_FILENO, options);
     trace::CTraceLog log;
+    log.StreamRecords(
+        [&writer](const trace::CTraceLog& batch) {
+            for (int i = 0; i < batch.GetRecordCount(); ++i)
+                if (!writer.Add(batch, i)) return;
+        },
+        4096);
     int openError = 0;
     const int loaded = log.LoadFile(path, &openError);
     if (openError != 0) {
         std::fprintf(stderr, "trctool: cannot open %s: %s\n", path, platform::ErrorText(openError).c_str());
         return 1;
     }
-    for (int i = 0; i < log.GetRecordCount(); ++i) PrintRecord(stdout, log, i, options);
-    std::fflush(stdout);
+    if (!writer.Flush()) {
+        std::fprintf(stderr, "trctool: cannot write the records: %s\n", platform::ErrorText(writer.Error()).c_str());
+        return 1;
+    }
     return loaded == 1 ? 0 : 1;
 }
 

@@ -1,14 +1,100 @@
 #include "tools/RecordPrinter.h"
 
+#include <cerrno>
+#include <cstring>
+#include <optional>
+#include <unistd.h>
+
+#include "decode/Format.h"
 #include "trace/DecodeTree.h"
-#include "trace/RecordCells.h"
 #include "trace/TraceLog.h"
 
 namespace tools {
+namespace {
 
-std::string EscapeCell(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
+bool NeedsEscape(char c) { return static_cast<unsigned char>(c) < 0x20 || c == '\\'; }
+
+// The longest line a D-channel record makes: the five fixed cells, and eight
+// texts of which every character might become four.
+constexpr std::size_t kMaxDChannelLine = 64 + 8 * (4 * decode::FrameSummary::kMaxTextLength + 1);
+
+// Escapes the text written from `start` to end in place; answers its new end.
+// Texts rarely hold a byte to escape, so they are rewritten only when one does.
+char* EscapeInPlace(char* start, char* end) {
+    char* at = start;
+    while (at < end && !NeedsEscape(*at)) ++at;
+    if (at == end) return end;
+    std::string escaped;
+    AppendEscaped(escaped, std::string_view(at, static_cast<std::size_t>(end - at)));
+    std::memcpy(at, escaped.data(), escaped.size());
+    return at + escaped.size();
+}
+
+// The line of a D-channel record, written at p (room for kMaxDChannelLine).
+char* WriteDChannelLine(char* p, const trace::CTraceRecord& r) {
+    p = decode::WriteZeroPadded(p, r.GetSequence(), 3);
+    p = decode::WriteText(p, "\t  ");
+    p = decode::WriteZeroPadded(p, r.GetHours(), 2);
+    *p++ = ':';
+    p = decode::WriteZeroPadded(p, r.GetMinutes(), 2);
+    *p++ = ':';
+    p = decode::WriteZeroPadded(p, r.GetSeconds(), 2);
+    *p++ = '.';
+    p = decode::WriteZeroPadded(p, r.GetHundredths(), 2);
+    *p++ = '\t';
+    p = decode::WriteBlankPadded(p, r.GetBNumber(), 2);
+    *p++ = '\t';
+    p = decode::WriteBlankPadded(p, r.GetLNNumber(), 2);
+    p = decode::WriteText(p, "\tDCH");
+    const decode::FrameSummary s = r.Summary(trace::kDecodeOptions & ~decode::kDecodeInfoElements);
+    for (auto write : {&decode::FrameSummary::WriteSource, &decode::FrameSummary::WriteAddress,
+                       &decode::FrameSummary::WriteFrameType, &decode::FrameSummary::WritePollFinal,
+                       &decode::FrameSummary::WriteNS, &decode::FrameSummary::WriteNR,
+                       &decode::FrameSummary::WriteCallReference, &decode::FrameSummary::WriteMessage}) {
+        *p++ = '\t';
+        p = EscapeInPlace(p, (s.*write)(p));
+    }
+    *p++ = '\n';
+    return p;
+}
+
+// Thirteen cells: sequence, time stamp, B, LN, kind, then the eight frame
+// texts, of which an ASCII record fills only the last (its message).
+void AppendRecordLine(std::string& out, const trace::CTraceLog& log, int index) {
+    const std::optional<trace::CTraceRecord> r = log.GetRecord(index);
+    char line[kMaxDChannelLine];
+    if (r && r->IsDChannel()) {
+        out.append(line, WriteDChannelLine(line, *r));
+        return;
+    }
+    if (!r) {
+        out += "000\t  00:00:00.00\t 0\t 0\t\t\t\t\t\t\t\t\t\n";  // the accessors' neutral answers
+        return;
+    }
+    char* p = decode::WriteZeroPadded(line, r->GetSequence(), 3);
+    p = decode::WriteText(p, "\t  ");
+    p = decode::WriteZeroPadded(p, r->GetHours(), 2);
+    *p++ = ':';
+    p = decode::WriteZeroPadded(p, r->GetMinutes(), 2);
+    *p++ = ':';
+    p = decode::WriteZeroPadded(p, r->GetSeconds(), 2);
+    *p++ = '.';
+    p = decode::WriteZeroPadded(p, r->GetHundredths(), 2);
+    *p++ = '\t';
+    p = decode::WriteBlankPadded(p, r->GetBNumber(), 2);
+    *p++ = '\t';
+    p = decode::WriteBlankPadded(p, r->GetLNNumber(), 2);
+    *p++ = '\t';
+    p = decode::WriteText(p, r->GetMnemonic());
+    p = decode::WriteText(p, "\t\t\t\t\t\t\t\t");
+    out.append(line, p);
+    AppendEscaped(out, r->GetMessage());
+    out += '\n';
+}
+
+}  // namespace
+
+void AppendEscaped(std::string& out, std::string_view text) {
     for (const char c : text) {
         const auto b = static_cast<unsigned char>(c);
         switch (c) {
@@ -27,32 +113,93 @@ std::string EscapeCell(std::string_view text) {
                 }
         }
     }
+}
+
+std::string EscapeCell(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    AppendEscaped(out, text);
     return out;
 }
 
 std::string FormatRecordLine(const trace::CTraceLog& log, int index) {
     std::string line;
-    for (int column = 0; column < trace::kColumnCount; ++column) {
-        if (column > 0) line += '\t';
-        line += EscapeCell(trace::CellText(log, index, static_cast<trace::Column>(column)));
-    }
+    AppendRecordLine(line, log, index);
+    line.pop_back();
     return line;
 }
 
-void PrintRecord(std::FILE* out, const trace::CTraceLog& log, int index, const PrintOptions& options) {
-    std::fprintf(out, "%s\n", FormatRecordLine(log, index).c_str());
+void AppendRecord(std::string& out, const trace::CTraceLog& log, int index, const PrintOptions& options) {
+    AppendRecordLine(out, log, index);
     if (options.tree) {
         // Two blanks per level of depth; the top-level nodes are at depth 1.
         trace::VisitPreOrder(trace::BuildDecodeTree(log, index), [&](const trace::DecodeNode& node, int depth) {
-            std::fprintf(out, "%*s%s\n", 2 * depth, "", EscapeCell(node.label).c_str());
+            out.append(static_cast<std::size_t>(2 * depth), ' ');
+            AppendEscaped(out, node.label);
+            out += '\n';
         });
     }
     if (options.hex) {
-        std::string dump;
-        log.FormatHexDump(dump, index);
-        for (std::size_t at = 0; at + 75 <= dump.size(); at += 75)
-            std::fprintf(out, "  %.*s\n", 73, dump.c_str() + at);  // the line without its "\r\n"
+        if (const std::optional<trace::CTraceRecord> r = log.GetRecord(index)) {
+            trace::AppendHexDump(out, r->GetData(), "  ", "\n");
+        }
     }
+}
+
+void PrintRecord(std::FILE* out, const trace::CTraceLog& log, int index, const PrintOptions& options) {
+    std::string text;
+    AppendRecord(text, log, index, options);
+    std::fwrite(text.data(), 1, text.size(), out);
+}
+
+// A D-channel line is written in place, in the room behind a block.
+static_assert(kMaxDChannelLine <= RecordWriter::kRoom);
+
+RecordWriter::RecordWriter(int fd, const PrintOptions& options)
+    : m_fd(fd), m_options(options), m_buffer(std::make_unique_for_overwrite<char[]>(kBlock + kRoom)) {}
+
+bool RecordWriter::Add(const trace::CTraceLog& log, int index) {
+    if (m_error != 0) return false;
+    const std::optional<trace::CTraceRecord> r = log.GetRecord(index);
+    if (r && r->IsDChannel() && !m_options.tree && !m_options.hex) {
+        m_used = static_cast<std::size_t>(WriteDChannelLine(m_buffer.get() + m_used, *r) - m_buffer.get());
+    } else {
+        m_scratch.clear();
+        AppendRecord(m_scratch, log, index, m_options);
+        Put(m_scratch);
+    }
+    return m_used < kBlock || Flush();
+}
+
+void RecordWriter::Put(std::string_view text) {
+    if (kBlock + kRoom - m_used < text.size() && !Flush()) return;
+    if (text.size() > kBlock + kRoom) {
+        WriteOut(text.data(), text.size());  // larger than the whole buffer: straight out
+        return;
+    }
+    std::memcpy(m_buffer.get() + m_used, text.data(), text.size());
+    m_used += text.size();
+}
+
+bool RecordWriter::WriteOut(const char* data, std::size_t size) {
+    std::size_t at = 0;
+    while (m_error == 0 && at < size) {
+        const ssize_t n = ::write(m_fd, data + at, size - at);
+        if (n > 0) {
+            at += static_cast<std::size_t>(n);
+        } else if (n == 0) {
+            m_error = EIO;
+        } else if (errno != EINTR) {
+            m_error = errno;
+        }
+    }
+    return m_error == 0;
+}
+
+bool RecordWriter::Flush() {
+    WriteOut(m_buffer.get(), m_used);
+    m_used = 0;
+    return m_error == 0;
 }
 
 }  // namespace tools

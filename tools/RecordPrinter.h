@@ -2,9 +2,11 @@
 // Prints records as `trctool dump` and `trctool capture` show them: one line
 // of thirteen tab-separated cells per record, then optionally its decode tree
 // and its hex dump, each line indented. Control bytes and backslashes inside
-// a cell are escaped, so one record is always one line.
+// a cell are escaped, so one record is always one line. Records are formatted
+// straight into one buffer, which goes out in large blocks.
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -21,8 +23,38 @@ struct PrintOptions {
 
 // "\n" for a line feed, "\\" for a backslash, "\x01" for other bytes below 0x20.
 std::string EscapeCell(std::string_view text);
+void AppendEscaped(std::string& out, std::string_view text);
 
+// The record's line without its line feed.
 std::string FormatRecordLine(const trace::CTraceLog& log, int index);
+// The record's line, tree and hex lines as options ask, each with its line feed.
+void AppendRecord(std::string& out, const trace::CTraceLog& log, int index, const PrintOptions& options);
 void PrintRecord(std::FILE* out, const trace::CTraceLog& log, int index, const PrintOptions& options);
+
+// Collects records in one buffer and writes it to a file descriptor whenever
+// it holds a block's worth, and at Flush.
+class RecordWriter {
+public:
+    RecordWriter(int fd, const PrintOptions& options);
+    // False once a write has failed (errno's value in Error()); what was
+    // written before stays written.
+    bool Add(const trace::CTraceLog& log, int index);
+    bool Flush();
+    int Error() const { return m_error; }
+
+    static constexpr std::size_t kBlock = std::size_t{1} << 20;
+    static constexpr std::size_t kRoom = 64 * 1024;  // kept free behind a block for one record
+
+private:
+    void Put(std::string_view text);
+    bool WriteOut(const char* data, std::size_t size);
+
+    int m_fd;
+    PrintOptions m_options;
+    std::unique_ptr<char[]> m_buffer;
+    std::size_t m_used = 0;
+    std::string m_scratch;  // a record's text that is not written in place
+    int m_error = 0;
+};
 
 }  // namespace tools

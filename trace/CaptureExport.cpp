@@ -173,7 +173,7 @@ ExportResult ExportTraceToFd(const CTraceLog& log, int fd, CaptureFormat format)
     CaptureWriter writer(format, buffer);
     int error = 0;
     for (int i = 0; i < log.GetRecordCount() && error == 0; ++i) {
-        const CTraceRecord* record = log.GetRecord(i);
+        const std::optional<CTraceRecord> record = log.GetRecord(i);
         const auto header = record->GetHeaderCopy();
         if (RecordTypeOf(header) != kDChannelRecord) {
             ++result.recordsSkipped;

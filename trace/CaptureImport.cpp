@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <ctime>
+#include <optional>
 #include <unistd.h>
 
 #include "platform/File.h"
@@ -28,19 +29,52 @@ private:
 
 }  // namespace
 
-std::vector<std::uint8_t> CaptureRecord(std::uint16_t sequence, const CaptureFrame& frame) {
+namespace {
+
+// Local time of day of capture stamps, for frames in time order: the
+// conversion is made once per minute (a time zone's offset does not change
+// within a minute) and the seconds are added to it.
+class LocalClock {
+public:
+    std::optional<std::tm> Local(std::int64_t seconds) {
+        const std::int64_t minute = seconds - ((seconds % 60) + 60) % 60;
+        if (!m_valid || minute != m_minute) {
+            m_minute = minute;
+            m_valid = Convert(minute, m_start);
+        }
+        if (!m_valid) return std::nullopt;
+        std::tm local = m_start;
+        local.tm_sec += static_cast<int>(seconds - minute);
+        if (local.tm_sec > 59) {
+            // An offset with seconds in it: convert this stamp on its own.
+            if (!Convert(seconds, local)) return std::nullopt;
+        }
+        return local;
+    }
+
+private:
+    static bool Convert(std::int64_t seconds, std::tm& out) {
+        const auto when = static_cast<std::time_t>(seconds);
+        return localtime_r(&when, &out) != nullptr;
+    }
+
+    std::int64_t m_minute = 0;
+    bool m_valid = false;
+    std::tm m_start{};
+};
+
+void WriteCaptureRecord(Bytes& raw, std::uint16_t sequence, const CaptureFrame& frame,
+                        const std::optional<std::tm>& local) {
     const auto n = static_cast<std::uint32_t>(std::min<std::size_t>(frame.lapd.size(), kMaxDChannelData));
     const std::uint32_t length = n + 28;
-    Bytes raw(length, 0);
+    raw.assign(length, 0);
     WriteU32(raw, 0, length);
     WriteU16(raw, 4, kDChannelRecord);
     WriteU16(raw, 6, sequence);
-    std::tm local{};
-    const auto when = static_cast<std::time_t>(frame.seconds);
-    if (localtime_r(&when, &local)) {
-        raw[8] = static_cast<std::uint8_t>(local.tm_hour);
-        raw[9] = static_cast<std::uint8_t>(local.tm_min);
-        raw[10] = static_cast<std::uint8_t>(std::min(local.tm_sec, 59));  // a leap second shows as :59
+    if (local) {
+        raw[8] = static_cast<std::uint8_t>(local->tm_hour);
+        raw[9] = static_cast<std::uint8_t>(local->tm_min);
+        raw[10] = static_cast<std::uint8_t>(std::min(local->tm_sec, 59));  // a leap second shows as :59
     }
     raw[11] = static_cast<std::uint8_t>(frame.nanoseconds / 10000000 % 100);
     raw[17] = frame.side == FrameSide::Network ? 1 : 0;
@@ -48,6 +82,13 @@ std::vector<std::uint8_t> CaptureRecord(std::uint16_t sequence, const CaptureFra
     WriteU32(raw, 20, n);
     std::copy_n(frame.lapd.begin(), n, raw.begin() + 24);
     WriteU32(raw, length - 4, length);
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> CaptureRecord(std::uint16_t sequence, const CaptureFrame& frame) {
+    Bytes raw;
+    WriteCaptureRecord(raw, sequence, frame, LocalClock().Local(frame.seconds));
     return raw;
 }
 
@@ -56,11 +97,17 @@ int LoadCapture(CTraceLog& log, ByteSource& source) {
     bool sideless = false;
     std::uint16_t sequence = 0;
     const bool empty = log.GetRecordCount() == 0;
+    LocalClock clock;
+    Bytes raw;
+    bool first = true;
     const CaptureReadResult result = ReadCapture(source, [&](const CaptureFrame& frame) {
-        if (sequence == 0 && empty) log.SetTraceDate(LocalTraceDate(static_cast<std::time_t>(frame.seconds)));
+        // The first frame dates the trace (sequence numbers wrap after 65535).
+        if (first && empty) log.SetTraceDate(LocalTraceDate(static_cast<std::time_t>(frame.seconds)));
         cut = cut || frame.lapd.size() > kMaxDChannelData;
         sideless = sideless || frame.side == FrameSide::Unknown;
-        log.AddRawRecord(CaptureRecord(++sequence, frame));
+        first = false;
+        WriteCaptureRecord(raw, ++sequence, frame, clock.Local(frame.seconds));
+        log.AddRawRecord(raw);
     });
     if (cut) platform::MessageBox("Frames longer than 280 octets were cut to their first 280 octets.");
     if (sideless)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/File.h"
 #include "platform/MessageBox.h"
@@ -24,15 +25,25 @@ CTraceLog::~CTraceLog() {
     platform::CloseEvent(m_stoppedEvent);
 }
 
-const CTraceRecord* CTraceLog::GetRecord(int index) const {
-    if (index < 0 || index >= GetRecordCount()) return nullptr;
-    return m_records[static_cast<std::size_t>(index)].get();
+namespace {
+// Each stored record: the header copy, its data length (2 bytes), its data.
+constexpr std::size_t kStoredLengthAt = kHeaderCopySize;
+constexpr std::size_t kStoredDataAt = kHeaderCopySize + 2;
+}  // namespace
+
+std::optional<CTraceRecord> CTraceLog::GetRecord(int index) const {
+    if (index < 0 || index >= m_count) return std::nullopt;
+    const std::uint64_t position = m_positions[static_cast<std::size_t>(index / kPositionsPerBlock)]
+                                              [static_cast<std::size_t>(index % kPositionsPerBlock)];
+    const std::uint8_t* stored = m_blocks[position >> 20].get() + (position & (kBlockBytes - 1));
+    const std::size_t length = ReadU16({stored, kStoredDataAt}, kStoredLengthAt);
+    return CTraceRecord(stored, {stored + kStoredDataAt, length});
 }
 
 #define MARLO_RECORD_ACCESSOR(Type, Name, Neutral)          \
     Type CTraceLog::Name(int index) const {                 \
-        const CTraceRecord* r = GetRecord(index);           \
-        return r ? Type(r->Name()) : Type(Neutral);         \
+        const std::optional<CTraceRecord> r = GetRecord(index); \
+        return r ? Type(r->Name()) : Type(Neutral);             \
     }
 MARLO_RECORD_ACCESSOR(std::uint16_t, GetSequence, 0)
 MARLO_RECORD_ACCESSOR(std::uint8_t, GetHours, 0)
@@ -55,27 +66,87 @@ MARLO_RECORD_ACCESSOR(int, GetItemCount, 0)
 #undef MARLO_RECORD_ACCESSOR
 
 int CTraceLog::FormatHexDump(std::string& out, int index) const {
-    const CTraceRecord* r = GetRecord(index);
+    const std::optional<CTraceRecord> r = GetRecord(index);
     return r ? r->FormatHexDump(out) : 0;
 }
 
 std::optional<DecodeItem> CTraceLog::GetItem(int index, int position) const {
-    const CTraceRecord* r = GetRecord(index);
+    const std::optional<CTraceRecord> r = GetRecord(index);
     return r ? r->GetItem(position) : std::nullopt;
 }
 
-void CTraceLog::DeleteRecords() { m_records.clear(); }
+void CTraceLog::DeleteRecords() {
+    m_blocks.clear();
+    m_positions.clear();
+    m_blocksInUse = 0;
+    m_blockUsed = 0;
+    m_count = 0;
+}
+
+void CTraceLog::StreamRecords(RecordBatchConsumer consume, int batch) {
+    m_consume = std::move(consume);
+    m_batch = m_consume ? std::max(batch, 1) : 0;
+}
+
+void CTraceLog::ConsumeBatch() {
+    if (m_count > 0) m_consume(*this);
+    m_blocksInUse = 0;
+    m_blockUsed = 0;
+    m_count = 0;
+}
+
+std::uint8_t* CTraceLog::Allocate(std::size_t size) {
+    if (m_blocksInUse == 0 || kBlockBytes - m_blockUsed < size) {
+        // Fresh blocks are left unwritten, so only the bytes records use become resident.
+        if (m_blocksInUse == m_blocks.size())
+            m_blocks.push_back(std::make_unique_for_overwrite<std::uint8_t[]>(kBlockBytes));
+        ++m_blocksInUse;
+        m_blockUsed = 0;
+    }
+    if (m_count % kPositionsPerBlock == 0 &&
+        m_positions.size() == static_cast<std::size_t>(m_count / kPositionsPerBlock))
+        m_positions.push_back(std::make_unique_for_overwrite<std::uint64_t[]>(kPositionsPerBlock));
+    const std::uint64_t position = (std::uint64_t{m_blocksInUse - 1} << 20) | m_blockUsed;
+    m_positions[static_cast<std::size_t>(m_count / kPositionsPerBlock)]
+               [static_cast<std::size_t>(m_count % kPositionsPerBlock)] = position;
+    std::uint8_t* stored = m_blocks[m_blocksInUse - 1].get() + m_blockUsed;
+    m_blockUsed += size;
+    return stored;
+}
 
 int CTraceLog::AddRawRecord(std::span<const std::uint8_t> raw) {
-    std::unique_ptr<CTraceRecord> record = BuildRecord(raw);
-    if (!record) return -1;
-    m_records.push_back(std::move(record));
-    return GetRecordCount() - 1;
+    if (raw.size() < kMinRecordLength) return -1;
+    const std::uint16_t type = RecordTypeOf(raw);
+    if (type != kAsciiRecord && type != kHexRecord && type != kDChannelRecord) return -1;  // 4 to 6: no record
+    // The data as the length field says, but never past the raw bytes given.
+    const std::size_t offset = DataOffset(type);
+    std::size_t length = raw.size() > offset ? raw.size() - offset : 0;
+    if (raw.size() >= kHeaderCopySize) length = std::min<std::size_t>(length, DataLength(raw));
+    length = std::min<std::size_t>(length, kMaxRecordLength);
+    const std::uint8_t* data = raw.data() + std::min(offset, raw.size());
+    // An ASCII record's terminating zero is not part of its text.
+    if (type == kAsciiRecord && length > 0 && data[length - 1] == 0) --length;
+
+    std::uint8_t* stored = Allocate(kStoredDataAt + length);
+    const std::size_t header = std::min(raw.size(), kHeaderCopySize);
+    std::memcpy(stored, raw.data(), header);
+    std::memset(stored + header, 0, kHeaderCopySize - header);
+    WriteU16({stored, kStoredDataAt}, kStoredLengthAt, static_cast<std::uint16_t>(length));
+    if (length > 0) std::memcpy(stored + kStoredDataAt, data, length);
+    const int index = m_count++;
+    if (m_batch > 0 && m_count >= m_batch) ConsumeBatch();
+    return index;
 }
 
 std::string CTraceLog::GetLogPath() const { return m_logFile ? m_logFile->GetFilePath().string() : std::string(); }
 
 int CTraceLog::LoadFile(const std::filesystem::path& path, int* openError) {
+    const int loaded = LoadRecords(path, openError);
+    if (m_batch > 0) ConsumeBatch();
+    return loaded;
+}
+
+int CTraceLog::LoadRecords(const std::filesystem::path& path, int* openError) {
     int error = 0;
     platform::UniqueFd fd = platform::OpenForReading(path, &error);
     if (openError) *openError = error;
@@ -92,9 +163,6 @@ int CTraceLog::LoadFile(const std::filesystem::path& path, int* openError) {
     }
     m_traceDate = ParseBannerDate({buffer.data(), headerBytes});
     m_bannerDateInvalid = !m_traceDate;
-    // Large files grow the list once per doubling; reserve a guess from the size.
-    const std::int64_t size = platform::FileSize(fd.Get());
-    if (size > 0) m_records.reserve(m_records.size() + static_cast<std::size_t>(size / 48));
 
     for (;;) {
         if (in.Read(buffer.data(), kRecordHeaderSize) < kRecordHeaderSize) return 1;  // partial header: the end

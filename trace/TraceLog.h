@@ -1,13 +1,17 @@
 #pragma once
 // CTraceLog: a document's ordered record list, appended at the tail only and
 // owning its records, and the live reader that follows a growing trace log
-// file. Every accessor takes a 0-based record index and answers a neutral
+// file. Records are kept packed: their bytes (24 raw header bytes, the data
+// length, the data) one after another in blocks of 1 MiB, and one 8-byte
+// position per record, itself in blocks; nothing is ever moved or copied
+// again once stored, and every text is decoded when asked. Every accessor takes a 0-based record index and answers a neutral
 // value (0, empty text, nullopt) for an index outside the list. All of it is
 // used on the user-interface thread; the reader thread shares only the
 // TraceReaderParams block and the record buffer, under the event handshake.
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -30,7 +34,7 @@ public:
     CTraceLog(const CTraceLog&) = delete;
     CTraceLog& operator=(const CTraceLog&) = delete;
 
-    int GetRecordCount() const { return static_cast<int>(m_records.size()); }
+    int GetRecordCount() const { return m_count; }
     std::uint16_t GetSequence(int index) const;
     std::uint8_t GetHours(int index) const;
     std::uint8_t GetMinutes(int index) const;
@@ -52,7 +56,8 @@ public:
     int HasLayer3(int index) const;
     int GetItemCount(int index) const;
     std::optional<DecodeItem> GetItem(int index, int position) const;
-    const CTraceRecord* GetRecord(int index) const;
+    // A view of the record, valid until DeleteRecords; nullopt out of range.
+    std::optional<CTraceRecord> GetRecord(int index) const;
 
     void DeleteRecords();
 
@@ -66,6 +71,14 @@ public:
     // frames before the cut are loaded and worth showing. A failure
     // to open the file shows nothing and leaves errno's value in *openError.
     int LoadFile(const std::filesystem::path& path, int* openError = nullptr);
+
+    // Streaming instead of keeping, for a reader that looks at each record
+    // once (trctool dump): from now on, whenever the log holds `batch`
+    // records, and at the end of LoadFile, `consume` is called with the log
+    // and the records are forgotten again (their storage is reused).
+    // AddRawRecord's answer then names a record only until the next call.
+    using RecordBatchConsumer = std::function<void(const CTraceLog&)>;
+    void StreamRecords(RecordBatchConsumer consume, int batch);
 
     // When the trace began: the banner's date of a loaded trace log file, the
     // first frame's of a capture file; nullopt when not known.
@@ -92,7 +105,21 @@ public:
     platform::EventHandle GetAckEvent() const { return m_ackEvent; }
 
 private:
-    std::vector<std::unique_ptr<CTraceRecord>> m_records;
+    static constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
+    static constexpr int kPositionsPerBlock = 1 << 16;
+    // Room for one record of size bytes at the tail of the last block.
+    std::uint8_t* Allocate(std::size_t size);
+    int LoadRecords(const std::filesystem::path& path, int* openError);
+    // Hands the records to the stream's consumer and forgets them.
+    void ConsumeBatch();
+
+    std::vector<std::unique_ptr<std::uint8_t[]>> m_blocks;
+    std::size_t m_blocksInUse = 0;
+    std::size_t m_blockUsed = 0;  // bytes used in the last block in use
+    std::vector<std::unique_ptr<std::uint64_t[]>> m_positions;  // block number << 20 | offset
+    int m_count = 0;
+    RecordBatchConsumer m_consume;
+    int m_batch = 0;
     const CLogFile* m_logFile = nullptr;
 
     RecordTarget* m_target = nullptr;

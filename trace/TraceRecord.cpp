@@ -5,53 +5,83 @@
 
 namespace trace {
 
-CTraceRecord::CTraceRecord(std::uint32_t dataLength)
-    : m_data(std::make_unique_for_overwrite<std::uint8_t[]>(dataLength)), m_dataLength(dataLength) {}
-
-CTraceRecord::~CTraceRecord() = default;
-
-void CTraceRecord::SetData(std::span<const std::uint8_t> bytes) {
-    std::copy_n(bytes.begin(), std::min<std::size_t>(bytes.size(), m_dataLength), m_data.get());
-}
-
-void CTraceRecord::SetHeaderCopy(std::span<const std::uint8_t> raw) {
-    std::copy_n(raw.begin(), std::min(raw.size(), m_header.size()), m_header.begin());
-}
-
-int CTraceRecord::Decode(std::span<const std::uint8_t>, std::uint32_t) { return 0; }
-
 int CTraceRecord::FormatHexDump(std::string& out) const {
-    out = trace::FormatHexDump(GetData());
+    out.clear();
+    AppendHexDump(out, m_data);
     return 1;
 }
 
-int CAsciiRecord::Decode(std::span<const std::uint8_t>, std::uint32_t) {
-    const auto data = GetData();
-    if (!data.empty() && data.back() == 0) TruncateData(static_cast<std::uint32_t>(data.size() - 1));
-    m_message = RenderAsciiText(GetData());
-    return 0;
+std::string_view CTraceRecord::GetMnemonic() const {
+    switch (GetType()) {
+        case kAsciiRecord: return "ASC";
+        case kDChannelRecord: return "DCH";
+        default: return {};
+    }
 }
 
-int CDChannelRecord::Decode(std::span<const std::uint8_t> raw, std::uint32_t options) {
-    // Octet 17 of the raw record (inside the frame flags) says which side sent
-    // the frame; the frame octets are the data this record already holds.
-    const std::uint8_t flags = raw.size() > 17 ? raw[17] : 0;
-    m_summary = decode::DecodeFrame(GetData(), flags, options);
-    return 0;
+decode::FrameSummary CTraceRecord::Summary(std::uint32_t mask) const {
+    // Octet 17 of the raw record (inside the frame flags) says which side sent the frame.
+    if (!IsDChannel()) return {};
+    return decode::DecodeFrame(m_data, m_header[17], mask);
 }
 
-std::optional<DecodeItem> CDChannelRecord::GetItem(int position) const {
-    if (position < 0) return std::nullopt;
-    return m_summary.Item(GetData(), static_cast<std::uint32_t>(position));
+namespace {
+// The row texts need no element count, so they skip the element walk.
+constexpr std::uint32_t kTextMask = kDecodeOptions & ~decode::kDecodeInfoElements;
+}  // namespace
+
+#define MARLO_FRAME_TEXT(Name, SummaryName)                             \
+    std::string CTraceRecord::Name() const {                            \
+        return IsDChannel() ? Summary(kTextMask).SummaryName() : std::string(); \
+    }
+MARLO_FRAME_TEXT(GetSource, Source)
+MARLO_FRAME_TEXT(GetAddress, Address)
+MARLO_FRAME_TEXT(GetFrameType, FrameType)
+MARLO_FRAME_TEXT(GetPollFinal, PollFinal)
+MARLO_FRAME_TEXT(GetNS, NS)
+MARLO_FRAME_TEXT(GetNR, NR)
+MARLO_FRAME_TEXT(GetCallReference, CallReference)
+#undef MARLO_FRAME_TEXT
+
+std::string CTraceRecord::GetMessage() const {
+    switch (GetType()) {
+        case kAsciiRecord: return RenderAsciiText(m_data);
+        case kDChannelRecord: return Summary(kTextMask).Message();
+        default: return {};
+    }
+}
+
+int CTraceRecord::HasLayer3() const { return IsDChannel() && Summary(kTextMask).HasLayer3() ? 1 : 0; }
+
+int CTraceRecord::GetItemCount() const { return static_cast<int>(Summary().ItemCount()); }
+
+std::optional<DecodeItem> CTraceRecord::GetItem(int position) const {
+    if (position < 0 || !IsDChannel()) return std::nullopt;
+    return Summary().Item(m_data, static_cast<std::uint32_t>(position));
+}
+
+std::vector<DecodeItem> CTraceRecord::GetItems() const {
+    if (!IsDChannel()) return {};
+    return Summary().Items(m_data);
 }
 
 std::string FormatHexDump(std::span<const std::uint8_t> data) {
+    std::string out;
+    AppendHexDump(out, data);
+    return out;
+}
+
+void AppendHexDump(std::string& out, std::span<const std::uint8_t> data, std::string_view indent,
+                   std::string_view lineEnd) {
     static constexpr char kHex[] = "0123456789ABCDEF";
-    constexpr std::size_t kLineLength = 75;
+    constexpr std::size_t kText = 73;  // offset, sixteen bytes in hex, sixteen characters
+    const std::size_t lineLength = indent.size() + kText + lineEnd.size();
     const std::size_t lines = (data.size() + 15) / 16;
-    std::string out(lines * kLineLength, ' ');
+    const std::size_t start = out.size();
+    out.resize(start + lines * lineLength, ' ');
     for (std::size_t line = 0; line < lines; ++line) {
-        char* p = out.data() + line * kLineLength;
+        char* p = out.data() + start + line * lineLength + indent.size();
+        if (!indent.empty()) std::memcpy(p - indent.size(), indent.data(), indent.size());
         const std::size_t offset = line * 16;
         // Record data is at most 4976 bytes, so four hex places always suffice.
         std::memcpy(p, "0x0000", 6);
@@ -64,10 +94,8 @@ std::string FormatHexDump(std::span<const std::uint8_t> data) {
             p[9 + 3 * i] = kHex[b & 0xF];
             p[57 + i] = (b >= 0x20 && b <= 0x7E) ? static_cast<char>(b) : '.';
         }
-        p[73] = '\r';
-        p[74] = '\n';
+        if (!lineEnd.empty()) std::memcpy(p + kText, lineEnd.data(), lineEnd.size());
     }
-    return out;
 }
 
 std::string RenderAsciiText(std::span<const std::uint8_t> data) {
@@ -96,22 +124,6 @@ std::string RenderAsciiText(std::span<const std::uint8_t> data) {
     }
     if (lines < 2 && (out.empty() || out.back() != '\n')) out.push_back('\n');
     return out;
-}
-
-std::unique_ptr<CTraceRecord> BuildRecord(std::span<const std::uint8_t> raw) {
-    const std::uint16_t type = RecordTypeOf(raw);
-    std::unique_ptr<CTraceRecord> record;
-    const std::uint32_t n = DataLength(raw);
-    switch (type) {
-        case kAsciiRecord: record = std::make_unique<CAsciiRecord>(n); break;
-        case kHexRecord: record = std::make_unique<CTraceRecord>(n); break;
-        case kDChannelRecord: record = std::make_unique<CDChannelRecord>(n); break;
-        default: return nullptr;  // types 4 to 6: framed, but no record class
-    }
-    record->SetData(raw.subspan(DataOffset(type), n));
-    record->Decode(raw, kDecodeOptions);
-    record->SetHeaderCopy(raw);
-    return record;
 }
 
 }  // namespace trace

@@ -93,8 +93,8 @@ TEST_P(CaptureRoundTrip, GivesBackTheSameFramesTimesSidesAndDecodes) {
     for (int i = 0; i < original.GetRecordCount(); ++i) {
         if (original.GetMnemonic(i) != "DCH") continue;
         SCOPED_TRACE("frame " + std::to_string(b + 1));
-        const trace::CTraceRecord* o = original.GetRecord(i);
-        const trace::CTraceRecord* r = back.GetRecord(b);
+        const auto o = original.GetRecord(i);
+        const auto r = back.GetRecord(b);
         EXPECT_EQ(r->GetSequence(), b + 1);
         EXPECT_EQ(std::vector(r->GetData().begin(), r->GetData().end()),
                   std::vector(o->GetData().begin(), o->GetData().end()));

@@ -267,7 +267,7 @@ TEST_P(CaptureImport, ShowsTheFramesAndSaysWhatIsWrongOnce) {
     for (int i = 0; i < log.GetRecordCount(); ++i) {
         SCOPED_TRACE("frame " + std::to_string(i + 1));
         const Expected& e = c.frames[static_cast<std::size_t>(i)];
-        const trace::CTraceRecord* r = log.GetRecord(i);
+        const auto r = log.GetRecord(i);
         EXPECT_EQ(log.GetMnemonic(i), "DCH");
         EXPECT_EQ(r->GetSequence(), i + 1);
         EXPECT_EQ(log.GetSource(i), e.source);

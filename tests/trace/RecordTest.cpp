@@ -94,3 +94,68 @@ TEST(TraceLog, HexRecordShowsOnlyNumbersAndIndexesOutOfRangeAnswerNeutrally) {
 }
 
 }  // namespace
+
+namespace {
+
+// Records of many sizes, enough of them to fill several storage blocks of
+// both kinds (record bytes and positions): each reads back exactly, in order,
+// and after DeleteRecords the log fills again from nothing.
+TEST(TraceLog, ManyRecordsOfEverySizeReadBackExactly) {
+    trace::CTraceLog log;
+    std::vector<Bytes> datas;
+    for (int round = 0; round < 2; ++round) {
+        datas.clear();
+        for (int i = 0; i < 200'000; ++i) {
+            RecordSpec s;
+            s.type = static_cast<std::uint16_t>(i % 3 + 1);
+            s.sequence = static_cast<std::uint16_t>(i);
+            s.hundredths = static_cast<std::uint8_t>(i % 100);
+            // Mostly short frames, now and then the longest a type allows.
+            const std::size_t size = i % 1000 == 0 ? (s.type == 3 ? 280u : 4976u) : static_cast<std::size_t>(i % 37);
+            s.data.resize(size);
+            for (std::size_t k = 0; k < size; ++k) s.data[k] = static_cast<std::uint8_t>(i + k * 7 + 1);
+            if (s.type == 1 && !s.data.empty() && s.data.back() == 0) s.data.back() = 1;
+            ASSERT_EQ(log.AddRawRecord(MakeRecord(s)), i);
+            datas.push_back(s.data);
+        }
+        ASSERT_EQ(log.GetRecordCount(), 200'000);
+        for (int i = 0; i < 200'000; i += 997) {
+            const auto r = log.GetRecord(i);
+            ASSERT_TRUE(r.has_value());
+            EXPECT_EQ(r->GetSequence(), static_cast<std::uint16_t>(i));
+            EXPECT_EQ(r->GetHundredths(), i % 100);
+            EXPECT_EQ(Bytes(r->GetData().begin(), r->GetData().end()), datas[static_cast<std::size_t>(i)]) << i;
+        }
+        log.DeleteRecords();
+        EXPECT_EQ(log.GetRecordCount(), 0);
+        EXPECT_FALSE(log.GetRecord(0).has_value());
+    }
+}
+
+// Raw records whose length fields claim more than the bytes given, or that
+// are too short for a header, never make the log read past them.
+TEST(TraceLog, RawRecordsShorterThanTheirLengthFieldsAreCutToTheirBytes) {
+    trace::CTraceLog log;
+    RecordSpec s;
+    s.data = {0x02, 0x81, 0x01, 0x03};
+    Bytes raw = MakeRecord(s);
+    testsupport::PutU32(raw, 20, 4000);  // frame length far beyond the record
+    ASSERT_EQ(log.AddRawRecord(raw), 0);
+    EXPECT_EQ(log.GetRecord(0)->GetData().size(), raw.size() - 24);
+    EXPECT_EQ(log.GetAddress(0), "00-064-R");
+
+    Bytes shortRaw(21, 0);
+    testsupport::PutU16(shortRaw, 4, 3);
+    ASSERT_EQ(log.AddRawRecord(shortRaw), 1);
+    EXPECT_TRUE(log.GetRecord(1)->GetData().empty());
+    EXPECT_EQ(log.GetSource(1), "TE");
+
+    for (std::uint16_t type : {0, 4, 6, 7}) {
+        testsupport::PutU16(raw, 4, type);
+        EXPECT_EQ(log.AddRawRecord(raw), -1) << type;
+    }
+    EXPECT_EQ(log.AddRawRecord(Bytes(10, 0)), -1);
+    EXPECT_EQ(log.GetRecordCount(), 2);
+}
+
+}  // namespace
