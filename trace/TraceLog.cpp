@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+#include <sys/mman.h>
 
 #include "platform/File.h"
 #include "platform/MessageBox.h"
@@ -35,7 +38,7 @@ std::optional<CTraceRecord> CTraceLog::GetRecord(int index) const {
     if (index < 0 || index >= m_count) return std::nullopt;
     const std::uint64_t position = m_positions[static_cast<std::size_t>(index / kPositionsPerBlock)]
                                               [static_cast<std::size_t>(index % kPositionsPerBlock)];
-    const std::uint8_t* stored = m_blocks[position >> 20].get() + (position & (kBlockBytes - 1));
+    const std::uint8_t* stored = m_blocks[position >> kBlockShift].get() + (position & (kBlockBytes - 1));
     const std::size_t length = ReadU16({stored, kStoredDataAt}, kStoredLengthAt);
     return CTraceRecord(stored, {stored + kStoredDataAt, length});
 }
@@ -75,6 +78,17 @@ std::optional<DecodeItem> CTraceLog::GetItem(int index, int position) const {
     return r ? r->GetItem(position) : std::nullopt;
 }
 
+void CTraceLog::BlockFree::operator()(void* block) const { std::free(block); }
+
+template <class T>
+CTraceLog::Block<T> CTraceLog::NewBlock() {
+    void* block = std::aligned_alloc(kBlockBytes, kBlockBytes);
+    if (block == nullptr) throw std::bad_alloc();
+    // Only a hint: without huge pages the block is faulted in page by page.
+    ::madvise(block, kBlockBytes, MADV_HUGEPAGE);
+    return Block<T>(static_cast<T*>(block));
+}
+
 void CTraceLog::DeleteRecords() {
     m_blocks.clear();
     m_positions.clear();
@@ -97,16 +111,16 @@ void CTraceLog::ConsumeBatch() {
 
 std::uint8_t* CTraceLog::Allocate(std::size_t size) {
     if (m_blocksInUse == 0 || kBlockBytes - m_blockUsed < size) {
-        // Fresh blocks are left unwritten, so only the bytes records use become resident.
+        // A fresh block becomes resident as records fill it.
         if (m_blocksInUse == m_blocks.size())
-            m_blocks.push_back(std::make_unique_for_overwrite<std::uint8_t[]>(kBlockBytes));
+            m_blocks.push_back(NewBlock<std::uint8_t>());
         ++m_blocksInUse;
         m_blockUsed = 0;
     }
     if (m_count % kPositionsPerBlock == 0 &&
         m_positions.size() == static_cast<std::size_t>(m_count / kPositionsPerBlock))
-        m_positions.push_back(std::make_unique_for_overwrite<std::uint64_t[]>(kPositionsPerBlock));
-    const std::uint64_t position = (std::uint64_t{m_blocksInUse - 1} << 20) | m_blockUsed;
+        m_positions.push_back(NewBlock<std::uint64_t>());
+    const std::uint64_t position = (std::uint64_t{m_blocksInUse - 1} << kBlockShift) | m_blockUsed;
     m_positions[static_cast<std::size_t>(m_count / kPositionsPerBlock)]
                [static_cast<std::size_t>(m_count % kPositionsPerBlock)] = position;
     std::uint8_t* stored = m_blocks[m_blocksInUse - 1].get() + m_blockUsed;
