@@ -325,3 +325,45 @@ TEST(CaptureReader, EveryPrefixOfAFileReadsOrReportsAProblem) {
 }
 
 }  // namespace
+
+namespace {
+
+// A long capture across a change of summer time: every record shows its
+// frame's local time of day (the loader converts once a minute), and the
+// trace stays dated by its first frame after the 16-bit sequence numbers
+// wrap at 65536 frames.
+TEST(CaptureImportLong, LocalTimesAcrossSummerTimeAndTheDateOfTheFirstFrame) {
+    ScopedTimeZone zone(kCentralEurope);
+    // 2023-10-29 00:30:00 UTC: 02:30 summer time, half an hour before the clocks go back.
+    constexpr std::uint32_t kStart = 1698539400;
+    constexpr int kFrames = 65540;
+    std::vector<PcapPacket> packets;
+    packets.reserve(kFrames);
+    for (int i = 0; i < kFrames; ++i) {
+        // One frame a second for the first hour, then one every 7 seconds.
+        const std::uint32_t at = i < 3600 ? kStart + i : kStart + 3600 + (i - 3600) * 7;
+        packets.emplace_back(at, 0, LinuxLapd(4, 0, kRr));
+    }
+    const Bytes file = Pcap(false, false, 177, packets);
+    trace::MemorySource source(file);
+    trace::CTraceLog log;
+    ASSERT_EQ(trace::LoadCapture(log, source), 1);
+    ASSERT_EQ(log.GetRecordCount(), kFrames);
+    for (int i = 0; i < kFrames; ++i) {
+        std::tm local{};
+        const auto when = static_cast<std::time_t>(packets[static_cast<std::size_t>(i)].seconds);
+        localtime_r(&when, &local);
+        const auto r = log.GetRecord(i);
+        ASSERT_EQ(r->GetHours(), local.tm_hour) << i;
+        ASSERT_EQ(r->GetMinutes(), local.tm_min) << i;
+        ASSERT_EQ(r->GetSeconds(), local.tm_sec) << i;
+    }
+    EXPECT_EQ(log.GetSequence(65535), 0);
+    ASSERT_TRUE(log.GetTraceDate());
+    EXPECT_EQ(log.GetTraceDate()->year, 2023);
+    EXPECT_EQ(log.GetTraceDate()->month, 10);
+    EXPECT_EQ(log.GetTraceDate()->day, 29);
+    EXPECT_EQ(log.GetTraceDate()->hour, 2);
+}
+
+}  // namespace
