@@ -25,7 +25,7 @@
 #include "bench/FrameMix.h"
 #include "bench/Result.h"
 #include "trace/MarloLogDoc.h"
-#include "trace/RawRecord.h"
+#include "tracefile/RawRecord.h"
 #include "trace/TraceLog.h"
 #include "views/MarloTrcListView.h"
 #include "views/TraceChildFrame.h"

@@ -18,7 +18,7 @@
 
 #include "bench/FrameMix.h"
 #include "bench/Result.h"
-#include "trace/RawRecord.h"
+#include "tracefile/RawRecord.h"
 #include "trace/TraceLog.h"
 
 namespace {

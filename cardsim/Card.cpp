@@ -9,14 +9,10 @@
 namespace cardsim {
 namespace {
 
-using platform::GetU16;
-using platform::GetU32;
+using namespace wire;
 using platform::PutU16;
 using platform::PutU32;
 
-enum : std::uint32_t { kRegister = 1, kOpen = 2, kClose = 3, kRead = 4, kWrite = 5, kUnregister = 6 };
-
-constexpr std::size_t kMaxMessage = 314;       // header plus data of one Write
 constexpr std::size_t kOutboxLimit = 4096;     // trace frames kept for a reader that does not read
 constexpr std::size_t kFastBurst = 32;         // rate=0: frames kept ready per connection
 constexpr std::size_t kLogLimit = 4096;        // requests and messages kept for tests
@@ -25,10 +21,9 @@ constexpr std::uint32_t kResultNoSuchAdapter = 2;
 constexpr std::uint32_t kMtu = 260;            // LAPD N201
 constexpr std::uint8_t kInterfaceSt = 75;
 constexpr std::uint8_t kLinkTypeSignalling = 63;
+constexpr std::uint32_t kTraceModeNone = 0xFFFFFFFFu;  // a trace control without its mode word
 
-// The side flags of a trace indication: exactly one of bits 0 and 2 set
-// means the frame came from the network side.
-bool FromNetwork(std::uint8_t flags) { return ((flags & 0x01) != 0) != ((flags & 0x04) != 0); }
+std::string AdapterName(std::size_t a) { return "OrinBri" + std::to_string(a + 1); }
 
 // I frames and UI frames carry layer 3; the rest are link control.
 bool CarriesInformation(std::span<const std::uint8_t> frame) {
@@ -96,8 +91,27 @@ void Card::OnRequest(std::uint64_t fileId, std::shared_ptr<platform::DeviceReque
     HandleLocked(fileId, request, block);
 }
 
+// What a request needs before its handler runs: a client registered on its
+// handle (else 87), or a connection of that client (else 6).
+enum class Needs { Nothing, Client, Connection };
+
 void Card::HandleLocked(std::uint64_t fileId, const Request& request, Block& block) {
-    const std::uint32_t code = GetU32(block, 0);
+    struct Row {
+        std::uint32_t code;
+        Needs needs;
+        void (Card::*handler)(DriverCall&);
+    };
+    static constexpr Row kRows[] = {
+        {kRegister, Needs::Nothing, &Card::RegisterLocked},
+        {kUnregister, Needs::Client, &Card::UnregisterLocked},
+        {kOpen, Needs::Client, &Card::OpenLocked},
+        {kClose, Needs::Nothing, &Card::CloseLocked},  // answers an unknown connection in the block
+        {kRead, Needs::Connection, &Card::ReadLocked},
+        {kWrite, Needs::Connection, &Card::WriteLocked},
+    };
+
+    const FieldReader in = Little(block);
+    const std::uint32_t code = in.U32(kOffCode).value_or(0);
     if (code != kRead) PushCapped(m_requests, block);
     if (m_unplugged) {
         request->Complete(platform::kErrorDeviceNotConnected);
@@ -112,201 +126,238 @@ void Card::HandleLocked(std::uint64_t fileId, const Request& request, Block& blo
         request->Complete(platform::kErrorInvalidHandle);
         return;
     }
-    std::vector<std::uint32_t>& clients = file->second;
-    const std::uint32_t clientId = GetU32(block, 4);
-    const bool knownClient = std::find(clients.begin(), clients.end(), clientId) != clients.end();
-    const std::uint32_t connectionId = GetU32(block, 8);
-    auto connection = m_connections.find(connectionId);
-    const bool knownConnection = connection != m_connections.end() && connection->second.fileId == fileId &&
-                                 connection->second.clientId == clientId;
-
-    switch (code) {
-    case kRegister: {
-        const std::uint32_t id = m_nextClientId++;
-        clients.push_back(id);
-        PutU32(block, 4, id);
-        PutU32(block, 8, static_cast<std::uint32_t>(m_adapters.size()));
-        for (std::size_t a = 0; a < m_adapters.size(); ++a) {
-            const std::string name = "OrinBri" + std::to_string(a + 1);
-            for (std::size_t c = 0; c < name.size(); ++c) PutU16(block, 12 + 40 * a + 2 * c, static_cast<std::uint8_t>(name[c]));
-        }
-        request->Complete(0, block);
-        return;
-    }
-    case kUnregister: {
-        if (!knownClient) {
-            request->Complete(platform::kErrorInvalidParameter);
-            return;
-        }
-        std::vector<std::uint32_t> gone;
-        for (const auto& [id, c] : m_connections)
-            if (c.fileId == fileId && c.clientId == clientId) gone.push_back(id);
-        for (std::uint32_t id : gone) DropConnectionLocked(id);
-        std::erase(clients, clientId);
-        request->Complete(0);
-        return;
-    }
-    case kOpen: {
-        if (!knownClient) {
-            request->Complete(platform::kErrorInvalidParameter);
-            return;
-        }
-        std::string name;
-        for (std::size_t c = 0; c < 20; ++c) {
-            const std::uint16_t ch = GetU16(block, 8 + 2 * c);
-            if (ch == 0) break;
-            name.push_back(ch < 0x80 ? static_cast<char>(ch) : '?');
-        }
-        int adapter = -1;
-        for (std::size_t a = 0; a < m_adapters.size(); ++a)
-            if (name == "OrinBri" + std::to_string(a + 1)) adapter = static_cast<int>(a);
-        if (adapter < 0) {
-            PutU32(block, 48, 0);
-            PutU32(block, 52, kResultNoSuchAdapter);
-        } else {
-            const std::uint32_t id = m_nextConnectionId++;
-            m_connections.emplace(id, Connection{fileId, clientId, adapter, false, FrameSource(m_settings), {}, {}});
-            PutU32(block, 48, id);
-            PutU32(block, 52, 0);
-        }
-        request->Complete(0, block);
-        return;
-    }
-    case kClose:
-        if (knownConnection) DropConnectionLocked(connectionId);
-        PutU32(block, 12, knownConnection ? 0 : platform::kErrorInvalidHandle);
-        request->Complete(0, block);
-        return;
-    case kRead:
-        if (!knownConnection) {
-            request->Complete(platform::kErrorInvalidHandle);
-            return;
-        }
-        connection->second.reads.push_back(request);
-        DeliverLocked(connection->second);
-        m_paceChanged.notify_all();
-        return;
-    case kWrite: {
-        if (!knownConnection) {
-            request->Complete(platform::kErrorInvalidHandle);
-            return;
-        }
-        const std::uint8_t type = block[12];
-        const std::uint16_t headerLength = GetU16(block, 14);
-        const std::uint16_t dataLength = GetU16(block, 16);
-        const std::size_t length = std::size_t{headerLength} + dataLength;
-        if (type != 2 || length > kMaxMessage) {
-            request->Complete(platform::kErrorInvalidParameter);
-            return;
-        }
-        const auto message = std::span<const std::uint8_t>(block).subspan(18, length);
-        PushCapped(m_messages, ReceivedMessage{type, headerLength, dataLength, {message.begin(), message.end()}});
-        request->Complete(0, block);
-        FirmwareLocked(connectionId, connection->second, message, headerLength);
-        return;
-    }
-    default:
+    const Row* row = std::find_if(std::begin(kRows), std::end(kRows), [code](const Row& r) { return r.code == code; });
+    if (row == std::end(kRows)) {
         request->Complete(platform::kErrorInvalidFunction);
         return;
     }
+    std::vector<std::uint32_t>& clients = file->second;
+    const std::uint32_t clientId = in.U32(kOffClientId).value_or(0);
+    const std::uint32_t connectionId = in.U32(kOffConnectionId).value_or(0);
+    auto connection = m_connections.find(connectionId);
+    const bool knownClient = std::find(clients.begin(), clients.end(), clientId) != clients.end();
+    const bool knownConnection = connection != m_connections.end() && connection->second.fileId == fileId &&
+                                 connection->second.clientId == clientId;
+    if (row->needs == Needs::Client && !knownClient) {
+        request->Complete(platform::kErrorInvalidParameter);
+        return;
+    }
+    if (row->needs == Needs::Connection && !knownConnection) {
+        request->Complete(platform::kErrorInvalidHandle);
+        return;
+    }
+    DriverCall call{fileId, request, block, clients, clientId, connectionId,
+                    knownConnection ? &connection->second : nullptr};
+    (this->*row->handler)(call);
 }
 
-void Card::FirmwareLocked(std::uint32_t, Connection& connection, std::span<const std::uint8_t> message,
-                          std::size_t headerLength) {
-    if (headerLength < 12) return;  // not a message: the firmware has nothing to answer
-    const std::uint16_t group = GetU16(message, 0);
-    const std::uint32_t opcode = GetU32(message, 4);
+void Card::RegisterLocked(DriverCall& call) {
+    const std::uint32_t id = m_nextClientId++;
+    call.clients.push_back(id);
+    PutU32(call.block, kOffClientId, id);
+    PutU32(call.block, kOffConnectionId, static_cast<std::uint32_t>(m_adapters.size()));
+    for (std::size_t a = 0; a < m_adapters.size(); ++a) {
+        const std::string name = AdapterName(a);
+        for (std::size_t c = 0; c < name.size(); ++c)
+            PutU16(call.block, NameSlot(a) + 2 * c, static_cast<std::uint8_t>(name[c]));
+    }
+    call.request->Complete(0, call.block);
+}
+
+void Card::UnregisterLocked(DriverCall& call) {
+    std::vector<std::uint32_t> gone;
+    for (const auto& [id, c] : m_connections)
+        if (c.fileId == call.fileId && c.clientId == call.clientId) gone.push_back(id);
+    for (std::uint32_t id : gone) DropConnectionLocked(id);
+    std::erase(call.clients, call.clientId);
+    call.request->Complete(0);
+}
+
+void Card::OpenLocked(DriverCall& call) {
+    const FieldReader in = Little(call.block);
+    std::string name;
+    for (std::size_t c = 0; c < TPX_ADAPTER_NAME_CHARS; ++c) {
+        const std::uint16_t ch = in.U16(kOffOpenName + 2 * c).value_or(0);
+        if (ch == 0) break;
+        name.push_back(ch < 0x80 ? static_cast<char>(ch) : '?');
+    }
+    int adapter = -1;
+    for (std::size_t a = 0; a < m_adapters.size(); ++a)
+        if (name == AdapterName(a)) adapter = static_cast<int>(a);
+    if (adapter < 0) {
+        PutU32(call.block, kOffOpenConnectionId, 0);
+        PutU32(call.block, kOffOpenResult, kResultNoSuchAdapter);
+    } else {
+        const std::uint32_t id = m_nextConnectionId++;
+        m_connections.emplace(id, Connection{call.fileId, call.clientId, adapter, false, FrameSource(m_settings), {}, {}});
+        PutU32(call.block, kOffOpenConnectionId, id);
+        PutU32(call.block, kOffOpenResult, 0);
+    }
+    call.request->Complete(0, call.block);
+}
+
+void Card::CloseLocked(DriverCall& call) {
+    const bool known = call.connection != nullptr;
+    if (known) DropConnectionLocked(call.connectionId);
+    PutU32(call.block, kOffCloseResult, known ? 0 : platform::kErrorInvalidHandle);
+    call.request->Complete(0, call.block);
+}
+
+void Card::ReadLocked(DriverCall& call) {
+    call.connection->reads.push_back(call.request);
+    DeliverLocked(*call.connection);
+    m_paceChanged.notify_all();
+}
+
+void Card::WriteLocked(DriverCall& call) {
+    const FieldReader in = Little(call.block);
+    const std::uint8_t type = in.U8(kOffWriteType).value_or(0);
+    const std::uint16_t headerLength = in.U16(kOffWriteHeaderLength).value_or(0);
+    const std::uint16_t dataLength = in.U16(kOffWriteDataLength).value_or(0);
+    const std::size_t length = std::size_t{headerLength} + dataLength;
+    if (type != kWriteMessageType || length > kMaxMessageBytes) {
+        call.request->Complete(platform::kErrorInvalidParameter);
+        return;
+    }
+    const auto message = std::span<const std::uint8_t>(call.block).subspan(kOffWriteMessage, length);
+    PushCapped(m_messages, ReceivedMessage{type, headerLength, dataLength, {message.begin(), message.end()}});
+    call.request->Complete(0, call.block);
+    FirmwareLocked(*call.connection, message, headerLength);
+}
+
+void Card::FirmwareLocked(Connection& connection, std::span<const std::uint8_t> message, std::size_t headerLength) {
+    // What the firmware answers, and whether the command names link 1 or 2
+    // (another link is refused as unsupported). Commands it does not list are
+    // refused the same way; GSM Open and the configuration commands are only
+    // accepted: the real card keeps the configuration, the emulation not.
+    struct Row {
+        std::uint16_t group;
+        std::uint32_t opcode;
+        bool needsLink;
+        std::uint32_t (Card::*handler)(FirmwareCall&);
+    };
+    static constexpr Row kRows[] = {
+        {TPX_GROUP_GSM, TPX_OP_GSM_OPEN, false, nullptr},
+        {TPX_GROUP_GSM, TPX_OP_GSM_CLOSE, false, &Card::GsmCloseLocked},
+        {TPX_GROUP_LINE, TPX_OP_LINE_GET_STATUS, false, &Card::LineStatusLocked},
+        {TPX_GROUP_LINE, TPX_OP_LINK_GET_STATUS, true, &Card::LinkStatusLocked},
+        {TPX_GROUP_LINE, TPX_OP_LINE_GET_STATISTICS, false, &Card::LineStatisticsLocked},
+        {TPX_GROUP_LINE, TPX_OP_LINK_GET_STATISTICS, true, &Card::LinkStatisticsLocked},
+        {TPX_GROUP_LINE, TPX_OP_LINE_ZERO_STATISTICS, false, &Card::ZeroLineStatisticsLocked},
+        {TPX_GROUP_LINE, TPX_OP_LINK_ZERO_STATISTICS, true, &Card::ZeroLinkStatisticsLocked},
+        {TPX_GROUP_LINE, TPX_OP_TRACE_CONTROL, false, &Card::TraceControlLocked},
+        {TPX_GROUP_LINE, TPX_OP_LINE_ENABLE, false, &Card::LineEnableLocked},
+        {TPX_GROUP_LINE, TPX_OP_LINE_DISABLE, false, &Card::LineEnableLocked},
+        {TPX_GROUP_LINE, TPX_OP_LINE_SET_CONFIG, false, nullptr},
+        {TPX_GROUP_LINE, TPX_OP_LINK_SET_CONFIG, false, nullptr},
+    };
+
+    if (headerLength < kGsmHeaderLength) return;  // not a message: the firmware has nothing to answer
+    const FieldReader in = Little(message.first(headerLength));
+    const std::uint16_t group = in.U16(kHeaderGroupOffset).value_or(0);
+    const std::uint32_t opcode = in.U32(TPX_HEADER_OPCODE_OFFSET).value_or(0);
     const MessageKey key = Key(group, opcode);
     if (m_unanswered.count(key)) return;
     std::uint32_t result = 0;
     if (auto refused = m_refuse.find(key); refused != m_refuse.end()) result = refused->second;
-    const std::uint32_t address = headerLength >= 16 ? GetU32(message, 12) : 0;
-    const std::uint32_t link = (address >> 8) & 0xFF;
-    Adapter& adapter = m_adapters[static_cast<std::size_t>(connection.adapter)];
-    const auto now = std::chrono::steady_clock::now();
+    const std::uint32_t address = in.U32(TPX_HEADER_ADDRESS_OFFSET).value_or(0);
     std::vector<std::uint8_t> data;
 
-    if (result == 0 && group == 1) {
-        if (opcode == 2) connection.traceOn = false;  // GSM Close ends the trace too
-        else if (opcode != 1) result = kResultUnsupported;
-    } else if (result == 0 && group == 2) {
-        const bool linkOk = link == 1 || link == 2;
-        switch (opcode) {
-        case 0x8800:
-            data = {m_settings.line, 0, 0, 0, 0, 0, m_settings.rx, m_settings.tx};
-            if (!adapter.lineEnabled) data = std::vector<std::uint8_t>(8, 0);
-            break;
-        case 0x8900:
-            if (linkOk) data = {0, 0, m_settings.l2, m_settings.l3};
-            else result = kResultUnsupported;
-            break;
-        case 0x8B00:
-            data.assign(17, 0);
-            PutU32(data, 12, Hundredths(adapter.lineChanged));
-            data[16] = kInterfaceSt;
-            break;
-        case 0x8D00:
-            if (!linkOk) {
-                result = kResultUnsupported;
-                break;
-            } else {
-                const LinkCounters& c = adapter.links[link - 1];
-                data.assign(57, 0);
-                PutU32(data, 8, Hundredths(adapter.linkChanged));
-                PutU32(data, 12, kMtu);
-                PutU32(data, 16, c.inOctets);
-                PutU32(data, 20, c.inPackets);
-                PutU32(data, 24, c.inPacketTotal);
-                PutU32(data, 36, c.outOctets);
-                PutU32(data, 40, c.outPackets);
-                PutU32(data, 44, c.outPacketTotal);
-                data[56] = kLinkTypeSignalling;
-            }
-            break;
-        case 0x8C00:
-            adapter.lineChanged = now;
-            break;
-        case 0x8E00:
-            if (linkOk) adapter.links[link - 1] = {};
-            else result = kResultUnsupported;
-            break;
-        case 0x9900: {
-            const std::uint32_t mode = headerLength >= 20 ? GetU32(message, 16) : 0xFFFFFFFFu;
-            if (mode == 2 || mode == 0) {
-                connection.traceOn = mode == 2;
-                m_paceChanged.notify_all();
-            } else {
-                result = kResultUnsupported;
-            }
-            break;
-        }
-        case 0x9000:
-        case 0x8F00:
-            adapter.lineEnabled = opcode == 0x9000;
-            adapter.lineChanged = now;
-            break;
-        case 0x9400:
-        case 0x9600:
-            break;  // configuration is kept by the real card; the emulation only accepts it
-        default:
+    if (result == 0) {
+        const Row* row = std::find_if(std::begin(kRows), std::end(kRows),
+                                      [&](const Row& r) { return r.group == group && r.opcode == opcode; });
+        const std::uint32_t link = LinkOf(address);
+        if (row == std::end(kRows) || (row->needsLink && link != 1 && link != 2)) {
             result = kResultUnsupported;
+        } else if (row->handler != nullptr) {
+            FirmwareCall call{connection, m_adapters[static_cast<std::size_t>(connection.adapter)], message,
+                              headerLength, link, std::chrono::steady_clock::now(), data};
+            result = (this->*row->handler)(call);
         }
-    } else if (result == 0) {
-        result = kResultUnsupported;
     }
     if (result != 0) data.clear();
 
     Message response;
-    response.headerLength = group == 1 ? 12 : 16;
+    response.headerLength = group == TPX_GROUP_GSM ? kGsmHeaderLength : kLineHeaderLength;
     response.bytes.assign(response.headerLength, 0);
-    PutU16(response.bytes, 0, group);
-    PutU16(response.bytes, 2, 1);
-    PutU32(response.bytes, 4, opcode);
-    PutU32(response.bytes, 8, result);
-    if (group != 1) PutU32(response.bytes, 12, address);
+    PutU16(response.bytes, kHeaderGroupOffset, group);
+    PutU16(response.bytes, kHeaderConstantOffset, kHeaderConstant);
+    PutU32(response.bytes, TPX_HEADER_OPCODE_OFFSET, opcode);
+    PutU32(response.bytes, TPX_HEADER_RESULT_OFFSET, result);
+    if (group != TPX_GROUP_GSM) PutU32(response.bytes, TPX_HEADER_ADDRESS_OFFSET, address);
     response.bytes.insert(response.bytes.end(), data.begin(), data.end());
     connection.outbox.push_back(std::move(response));
     DeliverLocked(connection);
+}
+
+std::uint32_t Card::GsmCloseLocked(FirmwareCall& call) {
+    call.connection.traceOn = false;  // GSM Close ends the trace too
+    return 0;
+}
+
+std::uint32_t Card::LineStatusLocked(FirmwareCall& call) {
+    call.data.assign(TPX_LINE_STATUS_BYTES, 0);
+    if (call.adapter.lineEnabled) {
+        call.data[TPX_LINE_STATUS_STATE] = m_settings.line;
+        call.data[TPX_LINE_STATUS_RX] = m_settings.rx;
+        call.data[TPX_LINE_STATUS_TX] = m_settings.tx;
+    }
+    return 0;
+}
+
+std::uint32_t Card::LinkStatusLocked(FirmwareCall& call) {
+    call.data.assign(TPX_LINK_STATUS_BYTES, 0);
+    call.data[TPX_LINK_STATUS_L2] = m_settings.l2;
+    call.data[TPX_LINK_STATUS_L3] = m_settings.l3;
+    return 0;
+}
+
+std::uint32_t Card::LineStatisticsLocked(FirmwareCall& call) {
+    call.data.assign(TPX_LINE_STATISTICS_BYTES, 0);
+    PutU32(call.data, TPX_LINE_STATISTICS_LAST_CHANGED, Hundredths(call.adapter.lineChanged));
+    call.data[TPX_LINE_STATISTICS_INTERFACE] = kInterfaceSt;
+    return 0;
+}
+
+std::uint32_t Card::LinkStatisticsLocked(FirmwareCall& call) {
+    const LinkCounters& c = call.adapter.links[call.link - 1];
+    call.data.assign(TPX_LINK_STATISTICS_BYTES, 0);
+    PutU32(call.data, TPX_LINK_STATISTICS_LAST_CHANGED, Hundredths(call.adapter.linkChanged));
+    PutU32(call.data, TPX_LINK_STATISTICS_MTU, kMtu);
+    PutU32(call.data, TPX_LINK_STATISTICS_IN_OCTETS, c.inOctets);
+    PutU32(call.data, TPX_LINK_STATISTICS_IN_PACKETS, c.inPackets);
+    PutU32(call.data, TPX_LINK_STATISTICS_IN_PACKET_TOTAL, c.inPacketTotal);
+    PutU32(call.data, TPX_LINK_STATISTICS_OUT_OCTETS, c.outOctets);
+    PutU32(call.data, TPX_LINK_STATISTICS_OUT_PACKETS, c.outPackets);
+    PutU32(call.data, TPX_LINK_STATISTICS_OUT_PACKET_TOTAL, c.outPacketTotal);
+    call.data[TPX_LINK_STATISTICS_TYPE] = kLinkTypeSignalling;
+    return 0;
+}
+
+std::uint32_t Card::ZeroLineStatisticsLocked(FirmwareCall& call) {
+    call.adapter.lineChanged = call.now;
+    return 0;
+}
+
+std::uint32_t Card::ZeroLinkStatisticsLocked(FirmwareCall& call) {
+    call.adapter.links[call.link - 1] = {};
+    return 0;
+}
+
+std::uint32_t Card::TraceControlLocked(FirmwareCall& call) {
+    const std::uint32_t mode =
+        call.headerLength >= kTraceHeaderLength ? Little(call.message).U32(kTraceModeOffset).value_or(kTraceModeNone)
+                                                : kTraceModeNone;
+    if (mode != kTraceModeOn && mode != kTraceModeOff) return kResultUnsupported;
+    call.connection.traceOn = mode == kTraceModeOn;
+    m_paceChanged.notify_all();
+    return 0;
+}
+
+std::uint32_t Card::LineEnableLocked(FirmwareCall& call) {
+    call.adapter.lineEnabled = Little(call.message).U32(TPX_HEADER_OPCODE_OFFSET) == TPX_OP_LINE_ENABLE;
+    call.adapter.lineChanged = call.now;
+    return 0;
 }
 
 void Card::DeliverLocked(Connection& connection) {
@@ -317,9 +368,9 @@ void Card::DeliverLocked(Connection& connection) {
         const Message& message = connection.outbox.front();
         Block out{};
         std::copy(read->Input().begin(), read->Input().end(), out.begin());
-        PutU16(out, 12, message.headerLength);
-        PutU16(out, 14, static_cast<std::uint16_t>(message.bytes.size() - message.headerLength));
-        std::copy(message.bytes.begin(), message.bytes.end(), out.begin() + 16);
+        PutU16(out, kOffReadHeaderLength, message.headerLength);
+        PutU16(out, kOffReadDataLength, static_cast<std::uint16_t>(message.bytes.size() - message.headerLength));
+        std::copy(message.bytes.begin(), message.bytes.end(), out.begin() + kOffReadMessage);
         if (!read->Complete(0, out)) continue;
         const bool trace = message.trace;
         if (trace) CountTraceFrameLocked(connection, message);
@@ -337,11 +388,11 @@ void Card::DeliverLocked(Connection& connection) {
 void Card::CountTraceFrameLocked(Connection& connection, const Message& indication) {
     ++m_traceFrames;
     const std::span<const std::uint8_t> frame = std::span(indication.bytes).subspan(indication.headerLength);
-    const std::uint8_t ln = (indication.bytes[12] >> 4) & 0x07;
+    const std::uint8_t ln = LnOf(Little(indication.bytes).U32(TPX_HEADER_ADDRESS_OFFSET).value_or(0));
     LinkCounters& c = m_adapters[static_cast<std::size_t>(connection.adapter)].links[ln == 2 ? 1 : 0];
     const auto size = static_cast<std::uint32_t>(frame.size());
     const std::uint32_t information = CarriesInformation(frame) ? 1 : 0;
-    if (FromNetwork(indication.bytes[10])) {
+    if (FromNetworkSide(indication.bytes[TPX_HEADER_FLAGS_OFFSET])) {
         c.inOctets += size;
         c.inPackets += information;
         ++c.inPacketTotal;
@@ -358,15 +409,14 @@ void Card::EmitTraceLocked(Connection& connection) {
     if (m_settings.unplugAfter && m_traceFramesMade >= *m_settings.unplugAfter) return;
     const TraceFrame frame = connection.frames.Next();
     Message indication;
-    indication.headerLength = 20;
+    indication.headerLength = kTraceHeaderLength;
     indication.trace = true;
-    indication.bytes.assign(20, 0);
-    PutU16(indication.bytes, 0, 2);
-    PutU16(indication.bytes, 2, 1);
-    PutU32(indication.bytes, 4, 0x2080);
-    indication.bytes[10] = frame.flags;
-    PutU32(indication.bytes, 12, static_cast<std::uint32_t>((frame.b & 0x07) | ((frame.ln & 0x07) << 4)) |
-                                     (static_cast<std::uint32_t>(frame.ln) << 8));
+    indication.bytes.assign(kTraceHeaderLength, 0);
+    PutU16(indication.bytes, kHeaderGroupOffset, TPX_GROUP_LINE);
+    PutU16(indication.bytes, kHeaderConstantOffset, kHeaderConstant);
+    PutU32(indication.bytes, TPX_HEADER_OPCODE_OFFSET, TPX_OP_TRACE_INDICATION);
+    indication.bytes[TPX_HEADER_FLAGS_OFFSET] = frame.flags;
+    PutU32(indication.bytes, TPX_HEADER_ADDRESS_OFFSET, TraceAddress(frame.b, frame.ln));
     indication.bytes.insert(indication.bytes.end(), frame.data.begin(), frame.data.end());
     connection.outbox.push_back(std::move(indication));
     ++m_traceFramesMade;

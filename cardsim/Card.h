@@ -22,12 +22,13 @@
 #include "cardsim/Conversation.h"
 #include "cardsim/Settings.h"
 #include "platform/Device.h"
+#include "wire/Tpx.h"
 
 namespace cardsim {
 
 inline constexpr char kDeviceName[] = R"(\\.\ORINTPX)";
-inline constexpr std::uint32_t kControlCode = 0xCCCC2004u;
-inline constexpr std::size_t kRequestBlockBytes = 332;
+inline constexpr std::uint32_t kControlCode = wire::kControlCode;
+inline constexpr std::size_t kRequestBlockBytes = wire::kBlockSize;
 
 // A message as the card received it in a Write request.
 struct ReceivedMessage {
@@ -90,9 +91,45 @@ private:
     using Request = std::shared_ptr<platform::DeviceRequest>;
     using Block = std::array<std::uint8_t, kRequestBlockBytes>;
 
+    // One driver request, as the driver's dispatch sees it.
+    struct DriverCall {
+        std::uint64_t fileId;
+        const Request& request;
+        Block& block;
+        std::vector<std::uint32_t>& clients;  // of the request's handle
+        std::uint32_t clientId;
+        std::uint32_t connectionId;
+        Connection* connection;  // the request's own connection, or null
+    };
+    // One firmware command: what it asks and what the answer will carry.
+    struct FirmwareCall {
+        Connection& connection;
+        Adapter& adapter;
+        std::span<const std::uint8_t> message;
+        std::size_t headerLength;
+        std::uint32_t link;
+        std::chrono::steady_clock::time_point now;
+        std::vector<std::uint8_t>& data;  // the response record
+    };
+
     void HandleLocked(std::uint64_t fileId, const Request& request, Block& block);
-    void FirmwareLocked(std::uint32_t connectionId, Connection& connection, std::span<const std::uint8_t> message,
-                        std::size_t headerLength);
+    void RegisterLocked(DriverCall& call);
+    void UnregisterLocked(DriverCall& call);
+    void OpenLocked(DriverCall& call);
+    void CloseLocked(DriverCall& call);
+    void ReadLocked(DriverCall& call);
+    void WriteLocked(DriverCall& call);
+
+    void FirmwareLocked(Connection& connection, std::span<const std::uint8_t> message, std::size_t headerLength);
+    std::uint32_t GsmCloseLocked(FirmwareCall& call);
+    std::uint32_t LineStatusLocked(FirmwareCall& call);
+    std::uint32_t LinkStatusLocked(FirmwareCall& call);
+    std::uint32_t LineStatisticsLocked(FirmwareCall& call);
+    std::uint32_t LinkStatisticsLocked(FirmwareCall& call);
+    std::uint32_t ZeroLineStatisticsLocked(FirmwareCall& call);
+    std::uint32_t ZeroLinkStatisticsLocked(FirmwareCall& call);
+    std::uint32_t TraceControlLocked(FirmwareCall& call);
+    std::uint32_t LineEnableLocked(FirmwareCall& call);
     void DeliverLocked(Connection& connection);
     void EmitTraceLocked(Connection& connection);
     void CountTraceFrameLocked(Connection& connection, const Message& indication);

@@ -5,8 +5,9 @@
 #include <fstream>
 #include <iterator>
 
-#include "platform/LittleEndian.h"
-#include "trace/CaptureImport.h"
+#include "tracefile/CaptureReader.h"
+#include "tracefile/RawRecord.h"
+#include "wire/Tpx.h"
 
 namespace cardsim {
 namespace {
@@ -131,9 +132,9 @@ std::optional<std::vector<TraceFrame>> CaptureFrames(std::span<const std::uint8_
     trace::MemorySource source(file);
     const auto result = trace::ReadCapture(source, [&](const trace::CaptureFrame& captured) {
         TraceFrame frame;
-        frame.data.assign(captured.lapd.begin(), captured.lapd.begin() + std::min<std::ptrdiff_t>(
-                                                                            std::ssize(captured.lapd), 280));
-        frame.flags = captured.side == trace::FrameSide::Network ? 0x01 : 0x00;
+        const std::size_t n = std::min<std::size_t>(captured.lapd.size(), wire::kMaxDChannelData);
+        frame.data.assign(captured.lapd.begin(), captured.lapd.begin() + static_cast<std::ptrdiff_t>(n));
+        frame.flags = captured.side == trace::FrameSide::Network ? wire::kFlagNetworkSide : 0x00;
         frames.push_back(std::move(frame));
     });
     if (result.status != trace::CaptureStatus::Ok && result.status != trace::CaptureStatus::Truncated) {
@@ -174,31 +175,25 @@ std::optional<std::vector<TraceFrame>> LoadReplayFrames(const std::string& path,
         if (frames->empty()) return fail("no frames in the capture file");
         return frames;
     }
-    constexpr std::string_view kBanner = "Orin Intl Binary Trace File ";
-    if (file.size() < kBanner.size() || !std::equal(kBanner.begin(), kBanner.end(), file.begin()))
-        return fail("not a trace log file");
+    if (!trace::HasBanner(file)) return fail("not a trace log file");
 
     // The log file's framing: records from offset 52, each with its length at
     // its start and end. Reading stops at the first record that breaks it.
     std::vector<TraceFrame> frames;
     std::span<const std::uint8_t> rest(file);
-    rest = rest.subspan(std::min<std::size_t>(52, rest.size()));
-    while (rest.size() >= 16) {
-        const std::uint32_t length = platform::GetU32(rest, 0);
-        const std::uint16_t type = platform::GetU16(rest, 4);
-        if (length < 20 || length > 5000 || length > rest.size()) break;
+    rest = rest.subspan(std::min(trace::kFileHeaderSize, rest.size()));
+    while (rest.size() >= trace::kRecordHeaderSize) {
+        const std::uint32_t length = *wire::Little(rest).U32(wire::kRecLength);
+        if (length < trace::kMinRecordLength || length > trace::kMaxRecordLength || length > rest.size()) break;
         const auto record = rest.first(length);
-        if (platform::GetU32(record, length - 4) != length) break;
-        if (type == 3 && length >= 28) {
-            const std::uint32_t n = platform::GetU32(record, 20);
-            if (n + 28 == length && n <= 280) {
-                TraceFrame frame;
-                frame.data.assign(record.begin() + 24, record.begin() + 24 + n);
-                frame.flags = record[17];
-                frame.b = record[12] & 0x07;
-                frame.ln = record[13] & 0x07;
-                frames.push_back(std::move(frame));
-            }
+        if (wire::Little(record).U32(length - 4) != length) break;
+        if (const auto dChannel = wire::ReadDChannelRecord(record)) {
+            TraceFrame frame;
+            frame.data.assign(dChannel->frame.begin(), dChannel->frame.end());
+            frame.flags = dChannel->header.flags;
+            frame.b = dChannel->header.bChannel;
+            frame.ln = dChannel->header.ln;
+            frames.push_back(std::move(frame));
         }
         rest = rest.subspan(length);
     }

@@ -6,6 +6,7 @@
 #include "decode/Format.h"
 #include "decode/InfoElements.h"
 #include "decode/NameTable.h"
+#include "wire/Tpx.h"
 
 namespace decode {
 
@@ -73,8 +74,7 @@ bool IsUi(std::uint8_t control) { return control == 0x03 || control == 0x13; }
 
 FrameSummary DecodeFrame(std::span<const std::uint8_t> frame, std::uint8_t flagsOctet, std::uint32_t mask) {
     FrameSummary s;
-    // Exactly one of bits 0 and 2 set: the network side sent the frame.
-    if (((flagsOctet ^ (flagsOctet >> 2)) & 0x01) != 0) s.m_bits |= FrameSummary::kNetworkSide;
+    if (wire::FromNetworkSide(flagsOctet)) s.m_bits |= FrameSummary::kNetworkSide;
     s.m_count = static_cast<std::uint8_t>(frame.size() < 4 ? frame.size() : 4);
     for (std::size_t i = 0; i < s.m_count; ++i) s.m_octets[i] = frame[i];
     if (frame.size() < 3) return s;  // no control octet: no layer 3 either

@@ -95,6 +95,9 @@ TPX_API uint32_t TpxRegister(TpxHandle* device, uint32_t* clientId, uint32_t* ad
         if (!device || !clientId || !adapterCount) return TPX_ERROR_INVALID_PARAMETER;
         // A missing device is not checked here: the Register request then
         // fails on the null handle, and that is the error reported.
+        // Without a card of its own the device is the emulated card, whose
+        // module file the build names.
+        platform::SetDriverModule(TPX_DEVICE_NAME, MARLOTRC_CARD_MODULE);
         *device = platform::OpenDevice(TPX_DEVICE_NAME);
         RequestBlock block = MakeBlock(kRegister, 0, 0);
         const std::uint32_t result = SendRequest(*device, block);

@@ -6,34 +6,29 @@
 #include <vector>
 
 #include "linekit/Internal.h"
-#include "platform/LittleEndian.h"
 
 namespace linekit {
 namespace {
 
-constexpr std::size_t kCommandHeaderBytes = 16;
-constexpr std::uint32_t kTraceModeEnable = 2;
-constexpr std::uint32_t kTraceModeDisable = 0;
 constexpr std::size_t kMaxConfigText = 127;
 constexpr std::size_t kMaxConfigTexts = 274;  // both texts with their paddings
-
-std::uint32_t LinkAddress(std::uint32_t link) { return TPX_LINE_ADDRESS + 256u * (link & 0xFFu); }
 
 // Writes a command: the 16-byte header, an optional extra header word (trace
 // control's mode) and the data.
 std::uint32_t WriteCommand(TpxHandle device, std::uint32_t clientId, std::uint32_t connectionId,
                            std::uint32_t opcode, std::uint32_t address,
                            std::span<const std::uint8_t> data = {}, const std::uint32_t* mode = nullptr) {
-    const std::size_t headerLength = kCommandHeaderBytes + (mode ? 4 : 0);
-    std::vector<std::uint8_t> message(headerLength + data.size());
-    platform::PutU16(message, 0, TPX_GROUP_LINE);
-    platform::PutU16(message, 2, 1);
-    platform::PutU32(message, 4, opcode);
-    platform::PutU32(message, 8, 0);
-    platform::PutU32(message, 12, address);
-    if (mode) platform::PutU32(message, 16, *mode);
-    std::copy(data.begin(), data.end(), message.begin() + static_cast<std::ptrdiff_t>(headerLength));
-    return TpxWrite(device, clientId, connectionId, 2, static_cast<std::uint16_t>(headerLength),
+    const std::size_t headerLength = mode ? kTraceHeaderLength : kLineHeaderLength;
+    std::vector<std::uint8_t> message;
+    Appender out(message, ByteOrder::Little);
+    out.U16(TPX_GROUP_LINE);
+    out.U16(kHeaderConstant);
+    out.U32(opcode);
+    out.U32(0);  // result
+    out.U32(address);
+    if (mode) out.U32(*mode);
+    out.Bytes(data);
+    return TpxWrite(device, clientId, connectionId, kWriteMessageType, static_cast<std::uint16_t>(headerLength),
                     static_cast<std::uint16_t>(data.size()), message.data());
 }
 
@@ -90,21 +85,21 @@ TPX_LINK_COMMAND(TpxLinkZeroStatistics, TPX_OP_LINK_ZERO_STATISTICS)
 TPX_API uint32_t TpxLineTraceControlEnable(TpxHandle device, uint32_t clientId, uint32_t connectionId) {
     return Guarded([&] {
         return WriteCommand(device, clientId, connectionId, TPX_OP_TRACE_CONTROL, TPX_LINE_ADDRESS, {},
-                            &kTraceModeEnable);
+                            &kTraceModeOn);
     });
 }
 
 TPX_API uint32_t TpxLineTraceControlDisable(TpxHandle device, uint32_t clientId, uint32_t connectionId) {
     return Guarded([&] {
         return WriteCommand(device, clientId, connectionId, TPX_OP_TRACE_CONTROL, TPX_LINE_ADDRESS, {},
-                            &kTraceModeDisable);
+                            &kTraceModeOff);
     });
 }
 
 TPX_API uint32_t TpxLineSetConfig(TpxHandle device, uint32_t clientId, uint32_t connectionId, uint32_t value) {
     return Guarded([&] {
         std::array<std::uint8_t, 4> data{};
-        platform::PutU16(data, 0, static_cast<std::uint16_t>(value & 0xFFFFu));
+        Put<0>(data, static_cast<std::uint16_t>(value & 0xFFFFu));
         return WriteCommand(device, clientId, connectionId, TPX_OP_LINE_SET_CONFIG, TPX_LINE_ADDRESS, data);
     });
 }

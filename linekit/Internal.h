@@ -11,40 +11,13 @@
 #include "linekit/tpx.h"
 #include "platform/Device.h"
 #include "platform/Event.h"
+#include "wire/Tpx.h"
 
 namespace linekit {
 
-// The driver request block (TpxDriverRequest): one control code, one layout.
-inline constexpr std::uint32_t kControlCode = 0xCCCC2004u;
-inline constexpr std::size_t kBlockSize = TPX_REQUEST_BLOCK_SIZE;
-using RequestBlock = std::array<std::uint8_t, kBlockSize>;
-
-enum RequestCode : std::uint32_t {
-    kRegister = 1,
-    kOpen = 2,
-    kClose = 3,
-    kRead = 4,
-    kWrite = 5,
-    kUnregister = 6,
-};
-
-// Offsets within the request block.
-inline constexpr std::size_t kOffCode = 0;
-inline constexpr std::size_t kOffClientId = 4;
-inline constexpr std::size_t kOffConnectionId = 8;   // Register out: adapter count
-inline constexpr std::size_t kOffNames = 12;         // Register out: 8 x 40 bytes
-inline constexpr std::size_t kNameSlotBytes = 40;
-inline constexpr std::size_t kOffOpenName = 8;       // Open in: overlays the connection id
-inline constexpr std::size_t kOffOpenConnectionId = 48;
-inline constexpr std::size_t kOffOpenResult = 52;
-inline constexpr std::size_t kOffCloseResult = 12;
-inline constexpr std::size_t kOffReadHeaderLength = 12;
-inline constexpr std::size_t kOffReadDataLength = 14;
-inline constexpr std::size_t kOffReadMessage = 16;
-inline constexpr std::size_t kOffWriteType = 12;
-inline constexpr std::size_t kOffWriteHeaderLength = 14;
-inline constexpr std::size_t kOffWriteDataLength = 16;
-inline constexpr std::size_t kOffWriteMessage = 18;
+// The request block and message layouts are the driver's contract, shared
+// with the emulated card.
+using namespace wire;
 
 inline platform::DeviceHandle ToDevice(TpxHandle h) { return static_cast<platform::DeviceHandle>(h); }
 inline platform::EventHandle ToEvent(TpxHandle h) { return static_cast<platform::EventHandle>(h); }

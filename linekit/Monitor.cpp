@@ -14,13 +14,11 @@
 #include "linekit/Internal.h"
 #include "platform/Beep.h"
 #include "platform/File.h"
-#include "platform/LittleEndian.h"
 
 namespace linekit {
 namespace {
 
 constexpr char kDriverEventName[] = "MarloDriverEvent";
-constexpr std::size_t kMaxTraceData = 280;  // the log readers refuse longer D-channel records
 
 // Library-wide record sequence number; the first record written is 1.
 std::atomic<std::uint16_t> g_sequence{1};
@@ -93,38 +91,30 @@ void WriteTraceRecord(std::intptr_t captureFile, std::span<const std::uint8_t> m
     if (captureFile <= 0) return;
     const std::span<const std::uint8_t> data = message.subspan(std::min(headerLength, message.size()));
     // A longer frame would make the whole log unreadable; no card sends one.
-    if (data.size() > kMaxTraceData) return;
-    const std::span<const std::uint8_t> header = message.first(std::min(headerLength, message.size()));
-    const std::uint32_t address = header.size() >= 16 ? platform::GetU32(header, 12) : 0;
-    // The record's real size: 24-byte header, the data, 4-byte trailer. With
-    // the 20-byte indication header this is also header + data + 8.
-    const std::uint32_t total = static_cast<std::uint32_t>(28 + data.size());
+    if (data.size() > kMaxDChannelData) return;
+    const FieldReader header = Little(message.first(std::min(headerLength, message.size())));
+    const std::uint32_t address = header.U32(TPX_HEADER_ADDRESS_OFFSET).value_or(0);
 
     std::time_t now = std::time(nullptr);
     std::tm local{};
     ::localtime_r(&now, &local);
 
-    std::array<std::uint8_t, 24> recordHeader{};
-    platform::PutU32(recordHeader, 0, total);
-    platform::PutU16(recordHeader, 4, 3);  // D-channel
-    platform::PutU16(recordHeader, 6, g_sequence.fetch_add(1));
-    platform::PutU8(recordHeader, 8, static_cast<std::uint8_t>(local.tm_hour));
-    platform::PutU8(recordHeader, 9, static_cast<std::uint8_t>(local.tm_min));
-    platform::PutU8(recordHeader, 10, static_cast<std::uint8_t>(local.tm_sec));
-    platform::PutU8(recordHeader, 11, 0);
-    platform::PutU8(recordHeader, 12, static_cast<std::uint8_t>(address & 0x07));
-    platform::PutU8(recordHeader, 13, static_cast<std::uint8_t>((address >> 4) & 0x07));
-    platform::PutU8(recordHeader, 17, platform::GetU8(header, TPX_HEADER_FLAGS_OFFSET));
-    platform::PutU32(recordHeader, 20, static_cast<std::uint32_t>(data.size()));
-    std::array<std::uint8_t, 4> trailer{};
-    platform::PutU32(trailer, 0, total);
+    DChannelHeader record;
+    record.sequence = g_sequence.fetch_add(1);
+    record.hour = static_cast<std::uint8_t>(local.tm_hour);
+    record.minute = static_cast<std::uint8_t>(local.tm_min);
+    record.second = static_cast<std::uint8_t>(local.tm_sec);
+    record.bChannel = BChannelOf(address);
+    record.ln = LnOf(address);
+    record.flags = header.U8(TPX_HEADER_FLAGS_OFFSET).value_or(0);
+    const auto n = static_cast<std::uint32_t>(data.size());
 
     // Three writes, as the live reader expects them; write errors are not
     // reported (the monitor thread has nobody to tell).
     const int fd = static_cast<int>(captureFile);
-    platform::WriteAll(fd, recordHeader);
+    platform::WriteAll(fd, DChannelHeaderBytes(record, n));
     platform::WriteAll(fd, data);
-    platform::WriteAll(fd, trailer);
+    platform::WriteAll(fd, DChannelTrailerBytes(n));
 }
 
 void RunMonitor(Monitor* monitor) {
@@ -143,7 +133,7 @@ void RunMonitor(Monitor* monitor) {
         const std::vector<std::uint8_t> copy(bytes, bytes + headerLength + dataLength);
         std::free(raw);
 
-        const bool trace = copy.size() >= 8 && platform::GetU32(copy, 4) == TPX_OP_TRACE_INDICATION;
+        const bool trace = Little(copy).U32(TPX_HEADER_OPCODE_OFFSET) == TPX_OP_TRACE_INDICATION;
         if (trace) WriteTraceRecord(response.captureFile, copy, headerLength);
         if (!Slot().Acquire(monitor->stop)) break;  // device closed meanwhile
         if (trace) {

@@ -63,14 +63,7 @@ HandleTable<DeviceTag, DeviceFile> g_files;                                // gu
 std::uint64_t g_nextFileId = 0;                                            // guarded by g_mutex
 std::set<std::string, std::less<>> g_modulesTried;                         // guarded by g_mutex
 
-// Device names whose driver is a loadable module, and that module's file.
-struct DriverModule {
-    std::string_view device;
-    std::string_view file;
-};
-constexpr DriverModule kDriverModules[] = {
-    {R"(\\.\ORINTPX)", "libmarlocardsim.so"},
-};
+std::map<std::string, std::string, std::less<>> g_modules;  // device -> its driver module; guarded by g_mutex
 
 std::filesystem::path ModuleDirectory() {
     if (const char* dir = std::getenv("MARLOTRC_DRIVER_DIR"); dir && *dir) return dir;
@@ -84,14 +77,15 @@ std::filesystem::path ModuleDirectory() {
 // entry point register the driver. Runs without the channel's lock held,
 // since the entry point registers through this same channel.
 void LoadDriverModule(std::string_view name) {
-    const auto it = std::find_if(std::begin(kDriverModules), std::end(kDriverModules),
-                                 [&](const DriverModule& m) { return m.device == name; });
-    if (it == std::end(kDriverModules)) return;
+    std::string file;
     {
         std::lock_guard lock(g_mutex);
+        const auto it = g_modules.find(name);
+        if (it == g_modules.end()) return;
         if (!g_modulesTried.emplace(name).second) return;
+        file = it->second;
     }
-    const std::filesystem::path path = ModuleDirectory() / it->file;
+    const std::filesystem::path path = ModuleDirectory() / file;
     void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!module) return;  // the module stays loaded for the life of the process
     using Entry = void (*)();
@@ -109,6 +103,11 @@ std::shared_ptr<DeviceDriver> FindDriver(std::string_view name) {
 void RegisterDeviceDriver(const std::string& name, std::shared_ptr<DeviceDriver> driver) {
     std::lock_guard lock(g_mutex);
     g_drivers[name] = std::move(driver);
+}
+
+void SetDriverModule(std::string_view device, std::string_view file) {
+    std::lock_guard lock(g_mutex);
+    g_modules.insert_or_assign(std::string(device), std::string(file));
 }
 
 void UnregisterDeviceDriver(const std::string& name) {

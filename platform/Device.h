@@ -12,12 +12,13 @@
 // - Closing a handle completes every request still pending on it with
 //   kErrorOperationAborted (a pending Read ends that way).
 // - When no driver is registered under a name, the channel loads the driver
-//   module known for that name (as an operating system loads a kernel driver)
-//   and calls its entry point, which registers the driver. For "\\.\ORINTPX"
-//   that is the emulated card, libmarlocardsim.so, looked for in
-//   MARLOTRC_DRIVER_DIR or else next to this library. So a program that only
-//   links the Tpx library reaches the emulated card with no set-up, while
-//   tests register a card of their own with chosen faults before opening.
+//   module configured for that name with SetDriverModule (as an operating
+//   system loads a kernel driver), looked for in MARLOTRC_DRIVER_DIR or else
+//   next to this library, and calls its entry point, which registers the
+//   driver. The Tpx library names the emulated card as the module of
+//   "\\.\ORINTPX", so a program that only links it reaches the emulated card
+//   with no set-up, while tests register a card of their own with chosen
+//   faults before opening.
 
 #include <cstdint>
 #include <memory>
@@ -81,6 +82,10 @@ public:
 // already open keep the driver they were opened on.
 void RegisterDeviceDriver(const std::string& name, std::shared_ptr<DeviceDriver> driver);
 void UnregisterDeviceDriver(const std::string& name);
+
+// The driver module (a file name) loaded for `device` when it is opened with
+// no driver registered; the last call for a device wins.
+void SetDriverModule(std::string_view device, std::string_view file);
 
 // The caller's record of one request in flight (the overlapped structure).
 struct Overlapped {

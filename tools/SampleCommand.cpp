@@ -8,7 +8,7 @@
 
 #include "platform/File.h"
 #include "tools/Commands.h"
-#include "trace/RawRecord.h"
+#include "tracefile/RawRecord.h"
 
 namespace tools {
 namespace {

@@ -130,9 +130,8 @@ void CaptureWriter::AddFrame(const RecordClock::Stamp& stamp, FrameSide side, st
 }
 
 bool IsFromNetwork(std::span<const std::uint8_t> headerCopy) {
-    if (headerCopy.size() <= 17) return false;
-    const std::uint8_t flags = headerCopy[17];
-    return ((flags ^ (flags >> 2)) & 1) != 0;
+    const auto flags = wire::Little(headerCopy).U8(wire::kRecFlags);
+    return flags && wire::FromNetworkSide(*flags);
 }
 
 FrameSide SideOfRecord(std::span<const std::uint8_t> headerCopy) {

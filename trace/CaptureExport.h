@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "trace/CaptureFormat.h"
+#include "tracefile/CaptureFormat.h"
 #include "trace/TraceDate.h"
 
 namespace trace {

@@ -9,7 +9,7 @@
 
 #include "platform/File.h"
 #include "platform/MessageBox.h"
-#include "trace/RawRecord.h"
+#include "tracefile/RawRecord.h"
 #include "trace/TraceLog.h"
 
 namespace trace {

@@ -1,6 +1,6 @@
 #include "trace/TraceDate.h"
 
-#include "trace/RawRecord.h"
+#include "tracefile/RawRecord.h"
 
 namespace trace {
 namespace {

@@ -16,7 +16,7 @@
 
 #include "decode/DecodeItem.h"
 #include "decode/Frame.h"
-#include "trace/RawRecord.h"
+#include "tracefile/RawRecord.h"
 
 namespace trace {
 

@@ -324,6 +324,70 @@ TEST(CaptureReader, EveryPrefixOfAFileReadsOrReportsAProblem) {
     }
 }
 
+// A pcapng block of the given type around a body of fixed fields, with no
+// options: little-endian type, length, body, length again.
+Bytes Block(std::uint32_t type, Bytes body) {
+    capturefiles::Writer w(false);
+    const auto length = static_cast<std::uint32_t>(body.size() + 12);
+    w.U32(type).U32(length).Raw(body).U32(length);
+    return w.Out();
+}
+
+Bytes Join(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+// Every block kind at the smallest length its fixed fields allow reads, and
+// one octet-group shorter is damaged, never read past its end (the
+// sanitizers and library assertions check the reads).
+TEST(CaptureReader, TheSmallestBlockOfEachKindReadsAndAShorterOneIsDamaged) {
+    const Bytes section = Block(0x0A0D0D0A, {0x4D, 0x3C, 0x2B, 0x1A, 1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF,
+                                             0xFF, 0xFF, 0xFF, 0xFF});                // 28 octets
+    const Bytes interface = Block(1, {203, 0, 0, 0, 0, 0, 0, 0});                    // 20
+    const Bytes enhanced = Block(6, Bytes(20, 0));                                   // 32
+    const Bytes obsolete = Block(2, Bytes(20, 0));                                   // 32
+    const Bytes simple = Block(3, Bytes(4, 0));                                      // 16
+    const Bytes other = Block(4, {});                                                // 12
+    struct Case {
+        const char* name;
+        Bytes file;
+        trace::CaptureStatus status;
+        int frames;
+        std::string message;
+    };
+    const std::string damaged = "The capture file is damaged: ";
+    const Case cases[] = {
+        {"smallest of each kind", Join({section, interface, enhanced, obsolete, simple, other}),
+         trace::CaptureStatus::Ok, 3, ""},
+        {"interface of 12", Join({section, Block(1, {})}), trace::CaptureStatus::Damaged, 0,
+         damaged + "the interface block at offset 28 is too short."},
+        {"interface of 16", Join({section, Block(1, {203, 0, 0, 0})}), trace::CaptureStatus::Damaged, 0,
+         damaged + "the interface block at offset 28 is too short."},
+        {"section header of 24", Block(0x0A0D0D0A, {0x4D, 0x3C, 0x2B, 0x1A, 1, 0, 0, 0, 0, 0, 0, 0}),
+         trace::CaptureStatus::Damaged, 0, damaged + "the block at offset 0 gives the length 24."},
+        {"enhanced packet of 28", Join({section, interface, Block(6, Bytes(16, 0))}), trace::CaptureStatus::Damaged,
+         0, damaged + "packet 1 has a short block."},
+        {"obsolete packet of 28", Join({section, interface, Block(2, Bytes(16, 0))}), trace::CaptureStatus::Damaged,
+         0, damaged + "packet 1 has a short block."},
+        {"simple packet of 12", Join({section, interface, Block(3, {})}), trace::CaptureStatus::Damaged, 0,
+         damaged + "packet 1 has a short block."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        trace::MemorySource source(c.file);
+        int frames = 0;
+        const auto result = trace::ReadCapture(source, [&](const trace::CaptureFrame& frame) {
+            EXPECT_TRUE(frame.lapd.empty());
+            ++frames;
+        });
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(frames, c.frames);
+        EXPECT_EQ(result.message, c.message);
+    }
+}
+
 }  // namespace
 
 namespace {

@@ -1,5 +1,5 @@
 // The pcap and pcapng readers: no record, no file, no message; just frames.
-#include "trace/CaptureImport.h"
+#include "tracefile/CaptureReader.h"
 
 #include <algorithm>
 #include <array>

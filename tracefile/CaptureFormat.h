@@ -11,6 +11,8 @@
 #include <optional>
 #include <span>
 
+#include "wire/Bytes.h"
+
 namespace trace {
 
 enum class CaptureFormat { Pcap, PcapNg };
@@ -59,49 +61,8 @@ inline constexpr std::uint16_t kProtocolLapd = 0x0030;    // ETH_P_LAPD
 inline constexpr std::uint32_t kMaxPacketLength = 256 * 1024;
 inline constexpr std::uint32_t kMaxBlockLength = 16 * 1024 * 1024;
 
-enum class ByteOrder { Little, Big };
-
-// Reads integers at offsets inside one header or block; every read that
-// would leave the bytes answers nullopt.
-class FieldReader {
-public:
-    FieldReader(std::span<const std::uint8_t> bytes, ByteOrder order) : m_bytes(bytes), m_order(order) {}
-
-    std::size_t Size() const { return m_bytes.size(); }
-    ByteOrder Order() const { return m_order; }
-
-    std::optional<std::uint8_t> U8(std::size_t at) const {
-        if (at >= m_bytes.size()) return std::nullopt;
-        return m_bytes[at];
-    }
-    std::optional<std::uint16_t> U16(std::size_t at) const {
-        const auto v = Unsigned(at, 2);
-        return v ? std::optional<std::uint16_t>(static_cast<std::uint16_t>(*v)) : std::nullopt;
-    }
-    std::optional<std::uint32_t> U32(std::size_t at) const {
-        const auto v = Unsigned(at, 4);
-        return v ? std::optional<std::uint32_t>(static_cast<std::uint32_t>(*v)) : std::nullopt;
-    }
-    std::optional<std::uint64_t> U64(std::size_t at) const { return Unsigned(at, 8); }
-    std::optional<std::span<const std::uint8_t>> Bytes(std::size_t at, std::size_t n) const {
-        if (at > m_bytes.size() || n > m_bytes.size() - at) return std::nullopt;
-        return m_bytes.subspan(at, n);
-    }
-
-private:
-    std::optional<std::uint64_t> Unsigned(std::size_t at, std::size_t n) const {
-        if (at > m_bytes.size() || n > m_bytes.size() - at) return std::nullopt;
-        std::uint64_t v = 0;
-        for (std::size_t i = 0; i < n; ++i) {
-            const std::size_t k = m_order == ByteOrder::Big ? i : n - 1 - i;
-            v = (v << 8) | m_bytes[at + k];
-        }
-        return v;
-    }
-
-    std::span<const std::uint8_t> m_bytes;
-    ByteOrder m_order;
-};
+using wire::ByteOrder;
+using wire::FieldReader;
 
 // True when the first four octets are a pcap magic (either byte order, micro
 // or nano) or a pcapng section header.

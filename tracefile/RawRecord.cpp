@@ -1,4 +1,4 @@
-#include "trace/RawRecord.h"
+#include "tracefile/RawRecord.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -11,6 +11,8 @@
 #include <span>
 #include <string_view>
 
+#include "wire/Tpx.h"
+
 namespace trace {
 
 inline constexpr std::size_t kFileHeaderSize = 52;
@@ -19,7 +21,7 @@ inline constexpr std::size_t kRecordHeaderSize = 16;  // length, type, sequence,
 inline constexpr std::size_t kHeaderCopySize = 24;    // what a record keeps of its raw bytes
 inline constexpr std::uint32_t kMinRecordLength = 20;
 inline constexpr std::uint32_t kMaxRecordLength = 5000;
-inline constexpr std::uint32_t kMaxDChannelData = 280;
+inline constexpr std::uint32_t kMaxDChannelData = wire::kMaxDChannelData;
 inline constexpr std::uint32_t kDecodeOptions = 0x5F;  // both record sources pass this mask
 
 // Byte 18 of a D-channel record, in the frame flags beside the side bits of
@@ -32,7 +34,7 @@ inline constexpr std::uint8_t kSideUnknownBit = 0x01;
 enum RecordType : std::uint16_t {
     kAsciiRecord = 1,
     kHexRecord = 2,
-    kDChannelRecord = 3,
+    kDChannelRecord = wire::kDChannelRecordType,
     kLastFramedType = 6,  // types 4 to 6 are framed by their length but have no body
 };
 
