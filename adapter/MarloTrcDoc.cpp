@@ -8,6 +8,7 @@
 #include "platform/Event.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
+#include "wire/Bytes.h"
 
 namespace adapter {
 
@@ -25,16 +26,14 @@ platform::EventHandle AsEvent(TpxHandle handle) {
     return static_cast<platform::EventHandle>(handle);
 }
 
+// Response records are read field by field; a field the record does not
+// hold reads as 0, as the adapter leaves out what it does not know.
 std::uint32_t ReadU32(const std::vector<std::uint8_t>& record, std::size_t at) {
-    std::uint32_t v = 0;
-    for (std::size_t i = 0; i < 4; ++i) {
-        if (at + i < record.size()) v |= static_cast<std::uint32_t>(record[at + i]) << (8 * i);
-    }
-    return v;
+    return wire::Little(record).U32(at).value_or(0);
 }
 
 std::uint8_t ReadU8(const std::vector<std::uint8_t>& record, std::size_t at) {
-    return at < record.size() ? record[at] : 0;
+    return wire::Little(record).U8(at).value_or(0);
 }
 
 std::string StateName(std::uint32_t (*lookup)(std::uint32_t, char**), std::uint8_t code) {
@@ -227,13 +226,14 @@ std::optional<CMarloTrcDoc::Response> CMarloTrcDoc::WaitForResponse() {
     const auto* message = static_cast<const std::uint8_t*>(m_response->message);
     const std::size_t headerLength = m_response->headerLength;
     const std::size_t dataLength = m_response->dataLength;
-    if (message == nullptr || headerLength < TPX_HEADER_RESULT_OFFSET + 4) {
+    const auto result = message == nullptr
+                            ? std::nullopt
+                            : wire::Little({message, headerLength}).U32(TPX_HEADER_RESULT_OFFSET);
+    if (!result) {
         response.result = TPX_ERROR_INVALID_DATA;  // no result word: not an answer to rely on
         return response;
     }
-    const std::uint8_t* result = message + TPX_HEADER_RESULT_OFFSET;
-    response.result = static_cast<std::uint32_t>(result[0]) | static_cast<std::uint32_t>(result[1]) << 8 |
-                      static_cast<std::uint32_t>(result[2]) << 16 | static_cast<std::uint32_t>(result[3]) << 24;
+    response.result = *result;
     response.record.assign(message + headerLength, message + headerLength + dataLength);
     return response;
 }
@@ -254,40 +254,102 @@ void CMarloTrcDoc::TimedOut(std::string_view message) {
     CloseAdapter(ignored);
 }
 
-bool CMarloTrcDoc::EnableTraceControl(std::string& errorText) {
-    const std::uint32_t sent = HasConnection()
-        ? TpxLineTraceControlEnable(m_device, m_clientId, m_connectionId) : TPX_ERROR_INVALID_HANDLE;
+// What a command needs before it is sent: a connection (without one it is
+// not sent, and errorText says so with 6), or an adapter that is open
+// (otherwise nothing is sent and nothing said).
+enum class Guard { Connection, Opened };
+
+struct CMarloTrcDoc::Command {
+    std::uint32_t (*send)(TpxHandle device, std::uint32_t clientId, std::uint32_t connectionId, std::uint32_t link);
+    const char* notSent;     // errorText when the library did not send it
+    bool notSentWithCode;    // ... followed by the library's error code
+    const char* timedOut;    // told the user when no response came
+    const char* refused;     // errorText, followed by the adapter's result
+    Guard guard;
+    bool closeOnError;       // close the adapter when not sent or refused
+    // Runs on any response, before its result is looked at: the zeroing
+    // commands forget the copy whatever the adapter answers.
+    void (*clearFirst)(CMarloTrcDoc& document, std::uint32_t link);
+};
+
+const CMarloTrcDoc::Command& CMarloTrcDoc::CommandFor(CommandId id) {
+    using D = TpxHandle;
+    using U = std::uint32_t;
+    static const Command kCommands[] = {
+        // kTraceControlEnable
+        {[](D d, U c, U n, U) { return TpxLineTraceControlEnable(d, c, n); }, "Tpx Trace Control Enable", true,
+         kDriverNotResponding.data(), "Tpx Trace Control Enable Response", Guard::Connection, false, nullptr},
+        // kTraceControlDisable
+        {[](D d, U c, U n, U) { return TpxLineTraceControlDisable(d, c, n); }, "Tpx Trace Control Disable", false,
+         "TpxLineTraceControlDisable response timed out", "Tpx Trace Control Disable Response", Guard::Connection,
+         false, nullptr},
+        // kLineGetStatus
+        {[](D d, U c, U n, U) { return TpxLineGetStatus(d, c, n); }, "Tpx LineGetStatus", true,
+         "LineGetStatus response timed out", "TpxLineGetStatus Response", Guard::Connection, false, nullptr},
+        // kLinkGetStatus
+        {[](D d, U c, U n, U link) { return TpxLinkGetStatus(d, c, n, link); }, "Tpx LinkGetStatus", true,
+         "LinkGetStatus response timed out", "TpxLinkGetStatus Response", Guard::Connection, false, nullptr},
+        // kLineGetStatistics
+        {[](D d, U c, U n, U) { return TpxLineGetStatistics(d, c, n); }, "Tpx TpxLineGetStatistics", true,
+         "TpxLineGetStatistics response timed out", "TpxLineGetStatistics Response", Guard::Opened, false, nullptr},
+        // kLinkGetStatistics
+        {[](D d, U c, U n, U link) { return TpxLinkGetStatistics(d, c, n, link); }, "Tpx TpxLinkGetStatistics", true,
+         "TpxLinkGetStatistics response timed out", "TpxLinkGetStatistics Response", Guard::Opened, true, nullptr},
+        // kLineZeroStatistics
+        {[](D d, U c, U n, U) { return TpxLineZeroStatistics(d, c, n); }, "Tpx TpxLineZeroStatistics", true,
+         "TpxLineZeroStatistics response timed out", "TpxLineZeroStatistics Response", Guard::Opened, false,
+         [](CMarloTrcDoc& doc, U) { doc.m_lineStatistics = LineStatisticsCopy{}; }},
+        // kLinkZeroStatistics
+        {[](D d, U c, U n, U link) { return TpxLinkZeroStatistics(d, c, n, link); }, "Tpx TpxLinkZeroStatistics",
+         true, "TpxLinkZeroStatistics response timed out", "TpxLinkZeroStatistics Response", Guard::Connection, false,
+         [](CMarloTrcDoc& doc, U link) {
+             if (link != 1 && link != 2) return;
+             LinkStatisticsCopy& copy = link == 1 ? doc.m_link1Statistics : doc.m_link2Statistics;
+             copy = LinkStatisticsCopy{};
+             copy.linkNumber = link;
+         }},
+    };
+    return kCommands[static_cast<std::size_t>(id)];
+}
+
+CMarloTrcDoc::Outcome CMarloTrcDoc::RunCommand(CommandId id, std::string& errorText, std::uint32_t link,
+                                               const std::function<void(const std::vector<std::uint8_t>&)>& use) {
+    const Command& command = CommandFor(id);
+    if (command.guard == Guard::Opened && !m_opened) return Outcome::NotSent;
+    auto closeOnError = [&] {
+        std::string ignored;
+        if (command.closeOnError) CloseAdapter(ignored);
+    };
+    const std::uint32_t sent = HasConnection() ? command.send(m_device, m_clientId, m_connectionId, link)
+                                               : TPX_ERROR_INVALID_HANDLE;
     if (sent != 0) {
-        errorText = WithCode("Tpx Trace Control Enable", sent);
-        return false;
+        errorText = command.notSentWithCode ? WithCode(command.notSent, sent) : command.notSent;
+        closeOnError();
+        return Outcome::NotSent;
     }
     const auto response = WaitForResponse();
     if (!response) {
-        TimedOut(kDriverNotResponding);
-        return false;
+        TimedOut(command.timedOut);
+        return Outcome::NoResponse;
     }
-    const bool ok = response->result == 0;
-    if (!ok) errorText = WithCode("Tpx Trace Control Enable Response", response->result);
+    if (command.clearFirst != nullptr) command.clearFirst(*this, link);
+    if (response->result != 0) {
+        errorText = WithCode(command.refused, response->result);
+        Acknowledge();
+        closeOnError();
+        return Outcome::Refused;
+    }
+    if (use) use(response->record);
     Acknowledge();
-    return ok;
+    return Outcome::Done;
+}
+
+bool CMarloTrcDoc::EnableTraceControl(std::string& errorText) {
+    return RunCommand(CommandId::kTraceControlEnable, errorText) == Outcome::Done;
 }
 
 bool CMarloTrcDoc::DisableTraceControl(std::string& errorText) {
-    const std::uint32_t sent = HasConnection()
-        ? TpxLineTraceControlDisable(m_device, m_clientId, m_connectionId) : TPX_ERROR_INVALID_HANDLE;
-    if (sent != 0) {
-        errorText = "Tpx Trace Control Disable";
-        return false;
-    }
-    const auto response = WaitForResponse();
-    if (!response) {
-        TimedOut("TpxLineTraceControlDisable response timed out");
-        return false;
-    }
-    const bool ok = response->result == 0;
-    if (!ok) errorText = WithCode("Tpx Trace Control Disable Response", response->result);
-    Acknowledge();
-    return ok;
+    return RunCommand(CommandId::kTraceControlDisable, errorText) == Outcome::Done;
 }
 
 int CMarloTrcDoc::QueryLineStatus(std::string& errorText, std::uint32_t links, LineStatusTexts& texts) {
@@ -303,52 +365,30 @@ int CMarloTrcDoc::QueryLineStatus(std::string& errorText, std::uint32_t links,
         if (outputs[i] != nullptr) *outputs[i] = initial[i];
     }
 
-    std::uint32_t sent = HasConnection() ? TpxLineGetStatus(m_device, m_clientId, m_connectionId)
-                                         : TPX_ERROR_INVALID_HANDLE;
-    if (sent != 0) {
-        errorText = WithCode("Tpx LineGetStatus", sent);
-        return 3;
-    }
-    auto response = WaitForResponse();
-    if (!response) {
-        TimedOut("LineGetStatus response timed out");
-        return 3;
-    }
-    if (response->result != 0) {
-        errorText = WithCode("TpxLineGetStatus Response", response->result);
-        Acknowledge();
-        return 3;
-    }
-    const std::uint8_t lineState = ReadU8(response->record, TPX_LINE_STATUS_STATE);
-    const std::uint8_t receiving = ReadU8(response->record, TPX_LINE_STATUS_RX);
-    const std::uint8_t transmitting = ReadU8(response->record, TPX_LINE_STATUS_TX);
-    Acknowledge();
+    std::uint8_t lineState = 0;
+    std::uint8_t receiving = 0;
+    std::uint8_t transmitting = 0;
+    const Outcome line = RunCommand(CommandId::kLineGetStatus, errorText, 0, [&](const std::vector<std::uint8_t>& r) {
+        lineState = ReadU8(r, TPX_LINE_STATUS_STATE);
+        receiving = ReadU8(r, TPX_LINE_STATUS_RX);
+        transmitting = ReadU8(r, TPX_LINE_STATUS_TX);
+    });
+    if (line != Outcome::Done) return 3;
 
     // Layer 2 and layer 3 states of links 1 and 2. A failure here leaves the
-    // line query's summary behind: only 3 said the line itself was unknown.
+    // line query's summary behind: only 3 said the line itself was unknown,
+    // and a first link query that could not be sent says the same.
     std::array<std::uint8_t, 2> layer2{};
     std::array<std::uint8_t, 2> layer3{};
     const std::uint32_t linkCount = links >= 2 ? 2 : 1;
     for (std::uint32_t link = 1; link <= linkCount; ++link) {
-        sent = HasConnection() ? TpxLinkGetStatus(m_device, m_clientId, m_connectionId, link)
-                               : TPX_ERROR_INVALID_HANDLE;
-        if (sent != 0) {
-            errorText = WithCode("Tpx LinkGetStatus", sent);
-            return link == 1 ? 3 : 0;
-        }
-        response = WaitForResponse();
-        if (!response) {
-            TimedOut("LinkGetStatus response timed out");
-            return 0;
-        }
-        if (response->result != 0) {
-            errorText = WithCode("TpxLinkGetStatus Response", response->result);
-            Acknowledge();
-            return 0;
-        }
-        layer2[link - 1] = ReadU8(response->record, TPX_LINK_STATUS_L2);
-        layer3[link - 1] = ReadU8(response->record, TPX_LINK_STATUS_L3);
-        Acknowledge();
+        const Outcome status = RunCommand(CommandId::kLinkGetStatus, errorText, link,
+                                          [&](const std::vector<std::uint8_t>& r) {
+                                              layer2[link - 1] = ReadU8(r, TPX_LINK_STATUS_L2);
+                                              layer3[link - 1] = ReadU8(r, TPX_LINK_STATUS_L3);
+                                          });
+        if (status == Outcome::NotSent) return link == 1 ? 3 : 0;
+        if (status != Outcome::Done) return 0;
     }
 
     LineStatusTexts texts;
@@ -372,111 +412,40 @@ int CMarloTrcDoc::QueryLineStatus(std::string& errorText, std::uint32_t links,
 }
 
 bool CMarloTrcDoc::QueryLineStatistics(std::string& errorText) {
-    if (!m_opened) return false;
-    const std::uint32_t sent = TpxLineGetStatistics(m_device, m_clientId, m_connectionId);
-    if (sent != 0) {
-        errorText = WithCode("Tpx TpxLineGetStatistics", sent);
-        return false;
-    }
-    const auto response = WaitForResponse();
-    if (!response) {
-        TimedOut("TpxLineGetStatistics response timed out");
-        return false;
-    }
-    if (response->result != 0) {
-        errorText = WithCode("TpxLineGetStatistics Response", response->result);
-        Acknowledge();
-        return false;
-    }
-    const auto& r = response->record;
-    for (std::size_t i = 0; i < m_lineStatistics.reserved.size(); ++i) m_lineStatistics.reserved[i] = ReadU8(r, i);
-    m_lineStatistics.reservedValue = ReadU32(r, 8);
-    m_lineStatistics.lastChanged = ReadU32(r, TPX_LINE_STATISTICS_LAST_CHANGED);
-    m_lineStatistics.lineType = ReadU8(r, TPX_LINE_STATISTICS_INTERFACE);
-    Acknowledge();
-    return true;
+    return RunCommand(CommandId::kLineGetStatistics, errorText, 0, [this](const std::vector<std::uint8_t>& r) {
+               for (std::size_t i = 0; i < m_lineStatistics.reserved.size(); ++i)
+                   m_lineStatistics.reserved[i] = ReadU8(r, i);
+               m_lineStatistics.reservedValue = ReadU32(r, 8);
+               m_lineStatistics.lastChanged = ReadU32(r, TPX_LINE_STATISTICS_LAST_CHANGED);
+               m_lineStatistics.lineType = ReadU8(r, TPX_LINE_STATISTICS_INTERFACE);
+           }) == Outcome::Done;
 }
 
 bool CMarloTrcDoc::QueryLinkStatistics(std::string& errorText, std::uint32_t link) {
-    if (!m_opened) return false;
-    std::string ignored;
-    const std::uint32_t sent = TpxLinkGetStatistics(m_device, m_clientId, m_connectionId, link);
-    if (sent != 0) {
-        errorText = WithCode("Tpx TpxLinkGetStatistics", sent);
-        CloseAdapter(ignored);
-        return false;
-    }
-    const auto response = WaitForResponse();
-    if (!response) {
-        TimedOut("TpxLinkGetStatistics response timed out");
-        return false;
-    }
-    if (response->result != 0) {
-        errorText = WithCode("TpxLinkGetStatistics Response", response->result);
-        Acknowledge();
-        CloseAdapter(ignored);
-        return false;
-    }
-    if (link == 1 || link == 2) {
-        LinkStatisticsCopy& copy = link == 1 ? m_link1Statistics : m_link2Statistics;
-        const auto& r = response->record;
-        for (std::size_t i = 0; i < copy.reserved.size(); ++i) copy.reserved[i] = ReadU8(r, i);
-        copy.reservedValue = ReadU32(r, 4);
-        std::uint32_t* const counters[] = {
-            &copy.lastChanged, &copy.mtu, &copy.inOctets, &copy.inPackets, &copy.inPacketTotal,
-            &copy.inDiscards, &copy.inErrors, &copy.outOctets, &copy.outPackets, &copy.outPacketTotal,
-            &copy.outDiscards, &copy.outErrors};
-        std::size_t at = TPX_LINK_STATISTICS_LAST_CHANGED;
-        for (std::uint32_t* counter : counters) {
-            *counter = ReadU32(r, at);
-            at += 4;
-        }
-        copy.linkType = ReadU8(r, TPX_LINK_STATISTICS_TYPE);
-    }
-    Acknowledge();
-    return true;
+    return RunCommand(CommandId::kLinkGetStatistics, errorText, link, [&](const std::vector<std::uint8_t>& r) {
+               if (link != 1 && link != 2) return;
+               LinkStatisticsCopy& copy = link == 1 ? m_link1Statistics : m_link2Statistics;
+               for (std::size_t i = 0; i < copy.reserved.size(); ++i) copy.reserved[i] = ReadU8(r, i);
+               copy.reservedValue = ReadU32(r, 4);
+               std::uint32_t* const counters[] = {
+                   &copy.lastChanged, &copy.mtu, &copy.inOctets, &copy.inPackets, &copy.inPacketTotal,
+                   &copy.inDiscards, &copy.inErrors, &copy.outOctets, &copy.outPackets, &copy.outPacketTotal,
+                   &copy.outDiscards, &copy.outErrors};
+               std::size_t at = TPX_LINK_STATISTICS_LAST_CHANGED;
+               for (std::uint32_t* counter : counters) {
+                   *counter = ReadU32(r, at);
+                   at += 4;
+               }
+               copy.linkType = ReadU8(r, TPX_LINK_STATISTICS_TYPE);
+           }) == Outcome::Done;
 }
 
 bool CMarloTrcDoc::ZeroLineStatistics(std::string& errorText) {
-    if (!m_opened) return false;
-    const std::uint32_t sent = TpxLineZeroStatistics(m_device, m_clientId, m_connectionId);
-    if (sent != 0) {
-        errorText = WithCode("Tpx TpxLineZeroStatistics", sent);
-        return false;
-    }
-    const auto response = WaitForResponse();
-    if (!response) {
-        TimedOut("TpxLineZeroStatistics response timed out");
-        return false;
-    }
-    m_lineStatistics = LineStatisticsCopy{};
-    const bool ok = response->result == 0;
-    if (!ok) errorText = WithCode("TpxLineZeroStatistics Response", response->result);
-    Acknowledge();
-    return ok;
+    return RunCommand(CommandId::kLineZeroStatistics, errorText) == Outcome::Done;
 }
 
 bool CMarloTrcDoc::ZeroLinkStatistics(std::string& errorText, std::uint32_t link) {
-    const std::uint32_t sent = HasConnection()
-        ? TpxLinkZeroStatistics(m_device, m_clientId, m_connectionId, link) : TPX_ERROR_INVALID_HANDLE;
-    if (sent != 0) {
-        errorText = WithCode("Tpx TpxLinkZeroStatistics", sent);
-        return false;
-    }
-    const auto response = WaitForResponse();
-    if (!response) {
-        TimedOut("TpxLinkZeroStatistics response timed out");
-        return false;
-    }
-    if (link == 1 || link == 2) {
-        LinkStatisticsCopy& copy = link == 1 ? m_link1Statistics : m_link2Statistics;
-        copy = LinkStatisticsCopy{};
-        copy.linkNumber = link;
-    }
-    const bool ok = response->result == 0;
-    if (!ok) errorText = WithCode("TpxLinkZeroStatistics Response", response->result);
-    Acknowledge();
-    return ok;
+    return RunCommand(CommandId::kLinkZeroStatistics, errorText, link) == Outcome::Done;
 }
 
 void CMarloTrcDoc::ReadAdapterConfiguration() {

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -153,6 +154,29 @@ private:
 
     // Waits for the response event: nullopt on time-out (nothing is
     // acknowledged then). The response is copied but not yet acknowledged.
+    // The commands sent to the adapter after it is open; each one's texts
+    // and rules are one row of the table in the source.
+    enum class CommandId {
+        kTraceControlEnable,
+        kTraceControlDisable,
+        kLineGetStatus,
+        kLinkGetStatus,
+        kLineGetStatistics,
+        kLinkGetStatistics,
+        kLineZeroStatistics,
+        kLinkZeroStatistics,
+    };
+    struct Command;
+    static const Command& CommandFor(CommandId id);
+    // How a command ended: answered and accepted; not sent (errorText says
+    // why, unless the adapter was not open); no response in time (the user
+    // was told and the adapter is closed); refused by the adapter.
+    enum class Outcome { Done, NotSent, NoResponse, Refused };
+    // Sends one command, waits for its response and acknowledges it; `use`
+    // reads the record of an accepted response before the acknowledgement.
+    Outcome RunCommand(CommandId id, std::string& errorText, std::uint32_t link = 0,
+                       const std::function<void(const std::vector<std::uint8_t>&)>& use = {});
+
     std::optional<Response> WaitForResponse();
     void Acknowledge();
     // The library's handle arguments, or a closed-adapter error code without
