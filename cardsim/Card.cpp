@@ -3,15 +3,12 @@
 #include <algorithm>
 #include <string>
 
-#include "platform/LittleEndian.h"
 #include "platform/Win32Error.h"
 
 namespace cardsim {
 namespace {
 
 using namespace wire;
-using platform::PutU16;
-using platform::PutU32;
 
 constexpr std::size_t kOutboxLimit = 4096;     // trace frames kept for a reader that does not read
 constexpr std::size_t kFastBurst = 32;         // rate=0: frames kept ready per connection
@@ -154,12 +151,12 @@ void Card::HandleLocked(std::uint64_t fileId, const Request& request, Block& blo
 void Card::RegisterLocked(DriverCall& call) {
     const std::uint32_t id = m_nextClientId++;
     call.clients.push_back(id);
-    PutU32(call.block, kOffClientId, id);
-    PutU32(call.block, kOffConnectionId, static_cast<std::uint32_t>(m_adapters.size()));
+    LittleOut(call.block).U32(kOffClientId, id);
+    LittleOut(call.block).U32(kOffConnectionId, static_cast<std::uint32_t>(m_adapters.size()));
     for (std::size_t a = 0; a < m_adapters.size(); ++a) {
         const std::string name = AdapterName(a);
         for (std::size_t c = 0; c < name.size(); ++c)
-            PutU16(call.block, NameSlot(a) + 2 * c, static_cast<std::uint8_t>(name[c]));
+            LittleOut(call.block).U16(NameSlot(a) + 2 * c, static_cast<std::uint8_t>(name[c]));
     }
     call.request->Complete(0, call.block);
 }
@@ -185,13 +182,13 @@ void Card::OpenLocked(DriverCall& call) {
     for (std::size_t a = 0; a < m_adapters.size(); ++a)
         if (name == AdapterName(a)) adapter = static_cast<int>(a);
     if (adapter < 0) {
-        PutU32(call.block, kOffOpenConnectionId, 0);
-        PutU32(call.block, kOffOpenResult, kResultNoSuchAdapter);
+        LittleOut(call.block).U32(kOffOpenConnectionId, 0);
+        LittleOut(call.block).U32(kOffOpenResult, kResultNoSuchAdapter);
     } else {
         const std::uint32_t id = m_nextConnectionId++;
         m_connections.emplace(id, Connection{call.fileId, call.clientId, adapter, false, FrameSource(m_settings), {}, {}});
-        PutU32(call.block, kOffOpenConnectionId, id);
-        PutU32(call.block, kOffOpenResult, 0);
+        LittleOut(call.block).U32(kOffOpenConnectionId, id);
+        LittleOut(call.block).U32(kOffOpenResult, 0);
     }
     call.request->Complete(0, call.block);
 }
@@ -199,7 +196,7 @@ void Card::OpenLocked(DriverCall& call) {
 void Card::CloseLocked(DriverCall& call) {
     const bool known = call.connection != nullptr;
     if (known) DropConnectionLocked(call.connectionId);
-    PutU32(call.block, kOffCloseResult, known ? 0 : platform::kErrorInvalidHandle);
+    LittleOut(call.block).U32(kOffCloseResult, known ? 0 : platform::kErrorInvalidHandle);
     call.request->Complete(0, call.block);
 }
 
@@ -280,11 +277,12 @@ void Card::FirmwareLocked(Connection& connection, std::span<const std::uint8_t> 
     Message response;
     response.headerLength = group == TPX_GROUP_GSM ? kGsmHeaderLength : kLineHeaderLength;
     response.bytes.assign(response.headerLength, 0);
-    PutU16(response.bytes, kHeaderGroupOffset, group);
-    PutU16(response.bytes, kHeaderConstantOffset, kHeaderConstant);
-    PutU32(response.bytes, TPX_HEADER_OPCODE_OFFSET, opcode);
-    PutU32(response.bytes, TPX_HEADER_RESULT_OFFSET, result);
-    if (group != TPX_GROUP_GSM) PutU32(response.bytes, TPX_HEADER_ADDRESS_OFFSET, address);
+    const FieldWriter out = LittleOut(response.bytes);
+    out.U16(kHeaderGroupOffset, group);
+    out.U16(kHeaderConstantOffset, kHeaderConstant);
+    out.U32(TPX_HEADER_OPCODE_OFFSET, opcode);
+    out.U32(TPX_HEADER_RESULT_OFFSET, result);
+    if (group != TPX_GROUP_GSM) out.U32(TPX_HEADER_ADDRESS_OFFSET, address);
     response.bytes.insert(response.bytes.end(), data.begin(), data.end());
     connection.outbox.push_back(std::move(response));
     DeliverLocked(connection);
@@ -314,7 +312,7 @@ std::uint32_t Card::LinkStatusLocked(FirmwareCall& call) {
 
 std::uint32_t Card::LineStatisticsLocked(FirmwareCall& call) {
     call.data.assign(TPX_LINE_STATISTICS_BYTES, 0);
-    PutU32(call.data, TPX_LINE_STATISTICS_LAST_CHANGED, Hundredths(call.adapter.lineChanged));
+    LittleOut(call.data).U32(TPX_LINE_STATISTICS_LAST_CHANGED, Hundredths(call.adapter.lineChanged));
     call.data[TPX_LINE_STATISTICS_INTERFACE] = kInterfaceSt;
     return 0;
 }
@@ -322,14 +320,15 @@ std::uint32_t Card::LineStatisticsLocked(FirmwareCall& call) {
 std::uint32_t Card::LinkStatisticsLocked(FirmwareCall& call) {
     const LinkCounters& c = call.adapter.links[call.link - 1];
     call.data.assign(TPX_LINK_STATISTICS_BYTES, 0);
-    PutU32(call.data, TPX_LINK_STATISTICS_LAST_CHANGED, Hundredths(call.adapter.linkChanged));
-    PutU32(call.data, TPX_LINK_STATISTICS_MTU, kMtu);
-    PutU32(call.data, TPX_LINK_STATISTICS_IN_OCTETS, c.inOctets);
-    PutU32(call.data, TPX_LINK_STATISTICS_IN_PACKETS, c.inPackets);
-    PutU32(call.data, TPX_LINK_STATISTICS_IN_PACKET_TOTAL, c.inPacketTotal);
-    PutU32(call.data, TPX_LINK_STATISTICS_OUT_OCTETS, c.outOctets);
-    PutU32(call.data, TPX_LINK_STATISTICS_OUT_PACKETS, c.outPackets);
-    PutU32(call.data, TPX_LINK_STATISTICS_OUT_PACKET_TOTAL, c.outPacketTotal);
+    const FieldWriter out = LittleOut(call.data);
+    out.U32(TPX_LINK_STATISTICS_LAST_CHANGED, Hundredths(call.adapter.linkChanged));
+    out.U32(TPX_LINK_STATISTICS_MTU, kMtu);
+    out.U32(TPX_LINK_STATISTICS_IN_OCTETS, c.inOctets);
+    out.U32(TPX_LINK_STATISTICS_IN_PACKETS, c.inPackets);
+    out.U32(TPX_LINK_STATISTICS_IN_PACKET_TOTAL, c.inPacketTotal);
+    out.U32(TPX_LINK_STATISTICS_OUT_OCTETS, c.outOctets);
+    out.U32(TPX_LINK_STATISTICS_OUT_PACKETS, c.outPackets);
+    out.U32(TPX_LINK_STATISTICS_OUT_PACKET_TOTAL, c.outPacketTotal);
     call.data[TPX_LINK_STATISTICS_TYPE] = kLinkTypeSignalling;
     return 0;
 }
@@ -368,8 +367,8 @@ void Card::DeliverLocked(Connection& connection) {
         const Message& message = connection.outbox.front();
         Block out{};
         std::copy(read->Input().begin(), read->Input().end(), out.begin());
-        PutU16(out, kOffReadHeaderLength, message.headerLength);
-        PutU16(out, kOffReadDataLength, static_cast<std::uint16_t>(message.bytes.size() - message.headerLength));
+        LittleOut(out).U16(kOffReadHeaderLength, message.headerLength);
+        LittleOut(out).U16(kOffReadDataLength, static_cast<std::uint16_t>(message.bytes.size() - message.headerLength));
         std::copy(message.bytes.begin(), message.bytes.end(), out.begin() + kOffReadMessage);
         if (!read->Complete(0, out)) continue;
         const bool trace = message.trace;
@@ -412,11 +411,12 @@ void Card::EmitTraceLocked(Connection& connection) {
     indication.headerLength = kTraceHeaderLength;
     indication.trace = true;
     indication.bytes.assign(kTraceHeaderLength, 0);
-    PutU16(indication.bytes, kHeaderGroupOffset, TPX_GROUP_LINE);
-    PutU16(indication.bytes, kHeaderConstantOffset, kHeaderConstant);
-    PutU32(indication.bytes, TPX_HEADER_OPCODE_OFFSET, TPX_OP_TRACE_INDICATION);
+    const FieldWriter out = LittleOut(indication.bytes);
+    out.U16(kHeaderGroupOffset, TPX_GROUP_LINE);
+    out.U16(kHeaderConstantOffset, kHeaderConstant);
+    out.U32(TPX_HEADER_OPCODE_OFFSET, TPX_OP_TRACE_INDICATION);
     indication.bytes[TPX_HEADER_FLAGS_OFFSET] = frame.flags;
-    PutU32(indication.bytes, TPX_HEADER_ADDRESS_OFFSET, TraceAddress(frame.b, frame.ln));
+    out.U32(TPX_HEADER_ADDRESS_OFFSET, TraceAddress(frame.b, frame.ln));
     indication.bytes.insert(indication.bytes.end(), frame.data.begin(), frame.data.end());
     connection.outbox.push_back(std::move(indication));
     ++m_traceFramesMade;

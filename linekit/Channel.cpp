@@ -9,7 +9,6 @@
 
 #include "linekit/Internal.h"
 #include "linekit/tpx_testing.h"
-#include "platform/LittleEndian.h"
 #include "platform/MessageBox.h"
 
 namespace linekit {
@@ -23,11 +22,11 @@ constexpr char kDriverEventName[] = "MarloDriverEvent";
 // GSM Open carries u8 0, u8 0, u16 4, u16 2, u16 0.
 constexpr std::uint8_t kGsmOpenData[8] = {0x00, 0x00, 0x04, 0x00, 0x02, 0x00, 0x00, 0x00};
 
-std::array<std::uint8_t, 12> GsmHeader(std::uint32_t opcode) {
-    std::array<std::uint8_t, 12> header{};
-    platform::PutU16(header, 0, TPX_GROUP_GSM);
-    platform::PutU16(header, 2, 1);
-    platform::PutU32(header, 4, opcode);
+std::array<std::uint8_t, kGsmHeaderLength> GsmHeader(std::uint32_t opcode) {
+    std::array<std::uint8_t, kGsmHeaderLength> header{};
+    Put<kHeaderGroupOffset>(header, std::uint16_t{TPX_GROUP_GSM});
+    Put<kHeaderConstantOffset>(header, kHeaderConstant);
+    Put<TPX_HEADER_OPCODE_OFFSET>(header, opcode);
     return header;
 }
 
@@ -49,14 +48,14 @@ void ShowMessage(const char* text) { platform::MessageBox(text, kLibraryName); }
 
 RequestBlock MakeBlock(std::uint32_t code, std::uint32_t clientId, std::uint32_t connectionId) {
     RequestBlock block{};
-    platform::PutU32(block, kOffCode, code);
-    platform::PutU32(block, kOffClientId, clientId);
-    platform::PutU32(block, kOffConnectionId, connectionId);
+    Put<kOffCode>(block, code);
+    Put<kOffClientId>(block, clientId);
+    Put<kOffConnectionId>(block, connectionId);
     return block;
 }
 
 std::uint32_t SendRequest(TpxHandle device, RequestBlock& block) {
-    const std::uint32_t code = platform::GetU32(block, kOffCode);
+    const std::uint32_t code = Get<std::uint32_t, kOffCode>(block);
     platform::Overlapped overlapped;
     overlapped.event = platform::CreateEvent({}, false);
     if (!overlapped.event) return TPX_ERROR_NOT_ENOUGH_MEMORY;
@@ -102,13 +101,13 @@ TPX_API uint32_t TpxRegister(TpxHandle* device, uint32_t* clientId, uint32_t* ad
         RequestBlock block = MakeBlock(kRegister, 0, 0);
         const std::uint32_t result = SendRequest(*device, block);
         if (result != 0) return result;
-        *clientId = platform::GetU32(block, kOffClientId);
-        *adapterCount = platform::GetU32(block, kOffConnectionId);
+        *clientId = Get<std::uint32_t, kOffClientId>(block);
+        *adapterCount = Get<std::uint32_t, kOffConnectionId>(block);
         if (names) {
             for (std::size_t a = 0; a < TPX_MAX_ADAPTERS; ++a)
                 for (std::size_t c = 0; c < TPX_ADAPTER_NAME_CHARS; ++c)
                     names[a][c] = static_cast<char16_t>(
-                        platform::GetU16(block, kOffNames + a * kNameSlotBytes + 2 * c));
+                        Little(block).U16(NameSlot(a) + 2 * c).value());
         }
         return 0;
     });
@@ -136,10 +135,10 @@ TPX_API uint32_t TpxOpen(TpxHandle device, uint32_t clientId, const char16_t* ad
 
         RequestBlock block = MakeBlock(kOpen, clientId, 0);
         for (std::size_t c = 0; c + 1 < TPX_ADAPTER_NAME_CHARS && adapterName[c] != 0; ++c)
-            platform::PutU16(block, kOffOpenName + 2 * c, static_cast<std::uint16_t>(adapterName[c]));
+            LittleOut(block).U16(kOffOpenName + 2 * c, static_cast<std::uint16_t>(adapterName[c]));
         if (std::uint32_t result = SendRequest(device, block)) return result;
-        *connectionId = platform::GetU32(block, kOffOpenConnectionId);
-        *openResult = platform::GetU32(block, kOffOpenResult);  // examined by the caller
+        *connectionId = Get<std::uint32_t, kOffOpenConnectionId>(block);
+        *openResult = Get<std::uint32_t, kOffOpenResult>(block);  // examined by the caller
 
         connection->device = device;
         connection->clientId = clientId;
@@ -187,7 +186,7 @@ TPX_API uint32_t TpxClose(TpxHandle device, uint32_t clientId, uint32_t connecti
     return Guarded([&]() -> std::uint32_t {
         RequestBlock block = MakeBlock(kClose, clientId, connectionId);
         SendRequest(device, block);  // its failure is not reported
-        if (closeResult) *closeResult = platform::GetU32(block, kOffCloseResult);
+        if (closeResult) *closeResult = Get<std::uint32_t, kOffCloseResult>(block);
         return TpxUnregister(device, clientId);
     });
 }
@@ -199,9 +198,9 @@ TPX_API uint32_t TpxWrite(TpxHandle device, uint32_t clientId, uint32_t connecti
         const std::size_t length = std::size_t{headerLength} + dataLength;
         if (length > TPX_MAX_MESSAGE_BYTES || (length > 0 && !message)) return TPX_ERROR_INVALID_PARAMETER;
         RequestBlock block = MakeBlock(kWrite, clientId, connectionId);
-        platform::PutU8(block, kOffWriteType, messageType);
-        platform::PutU16(block, kOffWriteHeaderLength, headerLength);
-        platform::PutU16(block, kOffWriteDataLength, dataLength);
+        Put<kOffWriteType>(block, messageType);
+        Put<kOffWriteHeaderLength>(block, headerLength);
+        Put<kOffWriteDataLength>(block, dataLength);
         if (length > 0) std::memcpy(block.data() + kOffWriteMessage, message, length);
         return SendRequest(device, block);
     });
@@ -213,8 +212,8 @@ TPX_API uint32_t TpxRead(TpxHandle device, uint32_t clientId, uint32_t connectio
         if (!headerLength || !dataLength || !message) return TPX_ERROR_INVALID_PARAMETER;
         RequestBlock block = MakeBlock(kRead, clientId, connectionId);
         if (std::uint32_t result = SendRequest(device, block)) return result;
-        const std::uint16_t h = platform::GetU16(block, kOffReadHeaderLength);
-        const std::uint16_t d = platform::GetU16(block, kOffReadDataLength);
+        const std::uint16_t h = Get<std::uint16_t, kOffReadHeaderLength>(block);
+        const std::uint16_t d = Get<std::uint16_t, kOffReadDataLength>(block);
         const std::size_t length = std::size_t{h} + d;
         if (length > kBlockSize - kOffReadMessage) return TPX_ERROR_INVALID_DATA;
         void* copy = std::malloc(std::max<std::size_t>(length, 1));

@@ -4,6 +4,7 @@
 
 #include "platform/File.h"
 #include "platform/Registry.h"
+#include "wire/Bytes.h"
 
 namespace platform {
 
@@ -12,17 +13,6 @@ namespace {
 constexpr std::int64_t kMaxImageSize = 256 * 1024 * 1024;
 constexpr std::uint32_t kResourceTypeVersion = 16;  // RT_VERSION
 constexpr std::uint32_t kSubdirectoryBit = 0x80000000u;
-
-std::optional<std::uint16_t> U16(std::span<const std::uint8_t> b, std::size_t at) {
-    if (at > b.size() || b.size() - at < 2) return std::nullopt;
-    return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
-}
-
-std::optional<std::uint32_t> U32(std::span<const std::uint8_t> b, std::size_t at) {
-    if (at > b.size() || b.size() - at < 4) return std::nullopt;
-    return static_cast<std::uint32_t>(b[at]) | static_cast<std::uint32_t>(b[at + 1]) << 8 |
-           static_cast<std::uint32_t>(b[at + 2]) << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
-}
 
 std::size_t Align4(std::size_t n) {
     return (n + 3) & ~static_cast<std::size_t>(3);
@@ -75,14 +65,14 @@ struct DirectoryEntry {
 // Entries of the resource directory at `at` within the resource section.
 std::vector<DirectoryEntry> ReadDirectory(std::span<const std::uint8_t> rsrc, std::uint32_t at) {
     std::vector<DirectoryEntry> entries;
-    const auto named = U16(rsrc, static_cast<std::size_t>(at) + 12);
-    const auto ids = U16(rsrc, static_cast<std::size_t>(at) + 14);
+    const auto named = wire::Little(rsrc).U16(static_cast<std::size_t>(at) + 12);
+    const auto ids = wire::Little(rsrc).U16(static_cast<std::size_t>(at) + 14);
     if (!named || !ids) return entries;
     const std::size_t count = static_cast<std::size_t>(*named) + *ids;
     for (std::size_t i = 0; i < count; ++i) {
         const std::size_t e = static_cast<std::size_t>(at) + 16 + i * 8;
-        const auto name = U32(rsrc, e);
-        const auto offset = U32(rsrc, e + 4);
+        const auto name = wire::Little(rsrc).U32(e);
+        const auto offset = wire::Little(rsrc).U32(e + 4);
         if (!name || !offset) break;
         entries.push_back({*name, *offset});
     }
@@ -113,9 +103,9 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 }
 
 std::optional<VersionBlock> ParseBlock(std::span<const std::uint8_t> data) {
-    const auto length = U16(data, 0);
-    const auto valueLength = U16(data, 2);
-    const auto type = U16(data, 4);
+    const auto length = wire::Little(data).U16(0);
+    const auto valueLength = wire::Little(data).U16(2);
+    const auto type = wire::Little(data).U16(4);
     if (!length || !valueLength || !type || *length < 6 || *length > data.size()) return std::nullopt;
     const auto block = data.first(*length);
     VersionBlock out;
@@ -124,7 +114,7 @@ std::optional<VersionBlock> ParseBlock(std::span<const std::uint8_t> data) {
     out.type = *type;
     std::size_t p = 6;
     for (;;) {
-        const auto unit = U16(block, p);
+        const auto unit = wire::Little(block).U16(p);
         if (!unit) return std::nullopt;  // key without terminator
         p += 2;
         if (*unit == 0) break;
@@ -151,27 +141,10 @@ std::optional<VersionBlock> FindChild(const VersionBlock& parent, std::string_vi
     return std::nullopt;
 }
 
-void PutU16(std::vector<std::uint8_t>& out, std::size_t at, std::uint16_t v) {
-    out[at] = static_cast<std::uint8_t>(v);
-    out[at + 1] = static_cast<std::uint8_t>(v >> 8);
-}
-
-void PutU32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-void AppendU16(std::vector<std::uint8_t>& out, std::uint16_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-void AppendU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-
 void AppendWide(std::vector<std::uint8_t>& out, std::string_view text) {
-    for (char c : text) AppendU16(out, static_cast<unsigned char>(c));
-    AppendU16(out, 0);
+    wire::Appender wide(out, wire::ByteOrder::Little);
+    for (char c : text) wide.U16(static_cast<unsigned char>(c));
+    wide.U16(0);
 }
 
 void PadTo4(std::vector<std::uint8_t>& out) {
@@ -190,9 +163,9 @@ std::vector<std::uint8_t> MakeBlock(std::string_view key, std::uint16_t type,
         PadTo4(out);
         out.insert(out.end(), child.begin(), child.end());
     }
-    PutU16(out, 0, static_cast<std::uint16_t>(out.size()));
-    PutU16(out, 2, valueLength);
-    PutU16(out, 4, type);
+    wire::LittleOut(out).U16(0, static_cast<std::uint16_t>(out.size()));
+    wire::LittleOut(out).U16(2, valueLength);
+    wire::LittleOut(out).U16(4, type);
     return out;
 }
 
@@ -208,19 +181,20 @@ std::uint32_t ParseHex32(std::string_view text) {
 
 std::vector<std::uint8_t> MakeVersionInfo(const VersionPeSpec& request) {
     std::vector<std::uint8_t> fixed;
-    AppendU32(fixed, 0xFEEF04BD);  // VS_FIXEDFILEINFO signature
-    AppendU32(fixed, 0x00010000);
-    AppendU32(fixed, static_cast<std::uint32_t>(request.fileVersion[0]) << 16 | request.fileVersion[1]);
-    AppendU32(fixed, static_cast<std::uint32_t>(request.fileVersion[2]) << 16 | request.fileVersion[3]);
-    AppendU32(fixed, static_cast<std::uint32_t>(request.productVersion[0]) << 16 | request.productVersion[1]);
-    AppendU32(fixed, static_cast<std::uint32_t>(request.productVersion[2]) << 16 | request.productVersion[3]);
-    AppendU32(fixed, 0x3F);        // file flags mask
-    AppendU32(fixed, 0);           // file flags
-    AppendU32(fixed, 0x00040004);  // VOS_NT_WINDOWS32
-    AppendU32(fixed, 2);           // VFT_DLL
-    AppendU32(fixed, 0);
-    AppendU32(fixed, 0);
-    AppendU32(fixed, 0);
+    wire::Appender fixedOut(fixed, wire::ByteOrder::Little);
+    fixedOut.U32(0xFEEF04BD);  // VS_FIXEDFILEINFO signature
+    fixedOut.U32(0x00010000);
+    fixedOut.U32(static_cast<std::uint32_t>(request.fileVersion[0]) << 16 | request.fileVersion[1]);
+    fixedOut.U32(static_cast<std::uint32_t>(request.fileVersion[2]) << 16 | request.fileVersion[3]);
+    fixedOut.U32(static_cast<std::uint32_t>(request.productVersion[0]) << 16 | request.productVersion[1]);
+    fixedOut.U32(static_cast<std::uint32_t>(request.productVersion[2]) << 16 | request.productVersion[3]);
+    fixedOut.U32(0x3F);        // file flags mask
+    fixedOut.U32(0);           // file flags
+    fixedOut.U32(0x00040004);  // VOS_NT_WINDOWS32
+    fixedOut.U32(2);           // VFT_DLL
+    fixedOut.U32(0);
+    fixedOut.U32(0);
+    fixedOut.U32(0);
 
     std::vector<std::vector<std::uint8_t>> tables;
     std::vector<std::uint8_t> translations;
@@ -233,8 +207,9 @@ std::vector<std::uint8_t> MakeVersionInfo(const VersionPeSpec& request) {
         }
         tables.push_back(MakeBlock(table.language, 1, {}, 0, strings));
         const std::uint32_t id = ParseHex32(table.language);
-        AppendU16(translations, static_cast<std::uint16_t>(id >> 16));
-        AppendU16(translations, static_cast<std::uint16_t>(id));
+        wire::Appender translationsOut(translations, wire::ByteOrder::Little);
+        translationsOut.U16(static_cast<std::uint16_t>(id >> 16));
+        translationsOut.U16(static_cast<std::uint16_t>(id));
     }
     const auto stringFileInfo = MakeBlock("StringFileInfo", 1, {}, 0, tables);
     const auto var = MakeBlock("Translation", 0, translations, static_cast<std::uint16_t>(translations.size()), {});
@@ -247,38 +222,38 @@ std::vector<std::uint8_t> MakeVersionInfo(const VersionPeSpec& request) {
 
 std::optional<std::span<const std::uint8_t>> FindVersionResource(std::span<const std::uint8_t> image) {
     if (image.size() < 0x40 || image[0] != 'M' || image[1] != 'Z') return std::nullopt;
-    const auto peOffset = U32(image, 0x3C);
+    const auto peOffset = wire::Little(image).U32(0x3C);
     if (!peOffset) return std::nullopt;
     const std::size_t pe = *peOffset;
     if (pe > image.size() || image.size() - pe < 24) return std::nullopt;
     if (image[pe] != 'P' || image[pe + 1] != 'E' || image[pe + 2] != 0 || image[pe + 3] != 0) return std::nullopt;
     const std::size_t coff = pe + 4;
-    const auto sectionCount = U16(image, coff + 2);
-    const auto optionalSize = U16(image, coff + 16);
+    const auto sectionCount = wire::Little(image).U16(coff + 2);
+    const auto optionalSize = wire::Little(image).U16(coff + 16);
     if (!sectionCount || !optionalSize) return std::nullopt;
     const std::size_t opt = coff + 20;
     if (image.size() - opt < *optionalSize) return std::nullopt;
     const auto optional = image.subspan(opt, *optionalSize);
-    const auto magic = U16(optional, 0);
+    const auto magic = wire::Little(optional).U16(0);
     if (!magic) return std::nullopt;
     std::size_t countAt = 0;
     if (*magic == 0x10B) countAt = 92;       // PE32
     else if (*magic == 0x20B) countAt = 108;  // PE32+
     else return std::nullopt;
-    const auto rvaCount = U32(optional, countAt);
+    const auto rvaCount = wire::Little(optional).U32(countAt);
     if (!rvaCount || *rvaCount < 3) return std::nullopt;
-    const auto rsrcRva = U32(optional, countAt + 4 + 2 * 8);
-    const auto rsrcSize = U32(optional, countAt + 4 + 2 * 8 + 4);
+    const auto rsrcRva = wire::Little(optional).U32(countAt + 4 + 2 * 8);
+    const auto rsrcSize = wire::Little(optional).U32(countAt + 4 + 2 * 8 + 4);
     if (!rsrcRva || !rsrcSize || *rsrcRva == 0 || *rsrcSize == 0) return std::nullopt;
 
     std::vector<Section> sections;
     const std::size_t table = opt + *optionalSize;
     for (std::size_t i = 0; i < *sectionCount; ++i) {
         const std::size_t s = table + i * 40;
-        const auto vsize = U32(image, s + 8);
-        const auto va = U32(image, s + 12);
-        const auto rawSize = U32(image, s + 16);
-        const auto rawOffset = U32(image, s + 20);
+        const auto vsize = wire::Little(image).U32(s + 8);
+        const auto va = wire::Little(image).U32(s + 12);
+        const auto rawSize = wire::Little(image).U32(s + 16);
+        const auto rawOffset = wire::Little(image).U32(s + 20);
         if (!vsize || !va || !rawSize || !rawOffset) return std::nullopt;
         sections.push_back({*va, *vsize, *rawSize, *rawOffset});
     }
@@ -306,8 +281,8 @@ std::optional<std::span<const std::uint8_t>> FindVersionResource(std::span<const
     if (!languageDir) return std::nullopt;
     for (const auto& e : ReadDirectory(*rsrc, *languageDir)) {
         if (e.offset & kSubdirectoryBit) continue;
-        const auto dataRva = U32(*rsrc, e.offset);
-        const auto dataSize = U32(*rsrc, static_cast<std::size_t>(e.offset) + 4);
+        const auto dataRva = wire::Little(*rsrc).U32(e.offset);
+        const auto dataSize = wire::Little(*rsrc).U32(static_cast<std::size_t>(e.offset) + 4);
         if (!dataRva || !dataSize) continue;
         auto data = MapRva(image, sections, *dataRva, *dataSize);
         if (data) return data;
@@ -332,7 +307,7 @@ std::optional<std::string> QueryVersionString(std::span<const std::uint8_t> vers
     if (!any || block->type != 1 || block->valueLength == 0) return std::nullopt;
     std::string text;
     for (std::size_t p = 0;; p += 2) {
-        const auto unit = U16(block->value, p);
+        const auto unit = wire::Little(block->value).U16(p);
         if (!unit || *unit == 0) break;
         if (*unit >= 0xDC00 && *unit <= 0xDFFF) continue;  // second half of a pair: the first gave '?'
         text.push_back(*unit <= 0xFF ? static_cast<char>(*unit) : '?');
@@ -373,56 +348,56 @@ std::vector<std::uint8_t> MakeVersionPeImage(const VersionPeSpec& request) {
 
     out[0] = 'M';
     out[1] = 'Z';
-    PutU32(out, 0x3C, kPe);
+    wire::LittleOut(out).U32(0x3C, kPe);
     out[kPe] = 'P';
     out[kPe + 1] = 'E';
-    PutU16(out, kPe + 4, 0x014C);       // i386
-    PutU16(out, kPe + 6, 1);            // one section
-    PutU16(out, kPe + 20, kOptionalSize);
-    PutU16(out, kPe + 22, 0x2102);      // executable, 32-bit, DLL
+    wire::LittleOut(out).U16(kPe + 4, 0x014C);       // i386
+    wire::LittleOut(out).U16(kPe + 6, 1);            // one section
+    wire::LittleOut(out).U16(kPe + 20, kOptionalSize);
+    wire::LittleOut(out).U16(kPe + 22, 0x2102);      // executable, 32-bit, DLL
 
-    PutU16(out, kOptional + 0, 0x10B);  // PE32
-    PutU32(out, kOptional + 8, static_cast<std::uint32_t>(rawSize));
-    PutU32(out, kOptional + 20, kSectionRva);
-    PutU32(out, kOptional + 24, kSectionRva);
-    PutU32(out, kOptional + 28, 0x10000000);
-    PutU32(out, kOptional + 32, 0x1000);
-    PutU32(out, kOptional + 36, kFileAlign);
-    PutU16(out, kOptional + 40, 4);
-    PutU16(out, kOptional + 48, 4);
-    PutU32(out, kOptional + 56, static_cast<std::uint32_t>(kSectionRva + (rsrcSize + 0xFFF) / 0x1000 * 0x1000));
-    PutU32(out, kOptional + 60, kFileAlign);
-    PutU16(out, kOptional + 68, 2);
-    PutU32(out, kOptional + 72, 0x100000);
-    PutU32(out, kOptional + 76, 0x1000);
-    PutU32(out, kOptional + 80, 0x100000);
-    PutU32(out, kOptional + 84, 0x1000);
-    PutU32(out, kOptional + 92, 16);
-    PutU32(out, kOptional + 96 + 2 * 8, kSectionRva);
-    PutU32(out, kOptional + 96 + 2 * 8 + 4, static_cast<std::uint32_t>(rsrcSize));
+    wire::LittleOut(out).U16(kOptional + 0, 0x10B);  // PE32
+    wire::LittleOut(out).U32(kOptional + 8, static_cast<std::uint32_t>(rawSize));
+    wire::LittleOut(out).U32(kOptional + 20, kSectionRva);
+    wire::LittleOut(out).U32(kOptional + 24, kSectionRva);
+    wire::LittleOut(out).U32(kOptional + 28, 0x10000000);
+    wire::LittleOut(out).U32(kOptional + 32, 0x1000);
+    wire::LittleOut(out).U32(kOptional + 36, kFileAlign);
+    wire::LittleOut(out).U16(kOptional + 40, 4);
+    wire::LittleOut(out).U16(kOptional + 48, 4);
+    wire::LittleOut(out).U32(kOptional + 56, static_cast<std::uint32_t>(kSectionRva + (rsrcSize + 0xFFF) / 0x1000 * 0x1000));
+    wire::LittleOut(out).U32(kOptional + 60, kFileAlign);
+    wire::LittleOut(out).U16(kOptional + 68, 2);
+    wire::LittleOut(out).U32(kOptional + 72, 0x100000);
+    wire::LittleOut(out).U32(kOptional + 76, 0x1000);
+    wire::LittleOut(out).U32(kOptional + 80, 0x100000);
+    wire::LittleOut(out).U32(kOptional + 84, 0x1000);
+    wire::LittleOut(out).U32(kOptional + 92, 16);
+    wire::LittleOut(out).U32(kOptional + 96 + 2 * 8, kSectionRva);
+    wire::LittleOut(out).U32(kOptional + 96 + 2 * 8 + 4, static_cast<std::uint32_t>(rsrcSize));
 
     const char name[] = ".rsrc";
     for (std::size_t i = 0; i < 5; ++i) out[kSection + i] = static_cast<std::uint8_t>(name[i]);
-    PutU32(out, kSection + 8, static_cast<std::uint32_t>(rsrcSize));
-    PutU32(out, kSection + 12, kSectionRva);
-    PutU32(out, kSection + 16, static_cast<std::uint32_t>(rawSize));
-    PutU32(out, kSection + 20, kFileAlign);
-    PutU32(out, kSection + 36, 0x40000040);  // initialised data, readable
+    wire::LittleOut(out).U32(kSection + 8, static_cast<std::uint32_t>(rsrcSize));
+    wire::LittleOut(out).U32(kSection + 12, kSectionRva);
+    wire::LittleOut(out).U32(kSection + 16, static_cast<std::uint32_t>(rawSize));
+    wire::LittleOut(out).U32(kSection + 20, kFileAlign);
+    wire::LittleOut(out).U32(kSection + 36, 0x40000040);  // initialised data, readable
 
     std::uint16_t language = 0x0409;
     if (!request.tables.empty()) language = static_cast<std::uint16_t>(ParseHex32(request.tables.front().language) >> 16);
     const std::size_t r = kFileAlign;
-    PutU16(out, r + 14, 1);
-    PutU32(out, r + 16, kResourceTypeVersion);
-    PutU32(out, r + 20, kSubdirectoryBit | 24);
-    PutU16(out, r + 24 + 14, 1);
-    PutU32(out, r + 24 + 16, 1);
-    PutU32(out, r + 24 + 20, kSubdirectoryBit | 48);
-    PutU16(out, r + 48 + 14, 1);
-    PutU32(out, r + 48 + 16, language);
-    PutU32(out, r + 48 + 20, 72);
-    PutU32(out, r + 72, static_cast<std::uint32_t>(kSectionRva + kVersionAt));
-    PutU32(out, r + 72 + 4, static_cast<std::uint32_t>(version.size()));
+    wire::LittleOut(out).U16(r + 14, 1);
+    wire::LittleOut(out).U32(r + 16, kResourceTypeVersion);
+    wire::LittleOut(out).U32(r + 20, kSubdirectoryBit | 24);
+    wire::LittleOut(out).U16(r + 24 + 14, 1);
+    wire::LittleOut(out).U32(r + 24 + 16, 1);
+    wire::LittleOut(out).U32(r + 24 + 20, kSubdirectoryBit | 48);
+    wire::LittleOut(out).U16(r + 48 + 14, 1);
+    wire::LittleOut(out).U32(r + 48 + 16, language);
+    wire::LittleOut(out).U32(r + 48 + 20, 72);
+    wire::LittleOut(out).U32(r + 72, static_cast<std::uint32_t>(kSectionRva + kVersionAt));
+    wire::LittleOut(out).U32(r + 72 + 4, static_cast<std::uint32_t>(version.size()));
     std::copy(version.begin(), version.end(), out.begin() + static_cast<std::ptrdiff_t>(r + kVersionAt));
     return out;
 }

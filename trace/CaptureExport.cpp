@@ -25,30 +25,21 @@ constexpr std::size_t kFlushAt = 1 << 16;
 
 // Capture files are written little-endian, the pcap magic's native order on
 // the machines this runs on; readers take either.
-void PutU16(Bytes& b, std::uint32_t v) {
-    b.push_back(static_cast<std::uint8_t>(v));
-    b.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-void PutU32(Bytes& b, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-void PutU16Big(Bytes& b, std::uint16_t v) {
-    b.push_back(static_cast<std::uint8_t>(v >> 8));
-    b.push_back(static_cast<std::uint8_t>(v));
-}
+wire::Appender Le(Bytes& b) { return {b, wire::ByteOrder::Little}; }
+wire::Appender Be(Bytes& b) { return {b, wire::ByteOrder::Big}; }
 void PadTo4(Bytes& b, std::size_t from) {
     while ((b.size() - from) % 4 != 0) b.push_back(0);
 }
 // Patches a pcapng block's two length fields once its body is complete.
 void CloseBlock(Bytes& b, std::size_t start) {
     const auto length = static_cast<std::uint32_t>(b.size() - start + 4);
-    PutU32(b, length);
-    for (int i = 0; i < 4; ++i) b[start + 4 + i] = static_cast<std::uint8_t>(length >> (8 * i));
+    Le(b).U32(length);
+    wire::LittleOut(b).U32(start + 4, length);
 }
 std::size_t OpenBlock(Bytes& b, std::uint32_t type) {
     const std::size_t start = b.size();
-    PutU32(b, type);
-    PutU32(b, 0);  // total length, patched by CloseBlock
+    Le(b).U32(type);
+    Le(b).U32(0);  // total length, patched by CloseBlock
     return start;
 }
 
@@ -63,34 +54,34 @@ int Flush(int fd, Bytes& buffer) {
 CaptureWriter::CaptureWriter(CaptureFormat format, Bytes& out, bool withHeader) : m_format(format), m_out(out) {
     if (!withHeader) return;
     if (m_format == CaptureFormat::Pcap) {
-        PutU32(m_out, kPcapMagicMicro);
-        PutU16(m_out, 2);  // version 2.4
-        PutU16(m_out, 4);
-        PutU32(m_out, 0);  // time zone offset: stamps are UTC
-        PutU32(m_out, 0);  // accuracy
-        PutU32(m_out, kSnapLength);
-        PutU32(m_out, kLinkTypeLinuxLapd);
+        Le(m_out).U32(kPcapMagicMicro);
+        Le(m_out).U16(2);  // version 2.4
+        Le(m_out).U16(4);
+        Le(m_out).U32(0);  // time zone offset: stamps are UTC
+        Le(m_out).U32(0);  // accuracy
+        Le(m_out).U32(kSnapLength);
+        Le(m_out).U32(kLinkTypeLinuxLapd);
         return;
     }
     std::size_t start = OpenBlock(m_out, kBlockSectionHeader);
-    PutU32(m_out, kByteOrderMagic);
-    PutU16(m_out, 1);  // version 1.0
-    PutU16(m_out, 0);
-    PutU32(m_out, 0xFFFFFFFF);  // section length not given
-    PutU32(m_out, 0xFFFFFFFF);
-    PutU16(m_out, kOptShbUserAppl);
-    PutU16(m_out, static_cast<std::uint16_t>(kUserApplication.size()));
+    Le(m_out).U32(kByteOrderMagic);
+    Le(m_out).U16(1);  // version 1.0
+    Le(m_out).U16(0);
+    Le(m_out).U32(0xFFFFFFFF);  // section length not given
+    Le(m_out).U32(0xFFFFFFFF);
+    Le(m_out).U16(kOptShbUserAppl);
+    Le(m_out).U16(static_cast<std::uint16_t>(kUserApplication.size()));
     const std::size_t value = m_out.size();
     m_out.insert(m_out.end(), kUserApplication.begin(), kUserApplication.end());
     PadTo4(m_out, value);
-    PutU32(m_out, kOptEnd);
+    Le(m_out).U32(kOptEnd);
     CloseBlock(m_out, start);
 
     // One interface; its time stamps keep the default resolution, microseconds.
     start = OpenBlock(m_out, kBlockInterface);
-    PutU16(m_out, kLinkTypeLapd);
-    PutU16(m_out, 0);
-    PutU32(m_out, kSnapLength);
+    Le(m_out).U16(kLinkTypeLapd);
+    Le(m_out).U16(0);
+    Le(m_out).U32(kSnapLength);
     CloseBlock(m_out, start);
 }
 
@@ -98,33 +89,33 @@ void CaptureWriter::AddFrame(const RecordClock::Stamp& stamp, FrameSide side, st
     const bool fromNetwork = side == FrameSide::Network;
     const auto length = static_cast<std::uint32_t>(frame.size());
     if (m_format == CaptureFormat::Pcap) {
-        PutU32(m_out, static_cast<std::uint32_t>(stamp.seconds));
-        PutU32(m_out, stamp.microseconds);
-        PutU32(m_out, length + static_cast<std::uint32_t>(kLapdPseudoHeaderSize));
-        PutU32(m_out, length + static_cast<std::uint32_t>(kLapdPseudoHeaderSize));
-        PutU16Big(m_out, fromNetwork ? kPacketReceived : kPacketSent);
-        PutU16Big(m_out, kHardwareTypeLapd);
-        PutU16Big(m_out, 1);                        // address length: the side octet
+        Le(m_out).U32(static_cast<std::uint32_t>(stamp.seconds));
+        Le(m_out).U32(stamp.microseconds);
+        Le(m_out).U32(length + static_cast<std::uint32_t>(kLapdPseudoHeaderSize));
+        Le(m_out).U32(length + static_cast<std::uint32_t>(kLapdPseudoHeaderSize));
+        Be(m_out).U16(fromNetwork ? kPacketReceived : kPacketSent);
+        Be(m_out).U16(kHardwareTypeLapd);
+        Be(m_out).U16(1);                        // address length: the side octet
         m_out.insert(m_out.end(), 8, std::uint8_t{0});  // address octet 0 = 0: we are the user side
-        PutU16Big(m_out, kProtocolLapd);
+        Be(m_out).U16(kProtocolLapd);
         m_out.insert(m_out.end(), frame.begin(), frame.end());
         return;
     }
     const std::size_t start = OpenBlock(m_out, kBlockEnhancedPacket);
     const auto units = static_cast<std::uint64_t>(stamp.seconds) * 1000000 + stamp.microseconds;
-    PutU32(m_out, 0);  // interface 0
-    PutU32(m_out, static_cast<std::uint32_t>(units >> 32));
-    PutU32(m_out, static_cast<std::uint32_t>(units));
-    PutU32(m_out, length);
-    PutU32(m_out, length);
+    Le(m_out).U32(0);  // interface 0
+    Le(m_out).U32(static_cast<std::uint32_t>(units >> 32));
+    Le(m_out).U32(static_cast<std::uint32_t>(units));
+    Le(m_out).U32(length);
+    Le(m_out).U32(length);
     const std::size_t data = m_out.size();
     m_out.insert(m_out.end(), frame.begin(), frame.end());
     PadTo4(m_out, data);
     if (side != FrameSide::Unknown) {
-        PutU16(m_out, kOptPacketFlags);
-        PutU16(m_out, 4);
-        PutU32(m_out, fromNetwork ? kFlagsInbound : kFlagsOutbound);
-        PutU32(m_out, kOptEnd);
+        Le(m_out).U16(kOptPacketFlags);
+        Le(m_out).U16(4);
+        Le(m_out).U32(fromNetwork ? kFlagsInbound : kFlagsOutbound);
+        Le(m_out).U32(kOptEnd);
     }
     CloseBlock(m_out, start);
 }

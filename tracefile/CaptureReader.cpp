@@ -17,10 +17,11 @@ constexpr std::uint32_t Swap32(std::uint32_t v) {
     return (v >> 24) | ((v >> 8) & 0xFF00) | ((v << 8) & 0xFF0000) | (v << 24);
 }
 
-std::uint32_t LittleU32(const std::uint8_t* p) {
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
+// A little-endian number in octets the caller has already read (a magic, a
+// block type, a byte-order mark).
+std::uint32_t LittleU32(std::span<const std::uint8_t> bytes, std::size_t at = 0) {
+    return wire::Little(bytes).U32(at).value();
 }
-
 [[gnu::format(printf, 1, 2)]] std::string Format(const char* format, ...) {
     char text[256];
     std::va_list args;
@@ -113,7 +114,7 @@ bool Deliver(std::uint32_t linkType, std::span<const std::uint8_t> packet, std::
 }
 
 CaptureReadResult ReadPcap(Input& in, Bytes& head, const std::function<void(const CaptureFrame&)>& onFrame) {
-    const std::uint32_t magic = LittleU32(head.data());
+    const std::uint32_t magic = LittleU32(head);
     const ByteOrder order =
         magic == kPcapMagicMicro || magic == kPcapMagicNano ? ByteOrder::Little : ByteOrder::Big;
     const bool nano = magic == kPcapMagicNano || magic == Swap32(kPcapMagicNano);
@@ -236,11 +237,11 @@ CaptureReadResult ReadPcapNgBlocks(Input& in, Bytes& block, const std::function<
         } else if (in.Append(block, 8 - block.size()) + 4 < 8) {
             return Damaged("it is too short to hold its section header", 0);
         }
-        std::uint32_t type = LittleU32(block.data());  // the section header's type reads the same both ways
+        std::uint32_t type = LittleU32(block);  // the section header's type reads the same both ways
         if (type == kBlockSectionHeader) {
             if (in.Append(block, 4) < 4) return first ? Damaged("it is too short to hold its section header", 0)
                                                       : Truncated(frames);
-            const std::uint32_t bom = LittleU32(block.data() + 8);
+            const std::uint32_t bom = LittleU32(block, 8);
             if (bom == kByteOrderMagic) {
                 order = ByteOrder::Little;
             } else if (bom == Swap32(kByteOrderMagic)) {
@@ -377,7 +378,7 @@ std::size_t MemorySource::Read(std::uint8_t* out, std::size_t n) {
 
 bool IsCaptureMagic(std::span<const std::uint8_t> head) {
     if (head.size() < 4) return false;
-    const std::uint32_t m = LittleU32(head.data());
+    const std::uint32_t m = LittleU32(head);
     return m == kPcapMagicMicro || m == kPcapMagicNano || m == Swap32(kPcapMagicMicro) ||
            m == Swap32(kPcapMagicNano) || m == kBlockSectionHeader;
 }
@@ -387,7 +388,7 @@ CaptureReadResult ReadCapture(ByteSource& source, const std::function<void(const
     Bytes head;
     if (in.Append(head, 4) < 4 || !IsCaptureMagic(head))
         return Problem(CaptureStatus::NotCapture, "This file is not a pcap or pcapng capture file.", 0);
-    if (LittleU32(head.data()) == kBlockSectionHeader) return ReadPcapNg(in, head, onFrame);
+    if (LittleU32(head) == kBlockSectionHeader) return ReadPcapNg(in, head, onFrame);
     return ReadPcap(in, head, onFrame);
 }
 

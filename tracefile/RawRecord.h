@@ -38,20 +38,13 @@ enum RecordType : std::uint16_t {
     kLastFramedType = 6,  // types 4 to 6 are framed by their length but have no body
 };
 
-inline std::uint16_t ReadU16(std::span<const std::uint8_t> b, std::size_t at) {
-    return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
-}
-inline std::uint32_t ReadU32(std::span<const std::uint8_t> b, std::size_t at) {
-    return static_cast<std::uint32_t>(b[at]) | (static_cast<std::uint32_t>(b[at + 1]) << 8) |
-           (static_cast<std::uint32_t>(b[at + 2]) << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
-}
-inline void WriteU16(std::span<std::uint8_t> b, std::size_t at, std::uint16_t v) {
-    b[at] = static_cast<std::uint8_t>(v);
-    b[at + 1] = static_cast<std::uint8_t>(v >> 8);
-}
-inline void WriteU32(std::span<std::uint8_t> b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
+// The log's little-endian fields, read and written through the one field
+// reader and writer. Callers frame the record first, so a field outside it is
+// a mistake in the caller: it throws rather than reading or writing past.
+inline std::uint16_t ReadU16(std::span<const std::uint8_t> b, std::size_t at) { return wire::Little(b).U16(at).value(); }
+inline std::uint32_t ReadU32(std::span<const std::uint8_t> b, std::size_t at) { return wire::Little(b).U32(at).value(); }
+inline void WriteU16(std::span<std::uint8_t> b, std::size_t at, std::uint16_t v) { wire::LittleOut(b).U16(at, v); }
+inline void WriteU32(std::span<std::uint8_t> b, std::size_t at, std::uint32_t v) { wire::LittleOut(b).U32(at, v); }
 
 // What a 16-byte record header says, before the body is read.
 enum class HeaderCheck { Ok, BadType, BadLength };

@@ -3,9 +3,10 @@
 // order the caller names, so no code ever casts bytes to a structure.
 //
 // Reading: every read that would leave the bytes answers nullopt, and the
-// answer must be looked at. Writing: into a growing buffer (cannot fail), or
-// at a fixed offset of a fixed-size block, where the compiler checks the
-// offset; a write at an offset known only at run time says whether it fit.
+// answer must be looked at. Writing: appended to a growing buffer (cannot
+// fail); at a fixed offset of a fixed-size block, where the compiler checks
+// the offset; or at an offset known only at run time, which throws when the
+// field does not fit.
 // Header only: every layer may use it, the decoder's included.
 
 #include <array>
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <stdexcept>
 #include <vector>
 
 namespace wire {
@@ -64,6 +66,16 @@ private:
 // adapter's messages, the driver's request block).
 inline FieldReader Little(std::span<const std::uint8_t> bytes) { return {bytes, ByteOrder::Little}; }
 
+// A little-endian integer of type T at offset At of a fixed-size block; an
+// offset past the block does not compile.
+template <typename T, std::size_t At, std::size_t N>
+T Get(const std::array<std::uint8_t, N>& block) {
+    static_assert(At + sizeof(T) <= N, "field outside the block");
+    std::uint64_t v = 0;
+    for (std::size_t i = sizeof(T); i-- > 0;) v = (v << 8) | block[At + i];
+    return static_cast<T>(v);
+}
+
 // Writes v's low `width` octets in the given order at out[0..width).
 template <typename Out>
 void StoreUnsigned(Out out, std::uint64_t v, std::size_t width, ByteOrder order) {
@@ -93,21 +105,34 @@ private:
     ByteOrder m_order;
 };
 
+// Writes integers at offsets inside a buffer of fixed size. A write outside
+// it is a mistake in the caller's layout, not in outside input: it throws
+// std::out_of_range and writes nothing.
+class FieldWriter {
+public:
+    FieldWriter(std::span<std::uint8_t> bytes, ByteOrder order) : m_bytes(bytes), m_order(order) {}
+    void U8(std::size_t at, std::uint8_t v) const { Store(at, v, 1); }
+    void U16(std::size_t at, std::uint16_t v) const { Store(at, v, 2); }
+    void U32(std::size_t at, std::uint32_t v) const { Store(at, v, 4); }
+    void U64(std::size_t at, std::uint64_t v) const { Store(at, v, 8); }
+
+private:
+    void Store(std::size_t at, std::uint64_t v, std::size_t width) const {
+        if (at > m_bytes.size() || width > m_bytes.size() - at) throw std::out_of_range("field outside the buffer");
+        StoreUnsigned(m_bytes.begin() + static_cast<std::ptrdiff_t>(at), v, width, m_order);
+    }
+    std::span<std::uint8_t> m_bytes;
+    ByteOrder m_order;
+};
+
+inline FieldWriter LittleOut(std::span<std::uint8_t> bytes) { return {bytes, ByteOrder::Little}; }
+
 // A little-endian integer of type T at offset At of a fixed-size block; an
 // offset past the block does not compile.
 template <std::size_t At, typename T, std::size_t N>
 void Put(std::array<std::uint8_t, N>& block, T v) {
     static_assert(At + sizeof(T) <= N, "field outside the block");
     StoreUnsigned(block.begin() + At, static_cast<std::uint64_t>(v), sizeof(T), ByteOrder::Little);
-}
-
-// A little-endian integer of type T at a run-time offset: false, and nothing
-// written, when it does not fit.
-template <typename T>
-[[nodiscard]] bool PutAt(std::span<std::uint8_t> bytes, std::size_t at, T v, ByteOrder order = ByteOrder::Little) {
-    if (at > bytes.size() || sizeof(T) > bytes.size() - at) return false;
-    StoreUnsigned(bytes.begin() + static_cast<std::ptrdiff_t>(at), static_cast<std::uint64_t>(v), sizeof(T), order);
-    return true;
 }
 
 }  // namespace wire

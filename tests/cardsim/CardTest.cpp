@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "cardsim/Card.h"
-#include "platform/LittleEndian.h"
+#include "wire/Bytes.h"
 
 namespace {
 
@@ -28,28 +28,28 @@ public:
         UninstallCard();
     }
     std::uint32_t Submit(Block& block, std::uint32_t code) {
-        platform::PutU32(block, 0, code);
+        wire::LittleOut(block).U32(0, code);
         return platform::DeviceIoControl(device, kControlCode, block, overlapped);
     }
     // Register, open OrinBri1 and send GSM Open; returns the connection id.
     std::uint32_t Connect() {
         Block b{};
         EXPECT_EQ(Submit(b, 1), 0u);
-        client = platform::GetU32(b, 4);
+        client = wire::Little(b).U32(4).value();
         Block o{};
-        platform::PutU32(o, 4, client);
-        for (std::size_t i = 0; i < 8; ++i) platform::PutU16(o, 8 + 2 * i, static_cast<std::uint8_t>("OrinBri1"[i]));
+        wire::LittleOut(o).U32(4, client);
+        for (std::size_t i = 0; i < 8; ++i) wire::LittleOut(o).U16(8 + 2 * i, static_cast<std::uint8_t>("OrinBri1"[i]));
         EXPECT_EQ(Submit(o, 2), 0u);
-        EXPECT_EQ(platform::GetU32(o, 52), 0u);
-        return platform::GetU32(o, 48);
+        EXPECT_EQ(wire::Little(o).U32(52).value(), 0u);
+        return wire::Little(o).U32(48).value();
     }
     std::uint32_t Write(std::uint32_t connection, const std::vector<std::uint8_t>& message, std::uint16_t headerLength) {
         Block w{};
-        platform::PutU32(w, 4, client);
-        platform::PutU32(w, 8, connection);
+        wire::LittleOut(w).U32(4, client);
+        wire::LittleOut(w).U32(8, connection);
         w[12] = 2;
-        platform::PutU16(w, 14, headerLength);
-        platform::PutU16(w, 16, static_cast<std::uint16_t>(message.size() - headerLength));
+        wire::LittleOut(w).U16(14, headerLength);
+        wire::LittleOut(w).U16(16, static_cast<std::uint16_t>(message.size() - headerLength));
         std::copy_n(message.begin(), std::min<std::size_t>(message.size(), w.size() - 18), w.begin() + 18);
         return Submit(w, 5);
     }
@@ -61,11 +61,11 @@ public:
 
 std::vector<std::uint8_t> Command(std::uint32_t opcode, std::uint32_t mode = 0xFFFFFFFF) {
     std::vector<std::uint8_t> m(mode == 0xFFFFFFFF ? 16 : 20, 0);
-    platform::PutU16(m, 0, 2);
-    platform::PutU16(m, 2, 1);
-    platform::PutU32(m, 4, opcode);
-    platform::PutU32(m, 12, 0x11);
-    if (mode != 0xFFFFFFFF) platform::PutU32(m, 16, mode);
+    wire::LittleOut(m).U16(0, 2);
+    wire::LittleOut(m).U16(2, 1);
+    wire::LittleOut(m).U32(4, opcode);
+    wire::LittleOut(m).U32(12, 0x11);
+    if (mode != 0xFFFFFFFF) wire::LittleOut(m).U32(16, mode);
     return m;
 }
 
@@ -73,19 +73,19 @@ TEST(CardDriver, ReadStaysPendingUntilAMessageArrives) {
     Driver d;
     const std::uint32_t connection = d.Connect();
     Block read{};
-    platform::PutU32(read, 4, d.client);
-    platform::PutU32(read, 8, connection);
+    wire::LittleOut(read).U32(4, d.client);
+    wire::LittleOut(read).U32(8, connection);
     platform::Overlapped readOverlapped{platform::CreateEvent({}, false), nullptr};
-    platform::PutU32(read, 0, 4);
+    wire::LittleOut(read).U32(0, 4);
     ASSERT_EQ(platform::DeviceIoControl(d.device, kControlCode, read, readOverlapped), platform::kErrorIoPending);
     EXPECT_EQ(platform::WaitForEvent(readOverlapped.event, 50), platform::kWaitTimeout);
 
     ASSERT_EQ(d.Write(connection, Command(0x8800), 16), 0u);  // the answer completes the read
     ASSERT_EQ(platform::WaitForEvent(readOverlapped.event, platform::kInfinite), platform::kWaitObject0);
     ASSERT_EQ(platform::GetOverlappedResult(readOverlapped, read), 0u);
-    EXPECT_EQ(platform::GetU16(read, 12), 16);
-    EXPECT_EQ(platform::GetU16(read, 14), 8);
-    EXPECT_EQ(platform::GetU32(read, 16 + 4), 0x8800u);
+    EXPECT_EQ(wire::Little(read).U16(12).value(), 16);
+    EXPECT_EQ(wire::Little(read).U16(14).value(), 8);
+    EXPECT_EQ(wire::Little(read).U32(16 + 4).value(), 0x8800u);
     EXPECT_EQ(read[16 + 16], 3) << "layer 3 active by default";
     platform::CloseEvent(readOverlapped.event);
 }
@@ -103,14 +103,14 @@ TEST(CardDriver, PendingRequestsFailWhenTheHandleClosesOrTheCardIsUnplugged) {
         const std::uint32_t connection = d.Connect();
         d.card->SetStall({3});
         Block close{};
-        platform::PutU32(close, 4, d.client);
-        platform::PutU32(close, 8, connection);
+        wire::LittleOut(close).U32(4, d.client);
+        wire::LittleOut(close).U32(8, connection);
         ASSERT_EQ(d.Submit(close, 3), platform::kErrorIoPending) << "a stalled request stays pending";
         Block read{};
-        platform::PutU32(read, 4, d.client);
-        platform::PutU32(read, 8, connection);
+        wire::LittleOut(read).U32(4, d.client);
+        wire::LittleOut(read).U32(8, connection);
         platform::Overlapped readOverlapped{platform::CreateEvent({}, false), nullptr};
-        platform::PutU32(read, 0, 4);
+        wire::LittleOut(read).U32(0, 4);
         ASSERT_EQ(platform::DeviceIoControl(d.device, kControlCode, read, readOverlapped), platform::kErrorIoPending);
 
         std::thread other([&] { c.unplug ? d.card->Unplug() : (void)platform::CloseDevice(d.device); });
@@ -151,16 +151,16 @@ TEST(CardDriver, ReplayedFramesComeBackAsTraceIndications) {
     std::vector<std::vector<std::uint8_t>> indications;
     while (indications.size() < 4) {
         Block read{};
-        platform::PutU32(read, 4, d.client);
-        platform::PutU32(read, 8, connection);
+        wire::LittleOut(read).U32(4, d.client);
+        wire::LittleOut(read).U32(8, connection);
         std::uint32_t r = d.Submit(read, 4);
         if (r == platform::kErrorIoPending) {
             platform::WaitForEvent(d.overlapped.event, platform::kInfinite);
             r = platform::GetOverlappedResult(d.overlapped, read);
         }
         ASSERT_EQ(r, 0u);
-        const std::uint16_t h = platform::GetU16(read, 12), n = platform::GetU16(read, 14);
-        if (platform::GetU32(read, 16 + 4) != 0x2080) continue;  // the trace control answer
+        const std::uint16_t h = wire::Little(read).U16(12).value(), n = wire::Little(read).U16(14).value();
+        if (wire::Little(read).U32(16 + 4).value() != 0x2080) continue;  // the trace control answer
         EXPECT_EQ(h, 20);
         indications.emplace_back(read.begin() + 16, read.begin() + 16 + h + n);
     }

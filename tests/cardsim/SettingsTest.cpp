@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "cardsim/Settings.h"
-#include "platform/LittleEndian.h"
+#include "wire/Bytes.h"
 
 namespace {
 
@@ -75,18 +75,18 @@ std::vector<std::uint8_t> Record(std::uint16_t type, std::vector<std::uint8_t> d
     const std::size_t body = type == 3 ? 8 : 4;
     const auto total = static_cast<std::uint32_t>(16 + body + data.size() + 4);
     std::vector<std::uint8_t> r(total, 0);
-    platform::PutU32(r, 0, total);
-    platform::PutU16(r, 4, type);
+    wire::LittleOut(r).U32(0, total);
+    wire::LittleOut(r).U16(4, type);
     r[12] = b;
     r[13] = ln;
     if (type == 3) {
         r[17] = flags;
-        platform::PutU32(r, 20, static_cast<std::uint32_t>(data.size()));
+        wire::LittleOut(r).U32(20, static_cast<std::uint32_t>(data.size()));
     } else {
-        platform::PutU32(r, 16, static_cast<std::uint32_t>(data.size()));
+        wire::LittleOut(r).U32(16, static_cast<std::uint32_t>(data.size()));
     }
     std::copy(data.begin(), data.end(), r.begin() + static_cast<std::ptrdiff_t>(16 + body));
-    platform::PutU32(r, total - 4, total);
+    wire::LittleOut(r).U32(total - 4, total);
     return r;
 }
 

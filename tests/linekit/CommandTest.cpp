@@ -23,10 +23,10 @@ using Bytes = std::vector<std::uint8_t>;
 
 Bytes Header(std::uint32_t opcode, std::uint32_t address) {
     Bytes h(16, 0);
-    platform::PutU16(h, 0, 2);
-    platform::PutU16(h, 2, 1);
-    platform::PutU32(h, 4, opcode);
-    platform::PutU32(h, 12, address);
+    wire::LittleOut(h).U16(0, 2);
+    wire::LittleOut(h).U16(2, 1);
+    wire::LittleOut(h).U32(4, opcode);
+    wire::LittleOut(h).U32(12, address);
     return h;
 }
 Bytes Join(Bytes a, const Bytes& b) {
@@ -105,7 +105,7 @@ TEST(Commands, EveryCommandReachesTheCardByteForByteAndIsAnswered) {
         EXPECT_EQ(messages[0].bytes, c.expected);
         const auto response = s.Await();
         ASSERT_TRUE(response);
-        EXPECT_EQ(response->opcode, platform::GetU32(c.expected, 4));
+        EXPECT_EQ(response->opcode, wire::Little(c.expected).U32(4).value());
         EXPECT_EQ(response->result, 0u);
     }
     EXPECT_TRUE(s.boxes.Texts().empty());
@@ -151,28 +151,28 @@ TEST(Commands, RegisterAndOpenBlocksAndTheGsmOpenMessage) {
     const auto requests = s.card->Requests();
     ASSERT_GE(requests.size(), 3u);
     const auto& reg = requests[0];
-    EXPECT_EQ(platform::GetU32(reg, 0), 1u);
+    EXPECT_EQ(wire::Little(reg).U32(0).value(), 1u);
     EXPECT_TRUE(std::all_of(reg.begin() + 4, reg.end(), [](std::uint8_t b) { return b == 0; }));
     const auto& open = requests[1];
-    EXPECT_EQ(platform::GetU32(open, 0), 2u);
-    EXPECT_EQ(platform::GetU32(open, 4), s.clientId);
+    EXPECT_EQ(wire::Little(open).U32(0).value(), 2u);
+    EXPECT_EQ(wire::Little(open).U32(4).value(), s.clientId);
     const Bytes name(open.begin() + 8, open.begin() + 48);
     Bytes expectedName(40, 0);
     for (std::size_t i = 0; i < 8; ++i) expectedName[2 * i] = static_cast<std::uint8_t>("OrinBri2"[i]);
     EXPECT_EQ(name, expectedName);
-    EXPECT_EQ(platform::GetU32(open, 48), 0u);
-    EXPECT_EQ(platform::GetU32(open, 52), 0u);
+    EXPECT_EQ(wire::Little(open).U32(48).value(), 0u);
+    EXPECT_EQ(wire::Little(open).U32(52).value(), 0u);
 
     const auto messages = s.card->Messages();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].headerLength, 12);
     EXPECT_EQ(messages[0].bytes, (Bytes{1, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 2, 0, 0, 0}));
     const auto& write = requests[2];
-    EXPECT_EQ(platform::GetU32(write, 0), 5u);
-    EXPECT_EQ(platform::GetU32(write, 8), s.connectionId);
+    EXPECT_EQ(wire::Little(write).U32(0).value(), 5u);
+    EXPECT_EQ(wire::Little(write).U32(8).value(), s.connectionId);
     EXPECT_EQ(write[12], 2);
-    EXPECT_EQ(platform::GetU16(write, 14), 12);
-    EXPECT_EQ(platform::GetU16(write, 16), 8);
+    EXPECT_EQ(wire::Little(write).U16(14).value(), 12);
+    EXPECT_EQ(wire::Little(write).U16(16).value(), 8);
 }
 
 TEST(Commands, AnUnknownAdapterNameIsTheOpenResultNotAnError) {

@@ -68,22 +68,22 @@ TEST(Connection, TraceRecordsAreWrittenUntilUnplugEndsTheMonitorWithItsBeep) {
         const std::size_t total = 28 + frame.data.size();
         ASSERT_LE(at + total, file.size());
         const std::span<const std::uint8_t> record(file.data() + at, total);
-        EXPECT_EQ(platform::GetU32(record, 0), total);
-        EXPECT_EQ(platform::GetU16(record, 4), 3);
-        EXPECT_EQ(platform::GetU16(record, 6), i + 1) << "library-wide sequence from 1";
+        EXPECT_EQ(wire::Little(record).U32(0).value(), total);
+        EXPECT_EQ(wire::Little(record).U16(4).value(), 3);
+        EXPECT_EQ(wire::Little(record).U16(6).value(), i + 1) << "library-wide sequence from 1";
         EXPECT_LT(record[8], 24);
         EXPECT_LT(record[9], 60);
         EXPECT_LT(record[10], 61);
         EXPECT_EQ(record[11], 0);
         EXPECT_EQ(record[12], 1);  // B: bits 0-2 of the address word
         EXPECT_EQ(record[13], 1);  // LN: bits 4-6
-        EXPECT_EQ(platform::GetU16(record, 14), 0);
+        EXPECT_EQ(wire::Little(record).U16(14).value(), 0);
         EXPECT_EQ(record[16], 0);
         EXPECT_EQ(record[17], frame.flags);
-        EXPECT_EQ(platform::GetU16(record, 18), 0);
-        EXPECT_EQ(platform::GetU32(record, 20), frame.data.size());
+        EXPECT_EQ(wire::Little(record).U16(18).value(), 0);
+        EXPECT_EQ(wire::Little(record).U32(20).value(), frame.data.size());
         EXPECT_TRUE(std::equal(frame.data.begin(), frame.data.end(), record.begin() + 24));
-        EXPECT_EQ(platform::GetU32(record, total - 4), total);
+        EXPECT_EQ(wire::Little(record).U32(total - 4).value(), total);
         at += total;
     }
     EXPECT_EQ(at, file.size()) << "exactly the unplugged card's frames";
@@ -118,13 +118,13 @@ TEST(Connection, LinkStatisticsFollowTheFramesSentAndZeroing) {
     auto r = s.Await();
     ASSERT_TRUE(r);
     ASSERT_EQ(r->record.size(), std::size_t{TPX_LINK_STATISTICS_BYTES});
-    EXPECT_EQ(platform::GetU32(r->record, TPX_LINK_STATISTICS_IN_OCTETS), inOctets);
-    EXPECT_EQ(platform::GetU32(r->record, TPX_LINK_STATISTICS_IN_PACKETS), inPackets);
-    EXPECT_EQ(platform::GetU32(r->record, TPX_LINK_STATISTICS_IN_PACKET_TOTAL), inTotal);
-    EXPECT_EQ(platform::GetU32(r->record, TPX_LINK_STATISTICS_OUT_OCTETS), outOctets);
-    EXPECT_EQ(platform::GetU32(r->record, TPX_LINK_STATISTICS_OUT_PACKETS), outPackets);
-    EXPECT_EQ(platform::GetU32(r->record, TPX_LINK_STATISTICS_OUT_PACKET_TOTAL), outTotal);
-    EXPECT_EQ(platform::GetU32(r->record, TPX_LINK_STATISTICS_MTU), 260u);
+    EXPECT_EQ(wire::Little(r->record).U32(TPX_LINK_STATISTICS_IN_OCTETS).value(), inOctets);
+    EXPECT_EQ(wire::Little(r->record).U32(TPX_LINK_STATISTICS_IN_PACKETS).value(), inPackets);
+    EXPECT_EQ(wire::Little(r->record).U32(TPX_LINK_STATISTICS_IN_PACKET_TOTAL).value(), inTotal);
+    EXPECT_EQ(wire::Little(r->record).U32(TPX_LINK_STATISTICS_OUT_OCTETS).value(), outOctets);
+    EXPECT_EQ(wire::Little(r->record).U32(TPX_LINK_STATISTICS_OUT_PACKETS).value(), outPackets);
+    EXPECT_EQ(wire::Little(r->record).U32(TPX_LINK_STATISTICS_OUT_PACKET_TOTAL).value(), outTotal);
+    EXPECT_EQ(wire::Little(r->record).U32(TPX_LINK_STATISTICS_MTU).value(), 260u);
     EXPECT_EQ(r->record[TPX_LINK_STATISTICS_TYPE], 63);
 
     ASSERT_EQ(TpxLinkZeroStatistics(s.device, s.clientId, s.connectionId, 1), 0u);
@@ -133,7 +133,7 @@ TEST(Connection, LinkStatisticsFollowTheFramesSentAndZeroing) {
     r = s.Await();
     ASSERT_TRUE(r);
     for (std::size_t off = TPX_LINK_STATISTICS_IN_OCTETS; off <= TPX_LINK_STATISTICS_OUT_ERRORS; off += 4)
-        EXPECT_EQ(platform::GetU32(r->record, off), 0u) << off;
+        EXPECT_EQ(wire::Little(r->record).U32(off).value(), 0u) << off;
 }
 
 TEST(Connection, TpxCloseReturnsTheUnregisterResultAndClosesTheDevice) {
@@ -185,12 +185,12 @@ TEST(Connection, GsmOpenTimeOutTearsTheConnectionDownAndFails) {
         EXPECT_EQ(s.boxes.Texts(), c.messages);
         const auto messages = s.card->Messages();
         ASSERT_EQ(messages.size(), 2u);
-        EXPECT_EQ(platform::GetU32(messages[0].bytes, 4), TPX_OP_GSM_OPEN);
-        EXPECT_EQ(platform::GetU32(messages[1].bytes, 4), TPX_OP_GSM_CLOSE);
+        EXPECT_EQ(wire::Little(messages[0].bytes).U32(4).value(), TPX_OP_GSM_OPEN);
+        EXPECT_EQ(wire::Little(messages[1].bytes).U32(4).value(), TPX_OP_GSM_CLOSE);
         const auto requests = s.card->Requests();
         ASSERT_GE(requests.size(), 2u);
-        EXPECT_EQ(platform::GetU32(requests[requests.size() - 2], 0), 3u);  // Close
-        EXPECT_EQ(platform::GetU32(requests.back(), 0), 6u);                // Unregister
+        EXPECT_EQ(wire::Little(requests[requests.size() - 2]).U32(0).value(), 3u);  // Close
+        EXPECT_EQ(wire::Little(requests.back()).U32(0).value(), 6u);                // Unregister
         EXPECT_EQ(platform::OpenDeviceHandleCount(), 0u);
         EXPECT_EQ(s.beeps.Beeps().size(), 1u);
     }
@@ -233,7 +233,7 @@ TEST(Connection, AResponseIsHeldUntilItIsAcknowledged) {
     const Bytes after(static_cast<const std::uint8_t*>(held),
                       static_cast<const std::uint8_t*>(held) + s.block.headerLength + s.block.dataLength);
     EXPECT_EQ(before, after);
-    EXPECT_EQ(platform::GetU32(after, 4), TPX_OP_LINE_GET_STATUS);
+    EXPECT_EQ(wire::Little(after).U32(4).value(), TPX_OP_LINE_GET_STATUS);
 
     platform::ResetEvent(s.appEvent);
     platform::SetEvent(s.driverEvent);
@@ -288,7 +288,7 @@ TEST(Connection, TwoConnectionsShareTheNamedEventsWithoutLosingAnswers) {
         ASSERT_EQ(TpxLineGetStatus(device, client, id), 0u);
         ASSERT_EQ(platform::WaitForEvent(s.appEvent, 2000), platform::kWaitObject0);
         ASSERT_NE(block.message, nullptr);
-        EXPECT_EQ(platform::GetU32(std::span(static_cast<const std::uint8_t*>(block.message), 8), 4),
+        EXPECT_EQ(wire::Little(std::span(static_cast<const std::uint8_t*>(block.message), 8)).U32(4).value(),
                   TPX_OP_LINE_GET_STATUS);
         platform::ResetEvent(s.appEvent);
         platform::SetEvent(s.driverEvent);

@@ -16,7 +16,7 @@
 #include "linekit/tpx_testing.h"
 #include "platform/Beep.h"
 #include "platform/Event.h"
-#include "platform/LittleEndian.h"
+#include "wire/Bytes.h"
 #include "platform/MessageBox.h"
 
 namespace testing_support {
@@ -92,8 +92,8 @@ public:
         Response response;
         const auto* bytes = static_cast<const std::uint8_t*>(block.message);
         const std::span<const std::uint8_t> message(bytes, std::size_t{block.headerLength} + block.dataLength);
-        response.opcode = platform::GetU32(message, 4);
-        response.result = platform::GetU32(message, 8);
+        response.opcode = wire::Little(message).U32(4).value();
+        response.result = wire::Little(message).U32(8).value();
         response.record.assign(message.begin() + block.headerLength, message.end());
         platform::ResetEvent(appEvent);
         platform::SetEvent(driverEvent);

@@ -12,17 +12,16 @@
 #include <unistd.h>
 #include <vector>
 
+#include "wire/Bytes.h"
+
 namespace testsupport {
 
 using Bytes = std::vector<std::uint8_t>;
 
 inline void PutU16(Bytes& b, std::size_t at, std::uint32_t v) {
-    b[at] = static_cast<std::uint8_t>(v);
-    b[at + 1] = static_cast<std::uint8_t>(v >> 8);
+    wire::LittleOut(b).U16(at, static_cast<std::uint16_t>(v));
 }
-inline void PutU32(Bytes& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
+inline void PutU32(Bytes& b, std::size_t at, std::uint32_t v) { wire::LittleOut(b).U32(at, v); }
 
 // A valid 52-byte file header (banner of 07/03/97 14:05:09).
 inline Bytes FileHeader() {
