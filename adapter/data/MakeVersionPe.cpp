@@ -9,9 +9,25 @@
 #include "platform/File.h"
 #include "platform/VersionResource.h"
 
+namespace {
+
+constexpr char kUsage[] = "usage: mkversionpe OUTPUT [--lang 040904b0 Key=Value...]...\n";
+constexpr char kHelp[] =
+    "Writes OUTPUT, a minimal PE image whose version resource holds one string\n"
+    "table per --lang (language and code page in hex) with the Key=Value strings\n"
+    "after it, in the order given.\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: mkversionpe OUTPUT [--lang 040904b0 Key=Value...]...\n");
+    if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
+    // An option where the file name belongs is a mistake, never a file to write.
+    if (argc < 2 || argv[1][0] == '-') {
+        std::fputs(kUsage, stderr);
         return 2;
     }
     platform::VersionPeSpec request;
