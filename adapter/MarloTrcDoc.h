@@ -57,7 +57,7 @@ struct LinkStatisticsCopy {
 inline constexpr std::size_t kMaxAdapters = TPX_MAX_ADAPTERS;
 inline constexpr std::uint32_t kResponseTimeoutMs = 10000;
 
-// Message of a command whose response did not come (string 131).
+// Told the user when the adapter does not answer a command in time.
 inline constexpr std::string_view kDriverNotResponding =
     "The driver is not responding.\nThere is potential for loss of signal.\nPlease check the configuration.";
 
@@ -192,14 +192,16 @@ private:
     trace::UiServices& m_ui;
     AdapterConfiguration m_configuration;
 
-    // Trace side, in the order of the design.
+    // Trace side: the records, the log file they are kept in, and whether it
+    // is saved.
     std::unique_ptr<trace::CTraceLog> m_traceLog = std::make_unique<trace::CTraceLog>();
     std::unique_ptr<trace::CLogFile> m_logFile;
     bool m_unsaved = true;  // cleared only by Save Log File
     bool m_logFileWanted = true;
     bool m_closed = false;  // the closing sequence has run
 
-    // Command client, in the order of the design.
+    // Command client: the connection to the adapter, the copies of its
+    // statistics, and the adapters it offered.
     std::unique_ptr<TpxConnection> m_connection;
     LineStatisticsCopy m_lineStatistics;
     LinkStatisticsCopy m_link1Statistics;

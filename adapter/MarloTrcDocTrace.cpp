@@ -11,7 +11,7 @@ namespace adapter {
 
 namespace {
 
-// String 130 of the program.
+// Asked when a trace document closes with its log file not saved.
 constexpr std::string_view kNotSavedQuestion = "You have not saved the trace log file.\n Would you like to save it?";
 
 }  // namespace

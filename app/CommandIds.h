@@ -36,7 +36,8 @@ enum CommandId : int {
     ID_VIEW_STATUS_BAR = 59393,
 };
 
-// Menu resources: no document, adapter trace document, log document.
+// The menu bars: with no document, for an adapter trace document, for a log
+// document.
 enum MenuId : int { IDR_MAINFRAME = 128, IDR_MARLOTTYPE = 129, IDR_LOGTYPE = 134 };
 
 }  // namespace app

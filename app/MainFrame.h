@@ -47,8 +47,8 @@ class CMainFrame final : public QMainWindow {
 public:
     static constexpr int kTraceStatusPaneWidth = 450;  // pixels
     static constexpr int kRecentFileCount = 4;
-    // The path passed to a new adapter document (string 133); the document
-    // names itself after the adapter it opens.
+    // The title a new adapter document starts with, until it names itself
+    // after the adapter it opens.
     static constexpr const char* kAdapterTitle = "Orin Strandex PCI 1 ST Adapter";
 
     explicit CMainFrame(DocumentServices& documents, QWidget* parent = nullptr);
@@ -86,8 +86,8 @@ public:
     const QStringList& RecentFiles() const { return m_recentFiles; }
     void SetRecentFiles(const QStringList& files);
 
-    // The statistics window: its form is made by the factory (the window of
-    // the statistics issue); the form sets the flag when it starts and
+    // The card statistics window: the factory makes its form, which shows the
+    // line and link counters; the form sets the flag when it starts and
     // clears it when it goes.
     using StatisticsFormFactory = std::function<QWidget*(trace::CDocument& document, CMainFrame& frame)>;
     void SetStatisticsFormFactory(StatisticsFormFactory factory) { m_statsFactory = std::move(factory); }
@@ -130,7 +130,7 @@ private:
     std::unique_ptr<trace::UiServices> m_ui;
     QMdiArea* m_mdi = nullptr;
     std::map<int, QAction*> m_actions;
-    std::map<int, std::vector<QMenu*>> m_menus;  // by menu resource
+    std::map<int, std::vector<QMenu*>> m_menus;  // the menus of each menu bar (MenuId)
     int m_menuId = 0;
     QLabel* m_tracePane = nullptr;
     std::array<QLabel*, 3> m_lockIndicators{};  // CAP, NUM, SCRL

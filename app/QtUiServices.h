@@ -15,7 +15,8 @@ class QListWidget;
 
 namespace app {
 
-// Dialog 140, "Select an Adapter": one entry per adapter on offer.
+// "Select an Adapter": the adapters not yet in use, one entry each, for the
+// user to pick the one to open.
 class CSelectAdapterDlg final : public QDialog {
     Q_OBJECT
 public:
@@ -23,7 +24,7 @@ public:
     QListWidget* List() const { return m_list; }
 
 private:
-    QListWidget* m_list;  // control 1002: single selection, not sorted
+    QListWidget* m_list;  // the adapters: single selection, in the order offered
 };
 
 // "Log files (*.log)|*.log|All files (*.*)|*.*||" as a Qt name filter list.

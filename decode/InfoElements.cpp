@@ -318,13 +318,15 @@ std::string RedirectingNumber(ByteReader body) {
 
 using MnemonicFn = std::string (*)(ByteReader body);
 
-struct ElementSpec {
+// An information element the decoder knows: its id, its name and how its
+// body reads as a mnemonic.
+struct KnownElement {
     std::uint8_t id;
     std::string_view name;
     MnemonicFn mnemonic;  // null: no mnemonic
 };
 
-constexpr ElementSpec kElements[] = {
+constexpr KnownElement kElements[] = {
     {0x00, "SEGMENTED MESSA", nullptr},
     {0x04, "BEARER CAPABIL", BearerCapability},
     {0x08, "CAUSE", Cause},
@@ -367,9 +369,9 @@ constexpr bool ElementsSorted() {
 }
 static_assert(ElementsSorted());
 
-const ElementSpec* FindElement(std::uint8_t id) {
+const KnownElement* FindElement(std::uint8_t id) {
     const auto it = std::lower_bound(std::begin(kElements), std::end(kElements), id,
-                                     [](const ElementSpec& row, std::uint8_t key) { return row.id < key; });
+                                     [](const KnownElement& row, std::uint8_t key) { return row.id < key; });
     if (it == std::end(kElements) || it->id != id) return nullptr;
     return it;
 }
@@ -462,7 +464,7 @@ DecodeItem MakeItem(const Element& element) {
         if ((o & 0xF0) == 0xB0) item.mnemonic = NameOrUndefined(kCongestionLevels, o & 0x0F);
         return item;
     }
-    if (const ElementSpec* entry = FindElement(element.id)) {
+    if (const KnownElement* entry = FindElement(element.id)) {
         item.name = PaddedName(entry->name);
         if (entry->mnemonic) item.mnemonic = entry->mnemonic(element.body);
     } else {

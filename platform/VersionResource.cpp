@@ -179,7 +179,7 @@ std::uint32_t ParseHex32(std::string_view text) {
     return v;
 }
 
-std::vector<std::uint8_t> MakeVersionInfo(const VersionPeSpec& request) {
+std::vector<std::uint8_t> MakeVersionInfo(const VersionPeRequest& request) {
     std::vector<std::uint8_t> fixed;
     wire::Appender fixedOut(fixed, wire::ByteOrder::Little);
     fixedOut.U32(0xFEEF04BD);  // VS_FIXEDFILEINFO signature
@@ -332,7 +332,7 @@ std::filesystem::path SystemDirectory() {
     return InstalledDataPath("system");
 }
 
-std::vector<std::uint8_t> MakeVersionPeImage(const VersionPeSpec& request) {
+std::vector<std::uint8_t> MakeVersionPeImage(const VersionPeRequest& request) {
     constexpr std::size_t kPe = 0x40;
     constexpr std::size_t kOptional = kPe + 4 + 20;
     constexpr std::size_t kOptionalSize = 224;

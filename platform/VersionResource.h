@@ -43,7 +43,7 @@ struct VersionStringTable {
     std::vector<std::pair<std::string, std::string>> strings;
 };
 
-struct VersionPeSpec {
+struct VersionPeRequest {
     std::vector<VersionStringTable> tables;
     std::uint16_t fileVersion[4] = {1, 0, 0, 0};    // VS_FIXEDFILEINFO, high to low
     std::uint16_t productVersion[4] = {1, 0, 0, 0};
@@ -52,6 +52,6 @@ struct VersionPeSpec {
 // A minimal valid PE32 image (one .rsrc section) whose version resource holds
 // the given string tables and a matching VarFileInfo translation list. Used
 // to make the emulated card's product files and test fixtures.
-std::vector<std::uint8_t> MakeVersionPeImage(const VersionPeSpec& request);
+std::vector<std::uint8_t> MakeVersionPeImage(const VersionPeRequest& request);
 
 }  // namespace platform

@@ -46,7 +46,7 @@ char* WriteDChannelLine(char* p, const trace::CTraceRecord& r) {
     *p++ = '\t';
     p = decode::WriteBlankPadded(p, r.GetLNNumber(), 2);
     p = decode::WriteText(p, "\tDCH");
-    const decode::FrameSummary s = r.Summary(trace::kDecodeOptions & ~decode::kDecodeInfoElements);
+    const decode::FrameSummary s = r.Summary(decode::kDecodeMask & ~decode::kDecodeInfoElements);
     for (auto write : {&decode::FrameSummary::WriteSource, &decode::FrameSummary::WriteAddress,
                        &decode::FrameSummary::WriteFrameType, &decode::FrameSummary::WritePollFinal,
                        &decode::FrameSummary::WriteNS, &decode::FrameSummary::WriteNR,

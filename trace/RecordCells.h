@@ -11,13 +11,13 @@ namespace trace {
 class CTraceLog;
 
 enum class Column { Seq, Timestamp, B, LN, Mod, Source, Address, FrameType, PollFinal, NS, NR, CallRef, Message };
-inline constexpr int kColumnCount = 13;
+inline constexpr int kColumnCount = static_cast<int>(Column::Message) + 1;
 
-struct ColumnSpec {
+struct ColumnHeading {
     std::string_view heading;
     int width;  // pixels
 };
-inline constexpr std::array<ColumnSpec, kColumnCount> kColumns = {{
+inline constexpr std::array<ColumnHeading, kColumnCount> kColumns = {{
     {"Seq #", 45}, {"Timestamp", 75}, {"B", 20}, {"LN", 40}, {"MOD", 50}, {"Source", 50}, {"Address", 70},
     {"FTYP", 50}, {"P", 20}, {"NS", 40}, {"NR", 40}, {"CRV", 60}, {"Message", 250},
 }};

@@ -27,7 +27,7 @@ decode::FrameSummary CTraceRecord::Summary(std::uint32_t mask) const {
 
 namespace {
 // The row texts need no element count, so they skip the element walk.
-constexpr std::uint32_t kTextMask = kDecodeOptions & ~decode::kDecodeInfoElements;
+constexpr std::uint32_t kTextMask = decode::kDecodeMask & ~decode::kDecodeInfoElements;
 }  // namespace
 
 #define MARLO_FRAME_TEXT(Name, SummaryName)                             \

@@ -52,7 +52,7 @@ public:
     // The decode of a D-channel record's frame (an empty summary for the
     // other kinds); with decode::kDecodeInfoElements in mask it counts the
     // elements too.
-    decode::FrameSummary Summary(std::uint32_t mask = kDecodeOptions) const;
+    decode::FrameSummary Summary(std::uint32_t mask = decode::kDecodeMask) const;
 
     std::uint16_t GetSequence() const { return ReadU16(GetHeaderCopy(), 6); }
     std::uint8_t GetHours() const { return m_header[8]; }

@@ -22,7 +22,6 @@ inline constexpr std::size_t kHeaderCopySize = 24;    // what a record keeps of 
 inline constexpr std::uint32_t kMinRecordLength = 20;
 inline constexpr std::uint32_t kMaxRecordLength = 5000;
 inline constexpr std::uint32_t kMaxDChannelData = wire::kMaxDChannelData;
-inline constexpr std::uint32_t kDecodeOptions = 0x5F;  // both record sources pass this mask
 
 // Byte 18 of a D-channel record, in the frame flags beside the side bits of
 // byte 17: bit 0 is set on a frame read from a capture file that did not say

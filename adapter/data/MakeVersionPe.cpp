@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return 2;
     }
-    platform::VersionPeSpec request;
+    platform::VersionPeRequest request;
     for (int i = 2; i < argc; ++i) {
         if (std::strcmp(argv[i], "--lang") == 0 && i + 1 < argc) {
             request.tables.push_back({argv[++i], {}});

@@ -110,7 +110,7 @@ std::vector<Case> Cases() {
 
 class ConfigurationEncodings : public ::testing::TestWithParam<Encoding> {};
 
-TEST_P(ConfigurationEncodings, RegistryCasesGiveTheSpecifiedFields) {
+TEST_P(ConfigurationEncodings, RegistryCasesGiveTheExpectedFields) {
     for (const Case& c : Cases()) {
         SCOPED_TRACE(c.name);
         AdapterConfiguration config;

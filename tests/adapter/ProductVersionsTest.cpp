@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 
 void WriteImage(const fs::path& path, const std::string& language,
                 std::vector<std::pair<std::string, std::string>> strings) {
-    platform::VersionPeSpec request;
+    platform::VersionPeRequest request;
     request.tables.push_back({language, std::move(strings)});
     const auto image = platform::MakeVersionPeImage(request);
     fs::create_directories(path.parent_path());

@@ -1,4 +1,4 @@
-// The desktop shell headless: start-up with menu 128, menus following the
+// The desktop shell headless: the start-up menus, menus following the
 // active document, opening a log file into a three-pane window with its
 // exact cells, the panes following the selected row, command routing and
 // enabling, the statistics window's check mark, the adapter selection

@@ -10,10 +10,10 @@ namespace {
 using platform::FindVersionResource;
 using platform::MakeVersionPeImage;
 using platform::QueryVersionString;
-using platform::VersionPeSpec;
+using platform::VersionPeRequest;
 
-VersionPeSpec Product() {
-    VersionPeSpec request;
+VersionPeRequest Product() {
+    VersionPeRequest request;
     request.tables = {
         {"040704b0", {{"FileVersion", "9.9.9.9"}}},
         {"040904b0", {{"CompanyName", "Orin"}, {"FileVersion", "1.0.0.7"}, {"ProductVersion", "3.1.0.0"}}},
@@ -46,7 +46,7 @@ TEST(VersionResource, ImagesWithoutAVersionResourceGiveNothing) {
     std::vector<std::uint8_t> notPe(4096, 0);
     EXPECT_FALSE(FindVersionResource(notPe));
     EXPECT_FALSE(FindVersionResource({}));
-    VersionPeSpec empty;
+    VersionPeRequest empty;
     const auto image = MakeVersionPeImage(empty);
     const auto info = FindVersionResource(image);
     ASSERT_TRUE(info);

@@ -33,7 +33,7 @@ inline Bytes FileHeader() {
     return b;
 }
 
-struct RecordSpec {
+struct RecordFields {
     std::uint16_t type = 3;
     std::uint16_t sequence = 1;
     std::uint8_t hours = 12, minutes = 34, seconds = 56, hundredths = 78;
@@ -47,7 +47,7 @@ struct RecordSpec {
 
 // The raw bytes of one record. With overrides the body is laid out as far
 // as the length allows, so malformed records can be made too.
-inline Bytes MakeRecord(const RecordSpec& s) {
+inline Bytes MakeRecord(const RecordFields& s) {
     const std::size_t dataOffset = s.type == 3 ? 24 : 20;
     const std::uint32_t length = s.length.value_or(static_cast<std::uint32_t>(dataOffset + s.data.size() + 4));
     Bytes r(std::max<std::size_t>(length, 20), 0);

@@ -13,7 +13,7 @@ using testsupport::Concat;
 using testsupport::FileHeader;
 using testsupport::Lines;
 using testsupport::MakeRecord;
-using testsupport::RecordSpec;
+using testsupport::RecordFields;
 using testsupport::RunProgram;
 
 const std::string kTrctool = TRCTOOL_PATH;
@@ -21,7 +21,7 @@ const std::string kTrctool = TRCTOOL_PATH;
 class DumpCommandTest : public testsupport::TempDirTest {
 protected:
     std::string WriteThreeKinds() {
-        RecordSpec ascii;
+        RecordFields ascii;
         ascii.type = 1;
         ascii.sequence = 7;
         ascii.hours = 1;
@@ -32,11 +32,11 @@ protected:
         ascii.ln = 11;
         const std::string text = "a\\b\tc\x01";
         ascii.data.assign(text.begin(), text.end());
-        RecordSpec hex;
+        RecordFields hex;
         hex.type = 2;
         hex.sequence = 1000;
         hex.data = {0x41, 0x00, 0xFF};
-        RecordSpec dch;
+        RecordFields dch;
         dch.sequence = 9;
         dch.data = {0x02, 0x81, 0x01, 0x03};
         const auto path = m_dir / "three.log";
@@ -67,9 +67,9 @@ TEST_F(DumpCommandTest, HexOptionIndentsTheDumpBelowEachRecord) {
 }
 
 TEST_F(DumpCommandTest, DamagedFilePrintsTheRecordsBeforeTheDamageAndTheLoadersMessage) {
-    RecordSpec good;
+    RecordFields good;
     good.data = {0x00, 0x81, 0x7F};
-    RecordSpec bad = good;
+    RecordFields bad = good;
     bad.trailer = 1;
     const auto path = m_dir / "damaged.log";
     testsupport::WriteFile(path, Concat({FileHeader(), MakeRecord(good), MakeRecord(bad)}));
@@ -107,7 +107,7 @@ TEST_F(DumpCommandTest, UnopenableFileAndWrongUsage) {
 }
 
 TEST_F(DumpCommandTest, TreeOptionPrintsEveryNodeIndentedByDepthBeforeTheHex) {
-    RecordSpec connect;
+    RecordFields connect;
     connect.sequence = 5;
     connect.flags = 0x01;
     // CONNECT with a display whose text holds a tab, escaped like a cell.

@@ -23,7 +23,7 @@
 namespace {
 
 using testsupport::Bytes;
-using testsupport::RecordSpec;
+using testsupport::RecordFields;
 
 const std::string kTrctool = TRCTOOL_PATH;
 const std::string kPinned = PINNED_DIR "/varied-dump.txt";
@@ -46,7 +46,7 @@ Bytes VariedTrace() {
     Bytes file = testsupport::FileHeader();
     std::uint16_t sequence = 0;
     auto add = [&](std::uint16_t type, Bytes data, std::uint8_t flags = 0) {
-        RecordSpec r;
+        RecordFields r;
         r.type = type;
         r.sequence = sequence;
         sequence = static_cast<std::uint16_t>(sequence * 7 + 13);

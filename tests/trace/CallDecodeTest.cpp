@@ -10,7 +10,7 @@
 namespace {
 
 using testsupport::Bytes;
-using testsupport::RecordSpec;
+using testsupport::RecordFields;
 
 struct CallRecord {
     std::uint8_t flags;  // 0x01: from the network side
@@ -70,7 +70,7 @@ TEST_F(CallDecodeTest, RealisticCallDecodesThroughLoadFile) {
 
     Bytes file = testsupport::FileHeader();
     for (std::size_t i = 0; i < call.size(); ++i) {
-        RecordSpec request;
+        RecordFields request;
         request.sequence = static_cast<std::uint16_t>(i + 1);
         request.flags = call[i].flags;
         request.data = call[i].frame;

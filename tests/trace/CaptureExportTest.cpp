@@ -21,13 +21,13 @@ namespace {
 using capturefiles::ScopedTimeZone;
 using testsupport::Bytes;
 using testsupport::MakeRecord;
-using testsupport::RecordSpec;
+using testsupport::RecordFields;
 using trace::CaptureFormat;
 
 constexpr const char* kCentralEurope = "CET-1CEST,M3.5.0,M10.5.0/3";
 
 Bytes Frame(std::uint8_t flags, std::uint8_t h, std::uint8_t m, std::uint8_t s, std::uint8_t hh, Bytes data) {
-    RecordSpec r;
+    RecordFields r;
     r.flags = flags;
     r.hours = h;
     r.minutes = m;
@@ -38,7 +38,7 @@ Bytes Frame(std::uint8_t flags, std::uint8_t h, std::uint8_t m, std::uint8_t s, 
 }
 
 Bytes Text(std::uint16_t type, Bytes data) {
-    RecordSpec r;
+    RecordFields r;
     r.type = type;
     r.data = std::move(data);
     return MakeRecord(r);
@@ -334,7 +334,7 @@ TEST_F(CaptureExportFile, FramesOfUnknownSideLeaveWithoutADirection) {
 TEST_F(CaptureExportFile, SaysWhenItDatesFramesTodayAndRefusesACutCapture) {
     Bytes header = testsupport::FileHeader();
     header[28] = 'x';  // "x7/03/97": not a date
-    RecordSpec r;
+    RecordFields r;
     r.data = {0x00, 0x81, 0x7F};
     testsupport::WriteFile(m_dir / "nodate.log", testsupport::Concat({header, MakeRecord(r)}));
     const TraceDateToday today;

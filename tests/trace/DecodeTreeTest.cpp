@@ -12,7 +12,7 @@ namespace {
 
 using testsupport::Bytes;
 using testsupport::MakeRecord;
-using testsupport::RecordSpec;
+using testsupport::RecordFields;
 
 // Each node as "<depth>|<label>|<item data>", in pre-order.
 std::vector<std::string> Flatten(const std::vector<trace::DecodeNode>& tree) {
@@ -34,7 +34,7 @@ std::vector<std::string> FrameAndLayer2(int index, const std::vector<std::string
 }
 
 TEST(DecodeTree, LabelsOrderAndItemData) {
-    RecordSpec request;
+    RecordFields request;
     request.sequence = 42;
     request.hours = 9;
     request.minutes = 8;

@@ -12,15 +12,15 @@
 namespace {
 
 using testsupport::MakeRecord;
-using testsupport::RecordSpec;
+using testsupport::RecordFields;
 
 class ExportDialogTest : public testsupport::TempDirTest {
 protected:
     void SetUp() override {
         TempDirTest::SetUp();
-        RecordSpec frame;
+        RecordFields frame;
         frame.data = {0x00, 0x81, 0x01, 0x01};
-        RecordSpec ascii;
+        RecordFields ascii;
         ascii.type = 1;
         ascii.data = {'h', 'i'};
         m_log.AddRawRecord(MakeRecord(frame));

@@ -13,10 +13,10 @@ using testsupport::Bytes;
 using testsupport::Concat;
 using testsupport::FileHeader;
 using testsupport::MakeRecord;
-using testsupport::RecordSpec;
+using testsupport::RecordFields;
 
 Bytes DChannel(std::uint16_t sequence, Bytes frame = {0x00, 0x81, 0x01, 0x01}) {
-    RecordSpec s;
+    RecordFields s;
     s.sequence = sequence;
     s.data = std::move(frame);
     return MakeRecord(s);
@@ -57,7 +57,7 @@ Bytes WithBannerByte(std::size_t at, std::uint8_t value) {
 }
 
 Bytes Hex(std::uint32_t length, std::uint32_t n, std::optional<std::uint32_t> trailer = std::nullopt) {
-    RecordSpec s;
+    RecordFields s;
     s.type = 2;
     s.length = length;
     s.dataLength = n;
@@ -72,7 +72,7 @@ Bytes WithType(Bytes record, std::uint16_t type) {
 }
 
 Bytes DChannelWithLength(std::uint32_t n) {
-    RecordSpec s;
+    RecordFields s;
     s.data.assign(n, 0x55);
     return MakeRecord(s);
 }
@@ -105,7 +105,7 @@ const LoadCase kCases[] = {
     {"DChannel280", Concat({FileHeader(), DChannelWithLength(280)}), 1, 1, nullptr},
     {"DChannel281", Concat({FileHeader(), DChannelWithLength(281)}), 0, 0, "Inconsistent D-Channel Record!"},
     {"DChannelLength20", [] {
-         RecordSpec s;
+         RecordFields s;
          s.length = 20;
          return Concat({FileHeader(), MakeRecord(s)});
      }(), 0, 0, "Inconsistent D-Channel Record!"},
@@ -121,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, LoadFileTest, ::testing::ValuesIn(kCases),
 using LoadFileOtherTest = testsupport::TempDirTest;
 
 TEST_F(LoadFileOtherTest, InconsistentAsciiRecordGoesToStandardErrorNotAMessageBox) {
-    RecordSpec s;
+    RecordFields s;
     s.type = 1;
     s.data = {'a', 'b'};
     s.dataLength = 3;
@@ -146,7 +146,7 @@ TEST_F(LoadFileOtherTest, MissingFileFailsWithoutAMessageAndTellsWhy) {
 }
 
 TEST_F(LoadFileOtherTest, RecordsKeepTheirStoredNumbersAndTimes) {
-    RecordSpec s;
+    RecordFields s;
     s.sequence = 65535;
     s.hours = 23;
     s.minutes = 59;

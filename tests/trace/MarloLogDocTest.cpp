@@ -13,14 +13,14 @@ namespace {
 using testsupport::Concat;
 using testsupport::FileHeader;
 using testsupport::MakeRecord;
-using testsupport::RecordSpec;
+using testsupport::RecordFields;
 
 class MarloLogDocTest : public testsupport::TempDirTest {
 protected:
     std::filesystem::path WriteLog(const std::string& name, int records) {
         testsupport::Bytes bytes = FileHeader();
         for (int i = 1; i <= records; ++i) {
-            RecordSpec s;
+            RecordFields s;
             s.sequence = static_cast<std::uint16_t>(i);
             s.data = {0x00, 0x81, 0x7F};
             bytes = Concat({bytes, MakeRecord(s)});

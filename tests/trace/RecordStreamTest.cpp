@@ -19,7 +19,7 @@ namespace {
 
 using testsupport::Bytes;
 using testsupport::MakeRecord;
-using testsupport::RecordSpec;
+using testsupport::RecordFields;
 using trace::StreamFormat;
 
 // Two frames of each side, an ASCII record between them, and one frame whose
@@ -29,7 +29,7 @@ void FillSample(trace::CTraceLog& log) {
         {0x00, {0x00, 0x81, 0x7F}}, {0x01, {0x00, 0x81, 0x73}}, {0x00, {0x02, 0x81, 0x01, 0x03, 0x08, 0x01, 0x05}}};
     std::uint16_t sequence = 1;
     for (const auto& [flags, data] : frames) {
-        RecordSpec r;
+        RecordFields r;
         r.sequence = sequence++;
         r.flags = flags;
         r.hours = 10;
@@ -37,12 +37,12 @@ void FillSample(trace::CTraceLog& log) {
         r.data = data;
         log.AddRawRecord(MakeRecord(r));
     }
-    RecordSpec ascii;
+    RecordFields ascii;
     ascii.type = 1;
     ascii.sequence = sequence++;
     ascii.data = {'h', 'i', 0};
     log.AddRawRecord(MakeRecord(ascii));
-    RecordSpec unknown;
+    RecordFields unknown;
     unknown.sequence = sequence++;
     unknown.data = {0x00, 0x81, 0x01, 0x01};
     Bytes raw = MakeRecord(unknown);

@@ -10,7 +10,7 @@ namespace {
 
 using testsupport::Bytes;
 using testsupport::MakeRecord;
-using testsupport::RecordSpec;
+using testsupport::RecordFields;
 
 TEST(HexDump, SeventeenBytesMakeTwoFullWidthLines) {
     Bytes data(17);
@@ -42,7 +42,7 @@ class AsciiRendering : public ::testing::TestWithParam<AsciiCase> {};
 
 TEST_P(AsciiRendering, RendersAsTheListShowsIt) {
     const AsciiCase& c = GetParam();
-    RecordSpec s;
+    RecordFields s;
     s.type = 1;
     s.data.assign(c.data.begin(), c.data.end());
     trace::CTraceLog log;
@@ -66,7 +66,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, AsciiRendering, ::testing::ValuesIn(kAsciiCases)
                          [](const auto& param) { return std::string(param.param.name); });
 
 TEST(TraceLog, HexRecordShowsOnlyNumbersAndIndexesOutOfRangeAnswerNeutrally) {
-    RecordSpec s;
+    RecordFields s;
     s.type = 2;
     s.data = {1, 2, 3};
     trace::CTraceLog log;
@@ -106,7 +106,7 @@ TEST(TraceLog, ManyRecordsOfEverySizeReadBackExactly) {
     for (int round = 0; round < 2; ++round) {
         datas.clear();
         for (int i = 0; i < 200'000; ++i) {
-            RecordSpec s;
+            RecordFields s;
             s.type = static_cast<std::uint16_t>(i % 3 + 1);
             s.sequence = static_cast<std::uint16_t>(i);
             s.hundredths = static_cast<std::uint8_t>(i % 100);
@@ -136,7 +136,7 @@ TEST(TraceLog, ManyRecordsOfEverySizeReadBackExactly) {
 // are too short for a header, never make the log read past them.
 TEST(TraceLog, RawRecordsShorterThanTheirLengthFieldsAreCutToTheirBytes) {
     trace::CTraceLog log;
-    RecordSpec s;
+    RecordFields s;
     s.data = {0x02, 0x81, 0x01, 0x03};
     Bytes raw = MakeRecord(s);
     testsupport::PutU32(raw, 20, 4000);  // frame length far beyond the record

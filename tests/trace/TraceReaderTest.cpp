@@ -14,10 +14,10 @@ namespace {
 
 using testsupport::Bytes;
 using testsupport::MakeRecord;
-using testsupport::RecordSpec;
+using testsupport::RecordFields;
 
 Bytes Frame(std::uint16_t sequence, std::size_t frameLength = 4) {
-    RecordSpec s;
+    RecordFields s;
     s.sequence = sequence;
     s.data.assign(frameLength, 0x00);
     s.data[1] = 0x81;
@@ -68,7 +68,7 @@ TEST_F(TraceReaderTest, RecordWrittenInThreePiecesIsDeliveredOnceWhenComplete) {
 TEST_F(TraceReaderTest, DamagedDataIsSkippedAndTheNextRecordDelivered) {
     Bytes badTrailer = Frame(2);
     badTrailer.back() ^= 0xFF;
-    RecordSpec inconsistent;
+    RecordFields inconsistent;
     inconsistent.sequence = 3;
     inconsistent.data = {1, 2, 3};
     inconsistent.dataLength = 2;
