@@ -165,8 +165,10 @@ bool CMarloTrcDoc::OpenAdapter(std::string& errorText) {
     m_response = std::make_unique<TpxResponseBlock>();
     *m_response = TpxResponseBlock{};
     m_response->captureFile = captureFile;
-    m_response->responseEvent = platform::CreateEvent("MarloAppEvent", false);
-    m_response->ackEvent = platform::CreateEvent("MarloDriverEvent", false);
+    m_responseEvent.Reset(platform::CreateEvent("MarloAppEvent", false));
+    m_ackEvent.Reset(platform::CreateEvent("MarloDriverEvent", false));
+    m_response->responseEvent = m_responseEvent.Get();
+    m_response->ackEvent = m_ackEvent.Get();
     m_connection->response = m_response.get();
 
     std::uint32_t connectionId = 0;
@@ -212,10 +214,10 @@ bool CMarloTrcDoc::CloseAdapter(std::string& /*errorText*/) {
 
 void CMarloTrcDoc::ReleaseResponseBlock() {
     if (!m_response) return;
-    platform::CloseEvent(AsEvent(m_response->responseEvent));
-    platform::CloseEvent(AsEvent(m_response->ackEvent));
     m_connection->response = nullptr;
     m_response.reset();
+    m_responseEvent.Reset();
+    m_ackEvent.Reset();
 }
 
 std::optional<CMarloTrcDoc::Response> CMarloTrcDoc::WaitForResponse() {

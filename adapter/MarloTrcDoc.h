@@ -19,6 +19,7 @@
 #include "adapter/AdapterConfiguration.h"
 #include "adapter/StatusTexts.h"
 #include "linekit/tpx.h"
+#include "platform/Event.h"
 #include "trace/Document.h"
 #include "trace/LogFile.h"
 #include "trace/TraceLog.h"
@@ -215,6 +216,8 @@ private:
     std::uint32_t m_chosenAdapter = 0;
     bool m_opened = false;
     std::unique_ptr<TpxResponseBlock> m_response;  // exists only while opened
+    platform::UniqueEvent m_responseEvent;         // the response block's two events
+    platform::UniqueEvent m_ackEvent;
 };
 
 }  // namespace adapter

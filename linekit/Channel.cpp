@@ -56,9 +56,10 @@ RequestBlock MakeBlock(std::uint32_t code, std::uint32_t clientId, std::uint32_t
 
 std::uint32_t SendRequest(TpxHandle device, RequestBlock& block) {
     const std::uint32_t code = Get<std::uint32_t, kOffCode>(block);
+    const platform::UniqueEvent completed(platform::CreateEvent({}, false));
+    if (!completed) return TPX_ERROR_NOT_ENOUGH_MEMORY;
     platform::Overlapped overlapped;
-    overlapped.event = platform::CreateEvent({}, false);
-    if (!overlapped.event) return TPX_ERROR_NOT_ENOUGH_MEMORY;
+    overlapped.event = completed.Get();
     std::uint32_t result = platform::DeviceIoControl(ToDevice(device), kControlCode, block, overlapped);
     if (result == platform::kErrorIoPending) {
         const std::uint32_t limit = code == kRead ? platform::kInfinite : TimeoutMs();
@@ -66,7 +67,6 @@ std::uint32_t SendRequest(TpxHandle device, RequestBlock& block) {
             // The request owns its own copy of the block, so cancelling here
             // leaves nothing for the driver to write into afterwards.
             platform::CancelIo(overlapped);
-            platform::CloseEvent(overlapped.event);
             char text[64];
             std::snprintf(text, sizeof text, "The command %d timed out", static_cast<int>(code));
             ShowMessage(text);
@@ -74,7 +74,6 @@ std::uint32_t SendRequest(TpxHandle device, RequestBlock& block) {
         }
         result = platform::GetOverlappedResult(overlapped, block);
     }
-    platform::CloseEvent(overlapped.event);
     return result;
 }
 
@@ -147,9 +146,8 @@ TPX_API uint32_t TpxOpen(TpxHandle device, uint32_t clientId, const char16_t* ad
         // The acknowledge event is opened by its name, as the program's
         // events are found by theirs; a block whose event has another name
         // is served through its own handle.
-        platform::EventHandle ack = platform::OpenEvent(kDriverEventName);
-        const bool ownHandle = ack != nullptr;
-        if (!ack) ack = ToEvent(response.ackEvent);
+        const platform::UniqueEvent named(platform::OpenEvent(kDriverEventName));
+        const platform::EventHandle ack = named ? named.Get() : ToEvent(response.ackEvent);
         StartMonitor(*connection);
 
         const std::uint32_t written = WriteGsm(device, clientId, *connectionId, TPX_OP_GSM_OPEN, kGsmOpenData);
@@ -172,7 +170,6 @@ TPX_API uint32_t TpxOpen(TpxHandle device, uint32_t clientId, const char16_t* ad
             platform::ResetEvent(ToEvent(response.responseEvent));
             platform::SetEvent(ack);
         }
-        if (ownHandle) platform::CloseEvent(ack);
         return result;
     });
 }

@@ -31,8 +31,8 @@ struct Monitor {
     std::uint32_t clientId = 0;
     std::uint32_t connectionId = 0;
     TpxResponseBlock* response = nullptr;
-    platform::EventHandle driverEvent = nullptr;  // "MarloDriverEvent" opened by name, or null
-    platform::EventHandle stop = nullptr;         // set once the device is closed
+    platform::UniqueEvent driverEvent;  // "MarloDriverEvent" opened by name, or null
+    platform::UniqueEvent stop;         // set once the device is closed
     std::thread thread;
 };
 
@@ -121,7 +121,7 @@ void RunMonitor(Monitor* monitor) {
     TpxResponseBlock& response = *monitor->response;
     const platform::EventHandle responseEvent = ToEvent(response.responseEvent);
     const platform::EventHandle ackEvent = ToEvent(response.ackEvent);
-    const platform::EventHandle traceAck = monitor->driverEvent ? monitor->driverEvent : ackEvent;
+    const platform::EventHandle traceAck = monitor->driverEvent ? monitor->driverEvent.Get() : ackEvent;
     for (;;) {
         std::uint16_t headerLength = 0;
         std::uint16_t dataLength = 0;
@@ -135,7 +135,7 @@ void RunMonitor(Monitor* monitor) {
 
         const bool trace = Little(copy).U32(TPX_HEADER_OPCODE_OFFSET) == TPX_OP_TRACE_INDICATION;
         if (trace) WriteTraceRecord(response.captureFile, copy, headerLength);
-        if (!Slot().Acquire(monitor->stop)) break;  // device closed meanwhile
+        if (!Slot().Acquire(monitor->stop.Get())) break;  // device closed meanwhile
         if (trace) {
             platform::SetEvent(traceAck);
         } else {
@@ -147,7 +147,7 @@ void RunMonitor(Monitor* monitor) {
             response.message = copy.data();
             platform::SetEvent(responseEvent);
         }
-        const platform::EventHandle waits[2] = {ackEvent, monitor->stop};
+        const platform::EventHandle waits[2] = {ackEvent, monitor->stop.Get()};
         const std::uint32_t woken = platform::WaitForAnyEvent(waits, platform::kInfinite);
         if (woken == platform::kWaitObject0) platform::ResetEvent(ackEvent);
         if (!trace) response.message = nullptr;
@@ -165,8 +165,8 @@ void StartMonitor(TpxConnection& connection) {
     monitor->clientId = connection.clientId;
     monitor->connectionId = connection.connectionId;
     monitor->response = connection.response;
-    monitor->driverEvent = platform::OpenEvent(kDriverEventName);
-    monitor->stop = platform::CreateEvent({}, false);
+    monitor->driverEvent.Reset(platform::OpenEvent(kDriverEventName));
+    monitor->stop.Reset(platform::CreateEvent({}, false));
     Monitor* raw = monitor.get();
     Registry& registry = Monitors();
     std::lock_guard lock(registry.mutex);
@@ -190,17 +190,14 @@ void StopMonitors(TpxHandle device) {
         }
     }
     for (auto& monitor : stopping) {
-        platform::SetEvent(monitor->stop);
+        platform::SetEvent(monitor->stop.Get());
         if (monitor->thread.joinable() && monitor->thread.get_id() != std::this_thread::get_id())
             monitor->thread.join();
         else if (monitor->thread.joinable()) {
             monitor->thread.detach();  // never reached: no export runs on a monitor thread
             monitor.release();         // the detached thread still uses it
-            continue;
         }
-        platform::CloseEvent(monitor->stop);
-        if (monitor->driverEvent) platform::CloseEvent(monitor->driverEvent);
-    }
+    }  // the joined monitors go here, their events with them
 }
 
 }  // namespace linekit

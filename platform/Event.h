@@ -43,6 +43,36 @@ std::uint32_t WaitForEvent(EventHandle event, std::uint32_t timeoutMs);
 // set one, kWaitTimeout, or kWaitFailed (an invalid handle, or none given).
 std::uint32_t WaitForAnyEvent(std::span<const EventHandle> events, std::uint32_t timeoutMs);
 
+// Move-only owner of an event handle; closes it when destroyed.
+class UniqueEvent {
+public:
+    UniqueEvent() = default;
+    explicit UniqueEvent(EventHandle event) : m_event(event) {}
+    ~UniqueEvent() { Reset(); }
+    UniqueEvent(UniqueEvent&& other) noexcept : m_event(other.Release()) {}
+    UniqueEvent& operator=(UniqueEvent&& other) noexcept {
+        if (this != &other) Reset(other.Release());
+        return *this;
+    }
+    UniqueEvent(const UniqueEvent&) = delete;
+    UniqueEvent& operator=(const UniqueEvent&) = delete;
+
+    EventHandle Get() const { return m_event; }
+    explicit operator bool() const { return m_event != nullptr; }
+    EventHandle Release() {
+        EventHandle event = m_event;
+        m_event = nullptr;
+        return event;
+    }
+    void Reset(EventHandle event = nullptr) {
+        if (m_event != nullptr) CloseEvent(m_event);
+        m_event = event;
+    }
+
+private:
+    EventHandle m_event = nullptr;
+};
+
 // Number of open event handles in the process (for leak checks in tests).
 std::size_t OpenEventHandleCount();
 

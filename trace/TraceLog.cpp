@@ -23,9 +23,6 @@ CTraceLog::CTraceLog()
 CTraceLog::~CTraceLog() {
     StopReader();
     DeleteRecords();
-    platform::CloseEvent(m_ackEvent);
-    platform::CloseEvent(m_stopEvent);
-    platform::CloseEvent(m_stoppedEvent);
 }
 
 namespace {

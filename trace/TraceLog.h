@@ -102,7 +102,7 @@ public:
     // Builds the record the reader delivered in the record buffer, appends
     // it and returns its index (-1 when the block holds no deliverable record).
     int AddReaderRecord(const TraceReaderParams& params);
-    platform::EventHandle GetAckEvent() const { return m_ackEvent; }
+    platform::EventHandle GetAckEvent() const { return m_ackEvent.Get(); }
 
 private:
     // Blocks of 2 MiB, aligned so that the kernel may back each with one
@@ -134,9 +134,9 @@ private:
     const CLogFile* m_logFile = nullptr;
 
     RecordTarget* m_target = nullptr;
-    platform::EventHandle m_ackEvent;
-    platform::EventHandle m_stopEvent;
-    platform::EventHandle m_stoppedEvent;
+    platform::UniqueEvent m_ackEvent;
+    platform::UniqueEvent m_stopEvent;
+    platform::UniqueEvent m_stoppedEvent;
     TraceReaderParams m_params;
     std::unique_ptr<std::uint8_t[]> m_recordBuffer;
     std::string m_logPath;  // copy of the path the last reader was started on

@@ -85,9 +85,9 @@ void ReaderThread(TraceReaderParams* params) {
 int CTraceLog::StartReader() {
     if (m_running) return 1;  // one reader per log at a time
     m_logPath = GetLogPath();
-    m_params.stoppedEvent = m_stoppedEvent;
-    m_params.stopEvent = m_stopEvent;
-    m_params.ackEvent = m_ackEvent;
+    m_params.stoppedEvent = m_stoppedEvent.Get();
+    m_params.stopEvent = m_stopEvent.Get();
+    m_params.ackEvent = m_ackEvent.Get();
     m_params.target = m_target;
     m_params.logPath = m_logPath;
     m_params.recordBuffer = m_recordBuffer.get();
@@ -98,15 +98,15 @@ int CTraceLog::StartReader() {
 
 int CTraceLog::StopReader() {
     if (m_running) {
-        platform::SetEvent(m_stopEvent);
-        platform::SetEvent(m_ackEvent);  // wakes a reader waiting for its acknowledgement
-        platform::WaitForEvent(m_stoppedEvent, platform::kInfinite);
+        platform::SetEvent(m_stopEvent.Get());
+        platform::SetEvent(m_ackEvent.Get());  // wakes a reader waiting for its acknowledgement
+        platform::WaitForEvent(m_stoppedEvent.Get(), platform::kInfinite);
         m_reader.join();
         m_running = 0;
     }
-    platform::ResetEvent(m_ackEvent);
-    platform::ResetEvent(m_stopEvent);
-    platform::ResetEvent(m_stoppedEvent);
+    platform::ResetEvent(m_ackEvent.Get());
+    platform::ResetEvent(m_stopEvent.Get());
+    platform::ResetEvent(m_stoppedEvent.Get());
     return 1;
 }
 

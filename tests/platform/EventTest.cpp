@@ -53,6 +53,32 @@ TEST(Event, StaleAndUnknownHandlesAreRefusedNotUsed) {
     EXPECT_EQ(WaitForEvent(reinterpret_cast<EventHandle>(0x1234), 0), kWaitFailed);
 }
 
+// The owner closes its handle exactly once: a moved-from owner leaves it
+// open, a reset or destroyed one closes it, and a released one leaves it to
+// the caller.
+TEST(Event, UniqueEventClosesItsHandleOnceWhateverHappensToTheOwner) {
+    UniqueEvent first(CreateEvent({}, false));
+    const EventHandle handle = first.Get();
+    UniqueEvent second(std::move(first));
+    EXPECT_FALSE(first);
+    EXPECT_TRUE(SetEvent(handle));
+    {
+        UniqueEvent third;
+        third = std::move(second);
+        EXPECT_TRUE(SetEvent(handle));
+    }
+    EXPECT_FALSE(SetEvent(handle));
+
+    UniqueEvent kept(CreateEvent({}, false));
+    const EventHandle released = kept.Release();
+    kept.Reset(CreateEvent({}, false));
+    const EventHandle replaced = kept.Get();
+    kept.Reset();
+    EXPECT_FALSE(SetEvent(replaced));
+    EXPECT_TRUE(SetEvent(released));
+    EXPECT_TRUE(CloseEvent(released));
+}
+
 TEST(Event, WaitTimesOutAndWakesWhenAnotherThreadSets) {
     EventHandle e = CreateEvent({}, false);
     EXPECT_EQ(WaitForEvent(e, 20), kWaitTimeout);
