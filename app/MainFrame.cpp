@@ -74,98 +74,89 @@ void CMainFrame::WithTraceDocument(Command command) {
     if (document != nullptr && m_services.KindOf(*document) == DocumentKind::Trace) command(*document);
 }
 
+// One row a command: what it is called, what the status bar and its tool
+// tip say, its keys, and what it does. A row without a handler is a command
+// nothing handles yet; kDisabled keeps it greyed for good.
+using K = QKeySequence;
+const CMainFrame::ActionRow CMainFrame::kActionRows[] = {
+    {ID_FILE_OPEN, QT_TR_NOOP("&Open Adapter..."), QT_TR_NOOP("Open an existing document"),
+     QT_TR_NOOP("Open Adapter"), {K(Qt::CTRL | Qt::Key_O)}, kPlain,
+     [](CMainFrame& f) {
+         // The adapter document's own handler re-opens its adapter;
+         // otherwise a new adapter document.
+         trace::CDocument* document = f.ActiveDocument();
+         if (document != nullptr && f.m_services.KindOf(*document) == DocumentKind::Trace)
+             f.m_services.ReopenAdapter(*document);
+         else
+             f.OnFileOpenAdapter();
+     }},
+    {ID_FILE_OPEN_LOG, QT_TR_NOOP("Open &Log File..."), QT_TR_NOOP("Open a trace log file"), nullptr, {}, kPlain,
+     [](CMainFrame& f) { f.OnFileOpenLog(); }},
+    {ID_FILE_OPEN_LOG_NODOC, QT_TR_NOOP("Open Log File..."), QT_TR_NOOP("Open a trace log file"), nullptr, {}, kPlain,
+     [](CMainFrame& f) { f.OnFileOpenLog(); }},
+    {ID_FILE_SAVE, QT_TR_NOOP("&Save Log File"), QT_TR_NOOP("Save the active document"), QT_TR_NOOP("Save Log File"),
+     {K(Qt::CTRL | Qt::Key_S)}, kPlain, [](CMainFrame& f) { f.OnFileSave(); }},
+    {ID_FILE_CLOSE, QT_TR_NOOP("&Close "), QT_TR_NOOP("Close the active document"), nullptr, {}, kPlain,
+     [](CMainFrame& f) { f.OnFileClose(); }},
+    {ID_FILE_EXPORT, QT_TR_NOOP("&Export..."),
+     QT_TR_NOOP("Export the D-channel frames for a packet analyser (pcapng, pcap)"), nullptr, {}, kPlain,
+     [](CMainFrame& f) { f.OnFileExport(); }},
+    {ID_FILE_SAVE_DIAGNOSTICS, QT_TR_NOOP("Save &Diagnostics"),
+     QT_TR_NOOP("To save varied diagnostics information to a file."), nullptr, {}, kPlain,
+     [](CMainFrame& f) { f.WithTraceDocument([&f](trace::CDocument& d) { f.m_services.SaveDiagnostics(d); }); }},
+    {ID_APP_EXIT, QT_TR_NOOP("E&xit"), QT_TR_NOOP("Quit the application; prompts to save documents"), nullptr, {},
+     kPlain, [](CMainFrame& f) { f.close(); }},
+    {ID_FILE_NEW, QT_TR_NOOP("&New"), QT_TR_NOOP("Create a new document"), nullptr, {K(Qt::CTRL | Qt::Key_N)}, kPlain,
+     [](CMainFrame& f) { f.OnFileNew(); }},
+
+    // Nothing in the program handles these: present, always disabled.
+    {ID_EDIT_UNDO, QT_TR_NOOP("&Undo"), QT_TR_NOOP("Undo the last action"), nullptr,
+     {K(Qt::CTRL | Qt::Key_Z), K(Qt::ALT | Qt::Key_Backspace)}, kDisabled, nullptr},
+    {ID_EDIT_CUT, QT_TR_NOOP("Cu&t"), QT_TR_NOOP("Cut the selection and put it on the Clipboard"), QT_TR_NOOP("Cut"),
+     {K(Qt::CTRL | Qt::Key_X), K(Qt::SHIFT | Qt::Key_Delete)}, kDisabled, nullptr},
+    {ID_EDIT_COPY, QT_TR_NOOP("&Copy"), QT_TR_NOOP("Copy the selection and put it on the Clipboard"),
+     QT_TR_NOOP("Copy"), {K(Qt::CTRL | Qt::Key_C), K(Qt::CTRL | Qt::Key_Insert)}, kDisabled, nullptr},
+    {ID_EDIT_PASTE, QT_TR_NOOP("&Paste"), QT_TR_NOOP("Insert Clipboard contents"), QT_TR_NOOP("Paste"),
+     {K(Qt::CTRL | Qt::Key_V), K(Qt::SHIFT | Qt::Key_Insert)}, kDisabled, nullptr},
+    {ID_FILE_PRINT, QT_TR_NOOP("&Print..."), QT_TR_NOOP("Print the active document"), QT_TR_NOOP("Print"),
+     {K(Qt::CTRL | Qt::Key_P)}, kDisabled, nullptr},
+
+    // The bars' own toggles are wired where the bars are made.
+    {ID_VIEW_TOOLBAR, QT_TR_NOOP("&Toolbar"), QT_TR_NOOP("Show or hide the toolbar"), nullptr, {}, kCheckable,
+     nullptr},
+    {ID_VIEW_STATUS_BAR, QT_TR_NOOP("&Status Bar"), QT_TR_NOOP("Show or hide the status bar"), nullptr, {},
+     kCheckable, nullptr},
+    {ID_VIEW_CARD_STATUS, QT_TR_NOOP("&Card Status"), QT_TR_NOOP("Show the status of the card"), nullptr, {},
+     kCheckable,
+     [](CMainFrame& f) { f.WithTraceDocument([&f](trace::CDocument& d) { f.m_services.ToggleCardStatus(d); }); }},
+    {ID_VIEW_CARD_STATISTICS, QT_TR_NOOP("C&ard Statistics"), QT_TR_NOOP("Show the statistics for the card."),
+     nullptr, {}, kCheckable, [](CMainFrame& f) { f.OnCardStatistics(); }},
+    {ID_VIEW_INFORMATION, QT_TR_NOOP("&Information"), QT_TR_NOOP("Show the adapter information"), nullptr, {}, kPlain,
+     [](CMainFrame& f) { f.WithTraceDocument([&f](trace::CDocument& d) { f.m_services.ShowInformation(d); }); }},
+    {ID_TRACE_START, QT_TR_NOOP("Star&t"), QT_TR_NOOP("Start a trace"), nullptr, {}, kPlain,
+     [](CMainFrame& f) { f.WithTraceDocument([&f](trace::CDocument& d) { f.m_services.TraceStart(d); }); }},
+    {ID_TRACE_STOP, QT_TR_NOOP("Sto&p"), QT_TR_NOOP("Stop the trace"), nullptr, {}, kPlain,
+     [](CMainFrame& f) { f.WithTraceDocument([&f](trace::CDocument& d) { f.m_services.TraceStop(d); }); }},
+
+    {ID_WINDOW_NEW, QT_TR_NOOP("&New Window"), QT_TR_NOOP("Open another window for the active document"), nullptr,
+     {}, kPlain, [](CMainFrame& f) { f.OnWindowNew(); }},
+    {ID_WINDOW_CASCADE, QT_TR_NOOP("&Cascade"), QT_TR_NOOP("Arrange windows so they overlap"), nullptr, {}, kPlain,
+     [](CMainFrame& f) { f.m_mdi->cascadeSubWindows(); }},
+    {ID_WINDOW_TILE_HORZ, QT_TR_NOOP("&Tile"), QT_TR_NOOP("Arrange windows as non-overlapping tiles"), nullptr, {},
+     kPlain, [](CMainFrame& f) { f.m_mdi->tileSubWindows(); }},
+    {ID_WINDOW_ARRANGE, QT_TR_NOOP("&Arrange Icons"), QT_TR_NOOP("Arrange icons at the bottom of the window"),
+     nullptr, {}, kPlain, [](CMainFrame& f) { f.ArrangeIcons(); }},
+    {ID_APP_ABOUT, QT_TR_NOOP("&About MarloTrc..."),
+     QT_TR_NOOP("Display program information, version number and copyright"), QT_TR_NOOP("About"), {}, kPlain,
+     [](CMainFrame& f) { f.OnAbout(); }},
+    {ID_NEXT_PANE, QT_TR_NOOP("Next Pane"), QT_TR_NOOP("Switch to the next window pane"), nullptr,
+     {K(Qt::Key_F6)}, kPlain, [](CMainFrame& f) { f.MovePaneFocus(1); }},
+    {ID_PREV_PANE, QT_TR_NOOP("Previous Pane"), QT_TR_NOOP("Switch back to the previous window pane"), nullptr,
+     {K(Qt::SHIFT | Qt::Key_F6)}, kPlain, [](CMainFrame& f) { f.MovePaneFocus(-1); }},
+};
+
 void CMainFrame::CreateActions() {
-    // One row a command: what it is called, what the status bar and its tool
-    // tip say, its keys, and what it does. A row without a handler is a
-    // command nothing handles yet; Disabled keeps it greyed for good.
-    enum Flags : unsigned { None = 0, Checkable = 1, Disabled = 2 };
-    struct Row {
-        int id;
-        const char* text;
-        const char* prompt;
-        const char* tip;  // nullptr: the tool tip is the text
-        QList<QKeySequence> keys;
-        unsigned flags;
-        void (*handler)(CMainFrame&);
-    };
-    using K = QKeySequence;
-    const Row rows[] = {
-        {ID_FILE_OPEN, QT_TR_NOOP("&Open Adapter..."), QT_TR_NOOP("Open an existing document"),
-         QT_TR_NOOP("Open Adapter"), {K(Qt::CTRL | Qt::Key_O)}, None,
-         [](CMainFrame& f) {
-             // The adapter document's own handler re-opens its adapter;
-             // otherwise a new adapter document.
-             trace::CDocument* document = f.ActiveDocument();
-             if (document != nullptr && f.m_services.KindOf(*document) == DocumentKind::Trace)
-                 f.m_services.ReopenAdapter(*document);
-             else
-                 f.OnFileOpenAdapter();
-         }},
-        {ID_FILE_OPEN_LOG, QT_TR_NOOP("Open &Log File..."), QT_TR_NOOP("Open a trace log file"), nullptr, {}, None,
-         [](CMainFrame& f) { f.OnFileOpenLog(); }},
-        {ID_FILE_OPEN_LOG_NODOC, QT_TR_NOOP("Open Log File..."), QT_TR_NOOP("Open a trace log file"), nullptr, {}, None,
-         [](CMainFrame& f) { f.OnFileOpenLog(); }},
-        {ID_FILE_SAVE, QT_TR_NOOP("&Save Log File"), QT_TR_NOOP("Save the active document"), QT_TR_NOOP("Save Log File"),
-         {K(Qt::CTRL | Qt::Key_S)}, None, [](CMainFrame& f) { f.OnFileSave(); }},
-        {ID_FILE_CLOSE, QT_TR_NOOP("&Close "), QT_TR_NOOP("Close the active document"), nullptr, {}, None,
-         [](CMainFrame& f) { f.OnFileClose(); }},
-        {ID_FILE_EXPORT, QT_TR_NOOP("&Export..."),
-         QT_TR_NOOP("Export the D-channel frames for a packet analyser (pcapng, pcap)"), nullptr, {}, None,
-         [](CMainFrame& f) { f.OnFileExport(); }},
-        {ID_FILE_SAVE_DIAGNOSTICS, QT_TR_NOOP("Save &Diagnostics"),
-         QT_TR_NOOP("To save varied diagnostics information to a file."), nullptr, {}, None,
-         [](CMainFrame& f) { f.WithTraceDocument([&f](trace::CDocument& d) { f.m_services.SaveDiagnostics(d); }); }},
-        {ID_APP_EXIT, QT_TR_NOOP("E&xit"), QT_TR_NOOP("Quit the application; prompts to save documents"), nullptr, {},
-         None, [](CMainFrame& f) { f.close(); }},
-        {ID_FILE_NEW, QT_TR_NOOP("&New"), QT_TR_NOOP("Create a new document"), nullptr, {K(Qt::CTRL | Qt::Key_N)}, None,
-         [](CMainFrame& f) { f.OnFileNew(); }},
-
-        // Nothing in the program handles these: present, always disabled.
-        {ID_EDIT_UNDO, QT_TR_NOOP("&Undo"), QT_TR_NOOP("Undo the last action"), nullptr,
-         {K(Qt::CTRL | Qt::Key_Z), K(Qt::ALT | Qt::Key_Backspace)}, Disabled, nullptr},
-        {ID_EDIT_CUT, QT_TR_NOOP("Cu&t"), QT_TR_NOOP("Cut the selection and put it on the Clipboard"), QT_TR_NOOP("Cut"),
-         {K(Qt::CTRL | Qt::Key_X), K(Qt::SHIFT | Qt::Key_Delete)}, Disabled, nullptr},
-        {ID_EDIT_COPY, QT_TR_NOOP("&Copy"), QT_TR_NOOP("Copy the selection and put it on the Clipboard"),
-         QT_TR_NOOP("Copy"), {K(Qt::CTRL | Qt::Key_C), K(Qt::CTRL | Qt::Key_Insert)}, Disabled, nullptr},
-        {ID_EDIT_PASTE, QT_TR_NOOP("&Paste"), QT_TR_NOOP("Insert Clipboard contents"), QT_TR_NOOP("Paste"),
-         {K(Qt::CTRL | Qt::Key_V), K(Qt::SHIFT | Qt::Key_Insert)}, Disabled, nullptr},
-        {ID_FILE_PRINT, QT_TR_NOOP("&Print..."), QT_TR_NOOP("Print the active document"), QT_TR_NOOP("Print"),
-         {K(Qt::CTRL | Qt::Key_P)}, Disabled, nullptr},
-
-        // The bars' own toggles are wired where the bars are made.
-        {ID_VIEW_TOOLBAR, QT_TR_NOOP("&Toolbar"), QT_TR_NOOP("Show or hide the toolbar"), nullptr, {}, Checkable,
-         nullptr},
-        {ID_VIEW_STATUS_BAR, QT_TR_NOOP("&Status Bar"), QT_TR_NOOP("Show or hide the status bar"), nullptr, {},
-         Checkable, nullptr},
-        {ID_VIEW_CARD_STATUS, QT_TR_NOOP("&Card Status"), QT_TR_NOOP("Show the status of the card"), nullptr, {},
-         Checkable,
-         [](CMainFrame& f) { f.WithTraceDocument([&f](trace::CDocument& d) { f.m_services.ToggleCardStatus(d); }); }},
-        {ID_VIEW_CARD_STATISTICS, QT_TR_NOOP("C&ard Statistics"), QT_TR_NOOP("Show the statistics for the card."),
-         nullptr, {}, Checkable, [](CMainFrame& f) { f.OnCardStatistics(); }},
-        {ID_VIEW_INFORMATION, QT_TR_NOOP("&Information"), QT_TR_NOOP("Show the adapter information"), nullptr, {}, None,
-         [](CMainFrame& f) { f.WithTraceDocument([&f](trace::CDocument& d) { f.m_services.ShowInformation(d); }); }},
-        {ID_TRACE_START, QT_TR_NOOP("Star&t"), QT_TR_NOOP("Start a trace"), nullptr, {}, None,
-         [](CMainFrame& f) { f.WithTraceDocument([&f](trace::CDocument& d) { f.m_services.TraceStart(d); }); }},
-        {ID_TRACE_STOP, QT_TR_NOOP("Sto&p"), QT_TR_NOOP("Stop the trace"), nullptr, {}, None,
-         [](CMainFrame& f) { f.WithTraceDocument([&f](trace::CDocument& d) { f.m_services.TraceStop(d); }); }},
-
-        {ID_WINDOW_NEW, QT_TR_NOOP("&New Window"), QT_TR_NOOP("Open another window for the active document"), nullptr,
-         {}, None, [](CMainFrame& f) { f.OnWindowNew(); }},
-        {ID_WINDOW_CASCADE, QT_TR_NOOP("&Cascade"), QT_TR_NOOP("Arrange windows so they overlap"), nullptr, {}, None,
-         [](CMainFrame& f) { f.m_mdi->cascadeSubWindows(); }},
-        {ID_WINDOW_TILE_HORZ, QT_TR_NOOP("&Tile"), QT_TR_NOOP("Arrange windows as non-overlapping tiles"), nullptr, {},
-         None, [](CMainFrame& f) { f.m_mdi->tileSubWindows(); }},
-        {ID_WINDOW_ARRANGE, QT_TR_NOOP("&Arrange Icons"), QT_TR_NOOP("Arrange icons at the bottom of the window"),
-         nullptr, {}, None, [](CMainFrame& f) { f.ArrangeIcons(); }},
-        {ID_APP_ABOUT, QT_TR_NOOP("&About MarloTrc..."),
-         QT_TR_NOOP("Display program information, version number and copyright"), QT_TR_NOOP("About"), {}, None,
-         [](CMainFrame& f) { f.OnAbout(); }},
-        {ID_NEXT_PANE, QT_TR_NOOP("Next Pane"), QT_TR_NOOP("Switch to the next window pane"), nullptr,
-         {K(Qt::Key_F6)}, None, [](CMainFrame& f) { f.MovePaneFocus(1); }},
-        {ID_PREV_PANE, QT_TR_NOOP("Previous Pane"), QT_TR_NOOP("Switch back to the previous window pane"), nullptr,
-         {K(Qt::SHIFT | Qt::Key_F6)}, None, [](CMainFrame& f) { f.MovePaneFocus(-1); }},
-    };
-    for (const Row& row : rows) {
+    for (const ActionRow& row : kActionRows) {
         auto* action = new QAction(tr(row.text), this);
         action->setStatusTip(tr(row.prompt));
         if (row.tip != nullptr) action->setToolTip(tr(row.tip));
@@ -174,8 +165,8 @@ void CMainFrame::CreateActions() {
         // Keys work whichever menu is shown, as one accelerator table serves
         // all.
         action->setShortcutContext(Qt::WindowShortcut);
-        action->setCheckable((row.flags & Checkable) != 0);
-        if ((row.flags & Disabled) != 0) action->setEnabled(false);
+        action->setCheckable((row.flags & kCheckable) != 0);
+        if ((row.flags & kDisabled) != 0) action->setEnabled(false);
         addAction(action);
         if (row.handler != nullptr) {
             connect(action, &QAction::triggered, this, [this, handler = row.handler] {

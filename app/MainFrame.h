@@ -102,6 +102,18 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The commands of the menus, keys and toolbar (the table is in the source).
+    enum ActionFlags : unsigned { kPlain = 0, kCheckable = 1, kDisabled = 2 };
+    struct ActionRow {
+        int id;
+        const char* text;
+        const char* prompt;
+        const char* tip;  // nullptr: the tool tip is the text
+        QList<QKeySequence> keys;
+        unsigned flags;
+        void (*handler)(CMainFrame&);
+    };
+    static const ActionRow kActionRows[];
     void CreateActions();
     void CreateMenus();
     void CreateToolBar();
