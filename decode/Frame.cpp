@@ -155,6 +155,8 @@ void DecodeQ931Header(std::span<const std::uint8_t> frame, std::size_t position,
     s.m_messageValue = messageType;
 }
 
+std::string_view MessageTypeName(std::uint8_t type) { return Lookup(kMessageTypes, type & 0x7F); }
+
 char* FrameSummary::WriteSource(char* p) const { return WriteText(p, (m_bits & kNetworkSide) ? "NT" : "TE"); }
 
 char* FrameSummary::WriteAddress(char* p) const {

@@ -15,6 +15,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "decode/DecodeItem.h"
@@ -105,5 +106,9 @@ FrameSummary DecodeFrame(std::span<const std::uint8_t> frame, std::uint8_t flags
 // Reads the protocol discriminator, call reference and message type of the
 // Q.931 message whose discriminator is at `position`.
 void DecodeQ931Header(std::span<const std::uint8_t> frame, std::size_t position, FrameSummary& summary);
+
+// The name of a Q.931 message type (bit 7 ignored); empty for a type the
+// table does not know (the message text then says "Reserved L3 msg").
+std::string_view MessageTypeName(std::uint8_t type);
 
 }  // namespace decode

@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "decode/DecodeItem.h"
@@ -24,5 +25,9 @@ std::uint32_t CountInfoElements(std::span<const std::uint8_t> frame, std::size_t
 // The item at a 0-based position, or nullopt past the last.
 std::optional<DecodeItem> DecodeInfoElement(std::span<const std::uint8_t> frame, std::size_t headerLength,
                                             std::uint32_t position);
+
+// The name of a cause value (bit 7 ignored), as the cause mnemonic shows it;
+// empty for a value the table does not name.
+std::string_view CauseName(std::uint8_t value);
 
 }  // namespace decode

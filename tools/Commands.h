@@ -16,6 +16,8 @@ struct Command {
 
 int RunCapture(std::span<char* const> args);
 int RunDump(std::span<char* const> args);
+int RunCalls(std::span<char* const> args);
+int RunCheck(std::span<char* const> args);
 int RunExport(std::span<char* const> args);
 int RunSample(std::span<char* const> args);
 int RunStatus(std::span<char* const> args);

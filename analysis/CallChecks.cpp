@@ -1,0 +1,189 @@
+// Q.931 side of the analyser: calls by data link and call reference, their
+// numbers, bearer, channel, state and cause, and the message checks.
+
+#include <bitset>
+#include <cstdio>
+#include <string>
+
+#include "analysis/Analysis.h"
+#include "decode/Format.h"
+#include "analysis/MessageContent.h"
+#include "analysis/MessageRules.h"
+#include "decode/Frame.h"
+#include "decode/InfoElements.h"
+
+namespace analysis {
+namespace {
+
+enum : std::uint8_t {
+    kAlerting = 0x01, kCallProceeding = 0x02, kProgress = 0x03, kSetup = 0x05, kConnect = 0x07, kSetupAck = 0x0D,
+    kConnectAck = 0x0F, kDisconnect = 0x45, kRelease = 0x4D, kReleaseComplete = 0x5A, kInformation = 0x7B,
+};
+
+std::uint64_t CallKey(std::uint8_t tei, Side originator, std::uint32_t callRef) {
+    return static_cast<std::uint64_t>(tei) << 33 | static_cast<std::uint64_t>(originator == Side::TE) << 32 | callRef;
+}
+
+std::string MessageName(std::uint8_t type) {
+    const std::string_view name = decode::MessageTypeName(type);
+    if (!name.empty()) return std::string(name);
+    return decode::Format("message type %02X", type);
+}
+
+void Advance(Call& call, CallState to) {
+    if (call.reached < to) call.reached = to;
+}
+
+}  // namespace
+
+std::size_t Analyzer::FindOrStartCall(const FrameInput& in, const LinkFrame& f, std::uint32_t time, bool& isNew) {
+    // The side that allocated the reference sends flag 0, the other flag 1.
+    const Side originator = f.callRefFlag ? Other(f.sender) : f.sender;
+    const std::uint64_t key = CallKey(f.tei, originator, f.callRef);
+    isNew = false;
+    const auto open = m_open.find(key);
+    if (f.messageType == kSetup) {
+        if (open != m_open.end()) {
+            Call& call = m_calls[open->second];
+            if (!call.answeredBack && call.setupSeen && call.originator == f.sender && !call.released) {
+                AddProblem(ProblemKind::SetupRepeated, Severity::Warning, {in.record, call.records.front()},
+                           decode::Format("SETUP from %s for call reference %u sent again with no answer (T303 expired).",
+                                SideName(f.sender), static_cast<unsigned>(f.callRef)));
+                return open->second;
+            }
+        }
+    } else if (open != m_open.end()) {
+        return open->second;
+    } else if (f.tei != kGroupTei && originator == Side::NT) {
+        // The answer of a terminal to a call the network offered to all.
+        const auto offer = m_open.find(CallKey(kGroupTei, Side::NT, f.callRef));
+        if (offer != m_open.end()) {
+            Call& call = m_calls[offer->second];
+            if (call.tei == kGroupTei) call.tei = f.tei;
+            m_open[key] = offer->second;
+            return offer->second;
+        }
+    }
+
+    isNew = true;
+    Call call;
+    call.tei = f.tei;
+    call.callRef = f.callRef;
+    call.originator = originator;
+    call.broadcast = f.tei == kGroupTei;
+    call.setupSeen = f.messageType == kSetup;
+    call.start = time;
+    call.end = time;
+    m_calls.push_back(std::move(call));
+    m_open[key] = m_calls.size() - 1;
+    if (f.messageType != kSetup) {
+        AddProblem(ProblemKind::NoSetup, Severity::Warning, {in.record},
+                   decode::Format("%s from %s for call reference %u of TEI %d, whose SETUP the trace does not hold.",
+                        MessageName(f.messageType).c_str(), SideName(f.sender), static_cast<unsigned>(f.callRef),
+                        f.tei));
+    }
+    return m_calls.size() - 1;
+}
+
+void Analyzer::OnMessage(const FrameInput& in, const LinkFrame& f, std::uint32_t time) {
+    const MessageContent content = ReadMessageContent(in.frame, f.headerLength);
+    const std::string name = MessageName(f.messageType);
+    const char* side = SideName(f.sender);
+
+    if (f.messageType != 0 && decode::MessageTypeName(f.messageType).empty()) {
+        AddProblem(ProblemKind::UnknownMessage, Severity::Warning, {in.record},
+                   decode::Format("Unknown message type %02X from %s.", f.messageType, side));
+    }
+    if (f.callRefLength != 0) {
+        if (m_callRefLength == 0) {
+            m_callRefLength = f.callRefLength;
+        } else if (f.callRefLength != m_callRefLength) {
+            AddProblem(ProblemKind::CallRefLength, Severity::Error, {in.record},
+                       decode::Format("%s from %s has a call reference of %d octets where the link uses %d.", name.c_str(),
+                            side, f.callRefLength, m_callRefLength));
+        }
+    }
+    if (content.orderBreak) {
+        AddProblem(ProblemKind::ElementOrder, Severity::Warning, {in.record},
+                   decode::Format("%s from %s: element %02X follows element %02X; elements go in ascending order.",
+                        name.c_str(), side, content.orderBreak->second, content.orderBreak->first));
+    }
+
+    // The dummy and the global call reference belong to no call.
+    Call* call = nullptr;
+    bool firstClearing = true;
+    if (f.callRefLength != 0 && f.callRef != 0) {
+        bool isNew = false;
+        const std::size_t index = FindOrStartCall(in, f, time, isNew);
+        call = &m_calls[index];
+        firstClearing = !call->released;
+        call->records.push_back(in.record);
+        ++call->messages;
+        call->end = time;
+    }
+
+    const Way way = f.sender == Side::TE ? Way::ToNetwork : Way::ToUser;
+    for (const MandatoryElement& rule : MandatoryFor(f.messageType)) {
+        if (rule.way != Way::Both && rule.way != way) continue;
+        if (rule.firstClearingOnly && !firstClearing) continue;
+        if (content.present[rule.element]) continue;
+        AddProblem(ProblemKind::MissingElement, Severity::Error, {in.record},
+                   decode::Format("%s from %s lacks its mandatory %s element; the receiver rejects it.", name.c_str(), side,
+                        std::string(ElementWordFor(rule.element)).c_str()));
+    }
+
+    const bool clearing =
+        f.messageType == kDisconnect || f.messageType == kRelease || f.messageType == kReleaseComplete;
+    if (clearing && content.cause) {
+        const std::uint8_t value = *content.cause;
+        if (value != 16 && value != 31) {
+            std::string_view causeName = decode::CauseName(value);
+            if (causeName.empty()) causeName = "UNDEFINED";
+            AddProblem(ProblemKind::AbnormalCause, Severity::Note, {in.record},
+                       decode::Format("%s from %s with cause %d (%.*s).", name.c_str(), side, value,
+                            static_cast<int>(causeName.size()), causeName.data()));
+        }
+    }
+    if (!call) return;
+
+    // A terminal that answered a broadcast offer but lost it to another is
+    // cleared too; that clearing is not the call's own.
+    const bool ownLink = call->tei == f.tei || f.tei == kGroupTei;
+    if (f.sender != call->originator) call->answeredBack = true;
+    if (f.messageType == kSetup) {
+        if (!content.bearer.empty()) call->bearer = content.bearer;
+        if (!content.calling.empty()) call->calling = content.calling;
+        if (!content.called.empty()) call->called = content.called;
+        if (!content.keypad.empty() && call->called.empty()) call->called = content.keypad;
+    } else if (f.messageType == kInformation && f.sender == call->originator) {
+        call->called += content.called;
+        call->called += content.keypad;
+    }
+    if (!content.channel.empty() && ownLink) call->channel = content.channel;
+    if (!ownLink) return;
+    switch (f.messageType) {
+        case kSetupAck:
+        case kCallProceeding:
+        case kProgress: Advance(*call, CallState::Proceeding); break;
+        case kAlerting: Advance(*call, CallState::Alerting); break;
+        case kConnect:
+        case kConnectAck: Advance(*call, CallState::Active); break;
+        default: break;
+    }
+    if (clearing) {
+        if (!call->cause && content.cause) call->cause = CallCause{*content.cause, f.sender};
+        call->released = true;
+    }
+    if (f.messageType == kReleaseComplete) {
+        call->closed = true;
+        for (auto it = m_open.begin(); it != m_open.end();) {
+            if (&m_calls[it->second] == call) {
+                it = m_open.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+}
+
+}  // namespace analysis

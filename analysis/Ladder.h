@@ -1,0 +1,50 @@
+#pragma once
+// The ladder of one call and the call table's texts: what the Calls window
+// and `trctool calls` show, made from the analyser's results and the frames
+// of the trace. No toolkit types.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "analysis/Analysis.h"
+
+namespace analysis {
+
+// One arrow of a ladder: a Q.931 message of the call, or a layer 2 event of
+// its data link (drawn in grey).
+struct LadderStep {
+    std::uint32_t record = 0;
+    std::uint32_t time = 0;
+    Side from = Side::TE;
+    bool layer2 = false;
+    std::string label;    // message name or frame type
+    std::string details;  // key elements: numbers, cause, channel
+};
+
+// The frame of a record, or nullopt when the record is no D-channel record.
+using FrameLookup = std::function<std::optional<FrameInput>(std::uint32_t record)>;
+
+// The arrows of call `index` in record order: its messages, and the layer 2
+// events of its data link from one second before its first message to its last.
+std::vector<LadderStep> BuildLadder(const Analyzer& analyzer, std::size_t index, const FrameLookup& frameOf);
+
+// "HH:MM:SS.hh" of a time in hundredths (past 24 hours it keeps counting hours).
+std::string FormatTime(std::uint32_t hundredths);
+// "M:SS.hh" of a duration.
+std::string FormatDuration(std::uint32_t hundredths);
+
+// The columns of the call table and one call's cells, in that order.
+std::span<const std::string_view> CallColumns();
+std::vector<std::string> CallCells(const Call& call, std::size_t index);
+
+// The ladder as text lines: TE on the left, NT on the right; records are
+// numbered from 1, as they stand in the trace.
+std::vector<std::string> LadderLines(const std::vector<LadderStep>& steps);
+
+}  // namespace analysis

@@ -1,0 +1,193 @@
+// Layer 2 and TEI management checks of the analyser: sequence numbers per
+// data link and direction, link resets and refusals, polls, TEI assignment.
+
+#include <cstdio>
+#include <string>
+
+#include "analysis/Analysis.h"
+#include "decode/Format.h"
+
+namespace analysis {
+namespace {
+
+constexpr std::uint32_t kT201 = 100;  // hundredths: the network's wait for an identity check response
+
+std::size_t Index(Side s) { return s == Side::TE ? 0 : 1; }
+
+}  // namespace
+
+void Analyzer::CheckLink(const FrameInput& in, const LinkFrame& f, std::uint32_t time) {
+    if (f.sapi != 0 || f.tei == kGroupTei) return;  // sequence numbers belong to point-to-point call control links
+    Link& link = m_links[f.tei];
+    const char* side = SideName(f.sender);
+    switch (f.kind) {
+        case FrameKind::I: {
+            TeiState& tei = m_teis[f.tei];
+            if (f.tei >= 64 && !tei.assigned && !tei.warned) {
+                tei.warned = true;
+                AddProblem(ProblemKind::UnassignedTei, Severity::Warning, {in.record},
+                           decode::Format("I frame on TEI %d, which no identity assignment in the trace gave out.", f.tei));
+            }
+            CheckSequence(in, f, link);
+            break;
+        }
+        case FrameKind::S:
+            if (f.function == kRej) {
+                m_linkEvents.push_back(LinkEvent{in.record, time, f.tei});
+                AddProblem(ProblemKind::Reject, Severity::Warning, {in.record},
+                           decode::Format("REJ from %s on TEI %d: I frames from N(R) %d are asked for again.", side, f.tei,
+                                f.nr));
+            }
+            CheckSequence(in, f, link);
+            break;
+        case FrameKind::U: {
+            if (f.function == kUi || f.function == kXid) break;
+            m_linkEvents.push_back(LinkEvent{in.record, time, f.tei});
+            if (f.function == kSabme) {
+                if (link.sabme) {
+                    AddProblem(ProblemKind::LinkReset, Severity::Warning, {in.record, *link.sabme},
+                               decode::Format("SABME from %s on TEI %d sent again before any UA: link establishment retried.",
+                                    side, f.tei));
+                } else if (link.established) {
+                    AddProblem(ProblemKind::LinkReset, Severity::Warning, {in.record},
+                               decode::Format("SABME from %s on TEI %d while the link was up: the link is re-established.",
+                                    side, f.tei));
+                }
+                link.sabme = in.record;
+            } else if (f.function == kDisc) {
+                link.disc = true;
+            } else if (f.function == kUa) {
+                if (link.sabme) {
+                    link.established = true;
+                    for (Direction& d : link.dir) d = Direction{true, 0, 0, std::nullopt};
+                } else if (link.disc) {
+                    link.established = false;
+                    for (Direction& d : link.dir) d = Direction{};
+                }
+                link.sabme.reset();
+                link.disc = false;
+            } else if (f.function == kDm) {
+                AddProblem(ProblemKind::DisconnectedMode, Severity::Warning, {in.record},
+                           decode::Format("DM from %s on TEI %d: the data link is not (or no longer) established.", side,
+                                f.tei));
+                link.established = false;
+                link.sabme.reset();
+                link.disc = false;
+                for (Direction& d : link.dir) d = Direction{};
+            } else if (f.function == kFrmr) {
+                AddProblem(ProblemKind::FrameReject, Severity::Error, {in.record},
+                           decode::Format("FRMR from %s on TEI %d: a frame was rejected as invalid.", side, f.tei));
+            }
+            break;
+        }
+        case FrameKind::Short:
+        case FrameKind::Management:
+            break;
+    }
+}
+
+void Analyzer::CheckSequence(const FrameInput& in, const LinkFrame& f, Link& link) {
+    Direction& own = link.dir[Index(f.sender)];
+    Direction& other = link.dir[Index(Other(f.sender))];
+    const char* side = SideName(f.sender);
+
+    // Polls: a command with P = 1 waits for a response with F = 1 from the
+    // other side; a second poll before it came means T200 ran out.
+    if (f.hasNr) {
+        if (f.command && f.pollFinal) {
+            if (own.poll) {
+                AddProblem(ProblemKind::PollRepeated, Severity::Warning, {in.record, *own.poll},
+                           decode::Format("Poll from %s on TEI %d repeated with no final response (T200 expired).", side,
+                                f.tei));
+            }
+            own.poll = in.record;
+        } else if (!f.command && f.pollFinal) {
+            other.poll.reset();
+        }
+    }
+
+    if (f.kind == FrameKind::I) {
+        if (!own.known) {
+            own.known = true;
+            own.va = f.ns;
+            own.vs = f.ns;
+        }
+        const int ahead = (f.ns - own.vs + 128) % 128;
+        if (ahead != 0 && ahead < 64) {
+            AddProblem(ProblemKind::SequenceGap, Severity::Warning, {in.record},
+                       decode::Format("N(S) %d from %s on TEI %d where %d was expected: %d I frame(s) missing.", f.ns, side,
+                            f.tei, own.vs, ahead));
+        } else if (ahead != 0) {
+            AddProblem(ProblemKind::SequenceRepeat, Severity::Warning, {in.record},
+                       decode::Format("N(S) %d from %s on TEI %d sent again (retransmission).", f.ns, side, f.tei));
+        }
+        if (ahead < 64) own.vs = static_cast<std::uint8_t>((f.ns + 1) % 128);
+    }
+
+    // N(R) acknowledges the other side's I frames up to N(R) - 1: it must lie
+    // between the oldest unacknowledged one and the next to be sent.
+    if (f.hasNr && other.known) {
+        const int outstanding = (other.vs - other.va + 128) % 128;
+        const int acked = (f.nr - other.va + 128) % 128;
+        if (acked > outstanding) {
+            AddProblem(ProblemKind::BadAcknowledge, Severity::Error, {in.record},
+                       decode::Format("N(R) %d from %s on TEI %d acknowledges I frames the %s never sent (next N(S) %d).", f.nr,
+                            side, f.tei, SideName(Other(f.sender)), other.vs));
+        } else {
+            other.va = f.nr;
+        }
+    }
+}
+
+void Analyzer::CheckManagement(const FrameInput& in, const LinkFrame& f, std::uint32_t time) {
+    switch (f.teiMessage) {
+        case kTeiAssigned: {
+            if (f.ai >= kGroupTei) break;
+            TeiState& tei = m_teis[f.ai];
+            if (tei.assigned && tei.ri != f.ri) {
+                AddProblem(ProblemKind::TeiDoubleAssigned, Severity::Error, {in.record},
+                           decode::Format("TEI %d assigned to reference %05u while reference %05u still holds it.", f.ai,
+                                static_cast<unsigned>(f.ri), static_cast<unsigned>(tei.ri)));
+            }
+            tei.assigned = true;
+            tei.warned = false;
+            tei.ri = f.ri;
+            break;
+        }
+        case kTeiDenied:
+            AddProblem(ProblemKind::TeiDenied, Severity::Warning, {in.record},
+                       decode::Format("TEI request with reference %05u denied by the network.", static_cast<unsigned>(f.ri)));
+            break;
+        case kTeiCheckRequest:
+            m_checks.push_back(PendingCheck{in.record, time, f.ai});
+            break;
+        case kTeiCheckResponse:
+            std::erase_if(m_checks, [&](const PendingCheck& c) { return c.ai == f.ai || c.ai == kGroupTei; });
+            break;
+        case kTeiRemove: {
+            AddProblem(ProblemKind::TeiRemoved, Severity::Note, {in.record},
+                       f.ai == kGroupTei ? std::string("The network removed every TEI.")
+                                         : decode::Format("The network removed TEI %d.", f.ai));
+            for (std::size_t t = 0; t < m_teis.size(); ++t) {
+                if (f.ai != kGroupTei && t != f.ai) continue;
+                m_teis[t].assigned = false;
+                m_links[t] = Link{};
+            }
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+void Analyzer::ExpireChecks(std::uint32_t now, bool all) {
+    std::erase_if(m_checks, [&](const PendingCheck& c) {
+        if (!all && now <= c.time + kT201) return false;
+        AddProblem(ProblemKind::TeiCheckUnanswered, Severity::Warning, {c.record},
+                   c.ai == kGroupTei ? std::string("TEI check request for every TEI with no response.")
+                                     : decode::Format("TEI check request for TEI %d with no response.", c.ai));
+        return true;
+    });
+}
+
+}  // namespace analysis

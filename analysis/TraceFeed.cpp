@@ -1,0 +1,30 @@
+#include "analysis/TraceFeed.h"
+
+#include "trace/TraceLog.h"
+
+namespace analysis {
+
+std::optional<FrameInput> FrameOfRecord(const trace::CTraceLog& log, std::uint32_t index) {
+    const trace::CTraceRecord* record = log.GetRecord(static_cast<int>(index));
+    if (!record || record->GetMnemonic() != "DCH") return std::nullopt;
+    const auto header = record->GetHeaderCopy();
+    FrameInput in;
+    in.record = index;
+    in.time = ((record->GetHours() * 60u + record->GetMinutes()) * 60u + record->GetSeconds()) * 100u +
+              record->GetHundredths();
+    // Exactly one of bits 0 and 2 of raw octet 17: the network side sent it.
+    const std::uint8_t flags = header.size() > 17 ? header[17] : 0;
+    in.sender = ((flags ^ (flags >> 2)) & 0x01) != 0 ? Side::NT : Side::TE;
+    in.frame = record->GetData();
+    return in;
+}
+
+int FeedRecords(Analyzer& analyzer, const trace::CTraceLog& log, int from) {
+    const int count = log.GetRecordCount();
+    for (int i = from < 0 ? 0 : from; i < count; ++i) {
+        if (const auto in = FrameOfRecord(log, static_cast<std::uint32_t>(i))) analyzer.Add(*in);
+    }
+    return count;
+}
+
+}  // namespace analysis

@@ -1,0 +1,164 @@
+// trctool calls and trctool check as scripts use them: the call table, a
+// ladder, the problem list and the exit status, from trace logs and captures.
+
+#include <gtest/gtest.h>
+
+#include "tests/support/RunProgram.h"
+#include "tests/support/TraceFiles.h"
+
+namespace {
+
+using testsupport::Bytes;
+using testsupport::Lines;
+using testsupport::RecordSpec;
+using testsupport::RunProgram;
+
+const std::string kTrctool = TRCTOOL_PATH;
+
+struct Frame {
+    bool network;
+    Bytes data;
+};
+
+// TEI 64 assigned, link up, an outgoing call answered and cleared by the
+// terminal; `faulty` adds a second call whose SETUP lacks its bearer capability.
+std::vector<Frame> CallFrames(bool faulty) {
+    std::vector<Frame> frames = {
+        {false, {0xFC, 0xFF, 0x03, 0x0F, 0x12, 0x34, 0x01, 0xFF}},
+        {true, {0xFE, 0xFF, 0x03, 0x0F, 0x12, 0x34, 0x02, 0x81}},
+        {false, {0x00, 0x81, 0x7F}},
+        {true, {0x00, 0x81, 0x73}},
+        {false, {0x00, 0x81, 0x00, 0x00, 0x08, 0x01, 0x01, 0x05, 0x04, 0x03, 0x80, 0x90, 0xA3, 0x70, 0x04, 0xA1, '7',
+                 '7', '7'}},
+        {true, {0x02, 0x81, 0x00, 0x02, 0x08, 0x01, 0x81, 0x07, 0x18, 0x01, 0x89}},
+        {false, {0x00, 0x81, 0x02, 0x02, 0x08, 0x01, 0x01, 0x45, 0x08, 0x02, 0x80, 0x90}},
+        {true, {0x02, 0x81, 0x02, 0x04, 0x08, 0x01, 0x81, 0x4D}},
+        {false, {0x00, 0x81, 0x04, 0x04, 0x08, 0x01, 0x01, 0x5A}},
+    };
+    if (faulty) frames.push_back({false, {0x00, 0x81, 0x06, 0x04, 0x08, 0x01, 0x02, 0x05, 0x18, 0x01, 0x83}});
+    return frames;
+}
+
+class CallsCommandTest : public testsupport::TempDirTest {
+protected:
+    std::string WriteLog(const std::string& name, bool faulty) {
+        Bytes file = testsupport::FileHeader();
+        std::uint16_t sequence = 1;
+        std::uint8_t hundredths = 0;
+        for (const Frame& f : CallFrames(faulty)) {
+            RecordSpec r;
+            r.sequence = sequence++;
+            r.hours = 10;
+            r.minutes = 0;
+            r.seconds = 0;
+            r.hundredths = hundredths;
+            hundredths = static_cast<std::uint8_t>(hundredths + 10);
+            r.flags = f.network ? 0x01 : 0x00;
+            r.data = f.data;
+            const Bytes raw = testsupport::MakeRecord(r);
+            file.insert(file.end(), raw.begin(), raw.end());
+        }
+        const std::string path = (m_dir / name).string();
+        testsupport::WriteFile(path, file);
+        return path;
+    }
+};
+
+std::vector<std::string> Cells(const std::string& line) {
+    std::vector<std::string> cells;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t tab = line.find('\t', start);
+        cells.push_back(line.substr(start, tab - start));
+        if (tab == std::string::npos) return cells;
+        start = tab + 1;
+    }
+}
+
+TEST_F(CallsCommandTest, CallTableOneCallALine) {
+    const auto r = RunProgram(kTrctool, {"calls", WriteLog("t.log", true)});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 3u) << r.out;
+    EXPECT_EQ(Cells(lines[0]).size(), 16u);
+    const auto first = Cells(lines[1]);
+    ASSERT_EQ(first.size(), 16u);
+    EXPECT_EQ(first[0], "1");
+    EXPECT_EQ(first[1], "10:00:00.40");
+    EXPECT_EQ(first[3], "0:00.40");
+    EXPECT_EQ(first[4], "outgoing");
+    EXPECT_EQ(first[8], "777");
+    EXPECT_EQ(first[9], "speech");
+    EXPECT_EQ(first[10], "B1");
+    EXPECT_EQ(first[11], "released");
+    EXPECT_EQ(first[12], "answered");
+    EXPECT_EQ(first[13], "16 NORMAL CALL CLEARING");
+    EXPECT_EQ(first[14], "TE");
+    EXPECT_EQ(first[15], "5");
+    const auto second = Cells(lines[2]);
+    EXPECT_EQ(second[12], "unanswered");
+}
+
+TEST_F(CallsCommandTest, LadderArrowsFollowTheSender) {
+    const auto r = RunProgram(kTrctool, {"calls", "--ladder", "1", WriteLog("t.log", false)});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 9u) << r.out;  // title, column heads, SABME, UA and five messages
+    EXPECT_NE(lines[4].find("|--SETUP"), std::string::npos) << lines[4];
+    EXPECT_NE(lines[4].find("#5"), std::string::npos) << lines[4];
+    EXPECT_NE(lines[5].find("CONNECT--|"), std::string::npos) << lines[5];
+    EXPECT_NE(lines[5].find("|<-"), std::string::npos) << lines[5];
+}
+
+TEST_F(CallsCommandTest, ExitStatusTellsWhetherErrorsWereFound) {
+    struct Case {
+        const char* name;
+        bool faulty;
+        int status;
+        std::size_t lines;
+    } cases[] = {{"clean", false, 0, 1}, {"faulty", true, 1, 2}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto r = RunProgram(kTrctool, {"check", WriteLog(std::string(c.name) + ".log", c.faulty)});
+        EXPECT_EQ(r.status, c.status) << r.err;
+        const auto lines = Lines(r.out);
+        ASSERT_EQ(lines.size(), c.lines) << r.out;
+        if (c.faulty) {
+            const auto cells = Cells(lines[1]);
+            EXPECT_EQ(cells[0], "10");
+            EXPECT_EQ(cells[1], "error");
+            EXPECT_NE(cells[2].find("bearer capability"), std::string::npos);
+        }
+    }
+}
+
+TEST_F(CallsCommandTest, CaptureFilesGiveTheSameAnswers) {
+    const std::string log = WriteLog("t.log", true);
+    const std::string pcap = (m_dir / "t.pcapng").string();
+    ASSERT_EQ(RunProgram(kTrctool, {"export", "--format", "pcapng", "-o", pcap, log}).status, 0);
+    const auto fromLog = RunProgram(kTrctool, {"check", log});
+    const auto fromPcap = RunProgram(kTrctool, {"check", pcap});
+    EXPECT_EQ(fromPcap.status, 1);
+    EXPECT_EQ(fromPcap.out, fromLog.out);
+}
+
+TEST_F(CallsCommandTest, WrongUseAndMissingFiles) {
+    const std::string log = WriteLog("t.log", false);
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+    } cases[] = {
+        {{"calls"}, 2},
+        {{"calls", "--ladder", "x", log}, 2},
+        {{"calls", "--ladder"}, 2},
+        {{"calls", "--ladder", "2", log}, 1},
+        {{"check", "--bogus", log}, 2},
+        {{"check", (m_dir / "missing.log").string()}, 1},
+    };
+    for (const Case& c : cases) {
+        const auto r = RunProgram(kTrctool, c.args);
+        EXPECT_EQ(r.status, c.status) << c.args[0] << " " << c.args.back();
+    }
+}
+
+}  // namespace

@@ -1,0 +1,136 @@
+// trctool calls and trctool check: the calls and the problems of a trace, as
+// the desktop program's Calls and Problems windows show them. Both load the
+// file as `trctool dump` does (trace logs, pcap and pcapng captures).
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "analysis/Ladder.h"
+#include "analysis/TraceFeed.h"
+#include "platform/File.h"
+#include "tools/Commands.h"
+#include "tools/RecordPrinter.h"
+#include "trace/TraceLog.h"
+
+namespace tools {
+namespace {
+
+// Loads and analyses the file; false (with the message printed) when it
+// cannot be opened. *complete tells whether every byte was read.
+bool Analyse(const char* path, trace::CTraceLog& log, analysis::Analyzer& analyzer, bool* complete) {
+    int openError = 0;
+    const int loaded = log.LoadFile(path, &openError);
+    if (openError != 0) {
+        std::fprintf(stderr, "trctool: cannot open %s: %s\n", path, platform::ErrorText(openError).c_str());
+        return false;
+    }
+    *complete = loaded == 1;
+    if (!*complete) {
+        std::fprintf(stderr, "trctool: %s could not be read to its end; the %d records before the fault are analysed\n",
+                     path, log.GetRecordCount());
+    }
+    analysis::FeedRecords(analyzer, log, 0);
+    analyzer.Finish();
+    return true;
+}
+
+void PrintRow(const std::vector<std::string>& cells) {
+    std::string line;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        if (i > 0) line += '\t';
+        line += EscapeCell(cells[i]);
+    }
+    std::printf("%s\n", line.c_str());
+}
+
+}  // namespace
+
+int RunCalls(std::span<char* const> args) {
+    const Command& self = FindCommand("calls");
+    const char* path = nullptr;
+    long ladder = 0;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        if (arg == "--ladder") {
+            if (i + 1 >= args.size()) return UsageError(self, "--ladder needs a call number");
+            char* end = nullptr;
+            ladder = std::strtol(args[++i], &end, 10);
+            if (*end != '\0' || ladder < 1) return UsageError(self, "--ladder needs a call number from 1");
+        } else if (arg == "--help" || arg == "-h") {
+            return PrintCommandHelp(self);
+        } else if (arg.starts_with("-") && arg != "-") {
+            return UsageError(self, "unknown option " + std::string(arg));
+        } else if (path) {
+            return UsageError(self, "only one FILE");
+        } else {
+            path = args[i];
+        }
+    }
+    if (!path) return UsageError(self, "FILE is missing");
+
+    trace::CTraceLog log;
+    analysis::Analyzer analyzer;
+    bool complete = false;
+    if (!Analyse(path, log, analyzer, &complete)) return 1;
+    const auto& calls = analyzer.Calls();
+    if (ladder > 0) {
+        if (static_cast<std::size_t>(ladder) > calls.size()) {
+            std::fprintf(stderr, "trctool calls: the trace holds %zu calls, not %ld\n", calls.size(), ladder);
+            return 1;
+        }
+        const auto steps = analysis::BuildLadder(analyzer, static_cast<std::size_t>(ladder - 1),
+                                                 [&](std::uint32_t r) { return analysis::FrameOfRecord(log, r); });
+        const auto cells = analysis::CallCells(calls[static_cast<std::size_t>(ladder - 1)],
+                                               static_cast<std::size_t>(ladder - 1));
+        std::printf("call %s: %s %s -> %s, %s, %s\n", cells[0].c_str(), cells[4].c_str(), cells[7].c_str(),
+                    cells[8].c_str(), cells[12].c_str(), cells[13].empty() ? "no cause" : cells[13].c_str());
+        for (const std::string& line : analysis::LadderLines(steps)) std::printf("%s\n", line.c_str());
+    } else {
+        const auto columns = analysis::CallColumns();
+        PrintRow(std::vector<std::string>(columns.begin(), columns.end()));
+        for (std::size_t i = 0; i < calls.size(); ++i) PrintRow(analysis::CallCells(calls[i], i));
+    }
+    std::fflush(stdout);
+    return complete ? 0 : 1;
+}
+
+int RunCheck(std::span<char* const> args) {
+    const Command& self = FindCommand("check");
+    const char* path = nullptr;
+    for (std::string_view arg : args) {
+        if (arg == "--help" || arg == "-h") {
+            return PrintCommandHelp(self);
+        } else if (arg.starts_with("-") && arg != "-") {
+            return UsageError(self, "unknown option " + std::string(arg));
+        } else if (path) {
+            return UsageError(self, "only one FILE");
+        } else {
+            path = arg.data();
+        }
+    }
+    if (!path) return UsageError(self, "FILE is missing");
+
+    trace::CTraceLog log;
+    analysis::Analyzer analyzer;
+    bool complete = false;
+    if (!Analyse(path, log, analyzer, &complete)) return 1;
+    std::printf("record\tseverity\tproblem\trelated records\n");
+    for (const analysis::Problem& p : analyzer.Problems()) {
+        std::string related;
+        for (std::size_t i = 1; i < p.records.size(); ++i) {
+            if (!related.empty()) related += ',';
+            related += std::to_string(p.records[i] + 1);
+        }
+        const std::uint32_t first = p.records.empty() ? 0 : p.records.front() + 1;
+        PrintRow({std::to_string(first), std::string(analysis::SeverityName(p.severity)), p.text, related});
+    }
+    std::fflush(stdout);
+    std::fprintf(stderr, "%zu errors, %zu warnings, %zu notes\n", analyzer.Count(analysis::Severity::Error),
+                 analyzer.Count(analysis::Severity::Warning), analyzer.Count(analysis::Severity::Note));
+    if (!complete) return 1;
+    return analyzer.Count(analysis::Severity::Error) > 0 ? 1 : 0;
+}
+
+}  // namespace tools
