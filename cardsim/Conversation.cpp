@@ -17,6 +17,7 @@ constexpr std::uint8_t kSapiManagement = 63;
 enum : std::uint8_t {
     kAlerting = 0x01, kCallProceeding = 0x02, kSetup = 0x05, kConnect = 0x07, kSetupAck = 0x0D,
     kConnectAck = 0x0F, kDisconnect = 0x45, kRelease = 0x4D, kReleaseComplete = 0x5A, kInformation = 0x7B,
+    kStatusEnquiry = 0x75,
 };
 
 // Q.931 information elements.
@@ -89,6 +90,25 @@ public:
         Frame(fromNetwork, command, kSapiCallControl, m_tei, {control});
     }
     void ResetSequence() { m_vsNetwork = m_vsUser = 0; }
+    // An I frame the trace never sees (lost on the bus): the sender's V(S)
+    // moves on all the same. Answers its N(S).
+    std::uint8_t LoseI(bool fromNetwork) {
+        std::uint8_t& vs = fromNetwork ? m_vsNetwork : m_vsUser;
+        const std::uint8_t ns = vs;
+        vs = (vs + 1) % 128;
+        return ns;
+    }
+    // An I frame with the N(S) and N(R) given, the sender's V(S) untouched.
+    void IRaw(bool fromNetwork, std::uint8_t ns, std::uint8_t nr, const Bytes& info) {
+        Frame(fromNetwork, true, kSapiCallControl, m_tei,
+              {static_cast<std::uint8_t>(ns << 1), static_cast<std::uint8_t>(nr << 1)}, info);
+    }
+    std::uint8_t VS(bool fromNetwork) const { return fromNetwork ? m_vsNetwork : m_vsUser; }
+    void SetVS(bool fromNetwork, std::uint8_t vs) { (fromNetwork ? m_vsNetwork : m_vsUser) = vs; }
+    // Reject: asks the other side for its I frames from N(R) on.
+    void Rej(bool fromNetwork, std::uint8_t nr) {
+        Frame(fromNetwork, false, kSapiCallControl, m_tei, {0x09, static_cast<std::uint8_t>(nr << 1)});
+    }
     std::vector<TraceFrame> Take() { return std::move(m_frames); }
 
 private:
@@ -100,7 +120,11 @@ private:
 
 constexpr bool kNet = true;
 constexpr bool kUser = false;
-constexpr std::uint8_t kSabmeP = 0x7F, kUaF = 0x73, kDiscP = 0x53;
+constexpr std::uint8_t kSabmeP = 0x7F, kUaF = 0x73, kDiscP = 0x53, kDmF = 0x1F, kFrmrF = 0x97;
+// TEI management message types.
+constexpr std::uint8_t kTeiRequest = 0x01, kTeiAssigned = 0x02, kTeiDenied = 0x03, kTeiCheck = 0x04,
+                       kTeiRemove = 0x06;
+constexpr std::uint8_t kNeverAssignedTei = 100;
 
 }  // namespace
 
@@ -163,9 +187,93 @@ std::vector<TraceFrame> CallsConversation::Round(unsigned round) {
     return b.Take();
 }
 
+std::vector<TraceFrame> CallsConversation::FaultyRound(unsigned round) {
+    const auto tei = static_cast<std::uint8_t>(64 + round % 4);
+    const auto ri = static_cast<std::uint16_t>(0x2A51 + round * 0x0137);
+    const auto first = static_cast<std::uint8_t>(1 + (4 * round) % 120);
+    const auto second = static_cast<std::uint8_t>(first + 1);
+    const auto third = static_cast<std::uint8_t>(first + 2);
+    Builder b(tei);
+
+    // The first request is denied; the second gets a TEI. The terminal sends
+    // SABME twice before the network's UA.
+    b.Management(kUser, static_cast<std::uint16_t>(ri - 1), kTeiRequest, kGroupTei);
+    b.Management(kNet, static_cast<std::uint16_t>(ri - 1), kTeiDenied, kGroupTei);
+    b.Management(kUser, ri, kTeiRequest, kGroupTei);
+    b.Management(kNet, ri, kTeiAssigned, tei);
+    b.U(kUser, true, kSabmeP);
+    b.U(kUser, true, kSabmeP);
+    b.U(kNet, false, kUaF);
+    b.ResetSequence();
+    // The network checks a TEI no terminal holds; nobody answers.
+    b.Management(kNet, 0, kTeiCheck, kNeverAssignedTei);
+
+    // A SETUP without bearer capability, refused.
+    b.I(kUser, Message(first, false, kSetup, {ChannelId(0x83), CalledNumber("5550000")}));
+    b.I(kNet, Message(first, true, kReleaseComplete, {Cause(0x02, 96)}));  // mandatory element missing
+    b.Rr(kUser, false, false);
+
+    // A SETUP the network never answers, sent again when T303 runs out, then
+    // given up by the terminal.
+    const Bytes unanswered = Message(second, false, kSetup, {BearerSpeech(), ChannelId(0x83), CalledNumber("5550001")});
+    b.I(kUser, unanswered);
+    b.Rr(kNet, false, false);
+    b.I(kUser, unanswered);
+    b.Rr(kNet, false, false);
+    b.I(kUser, Message(second, false, kReleaseComplete, {Cause(0x00, 102)}));  // recovery on timer expiry
+    b.Rr(kNet, false, false);
+
+    // An answered call: the ALERTING is lost on the bus, the terminal asks
+    // for it again with REJ and the network sends it and the CONNECT again.
+    b.I(kUser, Message(third, false, kSetup, {BearerSpeech(), ChannelId(0x83), CalledNumber("5551234")}));
+    b.I(kNet, Message(third, true, kCallProceeding, {ChannelId(0x89)}));
+    const Bytes alerting = Message(third, true, kAlerting, {Signal(0x01)});
+    const Bytes connect = Message(third, true, kConnect, {Signal(0x3F)});
+    const std::uint8_t lost = b.LoseI(kNet);
+    b.I(kNet, connect);
+    b.Rej(kUser, lost);
+    b.IRaw(kNet, lost, b.VS(kUser), alerting);
+    b.IRaw(kNet, static_cast<std::uint8_t>((lost + 1) % 128), b.VS(kUser), connect);
+    b.I(kUser, Message(third, false, kConnectAck));
+    // The network polls; the terminal's final comes only after the second poll.
+    b.Rr(kNet, true, true);
+    b.Rr(kNet, true, true);
+    b.Rr(kUser, false, true);
+    // A message type the decoder does not know, elements out of order and a
+    // two-octet call reference on a basic-rate line.
+    b.I(kNet, Message(third, true, 0x63));
+    b.I(kNet, Message(third, true, kInformation, {Signal(0x3F), Ia5(0x28, {}, "HELLO")}));
+    b.I(kUser, Bytes{0x08, 0x02, 0x00, third, kStatusEnquiry});
+    b.Rr(kNet, false, false);
+    // The terminal rejects a frame as invalid; the network brings the link up again.
+    b.Frame(kUser, false, kSapiCallControl, tei, {kFrmrF, 0x00, 0x00, 0x01});
+    b.U(kNet, true, kSabmeP);
+    b.U(kUser, false, kUaF);
+    b.ResetSequence();
+    // The network's DISCONNECT acknowledges five frames the terminal never sent.
+    b.IRaw(kNet, 0, 5, Message(third, true, kDisconnect, {Cause(0x02, 16)}));
+    b.SetVS(kNet, 1);
+    b.I(kUser, Message(third, false, kRelease));
+    b.I(kNet, Message(third, true, kReleaseComplete));
+    // A RELEASE COMPLETE for a call reference no call uses.
+    b.I(kNet, Message(0x7E, true, kReleaseComplete, {Cause(0x02, 81)}));  // invalid call reference
+    // The terminal takes its link down; the network says it was not up.
+    b.U(kUser, true, kDiscP);
+    b.U(kNet, false, kDmF);
+
+    // Another terminal sends on a TEI it never got.
+    b.Frame(kUser, true, kSapiCallControl, kNeverAssignedTei, {0x00, 0x00},
+            Message(first, false, kSetup, {BearerSpeech()}));
+    // The network gives the first terminal's TEI to a second reference, then removes it.
+    b.Management(kUser, static_cast<std::uint16_t>(ri + 7), kTeiRequest, kGroupTei);
+    b.Management(kNet, static_cast<std::uint16_t>(ri + 7), kTeiAssigned, tei);
+    b.Management(kNet, 0, kTeiRemove, tei);
+    return b.Take();
+}
+
 TraceFrame CallsConversation::Next() {
     if (m_next >= m_frames.size()) {
-        m_frames = Round(m_round++);
+        m_frames = m_faulty ? FaultyRound(m_round++) : Round(m_round++);
         m_next = 0;
     }
     return m_frames[m_next++];
@@ -173,6 +281,7 @@ TraceFrame CallsConversation::Next() {
 
 FrameSource::FrameSource(const Settings& settings)
     : m_traffic(settings.traffic == Traffic::Replay && settings.replay.empty() ? Traffic::None : settings.traffic),
+      m_calls(settings.traffic == Traffic::Faulty),
       m_replay(&settings.replay) {}
 
 TraceFrame FrameSource::Next() {

@@ -15,12 +15,23 @@ namespace cardsim {
 
 class CallsConversation {
 public:
+    // faulty: every round is FaultyRound's instead of Round's.
+    explicit CallsConversation(bool faulty = false) : m_faulty(faulty) {}
     TraceFrame Next();
 
     // The frames of one round, for tests and for the replay of examples.
     static std::vector<TraceFrame> Round(unsigned round);
+    // A round of the same line with the faults a technician meets mixed in:
+    // a TEI denied, a SETUP without bearer capability, an unanswered SETUP
+    // sent again, a lost I frame with REJ and retransmission, a poll
+    // repeated, an unknown message, elements out of order, a long call
+    // reference, FRMR and link re-establishment, a wrong N(R), a message for
+    // an unknown call, DM, an unassigned TEI, an unanswered TEI check and a
+    // TEI assigned twice.
+    static std::vector<TraceFrame> FaultyRound(unsigned round);
 
 private:
+    bool m_faulty = false;
     std::vector<TraceFrame> m_frames;
     std::size_t m_next = 0;
     unsigned m_round = 0;

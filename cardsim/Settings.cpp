@@ -72,6 +72,8 @@ bool Apply(Settings& settings, std::string_view key, std::string_view value, std
     } else if (key == "traffic") {
         if (value == "calls") {
             settings.traffic = Traffic::Calls;
+        } else if (value == "faulty") {
+            settings.traffic = Traffic::Faulty;
         } else if (value == "none") {
             settings.traffic = Traffic::None;
         } else if (value.substr(0, 7) == "replay:") {
@@ -80,7 +82,7 @@ bool Apply(Settings& settings, std::string_view key, std::string_view value, std
             settings.traffic = Traffic::Replay;
             settings.replay = std::move(*frames);
         } else {
-            return reason = "traffic must be calls, none or replay:PATH", false;
+            return reason = "traffic must be calls, faulty, none or replay:PATH", false;
         }
     } else if (key == "absent") {
         if (value != "0" && value != "1") return reason = "absent must be 0 or 1", false;

@@ -20,7 +20,7 @@ struct TraceFrame {
     std::uint8_t ln = 1;             // LN number, bits 4-6; also the link the frame counts for
 };
 
-enum class Traffic { Calls, None, Replay };
+enum class Traffic { Calls, Faulty, None, Replay };
 
 // A message key: group in the high half, opcode in the low half, so GSM Open
 // (group 1, opcode 1) never meets a line opcode.

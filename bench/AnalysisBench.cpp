@@ -1,0 +1,89 @@
+// Calls and problems of a million-record trace: the whole analysis of a
+// loaded file (target: under one second), and the cost of one record as a
+// live capture feeds them one at a time.
+
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+#include "analysis/Analysis.h"
+#include "cardsim/Conversation.h"
+
+namespace {
+
+struct Trace {
+    std::vector<std::uint8_t> octets;
+    std::vector<analysis::FrameInput> inputs;
+};
+
+// The emulated line's rounds, one faulty round in ten, a tenth of a second
+// apart (wrapping past midnight in a long trace).
+const Trace& MillionRecords() {
+    static const Trace trace = [] {
+        constexpr std::size_t kRecords = 1'000'000;
+        Trace t;
+        std::vector<cardsim::TraceFrame> frames;
+        std::vector<std::size_t> offsets;
+        for (unsigned round = 0; frames.size() < kRecords; ++round) {
+            auto more = round % 10 == 9 ? cardsim::CallsConversation::FaultyRound(round)
+                                        : cardsim::CallsConversation::Round(round);
+            for (auto& f : more) {
+                if (frames.size() == kRecords) break;
+                frames.push_back(std::move(f));
+            }
+        }
+        for (const auto& f : frames) {
+            offsets.push_back(t.octets.size());
+            t.octets.insert(t.octets.end(), f.data.begin(), f.data.end());
+        }
+        for (std::size_t i = 0; i < frames.size(); ++i) {
+            analysis::FrameInput in;
+            in.record = static_cast<std::uint32_t>(i);
+            in.time = static_cast<std::uint32_t>((i * 10) % (24u * 360000u));
+            in.sender = (frames[i].flags & 0x01) ? analysis::Side::NT : analysis::Side::TE;
+            in.frame = std::span<const std::uint8_t>(t.octets.data() + offsets[i], frames[i].data.size());
+            t.inputs.push_back(in);
+        }
+        return t;
+    }();
+    return trace;
+}
+
+void CallsAndProblemsOfAMillionRecords(benchmark::State& state) {
+    const Trace& trace = MillionRecords();
+    std::size_t calls = 0;
+    std::size_t problems = 0;
+    for (auto _ : state) {
+        analysis::Analyzer a;
+        for (const auto& in : trace.inputs) a.Add(in);
+        a.Finish();
+        calls = a.Calls().size();
+        problems = a.Problems().size();
+        benchmark::DoNotOptimize(calls);
+    }
+    state.counters["records"] = static_cast<double>(trace.inputs.size());
+    state.counters["calls"] = static_cast<double>(calls);
+    state.counters["problems"] = static_cast<double>(problems);
+}
+BENCHMARK(CallsAndProblemsOfAMillionRecords)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// One record at a time into an analyser that already holds a long trace:
+// what each record of a live capture costs the user-interface thread.
+void OneLiveRecord(benchmark::State& state) {
+    const Trace& trace = MillionRecords();
+    analysis::Analyzer a;
+    std::size_t next = 0;
+    for (const auto& in : trace.inputs) {
+        if (next++ == trace.inputs.size() / 2) break;
+        a.Add(in);
+    }
+    for (auto _ : state) {
+        a.Add(trace.inputs[next]);
+        if (++next == trace.inputs.size()) next = trace.inputs.size() / 2;
+    }
+}
+BENCHMARK(OneLiveRecord)->Unit(benchmark::kNanosecond)->Iterations(400000);
+
+}  // namespace
+
+BENCHMARK_MAIN();
