@@ -15,7 +15,7 @@ namespace {
 constexpr std::array kCommands = {
     Command{"capture", "capture [--adapter NAME|INDEX] [--count N] [--seconds S] [-w FILE] [--tree] [--hex]",
             "Trace the adapter's D-channel and print each record as it arrives.", RunCapture},
-    Command{"dump", "dump [--tree] [--hex] FILE", "Print every record of a trace log file (or a LAPD pcap/pcapng capture).", RunDump},
+    Command{"dump", "dump [--tree] [--hex] [-Y FILTER] FILE", "Print every record of a trace log file (or a LAPD pcap/pcapng capture).", RunDump},
     Command{"export", "export [--format pcap|pcapng] [--force] -o OUT FILE",
             "Write the D-channel frames of a trace as a pcap or pcapng capture file.", RunExport},
     Command{"sample", "sample FILE", "Write a small trace log file of one call, to try the tools.", RunSample},
