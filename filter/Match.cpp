@@ -311,8 +311,8 @@ bool Evaluate(const Program& program, int at, Record& record) {
 
 Subject SubjectOf(const trace::CTraceLog& log, int index) {
     Subject subject;
-    const trace::CTraceRecord* record = log.GetRecord(index);
-    if (record == nullptr) return subject;
+    const std::optional<trace::CTraceRecord> record = log.GetRecord(index);
+    if (!record) return subject;
     const auto header = record->GetHeaderCopy();
     subject.type = trace::RecordTypeOf(header);
     subject.sequence = record->GetSequence();

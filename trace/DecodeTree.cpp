@@ -51,8 +51,8 @@ std::vector<DecodeNode> BuildDecodeTree(const CTraceLog& log, int index) {
     frame.children.push_back(Leaf("B: " + TwoPlaces(log.GetBNumber(index))));
     frame.children.push_back(Leaf("LN: " + TwoPlaces(log.GetLNNumber(index))));
 
-    const CTraceRecord* record = log.GetRecord(index);
-    const std::span<const std::uint8_t> data = record != nullptr ? record->GetData() : std::span<const std::uint8_t>();
+    const std::optional<CTraceRecord> record = log.GetRecord(index);
+    const std::span<const std::uint8_t> data = record ? record->GetData() : std::span<const std::uint8_t>();
     const auto size = static_cast<std::uint32_t>(data.size());
     frame.firstOctet = 0;
     frame.octetCount = size;
