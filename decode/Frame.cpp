@@ -1,5 +1,6 @@
 #include "decode/Frame.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "decode/ByteReader.h"
@@ -158,6 +159,89 @@ void DecodeQ931Header(std::span<const std::uint8_t> frame, std::size_t position,
 std::string_view MessageTypeName(std::uint8_t type) { return Lookup(kMessageTypes, type & 0x7F); }
 
 char* FrameSummary::WriteSource(char* p) const { return WriteText(p, (m_bits & kNetworkSide) ? "NT" : "TE"); }
+
+std::optional<std::uint8_t> MessageTypeByName(std::string_view name) {
+    const auto same = [](std::string_view a, std::string_view b) {
+        if (a.size() != b.size()) return false;
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+            if (upper(a[i]) != upper(b[i])) return false;
+        }
+        return true;
+    };
+    for (const Name& row : kMessageTypes)
+        if (same(row.text, name)) return row.value;
+    return std::nullopt;
+}
+
+FrameLayout LayoutOf(std::span<const std::uint8_t> frame) {
+    const auto size = static_cast<std::uint32_t>(frame.size());
+    const auto cut = [size](std::uint32_t first, std::uint32_t count) {
+        if (first >= size) return OctetRange{};
+        return OctetRange{first, std::min(count, size - first)};
+    };
+    FrameLayout layout;
+    layout.address = cut(0, 2);
+    if (size < 3) return layout;
+    const std::uint8_t control = frame[2];
+    const bool twoOctets = KindOf(control) != Kind::U;
+    layout.control = cut(2, twoOctets ? 2 : 1);
+    const std::uint32_t header = twoOctets ? 4 : 3;
+    if (KindOf(control) == Kind::I || IsUi(control)) layout.layer3 = cut(header, size);
+    if (layout.layer3.count == 0) return layout;
+    if (frame.size() >= 4 && frame[3] == 0x0F && IsUi(control)) {
+        // TEI management: reference, type and action indicator.
+        layout.messageType = cut(4, 4);
+        return layout;
+    }
+    if (frame[header] != 0x08 || header + 1 >= size) return layout;
+    const std::uint32_t callRefLength = frame[header + 1] & 0x0F;
+    layout.callReference = cut(header + 1, 1 + callRefLength);
+    const std::uint32_t type = header + 2 + callRefLength;
+    layout.messageType = cut(type, type < size && (frame[type] & 0x7F) == 0 ? 2 : 1);
+    return layout;
+}
+
+std::optional<std::uint8_t> FrameSummary::Sapi() const {
+    if (m_count < 2) return std::nullopt;
+    return static_cast<std::uint8_t>(m_octets[0] >> 2);
+}
+
+std::optional<std::uint8_t> FrameSummary::Tei() const {
+    if (m_count < 2) return std::nullopt;
+    return static_cast<std::uint8_t>(m_octets[1] >> 1);
+}
+
+std::optional<std::uint8_t> FrameSummary::CrBit() const {
+    if (m_count < 2) return std::nullopt;
+    return static_cast<std::uint8_t>((m_octets[0] >> 1) & 0x01);
+}
+
+std::optional<bool> FrameSummary::IsCommand() const {
+    const auto cr = CrBit();
+    if (!cr) return std::nullopt;
+    // The network side sends commands with C/R = 1 and the user side with
+    // C/R = 0, so command or response depends on which side sent the frame.
+    return *cr == (NetworkSide() ? 1 : 0);
+}
+
+std::optional<std::uint8_t> FrameSummary::SendSequence() const {
+    if (m_count < 3 || KindOf(m_octets[2]) != Kind::I) return std::nullopt;
+    return static_cast<std::uint8_t>(m_octets[2] >> 1);
+}
+
+std::optional<std::uint8_t> FrameSummary::ReceiveSequence() const {
+    if (m_count < 4 || KindOf(m_octets[2]) == Kind::U) return std::nullopt;
+    return static_cast<std::uint8_t>(m_octets[3] >> 1);
+}
+
+std::optional<std::uint8_t> FrameSummary::PollFinalBit() const {
+    if (m_count < 3) return std::nullopt;
+    const std::uint8_t control = m_octets[2];
+    if (KindOf(control) == Kind::U) return static_cast<std::uint8_t>((control >> 4) & 0x01);
+    if (m_count < 4) return std::nullopt;
+    return static_cast<std::uint8_t>(m_octets[3] & 0x01);
+}
 
 char* FrameSummary::WriteAddress(char* p) const {
     if (m_count < 2) return p;

@@ -59,6 +59,23 @@ public:
     char* WriteMessage(char* p) const;
     bool HasLayer3() const { return (m_bits & kLayer3) != 0; }
 
+    // The numbers behind the texts, for display filters: each is there
+    // exactly when its text is not empty.
+    bool NetworkSide() const { return (m_bits & kNetworkSide) != 0; }
+    std::optional<std::uint8_t> Sapi() const;
+    std::optional<std::uint8_t> Tei() const;
+    std::optional<std::uint8_t> CrBit() const;  // the C/R bit of the first address octet
+    std::optional<bool> IsCommand() const;      // 'C' of the address text
+    std::optional<std::uint8_t> SendSequence() const;     // N(S)
+    std::optional<std::uint8_t> ReceiveSequence() const;  // N(R)
+    std::optional<std::uint8_t> PollFinalBit() const;
+    MessageKind GetMessageKind() const { return m_messageKind; }
+    // The TEI-management type, Q.931 type, national octet or discriminator.
+    std::uint8_t MessageValue() const { return m_messageValue; }
+    bool HasCallReference() const { return (m_bits & kCallRef) != 0; }
+    std::uint32_t CallReferenceValue() const { return m_callRef; }  // modulo 100000
+    bool CallReferenceFlag() const { return (m_bits & kCallRefFlag) != 0; }  // 'D'
+
     // Decode items are made again from the frame octets on request; the
     // frame passed must be the one this summary was decoded from.
     std::uint32_t ItemCount() const { return m_itemCount; }
@@ -96,6 +113,30 @@ private:
     std::uint32_t m_itemCount = 0;
     std::uint32_t m_callRef = 0;  // call reference value modulo 100000
 };
+
+// Octets [first, first + count) of a frame.
+struct OctetRange {
+    std::uint32_t first = 0;
+    std::uint32_t count = 0;
+    bool operator==(const OctetRange&) const = default;
+};
+
+// Where the decoded parts of a frame lie, so a view can show which octets a
+// field comes from. Parts the frame does not hold (or holds only in part)
+// are cut at its end; a part that is not there at all has count 0.
+struct FrameLayout {
+    OctetRange address;        // the two address octets
+    OctetRange control;        // one control octet (U frames) or two (I and S frames)
+    OctetRange layer3;         // everything behind the layer-2 header: Q.931 or TEI management
+    OctetRange callReference;  // length octet and value of the Q.931 call reference
+    OctetRange messageType;    // the Q.931 message type (and a national octet), or the TEI message octets
+};
+
+FrameLayout LayoutOf(std::span<const std::uint8_t> frame);
+
+// The Q.931 message type whose name (as the Message text shows it) is `name`,
+// compared without regard to case; nullopt for a name no type has.
+std::optional<std::uint8_t> MessageTypeByName(std::string_view name);
 
 // Decodes layer 2 (and, for I and UI frames, the Q.931 header and the count of
 // elements). flagsOctet is the octet at raw offset 17 of the D-channel record;

@@ -204,13 +204,19 @@ std::string BearerCapability(ByteReader body) {
     return text;
 }
 
-std::string Cause(ByteReader body) {
+std::optional<std::uint8_t> CauseOctet(ByteReader body) {
     const auto octet3 = body.Peek(0);
-    if (!octet3) return {};
+    if (!octet3) return std::nullopt;
     // Bit 7 clear: octet 3a (the recommendation) comes before the value.
     const auto octet4 = body.Peek((*octet3 & 0x80) ? 1 : 2);
-    if (!octet4) return {};
-    const std::uint8_t value = *octet4 & 0x7F;
+    if (!octet4) return std::nullopt;
+    return static_cast<std::uint8_t>(*octet4 & 0x7F);
+}
+
+std::string Cause(ByteReader body) {
+    const auto cause = CauseOctet(body);
+    if (!cause) return {};
+    const std::uint8_t value = *cause;
     std::string_view name = Lookup(kCauses, value);
     if (name.empty()) name = "UNDEFINED";
     return Format("(%d) %.*s", value, static_cast<int>(name.size()), name.data());
@@ -384,42 +390,63 @@ std::string PaddedName(std::string_view name) {
     return text;
 }
 
+std::string NameOf(const Element& element) {
+    if (element.codeset != 0) return {};
+    if (element.singleOctet) {
+        const std::uint8_t o = element.id;
+        if (o == 0xA0) return PaddedName("MORE DATA");
+        const std::string_view name = Lookup(kSingleOctetElements, o >> 4);
+        return PaddedName(name.empty() ? std::string_view("RESERVED") : name);
+    }
+    if (const KnownElement* entry = FindElement(element.id)) return PaddedName(entry->name);
+    return PaddedName(Format("UNDEFINED [%02X]", element.id));
+}
+
 DecodeItem MakeItem(const Element& element) {
     DecodeItem item;
-    item.index = Format("%04X", static_cast<unsigned>(element.offset));
-    item.id = Format("%02X", element.id);
-    if (element.singleOctet) {
-        item.length = "01";
-    } else if (element.length) {
-        item.length = Format("%02X", *element.length);
-    }
+    item.offset = static_cast<std::uint32_t>(element.offset);
+    item.id = element.id;
+    item.singleOctet = element.singleOctet;
+    item.length = element.length;
+    item.size = static_cast<std::uint32_t>(element.Size());
+    item.name = NameOf(element);
     if (element.codeset != 0) {
         item.mnemonic = Format("UNKNOWN CODESET %d", element.codeset);
         return item;
     }
     if (element.singleOctet) {
-        const std::uint8_t o = element.id;
-        if (o == 0xA0) {
-            item.name = PaddedName("MORE DATA");
-        } else {
-            const std::string_view name = Lookup(kSingleOctetElements, o >> 4);
-            item.name = PaddedName(name.empty() ? std::string_view("RESERVED") : name);
-        }
-        if ((o & 0xF0) == 0xB0) item.mnemonic = NameOrUndefined(kCongestionLevels, o & 0x0F);
+        if ((element.id & 0xF0) == 0xB0) item.mnemonic = NameOrUndefined(kCongestionLevels, element.id & 0x0F);
         return item;
     }
-    if (const KnownElement* entry = FindElement(element.id)) {
-        item.name = PaddedName(entry->name);
-        if (entry->mnemonic) item.mnemonic = entry->mnemonic(element.body);
-    } else {
-        item.name = PaddedName(Format("UNDEFINED [%02X]", element.id));
-    }
+    if (const KnownElement* entry = FindElement(element.id); entry != nullptr && entry->mnemonic != nullptr)
+        item.mnemonic = entry->mnemonic(element.body);
     return item;
 }
 
 }  // namespace
 
 std::string_view CauseName(std::uint8_t value) { return Lookup(kCauses, value & 0x7F); }
+std::string DecodeItem::IndexText() const { return Format("%04X", static_cast<unsigned>(offset)); }
+std::string DecodeItem::IdText() const { return Format("%02X", id); }
+std::string DecodeItem::LengthText() const {
+    if (singleOctet) return "01";
+    if (length) return Format("%02X", *length);
+    return {};
+}
+
+std::string ElementName(const Element& element) { return NameOf(element); }
+
+std::optional<std::uint8_t> CauseValue(const Element& element) {
+    if (element.codeset != 0 || element.singleOctet || element.id != kCauseId) return std::nullopt;
+    return CauseOctet(element.body);
+}
+
+std::optional<std::string> PartyDigits(const Element& element) {
+    if (element.codeset != 0 || element.singleOctet) return std::nullopt;
+    if (element.id == kCalledNumberId) return Number(element.body);
+    if (element.id == kCallingNumberId) return CallingNumber(element.body);
+    return std::nullopt;
+}
 
 std::vector<DecodeItem> DecodeInfoElements(std::span<const std::uint8_t> frame, std::size_t headerLength) {
     std::vector<DecodeItem> items;

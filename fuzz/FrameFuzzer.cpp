@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::uint32_t k = 0; k < items.size(); ++k) {
         const auto item = s.Item(frame, k);
         if (!item || !(*item == items[k])) std::abort();
-        if (std::strtoul(items[k].index.c_str(), nullptr, 16) >= frame.size()) std::abort();
+        if (items[k].offset >= frame.size() || items[k].offset + items[k].size > frame.size()) std::abort();
         total += item->mnemonic.size();
     }
     if (s.Item(frame, static_cast<std::uint32_t>(items.size()))) std::abort();

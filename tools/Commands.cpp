@@ -15,7 +15,7 @@ namespace {
 constexpr std::array kCommands = {
     Command{"capture", "capture [--adapter NAME|INDEX] [--count N] [--seconds S] [-w FILE] [--tree] [--hex]",
             "Trace the adapter's D-channel and print each record as it arrives.", RunCapture},
-    Command{"dump", "dump [--tree] [--hex] FILE", "Print every record of a trace log file (or a LAPD pcap/pcapng capture).", RunDump},
+    Command{"dump", "dump [--tree] [--hex] [-Y FILTER] FILE", "Print every record of a trace log file (or a LAPD pcap/pcapng capture).", RunDump},
     Command{"calls", "calls [--ladder N] FILE",
             "Print the calls of a trace, one a line (or call N's ladder), tab-separated.", RunCalls},
     Command{"check", "check FILE",

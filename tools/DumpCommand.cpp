@@ -1,10 +1,12 @@
 // trctool dump: loads a trace log file exactly as the log document does and
-// prints every record.
+// prints every record, or with -Y only those a display filter lets through.
 
 #include <cstdio>
+#include <optional>
 #include <string_view>
 #include <unistd.h>
 
+#include "filter/DisplayFilter.h"
 #include "platform/File.h"
 #include "tools/Commands.h"
 #include "tools/RecordPrinter.h"
@@ -16,8 +18,15 @@ int RunDump(std::span<char* const> args) {
     const Command& self = FindCommand("dump");
     PrintOptions options;
     const char* path = nullptr;
-    for (std::string_view arg : args) {
-        if (arg == "--tree") {
+    std::optional<filter::DisplayFilter> displayFilter;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        if (arg == "-Y") {
+            if (i + 1 >= args.size()) return UsageError(self, "-Y needs a display filter");
+            filter::FilterError error;
+            displayFilter = filter::DisplayFilter::Parse(args[++i], &error);
+            if (!displayFilter) return UsageError(self, "bad display filter: " + error.Text());
+        } else if (arg == "--tree") {
             options.tree = true;
         } else if (arg == "--hex") {
             options.hex = true;
@@ -40,9 +49,11 @@ int RunDump(std::span<char* const> args) {
     RecordWriter writer(STDOUT_FILENO, options);
     trace::CTraceLog log;
     log.StreamRecords(
-        [&writer](const trace::CTraceLog& batch) {
-            for (int i = 0; i < batch.GetRecordCount(); ++i)
+        [&writer, &displayFilter](const trace::CTraceLog& batch) {
+            for (int i = 0; i < batch.GetRecordCount(); ++i) {
+                if (displayFilter && !displayFilter->Matches(batch, i)) continue;
                 if (!writer.Add(batch, i)) return;
+            }
         },
         4096);
     int openError = 0;

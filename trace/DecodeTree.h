@@ -6,6 +6,7 @@
 // `trctool dump --tree` show the same tree. User-interface thread (it reads
 // the CTraceLog).
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,16 @@ struct DecodeNode {
     std::string label;
     int itemData = 0;  // the record index on the three top-level nodes, 0 on all others
     std::vector<DecodeNode> children;
+    // The record's data octets the node stands for: [firstOctet, firstOctet +
+    // octetCount); octetCount 0 when the node shows no octets of the data
+    // (the sequence number, the time, the side that sent the frame).
+    std::uint32_t firstOctet = 0;
+    std::uint32_t octetCount = 0;
 };
+
+// The deepest node whose octets include `octet`; of several at that depth the
+// one with the fewest octets, then the first in pre-order; null when none does.
+const DecodeNode* DeepestNodeCovering(const std::vector<DecodeNode>& nodes, std::uint32_t octet);
 
 // The three top-level nodes of record `index`, children in display order.
 std::vector<DecodeNode> BuildDecodeTree(const CTraceLog& log, int index);

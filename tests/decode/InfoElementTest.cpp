@@ -8,25 +8,29 @@
 #include "decode/Frame.h"
 #include "decode/InfoElements.h"
 #include "tests/decode/Frames.h"
+#include "tests/support/ItemTexts.h"
 
 namespace decode {
 namespace {
 
 using test::Bytes;
 
+using testsupport::ItemTexts;
+
 struct ElementCase {
     const char* what;
     Bytes elements;
-    std::vector<DecodeItem> items;
+    std::vector<ItemTexts> items;
 };
 
-std::vector<DecodeItem> ItemsOf(const Bytes& frame) {
+std::vector<ItemTexts> ItemsOf(const Bytes& frame) {
     const FrameSummary s = DecodeFrame(frame, 0);
     std::vector<DecodeItem> items = s.Items(frame);
     EXPECT_EQ(items.size(), s.ItemCount());
     for (std::uint32_t k = 0; k < items.size(); ++k) EXPECT_EQ(s.Item(frame, k), items[k]);
     EXPECT_EQ(s.Item(frame, static_cast<std::uint32_t>(items.size())), std::nullopt);
-    return items;
+    for (const DecodeItem& item : items) EXPECT_LE(item.offset + item.size, frame.size());
+    return testsupport::TextsOf(items);
 }
 
 void RunCases(std::initializer_list<ElementCase> cases) {
@@ -194,11 +198,11 @@ TEST(InfoElements, TextsAndNumbers) {
 TEST(InfoElements, NationalTypeSkipsOneOctet) {
     // Type 0x00: the octet after it is the national type, not an element.
     const Bytes escape = test::IFrame({0x08, 0x01, 0x01, 0x00, 0x3A, 0xA1});
-    EXPECT_EQ(ItemsOf(escape), (std::vector<DecodeItem>{{"0009", "A1", "01", "SENDING COMPLET", ""}}));
+    EXPECT_EQ(ItemsOf(escape), (std::vector<ItemTexts>{{"0009", "A1", "01", "SENDING COMPLET", ""}}));
     // Type 0x80 is named as national too, but the walk compares the whole
     // octet, so the octet after it is read as an element.
     const Bytes high = test::IFrame({0x08, 0x01, 0x01, 0x80, 0x3A, 0x00, 0xA1});
-    EXPECT_EQ(ItemsOf(high), (std::vector<DecodeItem>{{"0008", "3A", "00", "UNDEFINED [3A] ", ""},
+    EXPECT_EQ(ItemsOf(high), (std::vector<ItemTexts>{{"0008", "3A", "00", "UNDEFINED [3A] ", ""},
                                                       {"000A", "A1", "01", "SENDING COMPLET", ""}}));
 }
 
@@ -206,7 +210,7 @@ TEST(InfoElements, UiFrameAndLongCallReference) {
     // A UI frame has a 3-octet layer-2 header; a 2-octet call reference
     // moves the first element one octet on.
     const Bytes frame = test::UiFrame({0x08, 0x02, 0x00, 0x01, 0x05, 0xA1});
-    EXPECT_EQ(ItemsOf(frame), (std::vector<DecodeItem>{{"0008", "A1", "01", "SENDING COMPLET", ""}}));
+    EXPECT_EQ(ItemsOf(frame), (std::vector<ItemTexts>{{"0008", "A1", "01", "SENDING COMPLET", ""}}));
 }
 
 }  // namespace

@@ -135,6 +135,25 @@ TEST_F(DumpCommandTest, TreeOptionPrintsEveryNodeIndentedByDepthBeforeTheHex) {
     EXPECT_EQ(lines.back().substr(0, 10), "  0x0000  ");
 }
 
+TEST_F(DumpCommandTest, DisplayFilterPrintsOnlyMatchingRecordsAndRefusesABadOne) {
+    const std::string path = WriteThreeKinds();
+    const auto dch = RunProgram(kTrctool, {"dump", "-Y", "mod == DCH", path});
+    EXPECT_EQ(dch.status, 0) << dch.err;
+    ASSERT_EQ(Lines(dch.out).size(), 1u);
+    EXPECT_EQ(Lines(dch.out)[0].substr(0, 4), "009\t");
+
+    const auto none = RunProgram(kTrctool, {"dump", "--tree", "-Y", "msg == SETUP", path});
+    EXPECT_EQ(none.status, 0);
+    EXPECT_EQ(none.out, "");
+
+    const auto bad = RunProgram(kTrctool, {"dump", "-Y", "tei ==", path});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_EQ(bad.out, "");
+    EXPECT_EQ(Lines(bad.err)[0],
+              "trctool dump: bad display filter: expected a value after \"==\", found the end (at character 7)");
+    EXPECT_EQ(RunProgram(kTrctool, {"dump", path, "-Y"}).status, 2);
+}
+
 TEST_F(DumpCommandTest, SampleFileReadsBackWithEveryRecord) {
     const std::string path = (m_dir / "sample.log").string();
     ASSERT_EQ(RunProgram(kTrctool, {"sample", path}).status, 0);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/ItemTexts.h"
 #include "tests/support/TraceFiles.h"
 #include "trace/TraceLog.h"
 
@@ -17,7 +18,7 @@ struct CallRecord {
     Bytes frame;
     std::vector<std::string> texts;  // Source, Address, FTYP, P, NS, NR, CRV, Message
     int layer3;
-    std::vector<decode::DecodeItem> items;
+    std::vector<testsupport::ItemTexts> items;
 };
 
 std::vector<std::string> Texts(const trace::CTraceLog& log, int i) {
@@ -90,7 +91,7 @@ TEST_F(CallDecodeTest, RealisticCallDecodesThroughLoadFile) {
         EXPECT_EQ(Texts(log, index), call[i].texts);
         EXPECT_EQ(log.HasLayer3(index), call[i].layer3);
         ASSERT_EQ(log.GetItemCount(index), static_cast<int>(call[i].items.size()));
-        for (int k = 0; k < log.GetItemCount(index); ++k) EXPECT_EQ(log.GetItem(index, k), call[i].items[k]);
+        for (int k = 0; k < log.GetItemCount(index); ++k) EXPECT_EQ(testsupport::TextsOf(log.GetItem(index, k).value()), call[i].items[k]);
         EXPECT_EQ(log.GetItem(index, log.GetItemCount(index)), std::nullopt);
         EXPECT_EQ(log.GetItem(index, -1), std::nullopt);
     }

@@ -1,0 +1,356 @@
+// Matching a parsed display filter against one record. The layer-2 and
+// Q.931 header fields come from one decode of the frame's first octets,
+// made when the first of them is asked; element fields walk the elements.
+
+#include <algorithm>
+#include <array>
+#include <functional>
+
+#include "decode/Frame.h"
+#include "decode/InfoElements.h"
+#include "filter/DisplayFilter.h"
+#include "filter/Program.h"
+#include "trace/TraceLog.h"
+
+namespace filter {
+namespace {
+
+constexpr std::uint16_t kAscii = 1;
+constexpr std::uint16_t kHex = 2;
+constexpr std::uint16_t kDChannel = 3;
+
+char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool EqualIgnoringCase(std::string_view text, std::string_view upper) {
+    if (text.size() != upper.size()) return false;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (Upper(text[i]) != upper[i]) return false;
+    return true;
+}
+
+bool ContainsIgnoringCase(std::string_view text, std::string_view upper) {
+    const auto found = std::search(text.begin(), text.end(), upper.begin(), upper.end(),
+                                   [](char a, char b) { return Upper(a) == b; });
+    return found != text.end() || upper.empty();
+}
+
+std::string_view Trimmed(std::string_view text) {
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    return text;
+}
+
+std::int64_t FrameTypeCode(std::string_view decoderText) {
+    for (const NamedValue& n : kFrameTypeNames)
+        if (n.name == decoderText) return n.value;
+    return 0;
+}
+
+// One record as the matcher sees it; the frame is decoded once, on demand.
+class Record {
+public:
+    explicit Record(const Subject& subject) : m_subject(subject) {}
+
+    const Subject& Get() const { return m_subject; }
+    bool IsDChannel() const { return m_subject.type == kDChannel; }
+
+    const decode::FrameSummary& Summary() {
+        if (!m_summary) {
+            m_summary = decode::DecodeFrame(m_subject.data, m_subject.flagsOctet,
+                                            decode::kDecodeMask & ~decode::kDecodeInfoElements);
+        }
+        return *m_summary;
+    }
+
+    // The Message cell.
+    std::string Message() {
+        if (m_subject.type == kAscii) return trace::RenderAsciiText(m_subject.data);
+        if (IsDChannel()) return Summary().Message();
+        return {};
+    }
+
+    template <class Visit>
+    void Elements(Visit&& visit) {
+        if (!IsDChannel()) return;
+        const decode::FrameSummary& s = Summary();
+        if (!s.HasLayer3() || s.GetMessageKind() != decode::MessageKind::Q931) {
+            // National messages have elements too; any message with a Q.931 header does.
+            if (s.GetMessageKind() != decode::MessageKind::National) return;
+        }
+        decode::WalkElements(m_subject.data, s.HeaderLength(), visit);
+    }
+
+private:
+    const Subject& m_subject;
+    std::optional<decode::FrameSummary> m_summary;
+};
+
+// The numbers a field has in a record (none when it is absent; two for the
+// frame type of a TEI-management frame: UI and its ID_ kind).
+struct Numbers {
+    std::array<std::int64_t, 2> values{};
+    int count = 0;
+    void Add(std::int64_t v) { values[static_cast<std::size_t>(count++)] = v; }
+};
+
+template <class T>
+void AddIf(Numbers& out, const std::optional<T>& value) {
+    if (value) out.Add(static_cast<std::int64_t>(*value));
+}
+
+// Numbers of the fields that have at most two; element fields are walked.
+Numbers NumbersOf(Field field, Record& record) {
+    Numbers out;
+    const Subject& s = record.Get();
+    switch (field) {
+        case Field::Seq: out.Add(s.sequence); return out;
+        case Field::Time: out.Add(((s.hours * 60 + s.minutes) * 60 + s.seconds) * 100LL + s.hundredths); return out;
+        case Field::B: out.Add(s.b); return out;
+        case Field::LN: out.Add(s.ln); return out;
+        case Field::Length: out.Add(static_cast<std::int64_t>(s.data.size())); return out;
+        case Field::Mod:
+            if (s.type >= kAscii && s.type <= kDChannel) out.Add(s.type);
+            return out;
+        default: break;
+    }
+    if (!record.IsDChannel()) return out;
+    const decode::FrameSummary& summary = record.Summary();
+    switch (field) {
+        case Field::Sapi: AddIf(out, summary.Sapi()); break;
+        case Field::Tei: AddIf(out, summary.Tei()); break;
+        case Field::Cr: AddIf(out, summary.IsCommand()); break;
+        case Field::NS: AddIf(out, summary.SendSequence()); break;
+        case Field::NR: AddIf(out, summary.ReceiveSequence()); break;
+        case Field::PF: AddIf(out, summary.PollFinalBit()); break;
+        case Field::Source: out.Add(summary.NetworkSide() ? 1 : 0); break;
+        case Field::Crv:
+            if (summary.HasCallReference()) out.Add(summary.CallReferenceValue());
+            break;
+        case Field::CrFlag:
+            if (summary.HasCallReference()) out.Add(summary.CallReferenceFlag() ? 1 : 0);
+            break;
+        case Field::Msg:
+            if (summary.GetMessageKind() == decode::MessageKind::Q931) out.Add(summary.MessageValue());
+            break;
+        case Field::FrameType: {
+            if (const std::int64_t code = FrameTypeCode(summary.FrameType()); code != 0) out.Add(code);
+            if (summary.GetMessageKind() == decode::MessageKind::TeiManagement) {
+                const std::string message = summary.Message();
+                if (const std::int64_t code = FrameTypeCode(message.substr(0, message.find(' '))); code != 0)
+                    out.Add(code);
+            }
+            break;
+        }
+        default: break;
+    }
+    return out;
+}
+
+bool CompareNumbers(Op op, std::int64_t a, std::int64_t b) {
+    switch (op) {
+        case Op::Eq: return a == b;
+        case Op::Lt: return a < b;
+        case Op::Le: return a <= b;
+        case Op::Gt: return a > b;
+        case Op::Ge: return a >= b;
+        default: return false;
+    }
+}
+
+// Calls `test` with each number of the field until one passes.
+bool AnyNumber(Field field, Record& record, const std::function<bool(std::int64_t)>& test) {
+    switch (field) {
+        case Field::Cause: {
+            bool found = false;
+            record.Elements([&](const decode::Element& e) {
+                if (const auto cause = decode::CauseValue(e)) found = test(*cause);
+                return !found;
+            });
+            return found;
+        }
+        case Field::Ie: {
+            bool found = false;
+            record.Elements([&](const decode::Element& e) {
+                if (e.codeset == 0) found = test(e.id);
+                return !found;
+            });
+            return found;
+        }
+        default: {
+            const Numbers numbers = NumbersOf(field, record);
+            for (int i = 0; i < numbers.count; ++i)
+                if (test(numbers.values[static_cast<std::size_t>(i)])) return true;
+            return false;
+        }
+    }
+}
+
+// Calls `test` with each text of the field until one passes.
+bool AnyText(Field field, Record& record, const std::function<bool(std::string_view)>& test) {
+    const Subject& s = record.Get();
+    switch (field) {
+        case Field::Text: return test(record.Message());
+        case Field::Frame:
+            return test(std::string_view(reinterpret_cast<const char*>(s.data.data()), s.data.size()));
+        case Field::Mod:
+            if (s.type == kAscii) return test("ASC");
+            if (s.type == kHex) return test("HEX");
+            if (s.type == kDChannel) return test("DCH");
+            return false;
+        case Field::Called:
+        case Field::Calling: {
+            const std::uint8_t id = field == Field::Called ? decode::kCalledNumberId : decode::kCallingNumberId;
+            bool found = false;
+            record.Elements([&](const decode::Element& e) {
+                if (e.id == id) {
+                    if (const auto digits = decode::PartyDigits(e)) found = test(*digits);
+                }
+                return !found;
+            });
+            return found;
+        }
+        case Field::Ie: {
+            bool found = false;
+            record.Elements([&](const decode::Element& e) {
+                const std::string name = decode::ElementName(e);
+                if (!name.empty()) found = test(Trimmed(name));
+                return !found;
+            });
+            return found;
+        }
+        default: break;
+    }
+    if (!record.IsDChannel()) return false;
+    const decode::FrameSummary& summary = record.Summary();
+    switch (field) {
+        case Field::Cr: {
+            const auto command = summary.IsCommand();
+            return command && test(*command ? "C" : "R");
+        }
+        case Field::Source: return test(summary.NetworkSide() ? "NT" : "TE");
+        case Field::CrFlag: return summary.HasCallReference() && test(summary.CallReferenceFlag() ? "D" : "O");
+        case Field::Msg:
+            return summary.GetMessageKind() == decode::MessageKind::Q931 && test(summary.Message());
+        case Field::FrameType: {
+            const std::string type = summary.FrameType();
+            if (!type.empty() && test(type == "SABE" ? "SABME" : type)) return true;
+            if (summary.GetMessageKind() != decode::MessageKind::TeiManagement) return false;
+            const std::string message = summary.Message();
+            return test(std::string_view(message).substr(0, message.find(' ')));
+        }
+        default: return false;
+    }
+}
+
+bool IsTextField(Field field) {
+    return field == Field::Text || field == Field::Frame || field == Field::Called || field == Field::Calling;
+}
+
+bool Present(Field field, Record& record) {
+    switch (field) {
+        case Field::Lapd: return record.IsDChannel();
+        case Field::Q931:
+            return record.IsDChannel() && (record.Summary().GetMessageKind() == decode::MessageKind::Q931 ||
+                                           record.Summary().GetMessageKind() == decode::MessageKind::National);
+        case Field::Text: return record.Get().type >= kAscii && record.Get().type <= kDChannel;
+        case Field::Frame: return !record.Get().data.empty();
+        case Field::Called:
+        case Field::Calling: return AnyText(field, record, [](std::string_view) { return true; });
+        default: return AnyNumber(field, record, [](std::int64_t) { return true; });
+    }
+}
+
+// A comparison other than != (which is the negation of ==).
+bool Compare(const Node& node, Op op, Record& record) {
+    const Field field = node.field;
+    if (op == Op::Matches) {
+        return AnyText(field, record, [&](std::string_view text) {
+            return std::regex_search(text.begin(), text.end(), *node.pattern);
+        });
+    }
+    if (field == Field::Frame) {
+        const std::string_view bytes = node.text;
+        return AnyText(field, record, [&](std::string_view data) {
+            if (op == Op::Eq) return data == bytes;
+            return data.find(bytes) != std::string_view::npos;
+        });
+    }
+    const bool byNumber = !IsTextField(field) && op != Op::Contains && !(field == Field::Ie && !node.text.empty());
+    if (byNumber) {
+        return AnyNumber(field, record, [&](std::int64_t value) { return CompareNumbers(op, value, node.number); });
+    }
+    const std::string_view wanted = node.text;
+    if (op == Op::Contains) {
+        return AnyText(field, record, [&](std::string_view text) { return ContainsIgnoringCase(text, wanted); });
+    }
+    if (field == Field::Ie) {
+        // Element names are cut to 15 characters: a longer name given in full
+        // matches its cut form.
+        return AnyText(field, record, [&](std::string_view name) {
+            return EqualIgnoringCase(name, wanted) ||
+                   (name.size() >= 13 && wanted.size() > name.size() &&
+                    EqualIgnoringCase(name, wanted.substr(0, name.size())));
+        });
+    }
+    return AnyText(field, record, [&](std::string_view text) { return EqualIgnoringCase(text, wanted); });
+}
+
+bool Evaluate(const Program& program, int at, Record& record) {
+    const Node& node = program.nodes[static_cast<std::size_t>(at)];
+    switch (node.op) {
+        case Op::True: return true;
+        case Op::Or: return Evaluate(program, node.left, record) || Evaluate(program, node.right, record);
+        case Op::And: return Evaluate(program, node.left, record) && Evaluate(program, node.right, record);
+        case Op::Not: return !Evaluate(program, node.left, record);
+        case Op::Present: return Present(node.field, record);
+        case Op::Ne: return !Compare(node, Op::Eq, record);
+        default: return Compare(node, node.op, record);
+    }
+}
+
+}  // namespace
+
+Subject SubjectOf(const trace::CTraceLog& log, int index) {
+    Subject subject;
+    const std::optional<trace::CTraceRecord> record = log.GetRecord(index);
+    if (!record) return subject;
+    const auto header = record->GetHeaderCopy();
+    subject.type = trace::RecordTypeOf(header);
+    subject.sequence = record->GetSequence();
+    subject.hours = record->GetHours();
+    subject.minutes = record->GetMinutes();
+    subject.seconds = record->GetSeconds();
+    subject.hundredths = record->GetHundredths();
+    subject.b = record->GetBNumber();
+    subject.ln = record->GetLNNumber();
+    subject.flagsOctet = header.size() > 17 ? header[17] : 0;
+    subject.data = record->GetData();
+    return subject;
+}
+
+bool DisplayFilter::Matches(const Subject& subject) const {
+    if (IsEverything()) return true;
+    Record record(subject);
+    return Evaluate(*m_program, static_cast<int>(m_program->nodes.size() - 1), record);
+}
+
+bool DisplayFilter::Matches(const trace::CTraceLog& log, int index) const {
+    if (IsEverything()) return index >= 0 && index < log.GetRecordCount();
+    const Subject subject = SubjectOf(log, index);
+    if (subject.type == 0) return false;
+    return Matches(subject);
+}
+
+bool DisplayFilter::IsEverything() const { return m_program == nullptr || m_program->nodes.empty(); }
+
+bool DisplayFilter::ReadsElements() const { return m_program != nullptr && m_program->elements; }
+
+std::vector<int> MatchingRecords(const DisplayFilter& filter, const trace::CTraceLog& log, int first, int last) {
+    std::vector<int> rows;
+    first = std::max(first, 0);
+    last = std::min(last, log.GetRecordCount());
+    for (int i = first; i < last; ++i)
+        if (filter.Matches(log, i)) rows.push_back(i);
+    return rows;
+}
+
+}  // namespace filter

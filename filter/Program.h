@@ -1,0 +1,72 @@
+#pragma once
+// The parsed form of a display filter: a flat list of nodes (children before
+// their parents, the root last) over fields bound at parse time. Internal to
+// the filter library.
+
+#include <cstdint>
+#include <memory>
+#include <regex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace filter {
+
+enum class Field : std::uint8_t {
+    Sapi, Tei, Cr, FrameType, NS, NR, PF, Source, Crv, CrFlag, Msg, Ie, Cause, Called, Calling, Mod, Seq, Time,
+    Text, Frame, Length, B, LN, Lapd, Q931,
+};
+
+// How a field's values are compared.
+enum class FieldKind : std::uint8_t {
+    Number,    // a number; ordering works
+    Named,     // a number with names (C/R, TE/NT, message types, ...): names are turned into numbers when parsed
+    Text,      // a text, compared without regard to case
+    Time,      // time of day in hundredths of a second
+    Bytes,     // octets
+    Protocol,  // present or not, nothing to compare
+};
+
+struct FieldInfo {
+    std::string_view name;  // the field's own name
+    Field field;
+    FieldKind kind;
+    bool elements;  // read from the information elements
+};
+
+// The field of a name (either the field's own or another name for it),
+// compared without regard to case; null when none has it.
+const FieldInfo* FindField(std::string_view name);
+
+struct NamedValue {
+    std::string_view name;
+    std::int64_t value;
+};
+
+// The filter's own numbers for frame types: a frame's FTYP text (and, for
+// TEI management, its ID_ kind) turned into one of these when matched.
+inline constexpr NamedValue kFrameTypeNames[] = {
+    {"I", 1},       {"RR", 2},      {"RNR", 3},     {"REJ", 4},     {"SABME", 5},   {"DM", 6},
+    {"UI", 7},      {"DISC", 8},    {"UA", 9},      {"FRMR", 10},   {"XID", 11},    {"ID_REQ", 21},
+    {"ID_ASN", 22}, {"ID_DEN", 23}, {"ID_CRQ", 24}, {"ID_CRS", 25}, {"ID_REM", 26}, {"ID_VER", 27},
+    {"SABE", 5},  // the decoder's own spelling
+};
+
+enum class Op : std::uint8_t { Or, And, Not, Present, Eq, Ne, Lt, Le, Gt, Ge, Contains, Matches, True };
+
+struct Node {
+    Op op = Op::True;
+    Field field = Field::Sapi;
+    int left = -1;   // operand of Not, first operand of And/Or
+    int right = -1;  // second operand of And/Or
+    std::int64_t number = 0;                    // number, name's number or time
+    std::string text;                           // upper-case text or the octets of a byte sequence
+    std::shared_ptr<const std::regex> pattern;  // matches
+};
+
+struct Program {
+    std::vector<Node> nodes;  // empty: every record matches
+    bool elements = false;
+};
+
+}  // namespace filter
