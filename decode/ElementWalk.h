@@ -22,11 +22,19 @@ struct Element {
     std::optional<std::uint8_t> length;  // absent when the frame ends after the identifier
     int codeset = 0;                     // the active codeset for this element
     ByteReader body;                     // content octets, cut at the element's length and the frame's end
+
+    // Octets of the element inside the frame.
+    std::size_t Size() const {
+        if (singleOctet) return 1;
+        return (length ? 2 : 1) + body.Remaining();
+    }
 };
 
 // Calls visit(const Element&) for each element in frame order until it
 // answers false. Keeps the codeset state: a non-locking shift applies to the
-// next element only, a locking shift to every later one.
+// next element only, a locking shift to every later one. headerLength is the
+// layer-2 header in front of the protocol discriminator: 4 for an I frame, 3
+// for a UI frame.
 template <class Visit>
 inline void WalkElements(std::span<const std::uint8_t> frame, std::size_t headerLength, Visit&& visit) {
     ByteReader reader(frame);
