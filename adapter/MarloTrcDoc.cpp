@@ -4,7 +4,6 @@
 #include <atomic>
 
 #include "adapter/Diagnostics.h"
-#include "linekit/tpx_testing.h"
 #include "platform/Event.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
@@ -65,7 +64,6 @@ void SetAdapterInUse(std::size_t index, bool inUse) {
 
 void CMarloTrcDoc::SetResponseTimeoutForTesting(std::uint32_t milliseconds) {
     g_responseTimeoutMs = milliseconds == 0 ? kResponseTimeoutMs : milliseconds;
-    TpxSetTimeoutForTesting(milliseconds);
 }
 
 CMarloTrcDoc::CMarloTrcDoc(trace::UiServices& ui) : m_ui(ui), m_connection(std::make_unique<TpxConnection>()) {

@@ -137,8 +137,9 @@ public:
     // The adapter names as 8-bit text (the low byte of each 16-bit character).
     std::vector<std::string> AdapterNames() const;
 
-    // Shortens every 10000 ms wait, the document's and the library's, for
-    // tests of the time-out paths (0 restores them). Process-wide.
+    // Shortens the document's 10000 ms waits for tests of the time-out paths
+    // (0 restores them). Process-wide. The library's own waits are shortened
+    // by TpxSetTimeoutForTesting of its test variant.
     static void SetResponseTimeoutForTesting(std::uint32_t milliseconds);
 
 protected:

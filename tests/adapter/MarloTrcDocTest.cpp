@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "adapter/Diagnostics.h"
+#include "linekit/tpx_testing.h"
 #include "platform/MessageBox.h"
 #include "tests/adapter/EmulatedCard.h"
 
@@ -49,9 +50,11 @@ class MarloTrcDocTest : public ::testing::Test {
 protected:
     void SetUp() override {
         CMarloTrcDoc::SetResponseTimeoutForTesting(300);
+        TpxSetTimeoutForTesting(300);
     }
     void TearDown() override {
         CMarloTrcDoc::SetResponseTimeoutForTesting(0);
+        TpxSetTimeoutForTesting(0);
         testsupport::RemoveEmulatedCard();
     }
 
