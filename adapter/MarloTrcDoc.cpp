@@ -4,7 +4,6 @@
 #include <atomic>
 
 #include "adapter/Diagnostics.h"
-#include "linekit/tpx_testing.h"
 #include "platform/Event.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
@@ -63,9 +62,23 @@ void SetAdapterInUse(std::size_t index, bool inUse) {
     if (index < kMaxAdapters) g_adapterInUse[index].store(inUse);
 }
 
+void ReportRegistryProblem(const std::string& problem) {
+    // The configuration is read at every open, View > Information and Save
+    // Diagnostics; one broken file is told once, not at each of them.
+    static std::string reported;  // user-interface thread
+    if (problem.empty()) {
+        reported.clear();
+        return;
+    }
+    const std::string text =
+        "The registry file " + platform::SystemRegistryPath().string() + " could not be read: " + problem + ".";
+    if (text == reported) return;
+    reported = text;
+    platform::MessageBox(text);
+}
+
 void CMarloTrcDoc::SetResponseTimeoutForTesting(std::uint32_t milliseconds) {
     g_responseTimeoutMs = milliseconds == 0 ? kResponseTimeoutMs : milliseconds;
-    TpxSetTimeoutForTesting(milliseconds);
 }
 
 CMarloTrcDoc::CMarloTrcDoc(trace::UiServices& ui) : m_ui(ui), m_connection(std::make_unique<TpxConnection>()) {
@@ -199,17 +212,18 @@ bool CMarloTrcDoc::OpenAdapter(std::string& errorText) {
 
 bool CMarloTrcDoc::CloseAdapter(std::string& /*errorText*/) {
     if (!m_opened) return false;
-    TpxGsmClose(m_device, m_clientId, m_connectionId, nullptr);
-    if (platform::WaitForEvent(AsEvent(m_response->responseEvent), g_responseTimeoutMs) != platform::kWaitObject0) {
-        platform::MessageBox(kDriverNotResponding);
-    }
+    // The close goes on whatever happens, but succeeds only when the card
+    // answered GSM Close without refusing it and the driver closed too.
+    const bool written = TpxGsmClose(m_device, m_clientId, m_connectionId, nullptr) == 0;
+    const auto response = WaitForResponse();
+    if (!response) platform::MessageBox(kDriverNotResponding);
     Acknowledge();
     std::uint32_t closeResult = 0;
     const std::uint32_t closed = TpxClose(m_device, m_clientId, m_connectionId, &closeResult);
     m_opened = false;
     SetAdapterInUse(m_chosenAdapter, false);
     ReleaseResponseBlock();
-    return closed == 0 && closeResult == 0;
+    return written && response && response->result == 0 && closed == 0 && closeResult == 0;
 }
 
 void CMarloTrcDoc::ReleaseResponseBlock() {
@@ -451,7 +465,10 @@ bool CMarloTrcDoc::ZeroLinkStatistics(std::string& errorText, std::uint32_t link
 }
 
 void CMarloTrcDoc::ReadAdapterConfiguration() {
-    adapter::ReadAdapterConfiguration(platform::Registry::LoadSystem(), m_networkCardNumber, m_configuration);
+    std::string problem;
+    const platform::Registry registry = platform::Registry::LoadSystem(&problem);
+    ReportRegistryProblem(problem);
+    adapter::ReadAdapterConfiguration(registry, m_networkCardNumber, m_configuration);
 }
 
 void CMarloTrcDoc::SaveDiagnostics() {

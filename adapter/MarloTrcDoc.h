@@ -68,6 +68,13 @@ inline constexpr std::string_view kDriverNotResponding =
 bool IsAdapterInUse(std::size_t index);
 void SetAdapterInUse(std::size_t index, bool inUse);
 
+// Tells the user, through the message box, that the registry file could not
+// be read and why (problem from platform::Registry::LoadSystem), once per
+// problem: the same text again is not repeated until a read succeeds (an
+// empty problem). The fields keep what they held ("Not Configured" until a
+// good read). User-interface thread.
+void ReportRegistryProblem(const std::string& problem);
+
 class CMarloTrcDoc : public trace::CDocument {
 public:
     explicit CMarloTrcDoc(trace::UiServices& ui);
@@ -120,7 +127,8 @@ public:
     bool ZeroLineStatistics(std::string& errorText);
     bool ZeroLinkStatistics(std::string& errorText, std::uint32_t link);
 
-    // Reads the registry configuration of the opened card into Configuration().
+    // Reads the registry configuration of the opened card into Configuration();
+    // a registry file that cannot be read is reported (ReportRegistryProblem).
     void ReadAdapterConfiguration();
     // File > Save Diagnostics: asks for a file name, then writes the report.
     void SaveDiagnostics();
@@ -137,8 +145,9 @@ public:
     // The adapter names as 8-bit text (the low byte of each 16-bit character).
     std::vector<std::string> AdapterNames() const;
 
-    // Shortens every 10000 ms wait, the document's and the library's, for
-    // tests of the time-out paths (0 restores them). Process-wide.
+    // Shortens the document's 10000 ms waits for tests of the time-out paths
+    // (0 restores them). Process-wide. The library's own waits are shortened
+    // by TpxSetTimeoutForTesting of its test variant.
     static void SetResponseTimeoutForTesting(std::uint32_t milliseconds);
 
 protected:

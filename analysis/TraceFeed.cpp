@@ -5,7 +5,7 @@
 namespace analysis {
 
 std::optional<FrameInput> FrameOfRecord(const trace::CTraceLog& log, std::uint32_t index) {
-    const trace::CTraceRecord* record = log.GetRecord(static_cast<int>(index));
+    const std::optional<trace::CTraceRecord> record = log.GetRecord(static_cast<int>(index));
     if (!record || record->GetMnemonic() != "DCH") return std::nullopt;
     const auto header = record->GetHeaderCopy();
     FrameInput in;

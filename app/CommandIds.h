@@ -14,6 +14,8 @@ enum CommandId : int {
     ID_VIEW_INFORMATION = 32794,
     ID_FILE_SAVE_DIAGNOSTICS = 32795,
     ID_FILE_EXPORT = 32796,  // frames for packet analysers (pcap, pcapng)
+    ID_VIEW_CALLS = 32797,     // the calls of the active window, with their ladders
+    ID_VIEW_PROBLEMS = 32798,  // the problems found in the active window's trace
     ID_FILE_NEW = 57600,
     ID_FILE_OPEN = 57601,
     ID_FILE_CLOSE = 57602,

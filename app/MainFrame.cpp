@@ -22,6 +22,7 @@
 #include "platform/Version.h"
 #include "trace/CaptureExport.h"
 #include "trace/TraceLog.h"
+#include "views/CallsWindow.h"
 #include "views/MarloTrcHexView.h"
 #include "views/MarloTrcListView.h"
 #include "views/MarloTrcTreeView.h"
@@ -46,7 +47,10 @@ CMainFrame::CMainFrame(DocumentServices& documents, QWidget* parent)
     m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(m_mdi);
-    connect(m_mdi, &QMdiArea::subWindowActivated, this, [this] { UpdateMenus(); });
+    connect(m_mdi, &QMdiArea::subWindowActivated, this, [this] {
+        UpdateMenus();
+        UpdateProblemCount();
+    });
 
     CreateActions();
     CreateMenus();
@@ -133,6 +137,10 @@ const CMainFrame::ActionRow CMainFrame::kActionRows[] = {
      nullptr, {}, kCheckable, [](CMainFrame& f) { f.OnCardStatistics(); }},
     {ID_VIEW_INFORMATION, QT_TR_NOOP("&Information"), QT_TR_NOOP("Show the adapter information"), nullptr, {}, kPlain,
      [](CMainFrame& f) { f.WithTraceDocument([&f](trace::CDocument& d) { f.m_services.ShowInformation(d); }); }},
+    {ID_VIEW_CALLS, QT_TR_NOOP("Ca&lls"), QT_TR_NOOP("List the calls of the trace and show their ladders"), nullptr,
+     {}, kPlain, [](CMainFrame& f) { f.OnViewCalls(); }},
+    {ID_VIEW_PROBLEMS, QT_TR_NOOP("&Problems"), QT_TR_NOOP("List the problems found in the trace"), nullptr, {},
+     kPlain, [](CMainFrame& f) { f.OnViewProblems(); }},
     {ID_TRACE_START, QT_TR_NOOP("Star&t"), QT_TR_NOOP("Start a trace"), nullptr, {}, kPlain,
      [](CMainFrame& f) { f.WithTraceDocument([&f](trace::CDocument& d) { f.m_services.TraceStart(d); }); }},
     {ID_TRACE_STOP, QT_TR_NOOP("Sto&p"), QT_TR_NOOP("Stop the trace"), nullptr, {}, kPlain,
@@ -212,7 +220,8 @@ void CMainFrame::CreateMenus() {
           ID_APP_EXIT});
     menu(IDR_MARLOTTYPE, tr("&Edit"), {ID_EDIT_UNDO, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE});
     menu(IDR_MARLOTTYPE, tr("&View"),
-         {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, 0, ID_VIEW_CARD_STATUS, ID_VIEW_CARD_STATISTICS, ID_VIEW_INFORMATION});
+         {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, 0, ID_VIEW_CARD_STATUS, ID_VIEW_CARD_STATISTICS, ID_VIEW_INFORMATION, 0,
+          ID_VIEW_CALLS, ID_VIEW_PROBLEMS});
     menu(IDR_MARLOTTYPE, tr("&Trace"), {ID_TRACE_START, ID_TRACE_STOP});
     menu(IDR_MARLOTTYPE, tr("&Window"), {ID_WINDOW_NEW, ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE});
     menu(IDR_MARLOTTYPE, tr("&Help"), {ID_APP_ABOUT});
@@ -220,7 +229,7 @@ void CMainFrame::CreateMenus() {
     menu(IDR_LOGTYPE, tr("&File"),
          {ID_FILE_OPEN, 0, ID_FILE_OPEN_LOG, ID_FILE_SAVE, ID_FILE_CLOSE, ID_FILE_EXPORT, 0, ID_APP_EXIT});
     menu(IDR_LOGTYPE, tr("&Edit"), {ID_EDIT_UNDO, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE});
-    menu(IDR_LOGTYPE, tr("&View"), {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR});
+    menu(IDR_LOGTYPE, tr("&View"), {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, 0, ID_VIEW_CALLS, ID_VIEW_PROBLEMS});
     menu(IDR_LOGTYPE, tr("&Window"), {ID_WINDOW_NEW, ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE});
     menu(IDR_LOGTYPE, tr("&Help"), {ID_APP_ABOUT});
 }
@@ -271,6 +280,11 @@ void CMainFrame::CreateStatusBar() {
     // Pane 0: prompts, "Ready" when idle.
     auto* ready = new QLabel(tr("Ready"));
     bar->addWidget(ready, 1);
+    m_problemsPane = new QLabel;
+    m_problemsPane->setObjectName(QStringLiteral("problemsPane"));
+    m_problemsPane->setFrameShape(QFrame::Panel);
+    m_problemsPane->setFrameShadow(QFrame::Sunken);
+    bar->addPermanentWidget(m_problemsPane);
     m_tracePane = new QLabel;
     m_tracePane->setObjectName(QStringLiteral("tracePane"));
     m_tracePane->setFixedWidth(kTraceStatusPaneWidth);
@@ -388,6 +402,7 @@ views::CTraceChildFrame* CMainFrame::OpenFrame(const std::shared_ptr<trace::CDoc
         });
     }
     m_frameDocuments[frame] = document.get();
+    connect(frame, &views::CTraceChildFrame::AnalysisUpdated, this, [this] { UpdateProblemCount(); });
     connect(frame, &views::CTraceChildFrame::CloseRequested, this,
             [this](views::CTraceChildFrame* f) { OnFrameCloseRequested(f); });
     m_mdi->addSubWindow(frame);
@@ -611,6 +626,37 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     // Deferred deletions of the windows happen before the documents go.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     event->accept();
+}
+
+}  // namespace app
+
+namespace app {
+
+void CMainFrame::OnViewCalls() {
+    views::CTraceChildFrame* frame = ActiveTraceFrame();
+    if (frame == nullptr) return;
+    auto* window = new views::CCallsWindow(*frame, frame->Analysis(), this);
+    window->show();
+}
+
+void CMainFrame::OnViewProblems() {
+    views::CTraceChildFrame* frame = ActiveTraceFrame();
+    if (frame == nullptr) return;
+    auto* window = new views::CProblemsWindow(*frame, frame->Analysis(), this);
+    window->show();
+}
+
+void CMainFrame::UpdateProblemCount() {
+    if (m_problemsPane == nullptr) return;
+    views::CTraceChildFrame* frame = ActiveTraceFrame();
+    if (frame == nullptr) {
+        m_problemsPane->clear();
+        return;
+    }
+    const analysis::Analyzer& a = frame->Analysis()->Analyzer();
+    m_problemsPane->setText(tr("%1 errors, %2 warnings")
+                                .arg(a.Count(analysis::Severity::Error))
+                                .arg(a.Count(analysis::Severity::Warning)));
 }
 
 }  // namespace app

@@ -134,6 +134,9 @@ private:
     void OnFileNew();
     void OnFileSave();
     void OnFileExport();
+    void OnViewCalls();
+    void OnViewProblems();
+    void UpdateProblemCount();
     void OnAbout();
     template <typename Command>
     void WithTraceDocument(Command command);
@@ -145,6 +148,7 @@ private:
     std::map<int, std::vector<QMenu*>> m_menus;  // the menus of each menu bar (MenuId)
     int m_menuId = 0;
     QLabel* m_tracePane = nullptr;
+    QLabel* m_problemsPane = nullptr;  // errors and warnings of the active window's trace
     std::array<QLabel*, 3> m_lockIndicators{};  // CAP, NUM, SCRL
     std::vector<std::shared_ptr<trace::CDocument>> m_documents;  // open documents, in opening order
     std::map<QMdiSubWindow*, trace::CDocument*> m_frameDocuments;  // every child frame and its document

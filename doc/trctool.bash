@@ -5,7 +5,7 @@ _trctool() {
     local cur=${COMP_WORDS[COMP_CWORD]}
     local prev=""
     ((COMP_CWORD > 0)) && prev=${COMP_WORDS[COMP_CWORD - 1]}
-    local commands="capture dump export sample status stats diag info"
+    local commands="capture dump calls check export sample status stats diag info"
 
     if ((COMP_CWORD == 1)); then
         COMPREPLY=($(compgen -W "$commands --help --version" -- "$cur"))
@@ -24,7 +24,7 @@ _trctool() {
             COMPREPLY=($(compgen -W "filesize: duration: files:" -- "$cur"))
             compopt -o nospace 2>/dev/null
             return ;;
-        --adapter | --count | --seconds)
+        --adapter | --count | --seconds | --ladder)
             return ;;
         -w | -o)
             COMPREPLY=($(compgen -f -- "$cur"))
@@ -35,6 +35,8 @@ _trctool() {
     case ${COMP_WORDS[1]} in
         capture) options="--adapter --count --seconds -w --format -b --tree --hex --help" ;;
         dump) options="--tree --hex --help" ;;
+        calls) options="--ladder --help" ;;
+        check) options="--help" ;;
         export) options="--format --force -o --help" ;;
         sample) options="--help" ;;
         status | info) options="--adapter --help" ;;

@@ -2,19 +2,15 @@
 // and write. Each request gets a fresh block and a fresh completion event.
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "linekit/Internal.h"
-#include "linekit/tpx_testing.h"
 #include "platform/MessageBox.h"
 
 namespace linekit {
 namespace {
-
-std::atomic<std::uint32_t> g_timeoutMs{TPX_RESPONSE_TIMEOUT_MS};
 
 constexpr char kLibraryName[] = "linekit";
 constexpr char kDriverEventName[] = "MarloDriverEvent";
@@ -41,8 +37,6 @@ std::uint32_t WriteGsm(TpxHandle device, std::uint32_t clientId, std::uint32_t c
 }
 
 }  // namespace
-
-std::uint32_t TimeoutMs() { return g_timeoutMs.load(); }
 
 void ShowMessage(const char* text) { platform::MessageBox(text, kLibraryName); }
 
@@ -82,10 +76,6 @@ std::uint32_t SendRequest(TpxHandle device, RequestBlock& block) {
 using namespace linekit;
 
 extern "C" {
-
-TPX_API void TpxSetTimeoutForTesting(uint32_t milliseconds) {
-    g_timeoutMs.store(milliseconds == 0 ? TPX_RESPONSE_TIMEOUT_MS : milliseconds);
-}
 
 TPX_API uint32_t TpxRegister(TpxHandle* device, uint32_t* clientId, uint32_t* adapterCount,
                              char16_t names[TPX_MAX_ADAPTERS][TPX_ADAPTER_NAME_CHARS]) {
@@ -131,6 +121,16 @@ TPX_API uint32_t TpxOpen(TpxHandle device, uint32_t clientId, const char16_t* ad
         if (!adapterName || !connectionId || !openResult || !connection || !connection->response)
             return TPX_ERROR_INVALID_PARAMETER;
         TpxResponseBlock& response = *connection->response;
+        // Both events must be live, and the acknowledge event must be the
+        // named driver event: the library acknowledges trace records through
+        // that name, and every connection hands its responses over through
+        // the one response slot of the process, so a connection acknowledged
+        // through any other event would hold that slot and silence every
+        // other connection until it closed.
+        const auto responseName = platform::EventName(ToEvent(response.responseEvent));
+        const auto ackName = platform::EventName(ToEvent(response.ackEvent));
+        if (!responseName || !ackName || *ackName != kDriverEventName || *responseName == kDriverEventName)
+            return TPX_ERROR_INVALID_PARAMETER;
 
         RequestBlock block = MakeBlock(kOpen, clientId, 0);
         for (std::size_t c = 0; c + 1 < TPX_ADAPTER_NAME_CHARS && adapterName[c] != 0; ++c)
@@ -144,10 +144,13 @@ TPX_API uint32_t TpxOpen(TpxHandle device, uint32_t clientId, const char16_t* ad
         connection->connectionId = *connectionId;
 
         // The acknowledge event is opened by its name, as the program's
-        // events are found by theirs; a block whose event has another name
-        // is served through its own handle.
+        // events are found by theirs; it is the event of the caller's handle.
         const platform::UniqueEvent named(platform::OpenEvent(kDriverEventName));
         const platform::EventHandle ack = named ? named.Get() : ToEvent(response.ackEvent);
+        // A response event left set (by an earlier connection that timed
+        // out, or by the caller) would let the wait below return at once and
+        // leave every later response one behind.
+        platform::ResetEvent(ToEvent(response.responseEvent));
         StartMonitor(*connection);
 
         const std::uint32_t written = WriteGsm(device, clientId, *connectionId, TPX_OP_GSM_OPEN, kGsmOpenData);
@@ -182,8 +185,11 @@ TPX_API uint32_t TpxClose(TpxHandle device, uint32_t clientId, uint32_t connecti
                           uint32_t* closeResult) {
     return Guarded([&]() -> std::uint32_t {
         RequestBlock block = MakeBlock(kClose, clientId, connectionId);
-        SendRequest(device, block);  // its failure is not reported
-        if (closeResult) *closeResult = Get<std::uint32_t, kOffCloseResult>(block);
+        // A Close the driver did not complete is no accepted close: its
+        // error takes the place of the driver's close result, so the caller
+        // does not take a failed close for a clean one.
+        const std::uint32_t sent = SendRequest(device, block);
+        if (closeResult) *closeResult = sent != 0 ? sent : Get<std::uint32_t, kOffCloseResult>(block);
         return TpxUnregister(device, clientId);
     });
 }

@@ -67,6 +67,13 @@ EventHandle OpenEvent(std::string_view name) {
     return state ? AddHandle(state) : nullptr;
 }
 
+std::optional<std::string> EventName(EventHandle event) {
+    std::lock_guard lock(g_mutex);
+    auto state = g_handles.Find(event);
+    if (!state) return std::nullopt;
+    return state->name;
+}
+
 bool SetEvent(EventHandle event) {
     std::lock_guard lock(g_mutex);
     auto state = g_handles.Find(event);

@@ -8,7 +8,9 @@
 // of linekit in its handle fields unchanged.
 
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "platform/Win32Error.h"
@@ -28,6 +30,11 @@ EventHandle CreateEvent(std::string_view name, bool initiallySet, bool* existed 
 
 // Opens an existing named event; null when no event has that name.
 EventHandle OpenEvent(std::string_view name);
+
+// The name the event was created with ("" for an unnamed event), so a
+// library can tell whether a handle it was given is the named event it
+// relies on; nullopt for an invalid handle.
+std::optional<std::string> EventName(EventHandle event);
 
 // Returns false for an invalid handle.
 bool SetEvent(EventHandle event);

@@ -7,8 +7,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "platform/UniqueFd.h"
 
@@ -46,6 +48,14 @@ private:
     std::size_t m_pos = 0;
     std::size_t m_end = 0;
 };
+
+// The whole content of a regular file of at most maxSize bytes. Never blocks
+// on a special file: the name is opened non-blocking and anything but a
+// regular file (a folder, a FIFO, a device) is refused before a byte is read.
+// nullopt when the file cannot be read, with the reason in *problem ("No
+// such file or directory", "it is a folder", ...).
+std::optional<std::vector<std::uint8_t>> ReadRegularFile(const std::filesystem::path& path, std::int64_t maxSize,
+                                                         std::string* problem = nullptr);
 
 // Size of an open file, or -1.
 std::int64_t FileSize(int fd);

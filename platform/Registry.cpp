@@ -249,6 +249,10 @@ struct Registry::Data {
 Registry::Registry() : m_data(std::make_shared<const Data>()) {}
 
 Registry Registry::Parse(std::span<const std::uint8_t> bytes) {
+    return ParseExport(bytes).value_or(Registry());
+}
+
+std::optional<Registry> Registry::ParseExport(std::span<const std::uint8_t> bytes) {
     std::string text;
     if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
         text = NarrowUtf16(bytes.subspan(2));
@@ -262,13 +266,13 @@ Registry Registry::Parse(std::span<const std::uint8_t> bytes) {
     const std::vector<std::string_view> lines = SplitLines(text);
     std::size_t i = 0;
     while (i < lines.size() && Trim(lines[i]).empty()) ++i;
-    if (i == lines.size()) return Registry();
+    if (i == lines.size()) return std::nullopt;
     const std::string_view header = Trim(lines[i]);
     bool wide = false;
     if (header == "Windows Registry Editor Version 5.00") {
         wide = true;
     } else if (header != "REGEDIT4") {
-        return Registry();
+        return std::nullopt;
     }
     ++i;
 
@@ -296,12 +300,15 @@ Registry Registry::Parse(std::span<const std::uint8_t> bytes) {
             continue;
         }
 
-        // A value line; hex data may continue over lines ending in a backslash.
+        // A value line; hex data may continue over lines ending in a
+        // backslash. Whether it is hex is decided once, on its first line, so
+        // a value of many lines is joined in time linear in its length.
         std::string joined(line);
-        while (!joined.empty() && joined.back() == '\\' && i + 1 < lines.size() &&
-               Lower(joined).find("=hex") != std::string::npos) {
-            joined.pop_back();
-            joined += Trim(lines[++i]);
+        if (joined.back() == '\\' && Lower(joined).find("=hex") != std::string::npos) {
+            while (!joined.empty() && joined.back() == '\\' && i + 1 < lines.size()) {
+                joined.pop_back();
+                joined += Trim(lines[++i]);
+            }
         }
         if (current == nullptr) continue;
         std::string_view rest = joined;
@@ -332,18 +339,27 @@ Registry Registry::Parse(std::span<const std::uint8_t> bytes) {
     return registry;
 }
 
-Registry Registry::Load(const std::filesystem::path& path) {
-    UniqueFd fd = OpenForReading(path);
-    if (!fd) return Registry();
-    const std::int64_t size = FileSize(fd.Get());
-    if (size <= 0 || size > kMaxRegistryFileSize) return Registry();
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    bytes.resize(ReadUpTo(fd.Get(), bytes.data(), bytes.size()));
-    return Parse(bytes);
+Registry Registry::Load(const std::filesystem::path& path, std::string* problem) {
+    const auto bytes = ReadRegularFile(path, kMaxRegistryFileSize, problem);
+    if (!bytes) return Registry();
+    if (bytes->empty()) {
+        if (problem) *problem = "it is empty";
+        return Registry();
+    }
+    auto registry = ParseExport(*bytes);
+    if (!registry) {
+        if (problem) {
+            *problem = "it is no registry export (\"REGEDIT4\" text, or \"Windows Registry Editor Version "
+                       "5.00\" in UTF-16LE with a byte order mark)";
+        }
+        return Registry();
+    }
+    if (problem) problem->clear();
+    return std::move(*registry);
 }
 
-Registry Registry::LoadSystem() {
-    return Load(SystemRegistryPath());
+Registry Registry::LoadSystem(std::string* problem) {
+    return Load(SystemRegistryPath(), problem);
 }
 
 std::optional<RegistryKey> Registry::OpenLocalMachineKey(std::string_view subKey) const {

@@ -60,14 +60,20 @@ public:
     // understood are skipped, and bytes that are no export file give an
     // empty registry.
     static Registry Parse(std::span<const std::uint8_t> bytes);
+    // The same, but nullopt for bytes that are no export file at all (no
+    // "REGEDIT4" or "Windows Registry Editor Version 5.00" header line).
+    static std::optional<Registry> ParseExport(std::span<const std::uint8_t> bytes);
 
-    // Reads and parses a file; a missing or unreadable file gives an empty registry.
-    static Registry Load(const std::filesystem::path& path);
+    // Reads and parses a file. A file that cannot be read (missing, no
+    // regular file, too large, empty, no export) gives an empty registry and
+    // says why in *problem; *problem is cleared when the file was read.
+    // Never blocks: a FIFO or device is refused without being read.
+    static Registry Load(const std::filesystem::path& path, std::string* problem = nullptr);
 
     // The registry this process uses: MARLOTRC_REGISTRY when set, else the
     // emulated card's file installed with the program. Read afresh on every
     // call, so a changed file is seen by the next read.
-    static Registry LoadSystem();
+    static Registry LoadSystem(std::string* problem = nullptr);
 
     // Opens a key of HKEY_LOCAL_MACHINE by its path below the hive
     // ("System\\CurrentControlSet\\Services\\OrinTlan"). Keys that a file

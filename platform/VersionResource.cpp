@@ -316,13 +316,10 @@ std::optional<std::string> QueryVersionString(std::span<const std::uint8_t> vers
 }
 
 std::optional<std::string> ReadFileVersionString(const std::filesystem::path& file, std::string_view subBlock) {
-    UniqueFd fd = OpenForReading(file);
-    if (!fd) return std::nullopt;
-    const std::int64_t size = FileSize(fd.Get());
-    if (size <= 0 || size > kMaxImageSize) return std::nullopt;
-    std::vector<std::uint8_t> image(static_cast<std::size_t>(size));
-    image.resize(ReadUpTo(fd.Get(), image.data(), image.size()));
-    const auto info = FindVersionResource(image);
+    // Only a regular file is read, so a FIFO in its place never blocks.
+    const auto image = ReadRegularFile(file, kMaxImageSize);
+    if (!image) return std::nullopt;
+    const auto info = FindVersionResource(*image);
     if (!info) return std::nullopt;
     return QueryVersionString(*info, subBlock);
 }

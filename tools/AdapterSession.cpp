@@ -2,19 +2,56 @@
 
 #include <cstdio>
 
+#include "tools/RecordPrinter.h"
+
 namespace tools {
 
 namespace {
 
-bool IsIndex(const std::string& text) {
-    if (text.empty() || text.size() > 3) return false;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
+constexpr std::string_view kEntrySuffix = " - Inactive";
+
+// The adapter --adapter names: its name as registration reports it, or its
+// index in decimal (leading zeros allowed), whatever the number of adapters.
+std::optional<std::size_t> MatchAdapter(const std::string& wanted, const std::vector<std::string>& names) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (names[i] == wanted) return i;
     }
-    return true;
+    if (wanted.empty() || wanted.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+    const std::size_t digits = wanted.find_first_not_of('0');
+    const std::string number = digits == std::string::npos ? "0" : wanted.substr(digits);
+    if (number.size() > 3) return std::nullopt;  // no card has a thousand adapters
+    const std::size_t index = std::stoul(number);
+    if (index >= names.size()) return std::nullopt;
+    return index;
 }
 
-constexpr std::string_view kEntrySuffix = " - Inactive";
+std::string EntryName(const std::string& entry) {
+    return entry.ends_with(kEntrySuffix) ? entry.substr(0, entry.size() - kEntrySuffix.size()) : entry;
+}
+
+void PrintAdapterList(const std::vector<std::string>& entries) {
+    for (std::size_t i = 0; i < entries.size(); ++i) std::fprintf(stderr, "%zu %s\n", i, entries[i].c_str());
+}
+
+void PrintNoSuchAdapter(const std::string& adapter, const std::vector<std::string>& entries) {
+    std::fprintf(stderr,
+                 "trctool: no adapter \"%s\": --adapter takes an adapter's name or its index "
+                 "(0, 1, ...; leading zeros allowed); the adapters are:\n",
+                 EscapeCell(adapter).c_str());
+    PrintAdapterList(entries);
+}
+
+// What a failed registration means for the user, after the library's code.
+std::string RegisterFailureText(const std::string& errorText) {
+    constexpr std::string_view kRegister = "Tpx Register ";
+    if (!errorText.starts_with(kRegister)) return errorText;
+    const std::string code = errorText.substr(kRegister.size());
+    std::string meaning = "the driver refused the registration";
+    if (code == "2" || code == "6") meaning = "the device \\\\.\\ORINTPX is not there";
+    if (code == "258") meaning = "the driver did not complete the registration within 10 seconds";
+    if (code == "1167") meaning = "the card is gone";
+    return errorText + ": no adapter card answered: " + meaning;
+}
 
 }  // namespace
 
@@ -28,19 +65,15 @@ std::optional<std::filesystem::path> CommandLineUi::AskOpenFileName(const trace:
 
 std::optional<int> CommandLineUi::SelectAdapter(const std::vector<std::string>& entries) {
     if (adapter) {
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            const std::string& entry = entries[i];
-            const std::string name = entry.ends_with(kEntrySuffix)
-                ? entry.substr(0, entry.size() - kEntrySuffix.size()) : entry;
-            if (name == *adapter) return static_cast<int>(i);
-        }
         // Entries list the adapters in index order (none is in use in trctool).
-        if (IsIndex(*adapter) && std::stoul(*adapter) < entries.size()) return std::stoi(*adapter);
-        std::fprintf(stderr, "trctool: no adapter %s; the adapters are:\n", adapter->c_str());
+        std::vector<std::string> names;
+        for (const std::string& entry : entries) names.push_back(EntryName(entry));
+        if (const auto index = MatchAdapter(*adapter, names)) return static_cast<int>(*index);
+        PrintNoSuchAdapter(*adapter, entries);
     } else {
         std::fprintf(stderr, "trctool: several adapters; choose one with --adapter NAME|INDEX:\n");
+        PrintAdapterList(entries);
     }
-    for (std::size_t i = 0; i < entries.size(); ++i) std::fprintf(stderr, "%zu %s\n", i, entries[i].c_str());
     selectionRefused = true;
     return std::nullopt;
 }
@@ -81,27 +114,34 @@ int OpenSession(AdapterSession& session) {
     std::string errorText;
     if (!session.doc->OpenAdapter(errorText)) {
         if (session.ui.selectionRefused) return 2;
-        if (!errorText.empty()) std::fprintf(stderr, "trctool: %s\n", errorText.c_str());
+        if (!errorText.empty()) std::fprintf(stderr, "trctool: %s\n", RegisterFailureText(errorText).c_str());
         return 1;
     }
     // With a single adapter nothing is asked, so check a requested one here.
-    if (session.ui.adapter && session.doc->AdapterCount() < 2) {
-        const std::string name = session.doc->AdapterNames().empty() ? std::string() : session.doc->AdapterNames()[0];
-        if (*session.ui.adapter != name && *session.ui.adapter != "0") {
-            std::fprintf(stderr, "trctool: no adapter %s; the adapters are:\n0 %s - Inactive\n",
-                         session.ui.adapter->c_str(), name.c_str());
-            session.doc.reset();
-            return 2;
-        }
+    const std::vector<std::string> names = session.doc->AdapterNames();
+    if (session.ui.adapter && session.doc->AdapterCount() < 2 && !MatchAdapter(*session.ui.adapter, names)) {
+        std::vector<std::string> entries;
+        for (const std::string& name : names) entries.push_back(name + std::string(kEntrySuffix));
+        PrintNoSuchAdapter(*session.ui.adapter, entries);
+        session.doc.reset();
+        return 2;
     }
     session.doc->ReadAdapterConfiguration();
     return 0;
 }
 
-int CommandStatus(const AdapterSession& session, bool wasOpen, const std::string& errorText) {
+int EndSession(AdapterSession& session, const std::string& errorText) {
     if (!errorText.empty()) std::fprintf(stderr, "trctool: %s\n", errorText.c_str());
-    if (!errorText.empty() || (wasOpen && !session.doc->IsOpened())) return 1;
-    return 0;
+    // A command whose answer did not come has closed the adapter already.
+    bool failed = !errorText.empty() || !session.doc->IsOpened();
+    if (session.doc->IsOpened()) {
+        std::string ignored;
+        if (!session.doc->CloseAdapter(ignored)) {
+            std::fprintf(stderr, "trctool: the adapter did not close cleanly\n");
+            failed = true;
+        }
+    }
+    return failed ? 1 : 0;
 }
 
 }  // namespace tools

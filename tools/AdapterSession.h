@@ -16,9 +16,11 @@
 
 namespace tools {
 
-// Answers from options: the adapter named or numbered by --adapter, the file
-// given by -o. With several adapters and no --adapter, the list the selection
-// dialog would show goes to standard error and the choice is cancelled.
+// Answers from options: the adapter named or numbered by --adapter (its name,
+// or its index with or without leading zeros), the file given by -o. With
+// several adapters and no --adapter, or one that names none of them, the
+// list the selection dialog would show goes to standard error and the choice
+// is cancelled.
 class CommandLineUi : public trace::UiServices {
 public:
     std::optional<std::string> adapter;        // NAME or INDEX
@@ -49,12 +51,16 @@ bool TakeAdapterOption(std::vector<std::string>& args, std::optional<std::string
 std::optional<int> TakeAdapterOnlyArguments(const Command& self, std::span<char* const> args, AdapterSession& session);
 
 // Opens the adapter and reads its configuration. Returns 0, or the exit
-// status: 1 when the card could not be opened, 2 when no adapter was chosen
-// among several or the one asked for does not exist.
+// status: 1 when the card could not be opened (an absent card says so after
+// the library's code), 2 when no adapter was chosen among several or the one
+// asked for does not exist.
 int OpenSession(AdapterSession& session);
 
-// 1 when the card did not answer or refused (the document closed itself or
-// the error text is set; the text goes to standard error), else 0.
-int CommandStatus(const AdapterSession& session, bool wasOpen, const std::string& errorText);
+// Ends a command on an opened session: prints the error text, closes the
+// adapter and returns the exit status: 1 when the card did not answer or
+// refused a command (the error text is set, or the document closed itself
+// after a time-out) or did not close cleanly (GSM Close unanswered or
+// refused, Close or Unregister not completed), else 0.
+int EndSession(AdapterSession& session, const std::string& errorText);
 
 }  // namespace tools

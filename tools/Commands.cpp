@@ -26,8 +26,8 @@ constexpr std::array kCommands = {
     Command{"status", "status [--adapter NAME|INDEX]", "Print the line and link states of the card.", RunStatus},
     Command{"stats", "stats [--reset] [--watch] [--adapter NAME|INDEX]",
             "Print the line and link statistics; --watch refreshes every 5 seconds.", RunStats},
-    Command{"diag", "diag [-o FILE] [--adapter NAME|INDEX]", "Write the diagnostics report (standard output without -o).",
-            RunDiag},
+    Command{"diag", "diag [-o FILE|-] [--adapter NAME|INDEX]",
+            "Show the diagnostics report, or write its file (-o - : its bytes to standard output).", RunDiag},
     Command{"info", "info [--adapter NAME|INDEX]", "Print the card's configuration and product file versions.", RunInfo},
 };
 

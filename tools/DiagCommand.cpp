@@ -1,13 +1,35 @@
-// trctool diag: the diagnostics report, to standard output or with -o to a
-// file, written by the same steps as File > Save Diagnostics.
+// trctool diag: the diagnostics report, written by the same steps as File >
+// Save Diagnostics. With -o FILE it goes to FILE and with -o - to standard
+// output, byte for byte as the file keeps it (no line end after the last
+// line). Without -o it is shown as text for a terminal or a script: every
+// value escaped as `trctool dump` escapes cells, so each stays on its line,
+// and the last line ends with a line end.
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
 
 #include "adapter/Diagnostics.h"
 #include "tools/AdapterSession.h"
 #include "tools/Commands.h"
+#include "tools/RecordPrinter.h"
 
 namespace tools {
+
+namespace {
+
+std::string ReportAsText(const adapter::AdapterConfiguration& config, const adapter::LineStatusTexts& states) {
+    adapter::AdapterConfiguration shown = config;
+    for (std::string* value : {&shown.number1, &shown.number2, &shown.spid1, &shown.spid2, &shown.switchType,
+                               &shown.terminalManagement})
+        *value = EscapeCell(*value);
+    adapter::LineStatusTexts shownStates;
+    for (std::size_t i = 0; i < states.size(); ++i) shownStates[i] = EscapeCell(states[i]);
+    return adapter::FormatDiagnosticsReport(shown, shownStates) + "\n";
+}
+
+}  // namespace
 
 int RunDiag(std::span<char* const> args) {
     const Command& self = FindCommand("diag");
@@ -24,6 +46,11 @@ int RunDiag(std::span<char* const> args) {
             return UsageError(self, rest[i] == "-o" ? "-o needs FILE" : "unknown argument " + rest[i]);
         }
     }
+    const bool toStandardOutput = session.ui.saveFile && *session.ui.saveFile == "-";
+    if (toStandardOutput && ::isatty(STDOUT_FILENO)) {
+        std::fprintf(stderr, "trctool diag: standard output is a terminal; redirect it, or leave out -o -\n");
+        return 1;
+    }
     if (const int status = OpenSession(session)) return status;
     adapter::CMarloTrcDoc& doc = *session.doc;
 
@@ -37,15 +64,19 @@ int RunDiag(std::span<char* const> args) {
         doc.QueryLineStatus(errorText, links, texts);
         return texts;
     };
-    if (session.ui.saveFile) {
-        if (!adapter::WriteDiagnosticsReport(*session.ui.saveFile, readConfiguration, queryStatus)) return 1;
+    if (session.ui.saveFile && !toStandardOutput) {
+        if (!adapter::WriteDiagnosticsReport(*session.ui.saveFile, readConfiguration, queryStatus)) {
+            return std::max(EndSession(session, errorText), 1);
+        }
     } else {
         const adapter::AdapterConfiguration& config = readConfiguration();
-        const std::string report = adapter::FormatDiagnosticsReport(config, queryStatus(config.logicalTerminalCount));
+        const adapter::LineStatusTexts states = queryStatus(config.logicalTerminalCount);
+        const std::string report =
+            toStandardOutput ? adapter::FormatDiagnosticsReport(config, states) : ReportAsText(config, states);
         std::fwrite(report.data(), 1, report.size(), stdout);
-        std::fflush(stdout);
+        if (std::fflush(stdout) != 0) errorText = "standard output could not be written";
     }
-    return CommandStatus(session, true, errorText);
+    return EndSession(session, errorText);
 }
 
 }  // namespace tools

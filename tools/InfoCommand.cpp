@@ -6,6 +6,7 @@
 #include "adapter/ProductVersions.h"
 #include "tools/AdapterSession.h"
 #include "tools/Commands.h"
+#include "tools/RecordPrinter.h"
 
 namespace tools {
 
@@ -26,12 +27,14 @@ int RunInfo(std::span<char* const> args) {
         {"Line 2 SPID:", c.spid2},
         {"Line 2 Phone:", c.number2},
     };
-    for (const auto& [label, text] : rows) std::printf("%-29s %s\n", label, text.c_str());
+    // Registry strings and version texts are outside input: escaped, so
+    // each value stays on its line and nothing reaches the terminal raw.
+    for (const auto& [label, text] : rows) std::printf("%-29s %s\n", label, EscapeCell(text).c_str());
     for (const auto& row : adapter::ReadProductVersions()) {
-        std::printf("%-29s %s\n", row.label.data(), row.text.c_str());
+        std::printf("%-29s %s\n", row.label.data(), EscapeCell(row.text).c_str());
     }
     std::fflush(stdout);
-    return 0;
+    return EndSession(session, {});
 }
 
 }  // namespace tools

@@ -1,6 +1,7 @@
 // trctool stats: the line and link statistics with the statistics window's
 // labels; --reset zeroes the counters first, --watch refreshes every 5
-// seconds (the window's timer period) until interrupted.
+// seconds (the window's timer period) until interrupted, each block headed
+// by the time of day.
 
 #include <signal.h>
 
@@ -12,6 +13,7 @@
 #include "adapter/StatisticsTexts.h"
 #include "tools/AdapterSession.h"
 #include "tools/Commands.h"
+#include "tools/RecordPrinter.h"
 
 namespace tools {
 
@@ -19,10 +21,26 @@ namespace {
 
 constexpr int kRefreshSeconds = 5;
 
+// Every row reads "Label: value", so scripts split rows at the first colon
+// (the window's "Out Octets" label has none).
 template <std::size_t N>
 void PrintRows(const char* heading, const std::array<adapter::StatisticsRow, N>& rows) {
     std::printf("%s\n", heading);
-    for (const auto& row : rows) std::printf("  %-20s %s\n", row.label.data(), row.text.c_str());
+    for (const auto& row : rows) {
+        std::string label(row.label);
+        if (!label.ends_with(':')) label += ':';
+        std::printf("  %-20s %s\n", label.c_str(), EscapeCell(row.text).c_str());
+    }
+}
+
+// "Time: 14:05:09", the local time of day a --watch block was taken.
+void PrintTimeOfDay() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    char text[16];
+    std::strftime(text, sizeof text, "%H:%M:%S", &local);
+    std::printf("Time: %s\n", text);
 }
 
 bool ResetStatistics(adapter::CMarloTrcDoc& doc, std::string& errorText) {
@@ -83,19 +101,20 @@ int RunStats(std::span<char* const> args) {
     if (const int status = OpenSession(session)) return status;
     adapter::CMarloTrcDoc& doc = *session.doc;
     std::string errorText;
-    if (reset && !ResetStatistics(doc, errorText)) {
-        return std::max(CommandStatus(session, true, errorText), 1);
-    }
+    // A refused or unanswered command fails the whole command, even when it
+    // left no text (a refused statistics query closes the adapter).
+    if (reset && !ResetStatistics(doc, errorText)) return std::max(EndSession(session, errorText), 1);
     for (bool first = true;; first = false) {
-        if (!RefreshStatistics(doc, errorText)) return std::max(CommandStatus(session, true, errorText), 1);
+        if (!RefreshStatistics(doc, errorText)) return std::max(EndSession(session, errorText), 1);
         if (!first) std::printf("\n");
+        if (watch) PrintTimeOfDay();
         PrintRows("Line Statistics", adapter::LineStatisticsRows(doc.LineStatistics()));
         PrintRows("Link 1 Statistics", adapter::LinkStatisticsRows(doc.LinkStatistics(1)));
         PrintRows("Link 2 Statistics", adapter::LinkStatisticsRows(doc.LinkStatistics(2)));
         std::fflush(stdout);
         if (!watch || !WaitForNextRefresh(stopSignals)) break;
     }
-    return 0;
+    return EndSession(session, errorText);
 }
 
 }  // namespace tools

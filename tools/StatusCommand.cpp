@@ -1,10 +1,12 @@
 // trctool status: the line and link states of the card, with the labels of
-// the diagnostics report.
+// the diagnostics report. Both links are asked, as the Card Status window
+// asks them, whatever number of terminals the registry configures.
 
 #include <cstdio>
 
 #include "tools/AdapterSession.h"
 #include "tools/Commands.h"
+#include "tools/RecordPrinter.h"
 
 namespace tools {
 
@@ -16,12 +18,12 @@ int RunStatus(std::span<char* const> args) {
 
     adapter::LineStatusTexts texts;
     std::string errorText;
-    session.doc->QueryLineStatus(errorText, session.doc->Configuration().logicalTerminalCount, texts);
+    session.doc->QueryLineStatus(errorText, 2, texts);
     for (std::size_t i = 0; i < adapter::kStatusTextCount; ++i) {
-        std::printf("%s%s\n", adapter::kStatusLabels[i].data(), texts[i].c_str());
+        std::printf("%s%s\n", adapter::kStatusLabels[i].data(), EscapeCell(texts[i]).c_str());
     }
     std::fflush(stdout);
-    return CommandStatus(session, true, errorText);
+    return EndSession(session, errorText);
 }
 
 }  // namespace tools

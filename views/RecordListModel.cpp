@@ -1,5 +1,8 @@
 #include "views/RecordListModel.h"
 
+#include <QApplication>
+#include <QStyle>
+
 #include "trace/Document.h"
 #include "trace/RecordCells.h"
 #include "trace/TraceLog.h"
@@ -24,6 +27,15 @@ QVariant RecordListModel::data(const QModelIndex& index, int role) const {
             const trace::CTraceLog* log = m_document.GetTraceLog();
             if (log == nullptr) return {};
             return QString::fromStdString(trace::CellText(*log, index.row(), column));
+        }
+        case Qt::DecorationRole: {
+            if (index.column() != 0 || !m_marks) return {};
+            const int severity = m_marks(index.row());
+            if (severity < 0) return {};
+            const QStyle::StandardPixmap icon = severity >= 2   ? QStyle::SP_MessageBoxCritical
+                                                : severity == 1 ? QStyle::SP_MessageBoxWarning
+                                                                : QStyle::SP_MessageBoxInformation;
+            return QApplication::style()->standardIcon(icon);
         }
         case Qt::TextAlignmentRole:
             return column == trace::Column::Message ? QVariant(Qt::AlignLeft | Qt::AlignVCenter)

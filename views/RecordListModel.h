@@ -6,6 +6,7 @@
 // list view; user-interface thread only.
 
 #include <QAbstractTableModel>
+#include <functional>
 
 namespace trace {
 class CDocument;
@@ -29,7 +30,13 @@ public:
     // insertion when the view batches them.
     void GrowTo(int count);
 
+    // Problem marks: the severity (0 note, 1 warning, 2 error) flagged on a
+    // row, or -1; shown as an icon in the first column.
+    using MarkProvider = std::function<int(int row)>;
+    void SetMarkProvider(MarkProvider provider) { m_marks = std::move(provider); }
+
 private:
+    MarkProvider m_marks;
     trace::CDocument& m_document;
     int m_rows = 0;
 };

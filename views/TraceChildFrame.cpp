@@ -4,9 +4,12 @@
 #include <QCloseEvent>
 #include <QSplitter>
 #include <QStyle>
+#include <QTimer>
 
 #include "views/MarloTrcHexView.h"
+#include "views/CallsWindow.h"
 #include "views/MarloTrcListView.h"
+#include "views/RecordListModel.h"
 
 namespace views {
 
@@ -33,10 +36,30 @@ CTraceChildFrame::CTraceChildFrame(std::shared_ptr<trace::CDocument> document, c
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { OnFocusChanged(now); });
 
     m_list->OnUpdate(nullptr, trace::HINT_INITIAL_UPDATE, 0);
+
+    m_analysis = std::make_shared<DocumentAnalysis>(*m_document);
+    if (auto* model = qobject_cast<RecordListModel*>(m_list->model())) {
+        model->SetMarkProvider([analysis = m_analysis.get()](int row) {
+            const auto severity = analysis->Analyzer().RecordSeverity(static_cast<std::uint32_t>(row));
+            return severity ? static_cast<int>(*severity) : -1;
+        });
+    }
+    m_analysisTimer = new QTimer(this);
+    connect(m_analysisTimer, &QTimer::timeout, this, [this] { UpdateAnalysis(); });
+    m_analysisTimer->start(500);
+    QTimer::singleShot(0, this, [this] { UpdateAnalysis(); });
+}
+
+bool CTraceChildFrame::UpdateAnalysis() {
+    if (!m_analysis->Update()) return false;
+    m_list->viewport()->update();
+    emit AnalysisUpdated(this);
+    return true;
 }
 
 CTraceChildFrame::~CTraceChildFrame() {
     // The panes go before the document they are views of.
+    if (auto* model = qobject_cast<RecordListModel*>(m_list->model())) model->SetMarkProvider({});
     delete m_splitter;
 }
 

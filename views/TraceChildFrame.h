@@ -13,8 +13,11 @@
 #include "views/MarloTrcTreeView.h"
 
 class QSplitter;
+class QTimer;
 
 namespace views {
+
+class DocumentAnalysis;
 
 class CMarloTrcListView;
 class CMarloTrcHexView;
@@ -43,7 +46,16 @@ public:
     // The pane that had the focus last in this frame.
     QWidget* ActivePane() const { return m_activePane; }
 
+    // Calls and problems of the document's records, brought up to date a few
+    // times a second; the record list marks the rows that have problems.
+    const std::shared_ptr<DocumentAnalysis>& Analysis() const { return m_analysis; }
+    // Feeds the records the analysis has not seen; true when there were any.
+    bool UpdateAnalysis();
+
 signals:
+    // The analysis took in new records (its problem counts may have changed).
+    void AnalysisUpdated(views::CTraceChildFrame* frame);
+
     // The user asked to close this window (close box, Close command). The
     // owner decides what happens to the document; the window stays until
     // the owner deletes it.
@@ -61,6 +73,8 @@ private:
     CMarloTrcTreeView* m_tree = nullptr;
     CMarloTrcHexView* m_hex = nullptr;
     QPointer<QWidget> m_activePane;
+    std::shared_ptr<DocumentAnalysis> m_analysis;
+    QTimer* m_analysisTimer = nullptr;
 };
 
 }  // namespace views

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "adapter/Diagnostics.h"
+#include "linekit/tpx_testing.h"
 #include "platform/MessageBox.h"
 #include "tests/adapter/EmulatedCard.h"
 
@@ -49,9 +50,11 @@ class MarloTrcDocTest : public ::testing::Test {
 protected:
     void SetUp() override {
         CMarloTrcDoc::SetResponseTimeoutForTesting(300);
+        TpxSetTimeoutForTesting(300);
     }
     void TearDown() override {
         CMarloTrcDoc::SetResponseTimeoutForTesting(0);
+        TpxSetTimeoutForTesting(0);
         testsupport::RemoveEmulatedCard();
     }
 
@@ -374,9 +377,52 @@ TEST_F(MarloTrcDocTest, OpenFailuresGiveTheirTexts) {
 TEST_F(MarloTrcDocTest, UnansweredCloseIsReportedAndStillCloses) {
     auto doc = Open("unanswered=gsmclose");
     std::string errorText;
-    doc->CloseAdapter(errorText);
+    EXPECT_FALSE(doc->CloseAdapter(errorText)) << "a close the card never answered is no clean close";
     EXPECT_FALSE(doc->IsOpened());
     EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{std::string(adapter::kDriverNotResponding)});
+}
+
+TEST_F(MarloTrcDocTest, ACloseTheCardOrDriverRefusesFailsButStillCloses) {
+    for (const char* card : {"refuse=gsmclose:5", "stall=3", "stall=6"}) {
+        SCOPED_TRACE(card);
+        auto doc = Open(card);
+        std::string errorText;
+        EXPECT_FALSE(doc->CloseAdapter(errorText));
+        EXPECT_FALSE(doc->IsOpened());
+        EXPECT_FALSE(adapter::IsAdapterInUse(0));
+    }
+}
+
+// The registry file is read at every open, View > Information and Save
+// Diagnostics: one that cannot be read is told once, with the reason, and
+// told again only after a good read.
+TEST_F(MarloTrcDocTest, AnUnreadableRegistryFileIsToldOnce) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::path(::testing::TempDir()) / "marlotrc_doc_registry";
+    fs::create_directories(dir);
+    const fs::path good = dir / "good.reg";
+    std::ofstream(good) << "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\OrinTlan\\"
+                           "Parameters]\n\"Line0.SwitchStyle\"=dword:00000002\n";
+    const std::string missing = (dir / "missing.reg").string();
+    const std::string told = "The registry file " + missing + " could not be read: No such file or directory.";
+    auto doc = Open("");
+    m_boxes.Clear();
+    ::setenv("MARLOTRC_REGISTRY", missing.c_str(), 1);
+    doc->ReadAdapterConfiguration();
+    doc->ReadAdapterConfiguration();
+    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{told});
+    EXPECT_EQ(doc->Configuration().switchType, "Not Configured");
+
+    ::setenv("MARLOTRC_REGISTRY", good.c_str(), 1);
+    doc->ReadAdapterConfiguration();
+    EXPECT_EQ(doc->Configuration().switchType, "ETSI: Euro ISDN");
+    ::setenv("MARLOTRC_REGISTRY", missing.c_str(), 1);
+    doc->ReadAdapterConfiguration();
+    EXPECT_EQ(m_boxes.Texts(), (std::vector<std::string>{told, told}));
+    EXPECT_EQ(doc->Configuration().switchType, "ETSI: Euro ISDN") << "a failed read keeps what an earlier one found";
+    ::unsetenv("MARLOTRC_REGISTRY");
+    adapter::ReportRegistryProblem({});  // the next test starts with nothing told
+    fs::remove_all(dir);
 }
 
 TEST_F(MarloTrcDocTest, SaveDiagnosticsWritesTheReportOfTheCardAndRegistry) {

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "adapter/MarloTrcDoc.h"
+#include "linekit/tpx_testing.h"
 #include "platform/MessageBox.h"
 #include "tests/adapter/EmulatedCard.h"
 #include "tests/support/QueueTarget.h"
@@ -39,10 +40,12 @@ protected:
         m_oldDir = std::filesystem::current_path();
         std::filesystem::current_path(m_dir);  // trace log files are made in the current folder
         CMarloTrcDoc::SetResponseTimeoutForTesting(500);
+        TpxSetTimeoutForTesting(500);
     }
     void TearDown() override {
         m_doc.reset();
         CMarloTrcDoc::SetResponseTimeoutForTesting(0);
+        TpxSetTimeoutForTesting(0);
         testsupport::RemoveEmulatedCard();
         std::filesystem::current_path(m_oldDir);
         TempDirTest::TearDown();

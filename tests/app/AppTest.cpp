@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -29,6 +30,7 @@
 #include "views/MarloTrcHexView.h"
 #include "views/MarloTrcListView.h"
 #include "views/MarloTrcTreeView.h"
+#include "views/CallsWindow.h"
 #include "views/TraceChildFrame.h"
 
 using namespace apptest;
@@ -138,7 +140,16 @@ void AppTest::MenusFollowTheActiveDocument() {
     QCOMPARE(MenuEntries(*m_frame, 0), (QStringList{"&Open Adapter...", "-", "Open &Log File...", "&Save Log File",
                                                      "&Close ", "&Export...", "-", "E&xit"}));
     QVERIFY(m_frame->Action(app::ID_FILE_EXPORT)->isEnabled());  // the log has records
+    QCOMPARE(MenuEntries(*m_frame, 2), (QStringList{"&Toolbar", "&Status Bar", "-", "Ca&lls", "&Problems"}));
     QMdiSubWindow* logFrame = m_frame->MdiArea()->activeSubWindow();
+    // View > Calls lists the sample's call; the status bar counts its problems.
+    m_frame->Action(app::ID_VIEW_CALLS)->trigger();
+    auto* calls = m_frame->findChild<views::CCallsWindow*>();
+    QVERIFY(calls != nullptr);
+    QTRY_COMPARE(calls->Table()->rowCount(), 1);
+    QTRY_COMPARE(m_frame->findChild<QLabel*>(QStringLiteral("problemsPane"))->text(),
+                 QStringLiteral("0 errors, 0 warnings"));
+    calls->close();
 
     m_frame->Action(app::ID_FILE_OPEN)->trigger();  // a log document active: a new adapter document
     QCOMPARE(m_frame->CurrentMenuId(), 129);
@@ -148,7 +159,8 @@ void AppTest::MenusFollowTheActiveDocument() {
                           "-", "Save &Diagnostics", "-", "E&xit"}));
     QVERIFY(!m_frame->Action(app::ID_FILE_EXPORT)->isEnabled());  // nothing traced yet
     QCOMPARE(MenuEntries(*m_frame, 2), (QStringList{"&Toolbar", "&Status Bar", "-", "&Card Status",
-                                                     "C&ard Statistics", "&Information"}));
+                                                     "C&ard Statistics", "&Information", "-", "Ca&lls",
+                                                     "&Problems"}));
     QCOMPARE(m_frame->windowTitle(), QStringLiteral("MarloTrc - OrinBri1"));
 
     // The Window menu lists the open windows, the active one checked.

@@ -229,7 +229,7 @@ TEST(TpxHeader, CompilesAsCWithTheSameLayout) {
     EXPECT_EQ(TpxCSizeOfResponseBlock(), sizeof(TpxResponseBlock));
     EXPECT_EQ(TpxCSizeOfMessageHeader(), 16u);
     EXPECT_EQ(TpxCOffsetOfResponseMessage(), offsetof(TpxResponseBlock, message));
-    EXPECT_EQ(TpxCExportCount(), 22u);
+    EXPECT_EQ(TpxCExportCount(), 28u);
     // Field order as documented; sizes follow the pointer size.
     EXPECT_EQ(offsetof(TpxConnection, clientId), sizeof(void*));
     EXPECT_EQ(offsetof(TpxConnection, response), sizeof(void*) + 8);

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <thread>
 #include <unistd.h>
 
@@ -141,12 +142,13 @@ TEST(Connection, TpxCloseReturnsTheUnregisterResultAndClosesTheDevice) {
         const char* name;
         std::set<std::uint32_t> stall;
         std::uint32_t expected;
+        std::uint32_t closeResult;  // a Close the driver never completed is no accepted close
         std::vector<std::string> messages;
     };
     const Case cases[] = {
-        {"both answered", {}, 0, {}},
-        {"close stalled", {3}, 0, {"The command 3 timed out"}},
-        {"unregister stalled", {6}, TPX_WAIT_TIMEOUT, {"The command 6 timed out"}},
+        {"both answered", {}, 0, 0, {}},
+        {"close stalled", {3}, 0, TPX_WAIT_TIMEOUT, {"The command 3 timed out"}},
+        {"unregister stalled", {6}, TPX_WAIT_TIMEOUT, 0, {"The command 6 timed out"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -155,6 +157,7 @@ TEST(Connection, TpxCloseReturnsTheUnregisterResultAndClosesTheDevice) {
         TpxSetTimeoutForTesting(100);
         s.card->SetStall(c.stall);
         EXPECT_EQ(s.Close(), c.expected);
+        EXPECT_EQ(s.closeResult, c.closeResult);
         EXPECT_EQ(s.boxes.Texts(), c.messages);
         for (const auto& box : s.boxes.Requests()) EXPECT_EQ(box.caption, "linekit");
         EXPECT_EQ(s.beeps.Beeps().size(), 1u) << "the monitor thread has ended before TpxClose returns";
@@ -240,6 +243,100 @@ TEST(Connection, AResponseIsHeldUntilItIsAcknowledged) {
     const auto next = s.Await();
     ASSERT_TRUE(next);
     EXPECT_EQ(next->opcode, TPX_OP_LINK_GET_STATUS);
+}
+
+// Both events must be live and the acknowledge event must be the named
+// driver event; anything else is refused before the card hears of it, and
+// leaves nothing behind that could hold up a good connection afterwards.
+TEST(Connection, OpenRefusesEventsItCannotServe) {
+    Session s;
+    const platform::EventHandle unnamed = platform::CreateEvent({}, false);
+    const platform::EventHandle other = platform::CreateEvent("SomeOtherEvent", false);
+    const platform::EventHandle closed = platform::CreateEvent({}, false);
+    platform::CloseEvent(closed);
+    struct Case {
+        const char* name;
+        TpxHandle response;
+        TpxHandle ack;
+    };
+    const Case cases[] = {
+        {"no response event", nullptr, s.driverEvent},
+        {"no acknowledge event", s.appEvent, nullptr},
+        {"unnamed acknowledge event", s.appEvent, unnamed},
+        {"acknowledge event of another name", s.appEvent, other},
+        {"closed response event", closed, s.driverEvent},
+        {"one event for both", s.driverEvent, s.driverEvent},
+    };
+    ASSERT_EQ(s.Register(), 0u);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        s.block.responseEvent = c.response;
+        s.block.ackEvent = c.ack;
+        EXPECT_EQ(TpxOpen(s.device, s.clientId, s.names[0], &s.connectionId, &s.openResult, &s.connection),
+                  TPX_ERROR_INVALID_PARAMETER);
+        EXPECT_EQ(s.card->Requests().size(), 1u) << "only the Register reached the driver";
+    }
+    EXPECT_TRUE(s.boxes.Texts().empty());
+
+    s.block.responseEvent = s.appEvent;
+    s.block.ackEvent = s.driverEvent;
+    ASSERT_EQ(TpxOpen(s.device, s.clientId, s.names[0], &s.connectionId, &s.openResult, &s.connection), 0u);
+    s.open = true;
+    ASSERT_EQ(TpxLineGetStatus(s.device, s.clientId, s.connectionId), 0u);
+    const auto r = s.Await(2000);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->opcode, TPX_OP_LINE_GET_STATUS);
+    platform::CloseEvent(unnamed);
+    platform::CloseEvent(other);
+}
+
+// A response event left set before the open (by the caller, or by an earlier
+// connection whose wait timed out) must not pass for the GSM Open response:
+// every later answer would then be read one behind.
+TEST(Connection, AResponseEventLeftSetDoesNotPutAnswersOneBehind) {
+    Session s;
+    platform::SetEvent(s.appEvent);
+    ASSERT_EQ(s.Open(), 0u);
+    const std::uint32_t opcodes[] = {TPX_OP_LINE_GET_STATUS, TPX_OP_LINK_GET_STATUS, TPX_OP_LINE_GET_STATISTICS};
+    ASSERT_EQ(TpxLineGetStatus(s.device, s.clientId, s.connectionId), 0u);
+    auto r = s.Await(2000);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->opcode, opcodes[0]);
+    ASSERT_EQ(TpxLinkGetStatus(s.device, s.clientId, s.connectionId, 1), 0u);
+    r = s.Await(2000);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->opcode, opcodes[1]);
+    ASSERT_EQ(TpxLineGetStatistics(s.device, s.clientId, s.connectionId), 0u);
+    r = s.Await(2000);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->opcode, opcodes[2]);
+}
+
+// The rule tpx.h states for threads: one conversation at a time per process,
+// each command held from its write to its acknowledgement. Two threads that
+// keep it each read their own answers.
+TEST(Connection, ThreadsThatSerializeTheirCommandsReadTheirOwnAnswers) {
+    Session s;
+    ASSERT_EQ(s.Open(), 0u);
+    std::mutex conversation;
+    auto run = [&](std::uint32_t (*command)(TpxHandle, std::uint32_t, std::uint32_t), std::uint32_t opcode,
+                   int& own) {
+        for (int i = 0; i < 100; ++i) {
+            std::lock_guard lock(conversation);
+            if (command(s.device, s.clientId, s.connectionId) != 0) return;
+            const auto r = s.Await(2000);
+            if (!r) return;
+            own += r->opcode == opcode;
+        }
+    };
+    int first = 0;
+    int second = 0;
+    std::thread a(run, &TpxLineGetStatus, TPX_OP_LINE_GET_STATUS, std::ref(first));
+    std::thread b(run, &TpxLineGetStatistics, TPX_OP_LINE_GET_STATISTICS, std::ref(second));
+    a.join();
+    b.join();
+    EXPECT_EQ(first, 100);
+    EXPECT_EQ(second, 100);
 }
 
 TEST(Connection, MissingArgumentsAreRefusedNotDereferenced) {

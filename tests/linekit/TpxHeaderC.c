@@ -1,6 +1,7 @@
-/* The Tpx header compiled as C: it must stay plain C with fixed-width types.
- * Reports the sizes the C compiler sees, for comparison with C++. */
+/* The Tpx headers compiled as C89: they must stay plain C with fixed-width
+ * types. Reports the sizes the C compiler sees, for comparison with C++. */
 #include "linekit/tpx.h"
+#include "linekit/tpx_event.h"
 
 #include <stddef.h>
 
@@ -22,8 +23,11 @@ size_t TpxCExportCount(void) {
         (AnyFunction)&TpxLineGetStatistics, (AnyFunction)&TpxLinkGetStatistics,
         (AnyFunction)&TpxLineZeroStatistics, (AnyFunction)&TpxLinkZeroStatistics,
         (AnyFunction)&GetL2LinkStateString, (AnyFunction)&GetL3LinkStateString, (AnyFunction)&SignatureSearch,
+        (AnyFunction)&TpxCreateEvent, (AnyFunction)&TpxOpenEvent, (AnyFunction)&TpxSetEvent,
+        (AnyFunction)&TpxResetEvent, (AnyFunction)&TpxWaitForEvent, (AnyFunction)&TpxCloseEvent,
     };
     size_t n = 0;
-    for (size_t i = 0; i < sizeof exports / sizeof exports[0]; ++i) n += exports[i] != NULL;
+    size_t i;
+    for (i = 0; i < sizeof exports / sizeof exports[0]; ++i) n += exports[i] != NULL;
     return n;
 }

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -133,6 +136,72 @@ TEST(Registry, EveryPrefixAndByteFlipOfAFileParsesSafely) {
             if (auto key = reg.OpenLocalMachineKey("S\\P")) (void)key->QueryString("A", 32);
         }
     }
+}
+
+// A file that is no readable export gives an empty registry and says why;
+// none of them blocks, whatever kind of file the name is.
+TEST(Registry, FilesThatCannotBeReadSayWhy) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::path(::testing::TempDir()) / "marlotrc_registry_problems";
+    fs::remove_all(dir);
+    fs::create_directories(dir / "folder.reg");
+    ASSERT_EQ(::mkfifo((dir / "fifo.reg").c_str(), 0600), 0);
+    const auto write = [&](const char* name, const std::string& bytes) {
+        std::ofstream(dir / name, std::ios::binary) << bytes;
+        return dir / name;
+    };
+    const std::string good = "REGEDIT4\n[HKEY_LOCAL_MACHINE\\T]\n\"V\"=dword:00000005\n";
+    std::string utf16NoMark;
+    std::string utf16BigEndian = "\xFE\xFF";
+    for (char c : std::string("Windows Registry Editor Version 5.00\r\n")) {
+        utf16NoMark += c;
+        utf16NoMark += '\0';
+        utf16BigEndian += '\0';
+        utf16BigEndian += c;
+    }
+    std::string crOnly = good;
+    for (char& c : crOnly) c = c == '\n' ? '\r' : c;
+    struct Case {
+        fs::path path;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {dir / "missing.reg", "No such file or directory"},
+        {dir / "folder.reg", "it is a folder"},
+        {dir / "fifo.reg", "it is not a regular file"},
+        {write("empty.reg", ""), "it is empty"},
+        {write("random.reg", std::string("\x8F\x13\xC4\x00\x7Fzq\x01\xFE", 9)), "it is no registry export"},
+        {write("utf16-no-mark.reg", utf16NoMark), "it is no registry export"},
+        {write("utf16-big-endian.reg", utf16BigEndian), "it is no registry export"},
+        {write("cr-only.reg", crOnly), "it is no registry export"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path.filename().string());
+        std::string problem = "left over";
+        const Registry reg = Registry::Load(c.path, &problem);
+        EXPECT_EQ(reg.KeyCount(), 0u);
+        EXPECT_EQ(problem.rfind(c.reason, 0), 0u) << problem;
+    }
+    std::string problem = "left over";
+    EXPECT_EQ(Registry::Load(write("good.reg", good), &problem).KeyCount(), 1u);
+    EXPECT_EQ(problem, "");
+    fs::remove_all(dir);
+}
+
+// One binary value continued over many lines is joined as a whole, whatever
+// its length (reading it is linear; bench/RegistryBench measures the time).
+TEST(Registry, AValueContinuedOverManyLinesIsReadWhole) {
+    std::string text = "REGEDIT4\n[HKEY_LOCAL_MACHINE\\T]\n\"Blob\"=hex:00,\\\n";
+    constexpr int kLines = 5000;
+    for (int i = 0; i < kLines; ++i) text += "  01,02,03,04,\\\n";
+    text += "  05\n\"After\"=hex(2):41,00,00,00\n";
+    const Registry reg = Registry::Parse(std::vector<std::uint8_t>(text.begin(), text.end()));
+    const auto key = reg.OpenLocalMachineKey("T");
+    ASSERT_TRUE(key);
+    const auto* blob = key->FindValue("Blob");
+    ASSERT_TRUE(blob);
+    EXPECT_EQ(blob->type, platform::RegistryType::Binary);
+    EXPECT_EQ(key->QueryString("After", 32), "A") << "the line after the last continuation is a value of its own";
 }
 
 TEST(Registry, SystemRegistryFollowsTheEnvironment) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <fstream>
 #include <random>
 
@@ -98,6 +100,11 @@ TEST(VersionResource, ReadsFilesOnDisk) {
     }
     EXPECT_EQ(platform::ReadFileVersionString(path, "\\StringFileInfo\\040904b0\\ProductVersion"), "3.1.0.0");
     EXPECT_FALSE(platform::ReadFileVersionString(path + ".missing", "\\StringFileInfo\\040904b0\\ProductVersion"));
+    std::remove(path.c_str());
+
+    // A FIFO in the file's place is refused at once rather than waited on.
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    EXPECT_FALSE(platform::ReadFileVersionString(path, "\\StringFileInfo\\040904b0\\ProductVersion"));
     std::remove(path.c_str());
 }
 

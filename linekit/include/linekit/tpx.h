@@ -18,11 +18,21 @@
  *   wait up to 10000 ms for responseEvent; read the result word and the record
  *   (copy what you need: message is released right after the acknowledgement);
  *   reset responseEvent; set ackEvent.
- * The events are platform events (platform/Event.h): manual-reset, created by
- * the program as "MarloAppEvent" (responseEvent) and "MarloDriverEvent"
- * (ackEvent). Because the names are fixed, every connection of a process uses
- * the same pair: several connections may be open, and their monitor threads
- * hand responses over strictly one at a time, each held until acknowledged.
+ * The events are manual-reset events, made by the program with
+ * linekit/tpx_event.h as "MarloAppEvent" (responseEvent) and
+ * "MarloDriverEvent" (ackEvent; TpxOpen refuses any other). Because the names
+ * are fixed, every connection of a process uses the same pair: several
+ * connections may be open, and their monitor threads hand responses over
+ * strictly one at a time, each held until acknowledged.
+ *
+ * One adapter conversation at a time per process. Whoever waits on the
+ * response event takes the next response, whichever command it answers: the
+ * library cannot tell two callers' responses apart. A program that sends
+ * commands from several threads, or on several connections, must hold one
+ * process-wide lock from each command's export call until it has set the
+ * acknowledge event for that command's response (TpxOpen, and TpxGsmClose
+ * with its response, included). Without it threads read each other's
+ * answers.
  *
  * All multi-byte values in messages and records are little-endian; records
  * are described by byte offsets here, never to be cast onto raw bytes.
@@ -183,7 +193,12 @@ TPX_API uint32_t TpxUnregister(TpxHandle device, uint32_t clientId);
 
 /* Opens a connection to the named adapter (at most 19 characters are sent),
  * starts the monitor thread, sends GSM Open and waits up to 10000 ms for its
- * response, which it acknowledges itself. *openResult is the driver's answer
+ * response, which it acknowledges itself. Refuses with
+ * TPX_ERROR_INVALID_PARAMETER, before the driver hears of it, a connection
+ * whose response block lacks a live response or acknowledge event, or whose
+ * acknowledge event is not "MarloDriverEvent" (or is also the response
+ * event). The response event is reset before GSM Open is written, so one left
+ * set is not taken for the answer. *openResult is the driver's answer
  * to the Open (0 accepted), for the caller to examine. Returns the Open
  * request's error, or the GSM Open write's result. When the GSM Open response
  * does not come, it shows "GSM Open response timed out", tears the connection

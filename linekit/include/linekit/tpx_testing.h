@@ -1,7 +1,8 @@
 /*
- * Test hook of liblinekit.so: the one way to shorten the library's 10000 ms
- * waits (driver completion and GSM Open/Close responses) so that tests of
- * time-out paths run quickly. Programs never call it.
+ * Test hook of liblinekit-testing.so, the variant of the Tpx library that the
+ * project's test programs link: it shortens the library's 10000 ms waits
+ * (driver completion and GSM Open/Close responses) so that tests of time-out
+ * paths run quickly. The installed liblinekit.so does not export it.
  */
 #ifndef LINEKIT_TPX_TESTING_H
 #define LINEKIT_TPX_TESTING_H

@@ -1,0 +1,142 @@
+// The Calls and Problems windows over an in-memory trace: the call table, the
+// ladder's arrows and clicks, the record list's problem marks, showing one
+// call's records, double-clicks on problems, and live growth. Leaves
+// pictures of both windows in screenshots/ for a person to look at.
+
+#include <QApplication>
+#include <QDir>
+#include <QMdiArea>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QtTest>
+
+#include "tests/views/ViewSupport.h"
+#include "views/CallsWindow.h"
+#include "views/MarloTrcListView.h"
+#include "views/RecordListModel.h"
+#include "views/TraceChildFrame.h"
+
+using namespace viewtest;
+
+namespace {
+
+// A D-channel record from either side of the bus, a tenth of a second apart.
+Bytes Record(std::uint16_t seq, bool network, const Bytes& frame) {
+    Bytes r = DChannelRecord(seq, frame, static_cast<std::uint8_t>(seq * 10 % 100));
+    r[17] = network ? 0x01 : 0x00;
+    return r;
+}
+
+// TEI 64 assigned, the link up, an outgoing call answered; its DISCONNECT
+// lacks the cause (an error) and the RELEASE COMPLETE ends it.
+const std::vector<std::pair<bool, Bytes>> kCall = {
+    {false, {0xFC, 0xFF, 0x03, 0x0F, 0x12, 0x34, 0x01, 0xFF}},
+    {true, {0xFE, 0xFF, 0x03, 0x0F, 0x12, 0x34, 0x02, 0x81}},
+    {false, {0x00, 0x81, 0x7F}},
+    {true, {0x00, 0x81, 0x73}},
+    {false, {0x00, 0x81, 0x00, 0x00, 0x08, 0x01, 0x01, 0x05, 0x04, 0x03, 0x80, 0x90, 0xA3, 0x70, 0x04, 0xA1, '7', '7',
+             '7'}},
+    {true, {0x02, 0x81, 0x00, 0x02, 0x08, 0x01, 0x81, 0x07, 0x18, 0x01, 0x89}},
+    {false, {0x00, 0x81, 0x02, 0x02, 0x08, 0x01, 0x01, 0x45}},
+    {true, {0x02, 0x81, 0x02, 0x04, 0x08, 0x01, 0x81, 0x4D, 0x08, 0x02, 0x80, 0x90}},
+    {false, {0x00, 0x81, 0x04, 0x04, 0x08, 0x01, 0x01, 0x5A}},
+};
+
+}  // namespace
+
+class CallsWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void LadderTableMarksAndProblems();
+    void FollowsALiveCapture();
+};
+
+void CallsWindowTest::LadderTableMarksAndProblems() {
+    auto doc = std::make_shared<MemoryDocument>();
+    for (std::size_t i = 0; i < kCall.size(); ++i)
+        doc->Log().AddRawRecord(Record(static_cast<std::uint16_t>(i + 1), kCall[i].first, kCall[i].second));
+    QMdiArea area;
+    area.resize(900, 600);
+    auto* frame = new views::CTraceChildFrame(doc, trace::BuildDecodeTree, QSize(860, 560));
+    area.addSubWindow(frame);
+    area.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&area));
+    QTRY_COMPARE(frame->Analysis()->Analyzer().Calls().size(), std::size_t{1});
+
+    // The record list marks the DISCONNECT (record 6) and only it.
+    auto* model = qobject_cast<views::RecordListModel*>(frame->ListView()->model());
+    QVERIFY(model != nullptr);
+    for (int row = 0; row < model->rowCount(); ++row)
+        QCOMPARE(model->data(model->index(row, 0), Qt::DecorationRole).isNull(), row != 6);
+
+    auto* calls = new views::CCallsWindow(*frame, frame->Analysis());
+    calls->show();
+    QVERIFY(QTest::qWaitForWindowExposed(calls));
+    QCOMPARE(calls->Table()->rowCount(), 1);
+    QCOMPARE(calls->Table()->item(0, 4)->text(), QStringLiteral("outgoing"));
+    QCOMPARE(calls->Table()->item(0, 8)->text(), QStringLiteral("777"));
+    calls->Table()->setCurrentCell(0, 0);
+    const auto& steps = calls->Ladder()->Steps();
+    QCOMPARE(steps.size(), std::size_t{7});  // SABME, UA and five messages
+    QCOMPARE(steps[2].label, std::string("SETUP"));
+    QCOMPARE(steps[2].from, analysis::Side::TE);
+    QCOMPARE(steps[3].label, std::string("CONNECT"));
+    QCOMPARE(steps[3].from, analysis::Side::NT);
+    QVERIFY(steps[0].layer2);
+
+    // A click on the CONNECT arrow selects its record in the list.
+    const int y = 30 * (3 + 1) + 15;
+    QTest::mouseClick(calls->Ladder(), Qt::LeftButton, {}, QPoint(300, y));
+    QCOMPARE(frame->ListView()->currentIndex().row(), 5);
+
+    // Only this call's records (and its link events) stay in the list.
+    calls->OnlyThisCall()->click();
+    QVERIFY(frame->ListView()->isRowHidden(0));
+    QVERIFY(!frame->ListView()->isRowHidden(4));
+    calls->OnlyThisCall()->click();
+    QVERIFY(!frame->ListView()->isRowHidden(0));
+
+    QVERIFY(QDir().mkpath(QStringLiteral(SCREENSHOT_DIR)));
+    QVERIFY(calls->grab().save(QStringLiteral(SCREENSHOT_DIR "/calls-window.png")));
+
+    auto* problems = new views::CProblemsWindow(*frame, frame->Analysis());
+    problems->show();
+    QVERIFY(QTest::qWaitForWindowExposed(problems));
+    QCOMPARE(problems->Table()->rowCount(), 1);
+    QCOMPARE(problems->Table()->item(0, 0)->text(), QStringLiteral("7"));
+    QCOMPARE(problems->Table()->item(0, 1)->text(), QStringLiteral("error"));
+    emit problems->Table()->cellDoubleClicked(0, 2);
+    QCOMPARE(frame->ListView()->currentIndex().row(), 6);
+    QVERIFY(problems->grab().save(QStringLiteral(SCREENSHOT_DIR "/problems-window.png")));
+
+    // The windows close with their trace window.
+    QPointer<views::CCallsWindow> watchCalls(calls);
+    QPointer<views::CProblemsWindow> watchProblems(problems);
+    delete frame;
+    QTRY_VERIFY(watchCalls.isNull() && watchProblems.isNull());
+}
+
+void CallsWindowTest::FollowsALiveCapture() {
+    auto doc = std::make_shared<MemoryDocument>();
+    QMdiArea area;
+    auto* frame = new views::CTraceChildFrame(doc, trace::BuildDecodeTree, QSize(700, 500));
+    area.addSubWindow(frame);
+    area.show();
+    views::CCallsWindow calls(*frame, frame->Analysis());
+    QCOMPARE(calls.Table()->rowCount(), 0);
+    for (std::size_t i = 0; i < 6; ++i)
+        doc->Append(Record(static_cast<std::uint16_t>(i + 1), kCall[i].first, kCall[i].second));
+    QTRY_COMPARE(calls.Table()->rowCount(), 1);
+    QTRY_COMPARE(calls.Table()->item(0, 11)->text(), QStringLiteral("active"));
+    for (std::size_t i = 6; i < kCall.size(); ++i)
+        doc->Append(Record(static_cast<std::uint16_t>(i + 1), kCall[i].first, kCall[i].second));
+    QTRY_COMPARE(calls.Table()->item(0, 11)->text(), QStringLiteral("released"));
+    // A restarted trace starts the analysis over.
+    doc->Log().DeleteRecords();
+    doc->UpdateAllViews(nullptr, trace::HINT_TRACE_RESTARTED);
+    QTRY_COMPARE(calls.Table()->rowCount(), 0);
+    delete frame;
+}
+
+QTEST_MAIN(CallsWindowTest)
+#include "CallsWindowTest.moc"

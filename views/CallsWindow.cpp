@@ -1,0 +1,303 @@
+#include "views/CallsWindow.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSplitter>
+#include <QStyle>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <unordered_set>
+
+#include "analysis/TraceFeed.h"
+#include "trace/Document.h"
+#include "trace/TraceLog.h"
+#include "views/MarloTrcListView.h"
+#include "views/TraceChildFrame.h"
+
+namespace views {
+namespace {
+
+constexpr int kRefreshMs = 500;
+constexpr int kRowHeight = 30;
+constexpr int kTimeWidth = 90;
+constexpr int kMargin = 40;
+
+QString Text(const std::string& s) { return QString::fromStdString(s); }
+
+}  // namespace
+
+bool DocumentAnalysis::Update() {
+    const trace::CTraceLog* log = m_document.GetTraceLog();
+    if (log == nullptr) return false;
+    if (log->GetRecordCount() < m_fed) {  // the trace was restarted
+        m_analyzer = analysis::Analyzer();
+        m_fed = 0;
+        ++m_generation;
+    }
+    if (log->GetRecordCount() == m_fed) return false;
+    m_fed = analysis::FeedRecords(m_analyzer, *log, m_fed);
+    return true;
+}
+
+std::optional<analysis::FrameInput> DocumentAnalysis::Frame(std::uint32_t record) const {
+    const trace::CTraceLog* log = m_document.GetTraceLog();
+    if (log == nullptr) return std::nullopt;
+    return analysis::FrameOfRecord(*log, record);
+}
+
+void SelectRecordInList(CTraceChildFrame& frame, int record) {
+    CMarloTrcListView* list = frame.ListView();
+    if (list == nullptr || list->model() == nullptr || record < 0 || record >= list->model()->rowCount()) return;
+    list->setRowHidden(record, false);
+    list->selectRow(record);
+    list->scrollTo(list->model()->index(record, 0));
+}
+
+LadderWidget::LadderWidget(QWidget* parent) : QWidget(parent) {
+    setBackgroundRole(QPalette::Base);
+    setAutoFillBackground(true);
+}
+
+void LadderWidget::SetSteps(std::vector<analysis::LadderStep> steps) {
+    m_steps = std::move(steps);
+    m_selected = -1;
+    updateGeometry();
+    resize(sizeHint());
+    update();
+}
+
+QSize LadderWidget::sizeHint() const {
+    return {640, kRowHeight * (static_cast<int>(m_steps.size()) + 1) + kRowHeight / 2};
+}
+
+int LadderWidget::StepAt(QPoint point) const {
+    const int index = point.y() / kRowHeight - 1;
+    if (index < 0 || index >= static_cast<int>(m_steps.size())) return -1;
+    return index;
+}
+
+void LadderWidget::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const int te = kTimeWidth + kMargin;
+    const int nt = std::max(te + 200, width() - kMargin);
+    const QColor ink = palette().color(QPalette::Text);
+    const QColor grey(150, 150, 150);
+    p.setPen(ink);
+    QFont bold = font();
+    bold.setBold(true);
+    p.setFont(bold);
+    p.drawText(QRect(te - 40, 0, 80, kRowHeight), Qt::AlignCenter, QStringLiteral("TE"));
+    p.drawText(QRect(nt - 40, 0, 80, kRowHeight), Qt::AlignCenter, QStringLiteral("NT"));
+    p.setFont(font());
+    const int bottom = kRowHeight * (static_cast<int>(m_steps.size()) + 1);
+    p.drawLine(te, kRowHeight - 4, te, bottom);
+    p.drawLine(nt, kRowHeight - 4, nt, bottom);
+    for (int i = 0; i < static_cast<int>(m_steps.size()); ++i) {
+        const analysis::LadderStep& s = m_steps[static_cast<std::size_t>(i)];
+        const int y = kRowHeight * (i + 1) + kRowHeight - 8;
+        if (i == m_selected) p.fillRect(QRect(0, y - kRowHeight + 8, width(), kRowHeight), palette().highlight().color().lighter(170));
+        const QColor colour = s.layer2 ? grey : ink;
+        p.setPen(colour);
+        p.drawText(QRect(4, y - 18, kTimeWidth, 18), Qt::AlignLeft | Qt::AlignVCenter, Text(analysis::FormatTime(s.time)));
+        const bool right = s.from == analysis::Side::TE;
+        const int from = right ? te : nt;
+        const int to = right ? nt : te;
+        QPen pen(colour, s.layer2 ? 1 : 2);
+        if (s.layer2) pen.setStyle(Qt::DashLine);
+        p.setPen(pen);
+        p.drawLine(from, y, to, y);
+        const int head = right ? -8 : 8;
+        p.setBrush(colour);
+        p.drawPolygon(QPolygon({QPoint(to, y), QPoint(to + head, y - 4), QPoint(to + head, y + 4)}));
+        p.setPen(colour);
+        QString label = Text(s.label);
+        if (!s.details.empty()) label += QStringLiteral("  ") + Text(s.details);
+        label = p.fontMetrics().elidedText(label, Qt::ElideRight, nt - te - 16);
+        p.drawText(QRect(te + 8, y - 20, nt - te - 16, 18), Qt::AlignCenter, label);
+    }
+}
+
+void LadderWidget::mousePressEvent(QMouseEvent* event) {
+    const int index = StepAt(event->position().toPoint());
+    if (index < 0) return;
+    m_selected = index;
+    update();
+    emit RecordClicked(static_cast<int>(m_steps[static_cast<std::size_t>(index)].record));
+}
+
+CCallsWindow::CCallsWindow(CTraceChildFrame& frame, std::shared_ptr<DocumentAnalysis> analysis, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_frame(&frame), m_analysis(std::move(analysis)) {
+    setWindowTitle(tr("Calls - %1").arg(frame.windowTitle()));
+    setAttribute(Qt::WA_DeleteOnClose);
+    connect(&frame, &QObject::destroyed, this, &QWidget::close);
+    auto* layout = new QVBoxLayout(this);
+    auto* splitter = new QSplitter(Qt::Vertical, this);
+    m_table = new QTableWidget(splitter);
+    const auto columns = analysis::CallColumns();
+    m_table->setColumnCount(static_cast<int>(columns.size()));
+    QStringList headings;
+    for (std::string_view c : columns) headings << QString::fromLatin1(c.data(), static_cast<qsizetype>(c.size()));
+    m_table->setHorizontalHeaderLabels(headings);
+    m_table->verticalHeader()->hide();
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    auto* lower = new QWidget(splitter);
+    auto* lowerLayout = new QVBoxLayout(lower);
+    lowerLayout->setContentsMargins(0, 0, 0, 0);
+    auto* bar = new QHBoxLayout;
+    m_title = new QLabel(tr("Select a call to see its ladder."), lower);
+    m_onlyThisCall = new QPushButton(tr("Only This Call's Records"), lower);
+    m_onlyThisCall->setCheckable(true);
+    m_onlyThisCall->setEnabled(false);
+    m_onlyThisCall->setToolTip(tr("Show only this call's records in the record list"));
+    bar->addWidget(m_title, 1);
+    bar->addWidget(m_onlyThisCall);
+    lowerLayout->addLayout(bar);
+    auto* scroll = new QScrollArea(lower);
+    m_ladder = new LadderWidget(scroll);
+    scroll->setWidget(m_ladder);
+    scroll->setWidgetResizable(true);
+    lowerLayout->addWidget(scroll);
+    splitter->addWidget(m_table);
+    splitter->addWidget(lower);
+    layout->addWidget(splitter);
+    resize(900, 640);
+
+    connect(m_table, &QTableWidget::currentCellChanged, this, [this](int row) { ShowCall(row); });
+    connect(m_ladder, &LadderWidget::RecordClicked, this, [this](int record) { SelectRecord(record); });
+    connect(m_onlyThisCall, &QPushButton::toggled, this, [this](bool only) { ShowOnlyCall(only); });
+    m_timer = new QTimer(this);
+    connect(m_timer, &QTimer::timeout, this, &CCallsWindow::Refresh);
+    m_timer->start(kRefreshMs);
+    Refresh();
+}
+
+void CCallsWindow::Refresh() {
+    if (!m_frame) return;
+    m_frame->UpdateAnalysis();
+    const std::uint32_t seen = m_analysis->Analyzer().RecordsSeen();
+    if (seen == m_seen && m_generation == m_analysis->Generation()) return;
+    m_seen = seen;
+    m_generation = m_analysis->Generation();
+    const auto& calls = m_analysis->Analyzer().Calls();
+    const int current = m_table->currentRow();
+    m_table->setRowCount(static_cast<int>(calls.size()));
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        const auto cells = analysis::CallCells(calls[i], i);
+        for (std::size_t c = 0; c < cells.size(); ++c) {
+            auto* item = m_table->item(static_cast<int>(i), static_cast<int>(c));
+            if (item == nullptr) {
+                item = new QTableWidgetItem;
+                m_table->setItem(static_cast<int>(i), static_cast<int>(c), item);
+            }
+            item->setText(Text(cells[c]));
+        }
+    }
+    m_table->resizeColumnsToContents();
+    if (current >= 0 && current < static_cast<int>(calls.size())) ShowCall(current);
+}
+
+void CCallsWindow::ShowCall(int row) {
+    const auto& calls = m_analysis->Analyzer().Calls();
+    if (row < 0 || row >= static_cast<int>(calls.size())) {
+        m_ladder->SetSteps({});
+        m_onlyThisCall->setEnabled(false);
+        return;
+    }
+    const auto cells = analysis::CallCells(calls[static_cast<std::size_t>(row)], static_cast<std::size_t>(row));
+    m_title->setText(tr("Call %1: %2 %3 -> %4, %5")
+                         .arg(Text(cells[0]), Text(cells[4]), Text(cells[7].empty() ? "?" : cells[7]),
+                              Text(cells[8].empty() ? "?" : cells[8]), Text(cells[12])));
+    m_ladder->SetSteps(analysis::BuildLadder(m_analysis->Analyzer(), static_cast<std::size_t>(row),
+                                             [this](std::uint32_t r) { return m_analysis->Frame(r); }));
+    m_onlyThisCall->setEnabled(true);
+    if (m_onlyThisCall->isChecked()) ShowOnlyCall(true);
+}
+
+void CCallsWindow::SelectRecord(int record) {
+    if (m_frame) SelectRecordInList(*m_frame, record);
+}
+
+void CCallsWindow::ShowOnlyCall(bool only) {
+    if (!m_frame || m_frame->ListView() == nullptr) return;
+    CMarloTrcListView* list = m_frame->ListView();
+    const int rows = list->model()->rowCount();
+    std::unordered_set<int> keep;
+    const int row = m_table->currentRow();
+    const auto& calls = m_analysis->Analyzer().Calls();
+    if (only && row >= 0 && row < static_cast<int>(calls.size())) {
+        for (const auto& step : m_ladder->Steps()) keep.insert(static_cast<int>(step.record));
+    } else {
+        only = false;
+    }
+    list->setUpdatesEnabled(false);
+    for (int r = 0; r < rows; ++r) list->setRowHidden(r, only && keep.count(r) == 0);
+    list->setUpdatesEnabled(true);
+}
+
+CProblemsWindow::CProblemsWindow(CTraceChildFrame& frame, std::shared_ptr<DocumentAnalysis> analysis, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_frame(&frame), m_analysis(std::move(analysis)) {
+    setWindowTitle(tr("Problems - %1").arg(frame.windowTitle()));
+    setAttribute(Qt::WA_DeleteOnClose);
+    connect(&frame, &QObject::destroyed, this, &QWidget::close);
+    auto* layout = new QVBoxLayout(this);
+    m_table = new QTableWidget(this);
+    m_table->setColumnCount(3);
+    m_table->setHorizontalHeaderLabels({tr("Record"), tr("Severity"), tr("Problem")});
+    m_table->verticalHeader()->hide();
+    m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    layout->addWidget(m_table);
+    resize(820, 420);
+    connect(m_table, &QTableWidget::cellDoubleClicked, this, [this](int row) {
+        const auto& problems = m_analysis->Analyzer().Problems();
+        if (!m_frame || row < 0 || row >= static_cast<int>(problems.size())) return;
+        const auto& records = problems[static_cast<std::size_t>(row)].records;
+        if (!records.empty()) SelectRecordInList(*m_frame, static_cast<int>(records.front()));
+    });
+    m_timer = new QTimer(this);
+    connect(m_timer, &QTimer::timeout, this, &CProblemsWindow::Refresh);
+    m_timer->start(kRefreshMs);
+    Refresh();
+}
+
+void CProblemsWindow::Refresh() {
+    if (!m_frame) return;
+    m_frame->UpdateAnalysis();
+    const std::uint32_t seen = m_analysis->Analyzer().RecordsSeen();
+    if (seen == m_seen && m_generation == m_analysis->Generation()) return;
+    m_seen = seen;
+    if (m_generation != m_analysis->Generation()) m_table->setRowCount(0);  // started over
+    m_generation = m_analysis->Generation();
+    const auto& problems = m_analysis->Analyzer().Problems();
+    const int old = m_table->rowCount();
+    m_table->setRowCount(static_cast<int>(problems.size()));
+    QStyle* style = QApplication::style();
+    for (int i = std::min(old, static_cast<int>(problems.size())); i < static_cast<int>(problems.size()); ++i) {
+        const analysis::Problem& p = problems[static_cast<std::size_t>(i)];
+        const int record = p.records.empty() ? 0 : static_cast<int>(p.records.front()) + 1;
+        auto* recordItem = new QTableWidgetItem(QString::number(record));
+        auto* severityItem = new QTableWidgetItem(Text(std::string(analysis::SeverityName(p.severity))));
+        const QStyle::StandardPixmap icon = p.severity == analysis::Severity::Error     ? QStyle::SP_MessageBoxCritical
+                                            : p.severity == analysis::Severity::Warning ? QStyle::SP_MessageBoxWarning
+                                                                                        : QStyle::SP_MessageBoxInformation;
+        severityItem->setIcon(style->standardIcon(icon));
+        m_table->setItem(i, 0, recordItem);
+        m_table->setItem(i, 1, severityItem);
+        m_table->setItem(i, 2, new QTableWidgetItem(Text(p.text)));
+    }
+    m_table->resizeColumnToContents(0);
+    m_table->resizeColumnToContents(1);
+}
+
+}  // namespace views

@@ -1,0 +1,121 @@
+#pragma once
+// The Calls and Problems windows of a trace window, and the analysis they
+// share with the record list's problem marks. The analysis follows the
+// document's records as they arrive (a live capture) or all at once (a
+// loaded file), a few times a second, so record delivery never waits for it.
+// User-interface thread only.
+
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "analysis/Analysis.h"
+#include "analysis/Ladder.h"
+
+class QLabel;
+class QPushButton;
+class QTableWidget;
+class QTimer;
+
+namespace trace {
+class CDocument;
+}
+
+namespace views {
+
+class CTraceChildFrame;
+
+// The analyser of one document, fed with the records it has not seen yet.
+class DocumentAnalysis {
+public:
+    explicit DocumentAnalysis(trace::CDocument& document) : m_document(document) {}
+    // Feeds new records (starting over when the trace was restarted);
+    // true when anything was fed.
+    bool Update();
+    const analysis::Analyzer& Analyzer() const { return m_analyzer; }
+    std::optional<analysis::FrameInput> Frame(std::uint32_t record) const;
+    // Counted each time the analysis starts over, so windows know to rebuild.
+    unsigned Generation() const { return m_generation; }
+
+private:
+    trace::CDocument& m_document;
+    analysis::Analyzer m_analyzer;
+    int m_fed = 0;
+    unsigned m_generation = 0;
+};
+
+// One call's ladder: TE on the left, NT on the right, an arrow per message
+// pointing away from its sender, layer 2 events in grey. A click on an
+// arrow reports its record.
+class LadderWidget final : public QWidget {
+    Q_OBJECT
+public:
+    explicit LadderWidget(QWidget* parent = nullptr);
+    void SetSteps(std::vector<analysis::LadderStep> steps);
+    const std::vector<analysis::LadderStep>& Steps() const { return m_steps; }
+    QSize sizeHint() const override;
+    // The step drawn at a point of the widget, or -1.
+    int StepAt(QPoint point) const;
+
+signals:
+    void RecordClicked(int record);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    std::vector<analysis::LadderStep> m_steps;
+    int m_selected = -1;
+};
+
+class CCallsWindow final : public QWidget {
+    Q_OBJECT
+public:
+    CCallsWindow(CTraceChildFrame& frame, std::shared_ptr<DocumentAnalysis> analysis, QWidget* parent = nullptr);
+    // Brings the table up to date with the analysis.
+    void Refresh();
+    QTableWidget* Table() const { return m_table; }
+    LadderWidget* Ladder() const { return m_ladder; }
+    QPushButton* OnlyThisCall() const { return m_onlyThisCall; }
+
+private:
+    void ShowCall(int row);
+    void SelectRecord(int record);
+    void ShowOnlyCall(bool only);
+
+    QPointer<CTraceChildFrame> m_frame;
+    std::shared_ptr<DocumentAnalysis> m_analysis;
+    QTableWidget* m_table = nullptr;
+    LadderWidget* m_ladder = nullptr;
+    QLabel* m_title = nullptr;
+    QPushButton* m_onlyThisCall = nullptr;
+    QTimer* m_timer = nullptr;
+    unsigned m_generation = ~0u;
+    std::uint32_t m_seen = 0;
+};
+
+class CProblemsWindow final : public QWidget {
+    Q_OBJECT
+public:
+    CProblemsWindow(CTraceChildFrame& frame, std::shared_ptr<DocumentAnalysis> analysis, QWidget* parent = nullptr);
+    void Refresh();
+    QTableWidget* Table() const { return m_table; }
+
+private:
+    QPointer<CTraceChildFrame> m_frame;
+    std::shared_ptr<DocumentAnalysis> m_analysis;
+    QTableWidget* m_table = nullptr;
+    QTimer* m_timer = nullptr;
+    unsigned m_generation = ~0u;
+    std::uint32_t m_seen = 0;
+};
+
+// Selects and shows a record in the frame's record list (the tree and hex
+// panes follow), as a click on its row would.
+void SelectRecordInList(CTraceChildFrame& frame, int record);
+
+}  // namespace views
