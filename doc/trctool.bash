@@ -14,17 +14,9 @@ _trctool() {
 
     case $prev in
         --format)
-            if [[ ${COMP_WORDS[1]} == capture ]]; then
-                COMPREPLY=($(compgen -W "log pcapng pcap" -- "$cur"))
-            else
-                COMPREPLY=($(compgen -W "pcapng pcap" -- "$cur"))
-            fi
+            COMPREPLY=($(compgen -W "pcapng pcap" -- "$cur"))
             return ;;
-        -b)
-            COMPREPLY=($(compgen -W "filesize: duration: files:" -- "$cur"))
-            compopt -o nospace 2>/dev/null
-            return ;;
-        --adapter | --count | --seconds | --ladder)
+        --adapter | --count | --seconds | --ladder | -Y)
             return ;;
         -w | -o)
             COMPREPLY=($(compgen -f -- "$cur"))
@@ -33,8 +25,8 @@ _trctool() {
 
     local options=""
     case ${COMP_WORDS[1]} in
-        capture) options="--adapter --count --seconds -w --format -b --tree --hex --help" ;;
-        dump) options="--tree --hex --help" ;;
+        capture) options="--adapter --count --seconds -w --tree --hex --help" ;;
+        dump) options="--tree --hex -Y --help" ;;
         calls) options="--ladder --help" ;;
         check) options="--help" ;;
         export) options="--format --force -o --help" ;;
