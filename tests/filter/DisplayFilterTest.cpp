@@ -12,7 +12,7 @@ namespace {
 
 using testsupport::Bytes;
 using testsupport::MakeRecord;
-using testsupport::RecordSpec;
+using testsupport::RecordFields;
 
 constexpr std::uint8_t kTe = 0x00;
 constexpr std::uint8_t kNt = 0x01;
@@ -33,7 +33,7 @@ protected:
         AddFrame(kNt, {0x02, 0x81, 0x01, 0x02});
         AddFrame(kNt, {0x02, 0x81, 0x00, 0x02, 0x08, 0x01, 0x81, 0x45, 0x08, 0x02, 0x80, 0x90});
         AddFrame(kTe, {0xFC, 0xFF, 0x03, 0x0F, 0x12, 0x34, 0x01, 0xFF});
-        RecordSpec ascii;
+        RecordFields ascii;
         ascii.type = 1;
         ascii.sequence = 77;
         ascii.hours = 1;
@@ -45,7 +45,7 @@ protected:
         const std::string text = "hello world";
         ascii.data.assign(text.begin(), text.end());
         Add(ascii);
-        RecordSpec hex = Spec();
+        RecordFields hex = Spec();
         hex.type = 2;
         hex.data = {0x41, 0x00, 0xFF};
         Add(hex);
@@ -55,8 +55,8 @@ protected:
     }
 
     // Record i: sequence 100 + i at 10:00:0i.00.
-    RecordSpec Spec() const {
-        RecordSpec spec;
+    RecordFields Spec() const {
+        RecordFields spec;
         const int i = m_log.GetRecordCount();
         spec.sequence = static_cast<std::uint16_t>(100 + i);
         spec.hours = 10;
@@ -66,12 +66,12 @@ protected:
         return spec;
     }
     void AddFrame(std::uint8_t flags, Bytes frame) {
-        RecordSpec spec = Spec();
+        RecordFields spec = Spec();
         spec.flags = flags;
         spec.data = std::move(frame);
         Add(spec);
     }
-    void Add(const RecordSpec& spec) { ASSERT_GE(m_log.AddRawRecord(MakeRecord(spec)), 0); }
+    void Add(const RecordFields& spec) { ASSERT_GE(m_log.AddRawRecord(MakeRecord(spec)), 0); }
 
     std::vector<int> Matching(const std::string& expression) {
         filter::FilterError error;

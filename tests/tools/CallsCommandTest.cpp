@@ -10,7 +10,7 @@ namespace {
 
 using testsupport::Bytes;
 using testsupport::Lines;
-using testsupport::RecordSpec;
+using testsupport::RecordFields;
 using testsupport::RunProgram;
 
 const std::string kTrctool = TRCTOOL_PATH;
@@ -46,7 +46,7 @@ protected:
         std::uint16_t sequence = 1;
         std::uint8_t hundredths = 0;
         for (const Frame& f : CallFrames(faulty)) {
-            RecordSpec r;
+            RecordFields r;
             r.sequence = sequence++;
             r.hours = 10;
             r.minutes = 0;

@@ -98,7 +98,7 @@ std::vector<std::string> Ranges(const std::vector<trace::DecodeNode>& tree) {
 
 TEST(DecodeTree, NodesCoverTheOctetsTheyComeFrom) {
     trace::CTraceLog log;
-    RecordSpec spec;
+    RecordFields spec;
     // 0: SETUP, call reference 1, bearer capability, sending complete, and a
     //    called number whose length runs past the frame.
     spec.data = {0x00, 0x81, 0x00, 0x00, 0x08, 0x01, 0x01, 0x05, 0x04, 0x02, 0x88, 0x90, 0xA1, 0x70, 0x09, 0x81, '5'};
