@@ -44,7 +44,7 @@ while IFS='|' read -r words expected; do
   got=$(complete_words "${argv[@]}")
   [ "$got" = "$expected" ] || fail "completing '$words': '$got', expected '$expected'"
 done <<'CASES'
-trctool ca|capture
+trctool cap|capture
 trctool --v|--version
 trctool capture --co|--count
 trctool dump -|--tree --hex -Y --help
