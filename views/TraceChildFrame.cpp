@@ -58,6 +58,9 @@ bool CTraceChildFrame::UpdateAnalysis() {
 }
 
 CTraceChildFrame::~CTraceChildFrame() {
+    // Focus moves while the panes and the frame go away; the frame no longer
+    // follows it, since its panes are being destroyed.
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
     // The panes go before the document they are views of.
     if (auto* model = qobject_cast<RecordListModel*>(m_list->model())) model->SetMarkProvider({});
     delete m_splitter;
