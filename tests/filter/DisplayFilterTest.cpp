@@ -45,7 +45,7 @@ protected:
         const std::string text = "hello world";
         ascii.data.assign(text.begin(), text.end());
         Add(ascii);
-        RecordFields hex = Spec();
+        RecordFields hex = Fields();
         hex.type = 2;
         hex.data = {0x41, 0x00, 0xFF};
         Add(hex);
@@ -55,23 +55,23 @@ protected:
     }
 
     // Record i: sequence 100 + i at 10:00:0i.00.
-    RecordFields Spec() const {
-        RecordFields spec;
+    RecordFields Fields() const {
+        RecordFields fields;
         const int i = m_log.GetRecordCount();
-        spec.sequence = static_cast<std::uint16_t>(100 + i);
-        spec.hours = 10;
-        spec.minutes = 0;
-        spec.seconds = static_cast<std::uint8_t>(i);
-        spec.hundredths = 0;
-        return spec;
+        fields.sequence = static_cast<std::uint16_t>(100 + i);
+        fields.hours = 10;
+        fields.minutes = 0;
+        fields.seconds = static_cast<std::uint8_t>(i);
+        fields.hundredths = 0;
+        return fields;
     }
     void AddFrame(std::uint8_t flags, Bytes frame) {
-        RecordFields spec = Spec();
-        spec.flags = flags;
-        spec.data = std::move(frame);
-        Add(spec);
+        RecordFields fields = Fields();
+        fields.flags = flags;
+        fields.data = std::move(frame);
+        Add(fields);
     }
-    void Add(const RecordFields& spec) { ASSERT_GE(m_log.AddRawRecord(MakeRecord(spec)), 0); }
+    void Add(const RecordFields& fields) { ASSERT_GE(m_log.AddRawRecord(MakeRecord(fields)), 0); }
 
     std::vector<int> Matching(const std::string& expression) {
         filter::FilterError error;

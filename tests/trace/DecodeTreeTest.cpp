@@ -98,19 +98,19 @@ std::vector<std::string> Ranges(const std::vector<trace::DecodeNode>& tree) {
 
 TEST(DecodeTree, NodesCoverTheOctetsTheyComeFrom) {
     trace::CTraceLog log;
-    RecordFields spec;
+    RecordFields fields;
     // 0: SETUP, call reference 1, bearer capability, sending complete, and a
     //    called number whose length runs past the frame.
-    spec.data = {0x00, 0x81, 0x00, 0x00, 0x08, 0x01, 0x01, 0x05, 0x04, 0x02, 0x88, 0x90, 0xA1, 0x70, 0x09, 0x81, '5'};
-    log.AddRawRecord(MakeRecord(spec));
+    fields.data = {0x00, 0x81, 0x00, 0x00, 0x08, 0x01, 0x01, 0x05, 0x04, 0x02, 0x88, 0x90, 0xA1, 0x70, 0x09, 0x81, '5'};
+    log.AddRawRecord(MakeRecord(fields));
     // 1: UA (one control octet); 2: TEI identity request; 3: a hex record.
-    spec.data = {0x00, 0x81, 0x73};
-    log.AddRawRecord(MakeRecord(spec));
-    spec.data = {0xFC, 0xFF, 0x03, 0x0F, 0x12, 0x34, 0x01, 0xFF};
-    log.AddRawRecord(MakeRecord(spec));
-    spec.type = 2;
-    spec.data = {0x41, 0x42};
-    log.AddRawRecord(MakeRecord(spec));
+    fields.data = {0x00, 0x81, 0x73};
+    log.AddRawRecord(MakeRecord(fields));
+    fields.data = {0xFC, 0xFF, 0x03, 0x0F, 0x12, 0x34, 0x01, 0xFF};
+    log.AddRawRecord(MakeRecord(fields));
+    fields.type = 2;
+    fields.data = {0x41, 0x42};
+    log.AddRawRecord(MakeRecord(fields));
 
     const std::vector<std::string> setup = {
         "Frame@0+17", "Layer 2@0+4", "Address: 00-064-C@0+2", "FTYP: I@2+2", "P: 0@3+1", "NS: 000@2+1",
