@@ -32,7 +32,7 @@ std::string FormatDiagnosticsReport(const AdapterConfiguration& config, const Li
 bool WriteDiagnosticsReport(const std::filesystem::path& path,
                             const std::function<const AdapterConfiguration&()>& readConfiguration,
                             const std::function<LineStatusTexts(std::uint32_t links)>& queryStatus) {
-    platform::UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    platform::UniqueFd fd(platform::OpenAboveStandardStreams(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666));
     if (!fd) {
         platform::MessageBox("The file " + path.string() + "\ncould not be opened.");
         return false;

@@ -210,13 +210,22 @@ bool CMarloTrcDoc::OpenAdapter(std::string& errorText) {
     return true;
 }
 
+std::optional<TpxCaptureStatus> CMarloTrcDoc::GetCaptureStatus() const {
+    if (!m_opened) return std::nullopt;
+    TpxCaptureStatus status{};
+    if (TpxGetCaptureStatus(m_device, m_connectionId, &status) != 0) return std::nullopt;
+    return status;
+}
+
 bool CMarloTrcDoc::CloseAdapter(std::string& /*errorText*/) {
     if (!m_opened) return false;
     // The close goes on whatever happens, but succeeds only when the card
-    // answered GSM Close without refusing it and the driver closed too.
+    // answered GSM Close without refusing it and the driver closed too. A
+    // close message that could not be sent (the card is gone) has no answer
+    // to wait for.
     const bool written = TpxGsmClose(m_device, m_clientId, m_connectionId, nullptr) == 0;
-    const auto response = WaitForResponse();
-    if (!response) platform::MessageBox(kDriverNotResponding);
+    const auto response = written ? WaitForResponse() : std::nullopt;
+    if (written && !response) platform::MessageBox(kDriverNotResponding);
     Acknowledge();
     std::uint32_t closeResult = 0;
     const std::uint32_t closed = TpxClose(m_device, m_clientId, m_connectionId, &closeResult);

@@ -96,9 +96,17 @@ public:
 
     // Trace > Start and Stop (enabled while no reader runs, and while one does).
     void OnTraceStart();
-    void OnTraceStop();
+    // Stop takes every record the file still holds before the reader ends,
+    // so the list holds what the file holds; a caller that keeps only a
+    // part of the trace (trctool's --count) may leave the rest unread.
+    void OnTraceStop(bool takeTheRest = true);
     bool CanStartTrace() const { return m_traceLog && !m_traceLog->IsRunning(); }
     bool CanStopTrace() const { return m_traceLog && m_traceLog->IsRunning(); }
+    // While tracing: when the library stopped writing records (a failed
+    // write) or the card stopped answering, stops the trace (taking what the
+    // file holds), tells the user once and says so in the trace status pane.
+    // True when it stopped the trace. The program calls it now and then.
+    bool CheckCapture();
     // One record delivered by the reader: added, announced to the views with
     // HINT_RECORD_ADDED, then acknowledged so the reader may go on. Returns 1.
     int OnTraceRecord(trace::TraceReaderParams& params);
@@ -109,6 +117,8 @@ public:
     // A document that will never trace (trctool's card commands) opens the
     // adapter without making a trace log file; trace indications are dropped.
     void SetTraceLogFileWanted(bool wanted) { m_logFileWanted = wanted; }
+    // The folder the next trace log file is made in (empty: the current one).
+    void SetTraceLogFolder(const std::filesystem::path& folder) { m_logFolder = folder; }
 
     // The command client. Each returns success and leaves a message for its
     // caller in errorText when it fails; response time-outs are shown at
@@ -134,6 +144,10 @@ public:
     void SaveDiagnostics();
 
     bool IsOpened() const { return m_opened; }
+    // What the library's record writer and monitor thread have done on the
+    // open connection (records written, a write that failed, a card that
+    // stopped answering); nullopt when the adapter is not open.
+    std::optional<TpxCaptureStatus> GetCaptureStatus() const;
     const AdapterConfiguration& Configuration() const { return m_configuration; }
     const LineStatisticsCopy& LineStatistics() const { return m_lineStatistics; }
     const LinkStatisticsCopy& LinkStatistics(std::uint32_t link) const {
@@ -208,6 +222,7 @@ private:
     std::unique_ptr<trace::CLogFile> m_logFile;
     bool m_unsaved = true;  // cleared only by Save Log File
     bool m_logFileWanted = true;
+    std::filesystem::path m_logFolder;
     bool m_closed = false;  // the closing sequence has run
 
     // Command client: the connection to the adapter, the copies of its

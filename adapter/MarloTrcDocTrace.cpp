@@ -4,6 +4,7 @@
 
 #include "adapter/MarloTrcDoc.h"
 
+#include "platform/File.h"
 #include "platform/MessageBox.h"
 #include "trace/MarloLogDoc.h"
 
@@ -28,7 +29,7 @@ std::intptr_t CMarloTrcDoc::CreateTraceLogFile() {
     }
     m_traceLog->SetLogFile(nullptr);
     if (!m_logFileWanted) return 0;
-    trace::CreateTraceLogFile(m_logFile, *m_traceLog);
+    trace::CreateTraceLogFile(m_logFile, *m_traceLog, m_logFolder);
     return m_logFile->IsOpen() ? m_logFile->GetFd() : 0;
 }
 
@@ -48,21 +49,53 @@ void CMarloTrcDoc::OnTraceStart() {
     m_ui.SetTraceStatusText("TRACE: Reading from " + m_traceLog->GetLogPath());
 }
 
-void CMarloTrcDoc::OnTraceStop() {
+void CMarloTrcDoc::OnTraceStop(bool takeTheRest) {
     if (!m_traceLog) return;
     m_ui.BeginWaitCursor();
     std::string errorText;
     DisableTraceControl(errorText);
-    m_traceLog->StopReader();
+    // The card has stopped sending (or is gone) and the library has written
+    // every record it received: take all of them, so the list holds what the
+    // file holds.
+    if (takeTheRest)
+        m_traceLog->StopReader([this](trace::TraceReaderParams& params) { OnTraceRecord(params); });
+    else
+        m_traceLog->StopReader();
     m_ui.SetTraceStatusText("TRACE: Stopped reading from log file " + m_traceLog->GetLogPath());
     m_ui.EndWaitCursor();
 }
 
+bool CMarloTrcDoc::CheckCapture() {
+    if (!CanStopTrace()) return false;
+    const std::optional<TpxCaptureStatus> status = GetCaptureStatus();
+    if (!status || (status->writeError == 0 && status->running)) return false;
+    const TpxCaptureStatus seen = *status;
+    OnTraceStop();  // takes every record the file holds
+    const std::string path = m_traceLog ? m_traceLog->GetLogPath() : std::string();
+    const std::string kept = std::to_string(seen.recordsWritten) + " records were kept in " + path + ".";
+    std::string pane;
+    if (seen.writeError != 0) {
+        const std::string reason = platform::ErrorText(static_cast<int>(seen.writeError));
+        platform::MessageBox("Writing the trace log file stopped: " + reason + ".\nThe trace was stopped; " + kept);
+        pane = "TRACE: Stopped, writing failed (" + reason + "); " + std::to_string(seen.recordsWritten) +
+               " records kept in " + path;
+    } else {
+        platform::MessageBox("The card stopped answering (error " + std::to_string(seen.readError) +
+                             ").\nThe trace was stopped; " + kept);
+        pane = "TRACE: Stopped, the card stopped answering; " + std::to_string(seen.recordsWritten) +
+               " records kept in " + path;
+    }
+    m_ui.SetTraceStatusText(pane);
+    return true;
+}
+
 int CMarloTrcDoc::OnTraceRecord(trace::TraceReaderParams& params) {
-    if (!m_traceLog) return 1;
+    // A message whose record the stop's drain already took: nothing to do,
+    // and no acknowledgement (it would release the reader from another record).
+    if (!m_traceLog || !trace::HasDelivered(params)) return 1;
     const int index = m_traceLog->AddReaderRecord(params);
+    trace::ReleaseDelivered(params);  // the record is copied: the reader may go on
     if (index >= 0) UpdateAllViews(nullptr, trace::HINT_RECORD_ADDED, index);
-    platform::SetEvent(m_traceLog->GetAckEvent());
     return 1;
 }
 
@@ -85,6 +118,7 @@ void CMarloTrcDoc::KeepOrDeleteLogFile() {
     std::error_code ec;
     if (length == static_cast<std::int64_t>(trace::kFileHeaderSize)) {
         std::filesystem::remove(path, ec);  // nothing was traced
+        m_ui.SetTraceStatusText("TRACE: Closed");
         return;
     }
     const bool keep = !m_unsaved || platform::MessageBox(kNotSavedQuestion, {}, platform::MbButtons::YesNo) ==
@@ -94,11 +128,15 @@ void CMarloTrcDoc::KeepOrDeleteLogFile() {
         if (chosen) {
             // A failed move is reported and the trace stays under its own name:
             // nothing the user wanted kept is deleted.
-            if (chosen->string() != path.string()) trace::MoveTraceLogFile(path, *chosen, /*userAgreedToReplace=*/true);
+            if (chosen->string() == path.string() || trace::MoveTraceLogFile(path, *chosen, /*userAgreedToReplace=*/true))
+                m_ui.SetTraceStatusText("TRACE: Saved as " + chosen->string());
+            else
+                m_ui.SetTraceStatusText("TRACE: Kept as " + path.string());
             return;
         }
     }
     std::filesystem::remove(path, ec);
+    m_ui.SetTraceStatusText("TRACE: Closed, " + path.filename().string() + " deleted");
 }
 
 }  // namespace adapter

@@ -194,6 +194,13 @@ TPX_API uint32_t TpxClose(TpxHandle device, uint32_t clientId, uint32_t connecti
     });
 }
 
+TPX_API uint32_t TpxGetCaptureStatus(TpxHandle device, uint32_t connectionId, TpxCaptureStatus* status) {
+    return Guarded([&]() -> std::uint32_t {
+        if (!status) return TPX_ERROR_INVALID_PARAMETER;
+        return GetCaptureStatus(device, connectionId, *status);
+    });
+}
+
 TPX_API uint32_t TpxWrite(TpxHandle device, uint32_t clientId, uint32_t connectionId,
                           uint8_t messageType, uint16_t headerLength, uint16_t dataLength,
                           const void* message) {

@@ -40,6 +40,9 @@ void ShowMessage(const char* text);
 // Starts the monitor thread of an opened connection. Throws on failure.
 void StartMonitor(TpxConnection& connection);
 
+// The record writer's state of the monitor of an open connection.
+std::uint32_t GetCaptureStatus(TpxHandle device, std::uint32_t connectionId, TpxCaptureStatus& status);
+
 // Ends every monitor thread of a device whose handle has just been closed
 // and waits for them.
 void StopMonitors(TpxHandle device);

@@ -3,12 +3,16 @@
 // program through the response block and its two events; trace indications
 // become D-channel records appended to the capture file.
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <ctime>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "linekit/Internal.h"
@@ -23,6 +27,16 @@ constexpr char kDriverEventName[] = "MarloDriverEvent";
 // Library-wide record sequence number; the first record written is 1.
 std::atomic<std::uint16_t> g_sequence{1};
 
+// What the record writer has done for one connection. Written by the
+// monitor thread only; read by TpxGetCaptureStatus on any thread.
+struct CaptureCounters {
+    std::atomic<std::uint64_t> written{0};
+    std::atomic<std::uint64_t> lost{0};
+    std::atomic<std::uint32_t> writeError{0};
+    std::atomic<bool> running{true};
+    std::atomic<std::uint32_t> readError{0};
+};
+
 // One running monitor thread. The thread reads the connection's ids once at
 // its start; the response block and events are the program's and stay valid
 // until TpxUnregister has waited for the thread.
@@ -33,6 +47,7 @@ struct Monitor {
     TpxResponseBlock* response = nullptr;
     platform::UniqueEvent driverEvent;  // "MarloDriverEvent" opened by name, or null
     platform::UniqueEvent stop;         // set once the device is closed
+    CaptureCounters counters;
     std::thread thread;
 };
 
@@ -86,35 +101,86 @@ ResponseSlot& Slot() {
     return *slot;
 }
 
-void WriteTraceRecord(std::intptr_t captureFile, std::span<const std::uint8_t> message,
-                      std::size_t headerLength) {
+// The monitor thread's own state of its capture file.
+struct RecordWriter {
+    bool started = false;       // end is known
+    std::int64_t end = 0;       // length of the file up to its last whole record
+};
+
+// The record's time of day from the host clock, to the hundredth: every
+// frame of a call setup gets its own time, and layer 2 timers can be read
+// from a trace.
+void StampTime(DChannelHeader& record) {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    std::tm local{};
+    ::localtime_r(&now.tv_sec, &local);
+    record.hour = static_cast<std::uint8_t>(local.tm_hour);
+    record.minute = static_cast<std::uint8_t>(local.tm_min);
+    record.second = static_cast<std::uint8_t>(local.tm_sec);
+    record.hundredths = static_cast<std::uint8_t>(now.tv_nsec / 10'000'000);
+}
+
+// Writes the whole record with one write. A failed or short write cuts the
+// file back to its last whole record and gives the error; the caller then
+// writes no more records (a record after a hole would be unreachable).
+int AppendRecord(int fd, RecordWriter& writer, std::span<const std::uint8_t> record) {
+    if (!writer.started) {
+        struct stat st {};
+        if (::fstat(fd, &st) != 0) return errno;
+        writer.end = st.st_size;
+        writer.started = true;
+    }
+    ssize_t n = 0;
+    do {
+        n = ::write(fd, record.data(), record.size());
+    } while (n < 0 && errno == EINTR);
+    if (n == static_cast<ssize_t>(record.size())) {
+        writer.end += n;
+        return 0;
+    }
+    int error = n < 0 ? errno : 0;
+    if (error == 0) {
+        // Short: the rest tells why (ENOSPC, EFBIG); should it go through
+        // after all, the record is whole.
+        const ssize_t rest = ::write(fd, record.data() + n, record.size() - static_cast<std::size_t>(n));
+        if (rest == static_cast<ssize_t>(record.size()) - n) {
+            writer.end += static_cast<std::int64_t>(record.size());
+            return 0;
+        }
+        error = rest < 0 ? errno : ENOSPC;
+    }
+    if (::ftruncate(fd, static_cast<off_t>(writer.end)) == 0) ::lseek(fd, static_cast<off_t>(writer.end), SEEK_SET);
+    return error;
+}
+
+void WriteTraceRecord(std::intptr_t captureFile, std::span<const std::uint8_t> message, std::size_t headerLength,
+                      RecordWriter& writer, CaptureCounters& counters) {
     if (captureFile <= 0) return;
+    if (counters.writeError.load() != 0) {
+        counters.lost.fetch_add(1);
+        return;
+    }
     const std::span<const std::uint8_t> data = message.subspan(std::min(headerLength, message.size()));
     // A longer frame would make the whole log unreadable; no card sends one.
     if (data.size() > kMaxDChannelData) return;
     const FieldReader header = Little(message.first(std::min(headerLength, message.size())));
     const std::uint32_t address = header.U32(TPX_HEADER_ADDRESS_OFFSET).value_or(0);
 
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    ::localtime_r(&now, &local);
+    DChannelHeader fields;
+    fields.sequence = g_sequence.fetch_add(1);
+    StampTime(fields);
+    fields.bChannel = BChannelOf(address);
+    fields.ln = LnOf(address);
+    fields.flags = header.U8(TPX_HEADER_FLAGS_OFFSET).value_or(0);
+    const std::vector<std::uint8_t> record = DChannelRecord(fields, data);
 
-    DChannelHeader record;
-    record.sequence = g_sequence.fetch_add(1);
-    record.hour = static_cast<std::uint8_t>(local.tm_hour);
-    record.minute = static_cast<std::uint8_t>(local.tm_min);
-    record.second = static_cast<std::uint8_t>(local.tm_sec);
-    record.bChannel = BChannelOf(address);
-    record.ln = LnOf(address);
-    record.flags = header.U8(TPX_HEADER_FLAGS_OFFSET).value_or(0);
-    const auto n = static_cast<std::uint32_t>(data.size());
-
-    // Three writes, as the live reader expects them; write errors are not
-    // reported (the monitor thread has nobody to tell).
-    const int fd = static_cast<int>(captureFile);
-    platform::WriteAll(fd, DChannelHeaderBytes(record, n));
-    platform::WriteAll(fd, data);
-    platform::WriteAll(fd, DChannelTrailerBytes(n));
+    if (const int error = AppendRecord(static_cast<int>(captureFile), writer, record)) {
+        counters.writeError.store(static_cast<std::uint32_t>(error));
+        counters.lost.fetch_add(1);
+        return;
+    }
+    counters.written.fetch_add(1);
 }
 
 void RunMonitor(Monitor* monitor) {
@@ -122,19 +188,22 @@ void RunMonitor(Monitor* monitor) {
     const platform::EventHandle responseEvent = ToEvent(response.responseEvent);
     const platform::EventHandle ackEvent = ToEvent(response.ackEvent);
     const platform::EventHandle traceAck = monitor->driverEvent ? monitor->driverEvent.Get() : ackEvent;
+    RecordWriter writer;
     for (;;) {
         std::uint16_t headerLength = 0;
         std::uint16_t dataLength = 0;
         void* raw = nullptr;
-        if (TpxRead(monitor->device, monitor->clientId, monitor->connectionId, &headerLength, &dataLength,
-                    &raw) != 0)
+        if (const std::uint32_t failed = TpxRead(monitor->device, monitor->clientId, monitor->connectionId,
+                                                 &headerLength, &dataLength, &raw)) {
+            monitor->counters.readError.store(failed);
             break;
+        }
         const auto* bytes = static_cast<const std::uint8_t*>(raw);
         const std::vector<std::uint8_t> copy(bytes, bytes + headerLength + dataLength);
         std::free(raw);
 
         const bool trace = Little(copy).U32(TPX_HEADER_OPCODE_OFFSET) == TPX_OP_TRACE_INDICATION;
-        if (trace) WriteTraceRecord(response.captureFile, copy, headerLength);
+        if (trace) WriteTraceRecord(response.captureFile, copy, headerLength, writer, monitor->counters);
         if (!Slot().Acquire(monitor->stop.Get())) break;  // device closed meanwhile
         if (trace) {
             platform::SetEvent(traceAck);
@@ -154,6 +223,7 @@ void RunMonitor(Monitor* monitor) {
         Slot().Release();
         if (woken != platform::kWaitObject0) break;  // device closed, or the events are gone
     }
+    monitor->counters.running.store(false);
     platform::Beep(800, 100);
 }
 
@@ -172,6 +242,23 @@ void StartMonitor(TpxConnection& connection) {
     std::lock_guard lock(registry.mutex);
     monitor->thread = std::thread(RunMonitor, raw);
     registry.monitors.push_back(std::move(monitor));
+}
+
+std::uint32_t GetCaptureStatus(TpxHandle device, std::uint32_t connectionId, TpxCaptureStatus& status) {
+    Registry& registry = Monitors();
+    std::lock_guard lock(registry.mutex);
+    for (const auto& monitor : registry.monitors) {
+        if (monitor->device != device || monitor->connectionId != connectionId) continue;
+        const CaptureCounters& c = monitor->counters;
+        status = TpxCaptureStatus{};
+        status.running = c.running.load() ? 1 : 0;
+        status.readError = c.readError.load();
+        status.writeError = c.writeError.load();
+        status.recordsWritten = c.written.load();
+        status.recordsLost = c.lost.load();
+        return 0;
+    }
+    return TPX_ERROR_INVALID_HANDLE;
 }
 
 void StopMonitors(TpxHandle device) {

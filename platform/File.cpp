@@ -24,14 +24,27 @@ void SetError(int* error, int value) {
 
 }  // namespace
 
+int OpenAboveStandardStreams(const char* path, int flags, mode_t mode) {
+    const int fd = ::open(path, flags | O_CLOEXEC, mode);
+    if (fd < 0 || fd > STDERR_FILENO) return fd;
+    // A closed standard stream would lend its number to the file; 0 then
+    // means "no capture file" to the record writer, and a stray printf would
+    // land in the trace. Move it up and leave the low number closed.
+    const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return moved;
+}
+
 UniqueFd OpenForReading(const std::filesystem::path& path, int* error) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd(OpenAboveStandardStreams(path.c_str(), O_RDONLY));
     SetError(error, fd ? 0 : errno);
     return fd;
 }
 
 UniqueFd CreateExclusiveWriter(const std::filesystem::path& path, int* error) {
-    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    UniqueFd fd(OpenAboveStandardStreams(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644));
     if (!fd) {
         SetError(error, errno);
         return fd;
@@ -132,7 +145,7 @@ int CopyToNewFile(const std::filesystem::path& from, const std::filesystem::path
     int error = 0;
     UniqueFd in = OpenForReading(from, &error);
     if (!in) return error;
-    UniqueFd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    UniqueFd out(OpenAboveStandardStreams(to.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644));
     if (!out) return errno;
     std::vector<std::uint8_t> buffer(1 << 16);
     for (;;) {

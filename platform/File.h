@@ -11,10 +11,16 @@
 #include <span>
 #include <string>
 #include <vector>
+#include <sys/types.h>
 
 #include "platform/UniqueFd.h"
 
 namespace platform {
+
+// open(2) with O_CLOEXEC whose descriptor is never 0, 1 or 2: a standard
+// stream the process was started without keeps its meaning. -1 and errno on
+// failure. Every file the project opens goes through it.
+int OpenAboveStandardStreams(const char* path, int flags, mode_t mode = 0);
 
 // Opens an existing file read-only. Returns an empty fd and sets *error.
 UniqueFd OpenForReading(const std::filesystem::path& path, int* error = nullptr);

@@ -111,6 +111,7 @@ std::optional<int> TakeAdapterOnlyArguments(const Command& self, std::span<char*
 int OpenSession(AdapterSession& session) {
     session.doc = std::make_unique<adapter::CMarloTrcDoc>(session.ui);
     session.doc->SetTraceLogFileWanted(session.tracing);
+    session.doc->SetTraceLogFolder(session.traceLogFolder);
     std::string errorText;
     if (!session.doc->OpenAdapter(errorText)) {
         if (session.ui.selectionRefused) return 2;

@@ -38,6 +38,7 @@ public:
 // One opened adapter document for the life of a command; closes it at the end.
 struct AdapterSession {
     bool tracing = false;  // capture traces; the card commands need no trace log file
+    std::filesystem::path traceLogFolder;  // where the trace log file is made (empty: the current folder)
     CommandLineUi ui;
     std::unique_ptr<adapter::CMarloTrcDoc> doc;
 };

@@ -42,9 +42,10 @@ int CreateTraceLogFile(std::unique_ptr<CLogFile>& file, CTraceLog& log, const st
         int error = 0;
         platform::UniqueFd fd = platform::CreateExclusiveWriter(path, &error);
         if (!fd && (error == EEXIST || error == EWOULDBLOCK)) continue;  // another process won the name
-        if (!fd || platform::WriteAll(fd.Get(), header) != 0) {
+        if (fd) error = platform::WriteAll(fd.Get(), header);
+        if (!fd || error != 0) {
             if (fd) std::filesystem::remove(path, ec);
-            *file = CLogFile(path, platform::UniqueFd());
+            *file = CLogFile(path, platform::UniqueFd(), error);
             platform::MessageBox("Error opening trace log file");
             return 0;
         }

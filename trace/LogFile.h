@@ -19,17 +19,21 @@ class CTraceLog;
 class CLogFile {
 public:
     CLogFile() = default;
-    CLogFile(std::filesystem::path path, platform::UniqueFd fd) : m_path(std::move(path)), m_fd(std::move(fd)) {}
+    CLogFile(std::filesystem::path path, platform::UniqueFd fd, int openError = 0)
+        : m_path(std::move(path)), m_fd(std::move(fd)), m_openError(openError) {}
 
     bool IsOpen() const { return static_cast<bool>(m_fd); }
     int GetFd() const { return m_fd.Get(); }
     const std::filesystem::path& GetFilePath() const { return m_path; }
     std::int64_t GetLength() const;
     void Close() { m_fd.Reset(); }
+    // Why the file could not be made (an errno value); 0 when it was.
+    int GetOpenError() const { return m_openError; }
 
 private:
     std::filesystem::path m_path;
     platform::UniqueFd m_fd;
+    int m_openError = 0;
 };
 
 // The name for a number: "trc" + "%04d" + ".log".

@@ -18,6 +18,7 @@ CTraceLog::CTraceLog()
     : m_ackEvent(platform::CreateEvent({}, false)),
       m_stopEvent(platform::CreateEvent({}, false)),
       m_stoppedEvent(platform::CreateEvent({}, false)),
+      m_postedEvent(platform::CreateEvent({}, false)),
       m_recordBuffer(std::make_unique<std::uint8_t[]>(kMaxRecordLength)) {}
 
 CTraceLog::~CTraceLog() {
@@ -138,6 +139,12 @@ int CTraceLog::AddRawRecord(std::span<const std::uint8_t> raw) {
     // An ASCII record's terminating zero is not part of its text.
     if (type == kAsciiRecord && length > 0 && data[length - 1] == 0) --length;
 
+    // A terminal capture keeps only the record it is printing.
+    if (m_keepOnlyNewest) {
+        m_blocksInUse = 0;
+        m_blockUsed = 0;
+        m_count = 0;
+    }
     std::uint8_t* stored = Allocate(kStoredDataAt + length);
     const std::size_t header = std::min(raw.size(), kHeaderCopySize);
     std::memcpy(stored, raw.data(), header);

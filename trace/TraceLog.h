@@ -97,12 +97,27 @@ public:
     void SetTarget(RecordTarget* target) { m_target = target; }
     RecordTarget* GetTarget() const { return m_target; }
     int StartReader();
-    int StopReader();
+    // Without drain, the reader ends at once; a record it posted and nobody
+    // took yet stays for its message. With drain (the writer has stopped),
+    // every record left in the file up to its end is handed to drain on the
+    // calling thread, in order, before the reader ends: what the file holds
+    // is what the document gets. drain consumes the block as the posted
+    // message would, ending with ReleaseDelivered (it may find a record
+    // posted before the drain began).
+    int StopReader(const std::function<void(TraceReaderParams&)>& drain = {});
     int IsRunning() const { return m_running; }
     // Builds the record the reader delivered in the record buffer, appends
     // it and returns its index (-1 when the block holds no deliverable record).
     int AddReaderRecord(const TraceReaderParams& params);
     platform::EventHandle GetAckEvent() const { return m_ackEvent.Get(); }
+    // The file offset just behind the last record AddReaderRecord took: the
+    // length of a file that holds the records delivered so far.
+    std::int64_t GetReaderRecordEnd() const { return m_readerRecordEnd; }
+
+    // A list that keeps only its newest record (a terminal capture prints
+    // each record and needs it no longer): every add replaces the one record
+    // at index 0, so memory stays flat however long the trace runs.
+    void SetKeepOnlyNewest(bool newestOnly) { m_keepOnlyNewest = newestOnly; }
 
 private:
     // Blocks of 2 MiB, aligned so that the kernel may back each with one
@@ -137,6 +152,9 @@ private:
     platform::UniqueEvent m_ackEvent;
     platform::UniqueEvent m_stopEvent;
     platform::UniqueEvent m_stoppedEvent;
+    platform::UniqueEvent m_postedEvent;  // set by the reader after each post (the drain waits on it)
+    std::int64_t m_readerRecordEnd = 0;
+    bool m_keepOnlyNewest = false;
     TraceReaderParams m_params;
     std::unique_ptr<std::uint8_t[]> m_recordBuffer;
     std::string m_logPath;  // copy of the path the last reader was started on

@@ -5,6 +5,7 @@
 #include <array>
 #include <cerrno>
 #include <fcntl.h>
+#include <functional>
 #include <unistd.h>
 
 #include "platform/File.h"
@@ -65,14 +66,22 @@ void ReaderThread(TraceReaderParams* params) {
     while (platform::WaitForEvent(params->stopEvent, 0) != platform::kWaitObject0) {
         const Pass pass = fd ? ReadOnePass(fd.Get(), pos, *params) : Pass::NothingNew;
         if (pass == Pass::NothingNew) {
+            // Draining: the writer has stopped, so the end of the file is
+            // the end of the trace.
+            if (params->drain.load(std::memory_order_acquire)) break;
             // Wait for the file to grow, but never longer than the stop
             // event allows: stopping stays prompt and no time is spun away.
             platform::WaitForEvent(params->stopEvent, kReaderIdleWaitMs);
             continue;
         }
         if (pass != Pass::Delivered) continue;
+        params->recordEnd = pos;
         platform::ResetEvent(params->ackEvent);
-        params->target->PostTraceRecord(params);
+        params->pending.store(true, std::memory_order_release);
+        // While draining, the stopping thread takes the records itself; a
+        // post would only queue a message nobody needs.
+        if (!params->drain.load(std::memory_order_acquire)) params->target->PostTraceRecord(params);
+        platform::SetEvent(params->postedEvent);
         const std::array events = {params->ackEvent, params->stopEvent};
         platform::WaitForAnyEvent(events, platform::kInfinite);
         platform::ResetEvent(params->ackEvent);
@@ -91,12 +100,33 @@ int CTraceLog::StartReader() {
     m_params.target = m_target;
     m_params.logPath = m_logPath;
     m_params.recordBuffer = m_recordBuffer.get();
+    m_params.postedEvent = m_postedEvent.Get();
+    m_params.pending.store(false);  // a record of an earlier reader nobody took is not this trace's
+    m_params.drain.store(false);
     m_reader = std::thread(ReaderThread, &m_params);
     m_running = 1;
     return 1;
 }
 
-int CTraceLog::StopReader() {
+int CTraceLog::StopReader(const std::function<void(TraceReaderParams&)>& drain) {
+    if (m_running && drain) {
+        // Hand over every record still in the file, here on the calling
+        // thread: one posted before the drain began and not yet handled,
+        // then each the reader finds until the end of the file.
+        m_params.drain.store(true, std::memory_order_release);
+        const std::array events = {m_stoppedEvent.Get(), m_postedEvent.Get()};
+        for (;;) {
+            if (HasDelivered(m_params)) {
+                drain(m_params);  // consumes and releases it; the reader may at once deliver the next
+                continue;
+            }
+            if (platform::WaitForAnyEvent(events, platform::kInfinite) == platform::kWaitObject0) {
+                if (HasDelivered(m_params)) continue;  // its last record came just before it ended
+                break;
+            }
+            platform::ResetEvent(m_postedEvent.Get());
+        }
+    }
     if (m_running) {
         platform::SetEvent(m_stopEvent.Get());
         platform::SetEvent(m_ackEvent.Get());  // wakes a reader waiting for its acknowledgement
@@ -107,6 +137,8 @@ int CTraceLog::StopReader() {
     platform::ResetEvent(m_ackEvent.Get());
     platform::ResetEvent(m_stopEvent.Get());
     platform::ResetEvent(m_stoppedEvent.Get());
+    platform::ResetEvent(m_postedEvent.Get());
+    m_params.drain.store(false);
     return 1;
 }
 
@@ -115,6 +147,7 @@ int CTraceLog::AddReaderRecord(const TraceReaderParams& params) {
     const std::span<const std::uint8_t> header(params.recordBuffer, kRecordHeaderSize);
     const std::uint32_t length = RecordLength(header);
     if (length < kMinRecordLength || length > kMaxRecordLength) return -1;
+    m_readerRecordEnd = params.recordEnd;
     return AddRawRecord({params.recordBuffer, length});
 }
 

@@ -258,10 +258,11 @@ TEST_F(MarloTrcDocTest, LibraryErrorsComeBackAsTextsWithTheirCode) {
         EXPECT_FALSE(c.action(*doc, errorText));
         EXPECT_EQ(errorText, c.text);
         EXPECT_EQ(doc->IsOpened(), c.staysOpen);
-        // The close of a card that is gone waits for the close answer in vain.
-        doc->CloseAdapter(errorText);
+        // A close message that could not be sent has no answer to wait
+        // for: the rest of the closing runs at once, and the close fails.
+        EXPECT_FALSE(doc->CloseAdapter(errorText));
         EXPECT_FALSE(doc->IsOpened());
-        EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{std::string(adapter::kDriverNotResponding)});
+        EXPECT_TRUE(m_boxes.Texts().empty());
     }
 }
 

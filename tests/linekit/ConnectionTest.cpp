@@ -49,10 +49,19 @@ TEST(Connection, TraceRecordsAreWrittenUntilUnplugEndsTheMonitorWithItsBeep) {
     {
         Session s(settings, fd);
         ASSERT_EQ(s.Open(), 0u);
+        TpxCaptureStatus status{};
+        ASSERT_EQ(TpxGetCaptureStatus(s.device, s.connectionId, &status), 0u);
+        EXPECT_EQ(status.running, 1u);
         ASSERT_EQ(TpxLineTraceControlEnable(s.device, s.clientId, s.connectionId), 0u);
         ASSERT_TRUE(s.Await());
         ASSERT_TRUE(s.beeps.WaitFor(1)) << "the failed read ends the monitor thread";
         EXPECT_EQ(s.beeps.Beeps()[0], (std::pair<std::uint32_t, std::uint32_t>{800, 100}));
+        ASSERT_EQ(TpxGetCaptureStatus(s.device, s.connectionId, &status), 0u);
+        EXPECT_EQ(status.running, 0u) << "the program can tell the card is gone";
+        EXPECT_EQ(status.readError, TPX_ERROR_DEVICE_NOT_CONNECTED);
+        EXPECT_EQ(status.recordsWritten, kFrames);
+        EXPECT_EQ(status.writeError, 0u);
+        EXPECT_EQ(status.recordsLost, 0u);
         EXPECT_EQ(s.Close(), TPX_ERROR_DEVICE_NOT_CONNECTED) << "an unplugged card fails every later request";
         EXPECT_TRUE(s.boxes.Texts().empty());
     }
@@ -63,6 +72,10 @@ TEST(Connection, TraceRecordsAreWrittenUntilUnplugEndsTheMonitorWithItsBeep) {
 
     cardsim::CallsConversation conversation;
     std::size_t at = 0;
+    // The sequence counter is library-wide: earlier tests of this process
+    // have used it, so the numbers are checked relative to the first record.
+    ASSERT_GE(file.size(), 8u);
+    const std::uint16_t first = wire::Little(file).U16(6).value();
     for (std::size_t i = 0; i < kFrames; ++i) {
         SCOPED_TRACE(i);
         const cardsim::TraceFrame frame = conversation.Next();
@@ -71,11 +84,11 @@ TEST(Connection, TraceRecordsAreWrittenUntilUnplugEndsTheMonitorWithItsBeep) {
         const std::span<const std::uint8_t> record(file.data() + at, total);
         EXPECT_EQ(wire::Little(record).U32(0).value(), total);
         EXPECT_EQ(wire::Little(record).U16(4).value(), 3);
-        EXPECT_EQ(wire::Little(record).U16(6).value(), i + 1) << "library-wide sequence from 1";
+        EXPECT_EQ(wire::Little(record).U16(6).value(), static_cast<std::uint16_t>(first + i)) << "consecutive, wrapping";
         EXPECT_LT(record[8], 24);
         EXPECT_LT(record[9], 60);
         EXPECT_LT(record[10], 61);
-        EXPECT_EQ(record[11], 0);
+        EXPECT_LT(record[11], 100) << "hundredths of the host clock";
         EXPECT_EQ(record[12], 1);  // B: bits 0-2 of the address word
         EXPECT_EQ(record[13], 1);  // LN: bits 4-6
         EXPECT_EQ(wire::Little(record).U16(14).value(), 0);
@@ -88,6 +101,33 @@ TEST(Connection, TraceRecordsAreWrittenUntilUnplugEndsTheMonitorWithItsBeep) {
         at += total;
     }
     EXPECT_EQ(at, file.size()) << "exactly the unplugged card's frames";
+}
+
+TEST(Connection, AFailedRecordWriteStopsWritingAndIsReported) {
+    const fs::path path = fs::temp_directory_path() / ("linekit-readonly-" + std::to_string(::getpid()) + ".log");
+    { std::ofstream(path) << "header"; }
+    const int fd = ::open(path.c_str(), O_RDONLY);  // every write fails
+    ASSERT_GE(fd, 0);
+    cardsim::Settings settings = Fast();
+    settings.unplugAfter = 10;
+    {
+        Session s(settings, fd);
+        ASSERT_EQ(s.Open(), 0u);
+        ASSERT_EQ(TpxLineTraceControlEnable(s.device, s.clientId, s.connectionId), 0u);
+        ASSERT_TRUE(s.Await());
+        ASSERT_TRUE(s.beeps.WaitFor(1));
+        TpxCaptureStatus status{};
+        ASSERT_EQ(TpxGetCaptureStatus(s.device, s.connectionId, &status), 0u);
+        EXPECT_EQ(status.writeError, static_cast<std::uint32_t>(EBADF));
+        EXPECT_EQ(status.recordsWritten, 0u);
+        EXPECT_EQ(status.recordsLost, 10u) << "every indication after the failure is counted, none written";
+        s.Close();
+        EXPECT_EQ(TpxGetCaptureStatus(s.device, s.connectionId, &status), TPX_ERROR_INVALID_HANDLE)
+            << "a closed connection has no status";
+    }
+    ::close(fd);
+    EXPECT_EQ(fs::file_size(path), 6u);
+    fs::remove(path);
 }
 
 TEST(Connection, LinkStatisticsFollowTheFramesSentAndZeroing) {

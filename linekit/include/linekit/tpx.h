@@ -229,6 +229,26 @@ TPX_API uint32_t TpxWrite(TpxHandle device, uint32_t clientId, uint32_t connecti
 TPX_API uint32_t TpxRead(TpxHandle device, uint32_t clientId, uint32_t connectionId,
                          uint16_t* headerLength, uint16_t* dataLength, void** message);
 
+/* What the monitor thread of a connection has done, for the program to ask
+ * while the connection is open (until TpxClose or TpxUnregister). Each trace
+ * record is written with one write of the whole record, so no reader sees a
+ * torn record from the library. When a write fails or is short (disk full,
+ * file size limit), the library cuts the file back to its last whole record,
+ * writes no further records for this connection and keeps the error here. */
+typedef struct TpxCaptureStatus {
+    uint32_t running;          /* 1 while the monitor thread reads from the adapter */
+    uint32_t readError;        /* the error of the read that ended it; 0 while running */
+    uint32_t writeError;       /* errno of the failed record write; 0 while every record was written */
+    uint32_t reserved;         /* 0 */
+    uint64_t recordsWritten;   /* whole records appended to the capture file */
+    uint64_t recordsLost;      /* trace indications not written after writing stopped */
+} TpxCaptureStatus;
+
+/* Fills *status for the open connection; TPX_ERROR_INVALID_HANDLE when the
+ * device has no such connection (never opened, or already closed),
+ * TPX_ERROR_INVALID_PARAMETER for a null status. */
+TPX_API uint32_t TpxGetCaptureStatus(TpxHandle device, uint32_t connectionId, TpxCaptureStatus* status);
+
 /* ---- Line and link commands ------------------------------------------------ */
 /* Each writes one 16-byte group-2 command (trace control: 20 bytes) and
  * returns TpxWrite's result. link: 1 or 2 (its low 8 bits are sent). */

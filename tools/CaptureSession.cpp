@@ -1,0 +1,273 @@
+#include "tools/CaptureSession.h"
+
+#include <cerrno>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/File.h"
+#include "trace/Document.h"
+#include "trace/LogFile.h"
+#include "trace/RecordQueue.h"
+#include "trace/TraceLog.h"
+
+namespace tools {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+constexpr auto kProgressEvery = std::chrono::seconds(2);
+
+// The record list of the terminal: hands each record the document adds to
+// the hook, and queues the reader's posts for the capture loop.
+class HookView : public trace::CView {
+public:
+    explicit HookView(std::function<void(int)> added) : m_added(std::move(added)) {}
+    void OnUpdate(trace::CView*, std::uint32_t hint, std::intptr_t object) override {
+        if (hint == trace::HINT_RECORD_ADDED) m_added(static_cast<int>(object));
+    }
+    trace::RecordTarget* GetRecordTarget() override { return &m_queue; }
+    trace::RecordQueue& Queue() { return m_queue; }
+
+private:
+    std::function<void(int)> m_added;
+    trace::RecordQueue m_queue;
+};
+
+// Signals that end a capture as Ctrl-C does: taken by the loop, not by a
+// handler. Blocked before the library and the reader start their threads, so
+// no other thread takes them. A closed standard output gives EPIPE instead of
+// killing the process, and a file size limit gives EFBIG to the writer.
+sigset_t StopSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
+    return set;
+}
+
+bool StopSignalPending(const sigset_t& stopSignals) {
+    timespec now{0, 0};
+    return sigtimedwait(&stopSignals, nullptr, &now) >= 0;
+}
+
+std::string Size(std::int64_t bytes) {
+    char text[32];
+    if (bytes < 10 * 1024) std::snprintf(text, sizeof text, "%lld bytes", static_cast<long long>(bytes));
+    else if (bytes < 10 * 1024 * 1024) std::snprintf(text, sizeof text, "%.1f KB", static_cast<double>(bytes) / 1024);
+    else std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / (1024 * 1024));
+    return text;
+}
+
+std::string Records(long long n) { return std::to_string(n) + (n == 1 ? " record" : " records"); }
+
+}  // namespace
+
+CaptureSession::CaptureSession(CaptureOptions options, AdapterSession& adapter, CaptureRecordHook hook)
+    : m_options(std::move(options)), m_adapter(adapter), m_hook(std::move(hook)) {}
+
+std::string CaptureSession::CheckKeepAs(const CaptureOptions& options) {
+    if (!options.keepAs) return {};
+    const fs::path& file = *options.keepAs;
+    struct stat st {};
+    if (::stat(file.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return file.string() + " is a folder; -w needs a file name";
+        if (!options.force) return file.string() + " exists; give --force to replace it";
+    }
+    return {};
+}
+
+int CaptureSession::Run() {
+    const sigset_t stopSignals = StopSignals();
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+
+    if (const int status = Open()) return status;
+    const CaptureEnd end = Trace();
+    ClearProgress();
+    return Close(end);
+}
+
+int CaptureSession::Open() {
+    m_adapter.tracing = true;
+    // With -w FILE the trace log file is made beside FILE, so keeping it is
+    // a rename on the same file system.
+    if (m_options.keepAs) {
+        const fs::path folder = m_options.keepAs->parent_path();
+        m_adapter.ui.saveFile.reset();
+        m_adapter.traceLogFolder = folder.empty() ? fs::path(".") : folder;
+    }
+    if (const int status = OpenSession(m_adapter)) return status;
+    adapter::CMarloTrcDoc& doc = *m_adapter.doc;
+    const trace::CLogFile* file = doc.GetLogFile();
+    if (!file || !file->IsOpen()) {
+        const std::string folder = m_options.keepAs && !m_options.keepAs->parent_path().empty()
+                                       ? m_options.keepAs->parent_path().string() : std::string("the current folder");
+        const int error = file ? file->GetOpenError() : 0;
+        std::fprintf(stderr, "trctool: cannot make a trace log file in %s%s%s; nothing was traced\n", folder.c_str(),
+                     error ? ": " : "", error ? platform::ErrorText(error).c_str() : "");
+        doc.OnCloseDocument();
+        return 1;
+    }
+    m_logPath = file->GetFilePath();
+    // Closing keeps the file where it is; the move to FILE is ours, so that
+    // an existing FILE is never replaced without --force.
+    if (m_options.keepAs) m_adapter.ui.saveFile = m_logPath;
+    if (!m_options.quiet) std::fprintf(stderr, "trctool: tracing to %s\n", m_logPath.c_str());
+    return 0;
+}
+
+CaptureEnd CaptureSession::Trace() {
+    adapter::CMarloTrcDoc& doc = *m_adapter.doc;
+    HookView view([&](int index) {
+        if (m_options.count && m_handed >= *m_options.count) return;  // drained behind the count: kept out
+        if (m_outputClosed) return;
+        if (!m_hook(*doc.GetTraceLog(), index)) {
+            m_outputClosed = true;
+            return;
+        }
+        ++m_handed;
+        if (m_options.count && m_handed == *m_options.count) m_countEnd = doc.GetTraceLog()->GetReaderRecordEnd();
+    });
+    doc.AddView(&view);
+    doc.GetTraceLog()->SetKeepOnlyNewest(true);
+    m_started = m_lastProgress = Clock::now();
+
+    doc.OnTraceStart();
+    CaptureEnd end = CaptureEnd::DocumentClosed;
+    if (doc.CanStopTrace()) {
+        const sigset_t stopSignals = StopSignals();
+        const auto deadline = m_options.seconds
+                                  ? std::optional(m_started + std::chrono::duration_cast<Clock::duration>(
+                                                                  std::chrono::duration<double>(*m_options.seconds)))
+                                  : std::nullopt;
+        for (;;) {
+            if (m_options.count && m_handed >= *m_options.count) { end = CaptureEnd::Count; break; }
+            if (m_outputClosed) { end = CaptureEnd::OutputClosed; break; }
+            if (deadline && Clock::now() >= *deadline) { end = CaptureEnd::Time; break; }
+            if (StopSignalPending(stopSignals)) { end = CaptureEnd::Signal; break; }
+            if (!doc.IsOpened()) { end = CaptureEnd::DocumentClosed; break; }
+            if (const auto status = doc.GetCaptureStatus()) {
+                if (status->writeError != 0) { end = CaptureEnd::WriteStopped; break; }
+                if (!status->running) { end = CaptureEnd::CardGone; break; }
+            }
+            if (const auto params = view.Queue().Next(std::chrono::milliseconds(50))) doc.OnTraceRecord(**params);
+            ShowProgress();
+        }
+        // Stopping drains the file into the document, through the view.
+        m_captureStatus = doc.GetCaptureStatus();
+        // Behind a reached count nothing more is printed or kept (the file
+        // is cut back to the count), so the rest need not be read.
+        doc.OnTraceStop(/*takeTheRest=*/end != CaptureEnd::Count);
+        if (const auto after = doc.GetCaptureStatus()) m_captureStatus = after;
+    } else {
+        m_startFailed = true;
+    }
+    doc.RemoveView(&view);
+    return end;
+}
+
+void CaptureSession::ClearProgress() {
+    if (m_progressShown) {
+        std::fputs("\r\033[K", stderr);
+        m_progressShown = false;
+    }
+}
+
+int CaptureSession::Close(CaptureEnd end) {
+    adapter::CMarloTrcDoc& doc = *m_adapter.doc;
+    const trace::CLogFile* file = doc.GetLogFile();
+    int status = m_startFailed ? 1 : 0;  // the card refused or did not answer; its message is on standard error
+
+    std::string closeError;
+    if (!doc.IsOpened()) {
+        if (!m_startFailed) status = 1;  // a time-out closed the adapter; its message is on standard error
+    } else if (!doc.CloseAdapter(closeError) && end != CaptureEnd::CardGone) {
+        std::fprintf(stderr, "trctool: the card did not close properly\n");
+        status = 1;
+    }
+    // --count: exactly that many records are kept, as they were printed.
+    if (end == CaptureEnd::Count && m_countEnd > 0 && file && file->IsOpen() && file->GetLength() > m_countEnd) {
+        if (::ftruncate(file->GetFd(), static_cast<off_t>(m_countEnd)) != 0) {
+            std::fprintf(stderr, "trctool: could not cut %s back to %lld records: %s\n", m_logPath.c_str(),
+                         static_cast<long long>(m_handed), platform::ErrorText(errno).c_str());
+            status = 1;
+        }
+    }
+    const std::int64_t length = file ? file->GetLength() : -1;
+    const bool traced = length > std::int64_t{trace::kFileHeaderSize};
+    long long kept = m_handed;
+    if (end == CaptureEnd::OutputClosed || end == CaptureEnd::Signal || end == CaptureEnd::Time ||
+        end == CaptureEnd::CardGone || end == CaptureEnd::WriteStopped || end == CaptureEnd::DocumentClosed) {
+        kept = m_captureStatus ? static_cast<long long>(m_captureStatus->recordsWritten) : m_handed;
+    }
+
+    // Save Log File without a question: with -w the file stays where it is
+    // (beside FILE) and is then moved; without it, it is deleted.
+    doc.OnSaveLogFile();
+    doc.OnCloseDocument();
+
+    std::string keptWhere;
+    if (m_options.keepAs && traced) {
+        const int error = m_options.force ? platform::MoveFile(m_logPath, *m_options.keepAs,
+                                                               platform::MoveMode::kReplaceExisting)
+                                          : platform::MoveFileNoReplace(m_logPath, *m_options.keepAs);
+        if (error != 0) {
+            std::fprintf(stderr, "trctool: could not move the trace to %s: %s; it is kept as %s\n",
+                         m_options.keepAs->c_str(), platform::ErrorText(error).c_str(), m_logPath.c_str());
+            keptWhere = m_logPath.string();
+            status = 1;
+        } else {
+            keptWhere = m_options.keepAs->string();
+        }
+    } else if (m_options.keepAs && !m_startFailed) {
+        std::fprintf(stderr, "trctool: nothing was traced; %s was not written\n", m_options.keepAs->c_str());
+    }
+
+    if (end == CaptureEnd::WriteStopped && m_captureStatus) {
+        std::fprintf(stderr, "trctool: writing the trace log file stopped: %s; %s kept%s%s, %s after that not kept\n",
+                     platform::ErrorText(static_cast<int>(m_captureStatus->writeError)).c_str(),
+                     Records(static_cast<long long>(m_captureStatus->recordsWritten)).c_str(),
+                     keptWhere.empty() ? "" : " in ", keptWhere.c_str(),
+                     Records(static_cast<long long>(m_captureStatus->recordsLost)).c_str());
+        status = 1;
+    } else if (end == CaptureEnd::CardGone && m_captureStatus) {
+        std::fprintf(stderr, "trctool: the card stopped answering (error %u); %s kept%s%s\n",
+                     m_captureStatus->readError, Records(kept).c_str(), keptWhere.empty() ? "" : " in ",
+                     keptWhere.c_str());
+        status = 1;
+    }
+    if (!m_options.quiet && status == 0 && end != CaptureEnd::OutputClosed) {
+        const double seconds = std::chrono::duration<double>(Clock::now() - m_started).count();
+        if (!keptWhere.empty())
+            std::fprintf(stderr, "trctool: %s in %.1f s, kept in %s\n", Records(kept).c_str(), seconds, keptWhere.c_str());
+        else if (!m_options.keepAs)
+            std::fprintf(stderr, "trctool: %s in %.1f s, not kept (no -w)\n", Records(m_handed).c_str(), seconds);
+    }
+    return status;
+}
+
+void CaptureSession::ShowProgress() {
+    if (m_options.quiet || !::isatty(STDERR_FILENO)) return;
+    const auto now = Clock::now();
+    if (now - m_lastProgress < kProgressEvery) return;
+    m_lastProgress = now;
+    const double seconds = std::chrono::duration<double>(now - m_started).count();
+    const trace::CLogFile* file = m_adapter.doc ? m_adapter.doc->GetLogFile() : nullptr;
+    const long long kept = [&] {
+        const auto status = m_adapter.doc ? m_adapter.doc->GetCaptureStatus() : std::nullopt;
+        return status ? static_cast<long long>(status->recordsWritten) : m_handed;
+    }();
+    std::fprintf(stderr, "\r\033[Kcapturing: %s kept, %.0f/s, %s %s", Records(kept).c_str(),
+                 seconds > 0 ? static_cast<double>(kept) / seconds : 0.0, m_logPath.c_str(),
+                 Size(file ? file->GetLength() : 0).c_str());
+    std::fflush(stderr);
+    m_progressShown = true;
+}
+
+}  // namespace tools

@@ -1,0 +1,89 @@
+#pragma once
+// One terminal capture from start to end: opens the adapter as the desktop
+// program does, makes the trace log file (in -w FILE's folder, so the final
+// move is a rename), starts the trace, hands each record to a hook as the
+// document adds it, stops on a count, a time, a signal, a closed output, a
+// card that is gone or a write that failed, drains the file to its end,
+// closes the adapter, keeps the file under -w FILE or deletes it, and says
+// what happened. Everything a capture does happens in Run(), in that order.
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "tools/AdapterSession.h"
+#include "tools/RecordPrinter.h"
+
+namespace trace {
+class CTraceLog;
+}
+
+namespace tools {
+
+struct CaptureOptions {
+    std::optional<long long> count;                 // --count N: exactly N records printed and kept
+    std::optional<double> seconds;                  // --seconds S
+    std::optional<std::filesystem::path> keepAs;    // -w FILE
+    bool force = false;                             // --force: -w may replace an existing file
+    bool quiet = false;                             // -q: no start line, progress line or summary
+    PrintOptions print;                             // --tree, --hex
+};
+
+// Why the capture loop ended.
+enum class CaptureEnd {
+    Count,         // --count records were handed over
+    Time,          // --seconds passed
+    Signal,        // SIGINT, SIGTERM or SIGHUP
+    OutputClosed,  // the hook said standard output is gone
+    CardGone,      // the library's monitor ended: the card or its driver stopped answering
+    WriteStopped,  // the library could not write a record and stopped writing
+    DocumentClosed // a command time-out closed the adapter
+};
+
+// Called for every record the document adds, in order, with the document's
+// record list and the record's index. Returns false when the records have
+// nowhere to go any more (standard output closed): the capture then ends.
+using CaptureRecordHook = std::function<bool(const trace::CTraceLog& log, int index)>;
+
+class CaptureSession {
+public:
+    CaptureSession(CaptureOptions options, AdapterSession& adapter, CaptureRecordHook hook);
+
+    // The whole capture; returns the exit status: 0 done, 1 failed (the card,
+    // the file or the save), 2 when -w FILE may not be written.
+    int Run();
+
+    // The usage check of -w FILE, before anything is opened: a folder, or an
+    // existing file without --force. Empty when FILE may be written.
+    static std::string CheckKeepAs(const CaptureOptions& options);
+
+private:
+    // Adapter and trace log file; 0 or the exit status.
+    int Open();
+    // Start, the loop, then Stop, which drains the file into the document.
+    CaptureEnd Trace();
+    // Closes the adapter, cuts a --count trace to its count, keeps or
+    // deletes the file, moves it to -w FILE, reports; the exit status.
+    int Close(CaptureEnd end);
+    void ShowProgress();
+    void ClearProgress();
+
+    CaptureOptions m_options;
+    AdapterSession& m_adapter;
+    CaptureRecordHook m_hook;
+
+    std::filesystem::path m_logPath;       // the trace log file while the capture runs
+    long long m_handed = 0;                // records given to the hook
+    std::int64_t m_countEnd = 0;           // file length that holds exactly --count records
+    bool m_outputClosed = false;
+    bool m_startFailed = false;            // the card refused or did not answer trace control
+    std::optional<TpxCaptureStatus> m_captureStatus;  // the record writer's last word
+    std::chrono::steady_clock::time_point m_started;
+    std::chrono::steady_clock::time_point m_lastProgress;
+    bool m_progressShown = false;          // a progress line is on the terminal
+};
+
+}  // namespace tools
