@@ -40,6 +40,10 @@ public:
     virtual void ToggleCardStatus(trace::CDocument& document) = 0;
     virtual bool IsCardStatusOpen(trace::CDocument& document) = 0;
     virtual void ShowInformation(trace::CDocument& document) = 0;
+    // While tracing: stops a trace whose file can no longer be written or
+    // whose card stopped answering, telling the user once. Called now and
+    // then; true when it stopped one.
+    virtual bool CheckCapture(trace::CDocument& /*document*/) { return false; }
     // One record delivered by the live reader, on the user-interface thread:
     // the document builds it, tells its views and acknowledges it.
     virtual void OnTraceRecord(trace::CDocument& document, trace::TraceReaderParams& params) = 0;

@@ -89,10 +89,12 @@ const CMainFrame::ActionRow CMainFrame::kActionRows[] = {
          // The adapter document's own handler re-opens its adapter;
          // otherwise a new adapter document.
          trace::CDocument* document = f.ActiveDocument();
-         if (document != nullptr && f.m_services.KindOf(*document) == DocumentKind::Trace)
+         if (document != nullptr && f.m_services.KindOf(*document) == DocumentKind::Trace) {
              f.m_services.ReopenAdapter(*document);
-         else
+             f.RetitleFrames(*document);  // the windows follow the adapter now open
+         } else {
              f.OnFileOpenAdapter();
+         }
      }},
     {ID_FILE_OPEN_LOG, QT_TR_NOOP("Open &Log File..."), QT_TR_NOOP("Open a trace log file"), nullptr, {}, kPlain,
      [](CMainFrame& f) { f.OnFileOpenLog(); }},
@@ -306,6 +308,16 @@ void CMainFrame::CreateStatusBar() {
     auto* poll = new QTimer(this);
     connect(poll, &QTimer::timeout, this, [this] { UpdateLockIndicators(); });
     poll->start(250);
+    // A trace whose file filled up or whose card went away is stopped and
+    // reported within half a second.
+    auto* captures = new QTimer(this);
+    connect(captures, &QTimer::timeout, this, [this] {
+        const auto documents = m_documents;  // a message box runs the event loop
+        bool stopped = false;
+        for (const auto& document : documents) stopped = m_services.CheckCapture(*document) || stopped;
+        if (stopped) UpdateMenus();
+    });
+    captures->start(500);
     QAction* toggle = Action(ID_VIEW_STATUS_BAR);
     toggle->setChecked(true);
     connect(toggle, &QAction::toggled, bar, &QStatusBar::setVisible);
@@ -560,8 +572,13 @@ void CMainFrame::SetStatisticsWindowFlag(int flag) {
 void CMainFrame::OnFrameCloseRequested(QMdiSubWindow* frame) {
     trace::CDocument* document = DocumentOf(frame);
     if (document == nullptr) return;
-    // The last window of a document closes the document.
-    if (FramesOf(*document).size() > 1) {
+    // The last record list window of a document closes the document, and
+    // with it its card windows; other list windows on it only close.
+    const auto frames = FramesOf(*document);
+    const auto lists = std::count_if(frames.begin(), frames.end(), [](QMdiSubWindow* f) {
+        return qobject_cast<views::CTraceChildFrame*>(f) != nullptr;
+    });
+    if (qobject_cast<views::CTraceChildFrame*>(frame) == nullptr || lists > 1) {
         m_frameDocuments.erase(frame);
         frame->hide();
         frame->deleteLater();

@@ -32,6 +32,9 @@ void ProgramDocuments::TraceStart(trace::CDocument& document) { Adapter(document
 void ProgramDocuments::TraceStop(trace::CDocument& document) { Adapter(document).OnTraceStop(); }
 
 void ProgramDocuments::ReopenAdapter(trace::CDocument& document) {
+    // The trace of the adapter being left ends as Trace > Stop ends it, so
+    // the status pane and the list say what happened to it.
+    if (Adapter(document).CanStopTrace()) Adapter(document).OnTraceStop();
     std::string ignored;
     Adapter(document).OpenAdapter(ignored);
     if (adapter::ui::CCardWindows* windows = m_cardWindows.Find(document)) windows->OnAdapterOpened();
@@ -63,6 +66,10 @@ void ProgramDocuments::AttachMainFrame(CMainFrame& frame) {
     frame.SetStatisticsFormFactory([this](trace::CDocument& document, CMainFrame& owner) {
         return m_cardWindows.CreateStatsForm(document, [&owner](int flag) { owner.SetStatisticsWindowFlag(flag); });
     });
+}
+
+bool ProgramDocuments::CheckCapture(trace::CDocument& document) {
+    return KindOf(document) == DocumentKind::Trace && Adapter(document).CheckCapture();
 }
 
 void ProgramDocuments::OnTraceRecord(trace::CDocument& document, trace::TraceReaderParams& params) {

@@ -21,6 +21,7 @@ public:
     bool IsCardStatusOpen(trace::CDocument& document) override;
     void ShowInformation(trace::CDocument& document) override;
     void OnTraceRecord(trace::CDocument& document, trace::TraceReaderParams& params) override;
+    bool CheckCapture(trace::CDocument& document) override;
     // Card Status windows belong to the frame; its statistics window gets its form here.
     void AttachMainFrame(CMainFrame& frame) override;
 

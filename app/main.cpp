@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstring>
+#include <csignal>
 
 #include "app/MarloTrcApp.h"
 #include "app/ProgramDocuments.h"
@@ -21,6 +22,9 @@ int main(int argc, char* argv[]) {
             return 0;
         }
     }
+    // A file size limit makes the trace writer's write fail (and the trace
+    // stop with a message) instead of killing the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication application(argc, argv);
     QApplication::setApplicationVersion(QString::fromLatin1(platform::kVersionText));
     QApplication::setApplicationName(QStringLiteral("MarloTrc"));
