@@ -105,12 +105,21 @@ TEST_F(TraceDocumentTest, StartClearsTheListThenRecordsArriveOneByOne) {
     Deliver(3);
     m_doc->OnTraceStop();
     EXPECT_TRUE(m_doc->CanStartTrace());
+    DrainPosted();  // messages posted before the stop find their records taken
 
-    const std::vector<std::pair<std::uint32_t, std::intptr_t>> expected = {
-        {trace::HINT_TRACE_RESTARTED, 0}, {trace::HINT_RECORD_ADDED, 0}, {trace::HINT_RECORD_ADDED, 1},
-        {trace::HINT_RECORD_ADDED, 2}};
-    EXPECT_EQ(m_view.hints, expected);
+    // Stop takes every record the file holds, in order, each announced once:
+    // the list holds exactly what the file holds.
     trace::CTraceLog& log = *m_doc->GetTraceLog();
+    trace::CTraceLog fromFile;
+    ASSERT_EQ(fromFile.LoadFile(LogPath()), 1);
+    ASSERT_GT(fromFile.GetRecordCount(), 3) << "the card sent more at full speed before the stop";
+    ASSERT_EQ(log.GetRecordCount(), fromFile.GetRecordCount());
+    std::vector<std::pair<std::uint32_t, std::intptr_t>> expected = {{trace::HINT_TRACE_RESTARTED, 0}};
+    for (int i = 0; i < fromFile.GetRecordCount(); ++i) {
+        expected.emplace_back(trace::HINT_RECORD_ADDED, i);
+        EXPECT_EQ(log.GetSequence(i), fromFile.GetSequence(i));
+    }
+    EXPECT_EQ(m_view.hints, expected);
     EXPECT_EQ(log.GetMnemonic(0), "DCH");
     EXPECT_EQ(log.GetSequence(1), log.GetSequence(0) + 1);
     ASSERT_EQ(m_ui.statusTexts.size(), 2u);
@@ -118,6 +127,26 @@ TEST_F(TraceDocumentTest, StartClearsTheListThenRecordsArriveOneByOne) {
     EXPECT_EQ(m_ui.statusTexts[1], "TRACE: Stopped reading from log file " + LogPath().string());
     EXPECT_EQ(m_ui.waitCursorShown, 1);
     EXPECT_EQ(m_ui.waitCursorDepth, 0);
+}
+
+TEST_F(TraceDocumentTest, ACardThatGoesAwayStopsTheTraceWithOneMessage) {
+    Open("rate=0;unplug=20");
+    m_doc->OnTraceStart();
+    ASSERT_TRUE(m_doc->CanStopTrace());
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!m_doc->CheckCapture()) {  // as the program's timer asks
+        ASSERT_LT(std::chrono::steady_clock::now(), limit) << "the gone card was never noticed";
+        if (const auto params = m_view.target.Next(std::chrono::milliseconds(1))) m_doc->OnTraceRecord(**params);
+    }
+    DrainPosted();
+    EXPECT_FALSE(m_doc->CanStopTrace());
+    EXPECT_FALSE(m_doc->CheckCapture()) << "told once";
+    EXPECT_EQ(m_doc->GetTraceLog()->GetRecordCount(), 20);
+    ASSERT_EQ(m_boxes.Texts().size(), 1u);
+    EXPECT_EQ(m_boxes.Texts()[0], "The card stopped answering (error 1167).\nThe trace was stopped; 20 records were kept in " +
+                                      LogPath().string() + ".");
+    EXPECT_EQ(m_ui.statusTexts.back(),
+              "TRACE: Stopped, the card stopped answering; 20 records kept in " + LogPath().string());
 }
 
 TEST_F(TraceDocumentTest, ASecondStartShowsTheEarlierRecordsAgainFirst) {
