@@ -16,7 +16,18 @@ bool CMarloLogDoc::OnOpenDocument(const std::filesystem::path& path) {
         platform::MessageBox("Cannot open " + path.string() + ":\n" + platform::ErrorText(openError) + ".");
         return false;
     }
-    if (loaded == 0) return false;  // 2: a capture cut short, whose frames before the cut open
+    // 2: a capture cut short, whose frames before the cut open as they are.
+    if (loaded == 0) {
+        const int intact = m_traceLog->GetRecordCount();
+        if (intact == 0) return false;
+        const std::string question = "The file " + path.filename().string() + " is damaged. Open the " +
+                                     std::to_string(intact) + " records before the damage, read-only?";
+        if (platform::MessageBox(question, {}, platform::MbButtons::YesNo) != platform::MbResult::Yes) return false;
+        m_damaged = true;
+        SetPathName(path.string());
+        SetTitle(path.filename().string() + " (intact part of a damaged file, read-only)");
+        return true;
+    }
     SetPathName(path.string());
     SetTitle(path.filename().string());
     m_ui.AddToRecentFiles(path.string());
@@ -24,6 +35,10 @@ bool CMarloLogDoc::OnOpenDocument(const std::filesystem::path& path) {
 }
 
 bool CMarloLogDoc::OnSaveDocument(const std::filesystem::path& path) {
+    if (m_damaged) {
+        platform::MessageBox("This window shows the intact part of a damaged file; it is read-only.");
+        return false;
+    }
     const auto chosen = m_ui.AskSaveFileName({"log", path.string(), kLogFileFilter, /*confirmOverwrite=*/true});
     if (!chosen) return false;
     if (chosen->string() == path.string()) return true;  // saving under its own name changes nothing

@@ -56,6 +56,36 @@ TEST_F(MarloLogDocTest, OpensHeaderOnlyAndFullFilesAndRefusesBadOnes) {
     EXPECT_EQ(m_box.Texts()[1], "Cannot open " + (m_dir / "missing.log").string() + ":\nNo such file or directory.");
 }
 
+TEST_F(MarloLogDocTest, AFileCutShortOffersItsIntactRecordsReadOnly) {
+    const auto whole = WriteLog("cut.log", 3);
+    std::filesystem::resize_file(whole, std::filesystem::file_size(whole) - 5);  // the last record loses its end
+    const std::string question = "The file cut.log is damaged. Open the 2 records before the damage, read-only?";
+    {
+        m_box.ScriptAnswers({platform::MbResult::No});
+        trace::CMarloLogDoc declined(m_ui);
+        EXPECT_FALSE(declined.OnOpenDocument(whole));
+    }
+    m_box.ScriptAnswers({platform::MbResult::Yes});
+    trace::CMarloLogDoc intact(m_ui);
+    ASSERT_TRUE(intact.OnOpenDocument(whole));
+    EXPECT_TRUE(intact.IsIntactPartOfDamagedFile());
+    EXPECT_EQ(intact.GetTraceLog()->GetRecordCount(), 2);
+    EXPECT_EQ(intact.GetTitle(), "cut.log (intact part of a damaged file, read-only)");
+    EXPECT_FALSE(intact.OnSaveDocument(whole)) << "the damaged file is not moved or replaced";
+    EXPECT_TRUE(std::filesystem::exists(whole));
+    const std::vector<std::string> expected = {
+        "Could not read data portion of record!", question, "Could not read data portion of record!", question,
+        "This window shows the intact part of a damaged file; it is read-only."};
+    EXPECT_EQ(m_box.Texts(), expected);
+
+    // A file damaged before its first record has nothing to offer.
+    testsupport::WriteFile(m_dir / "header.log", Concat({FileHeader(), testsupport::Bytes(20, 0)}));
+    m_box.Clear();
+    trace::CMarloLogDoc nothing(m_ui);
+    EXPECT_FALSE(nothing.OnOpenDocument(m_dir / "header.log"));
+    EXPECT_EQ(m_box.Texts().size(), 1u);
+}
+
 TEST_F(MarloLogDocTest, SavingMovesTheFileOrChangesNothing) {
     const auto path = WriteLog("trace.log", 2);
     trace::CMarloLogDoc doc(m_ui);
