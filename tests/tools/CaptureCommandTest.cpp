@@ -301,7 +301,7 @@ TEST_F(CaptureCommandTest, AClosedStandardInputDoesNotTakeTheTraceFile) {
 
 TEST_F(CaptureCommandTest, FaultsWhileClosingTheCardFail) {
     // Each waits out the 10 s response time-out, so they run side by side.
-    const std::vector<std::string> cards = {"rate=0;unanswered=gsmclose", "rate=0;stall=6"};
+    const std::vector<std::string> cards = {"rate=0;unanswered=gsmclose", "rate=0;stall=3", "rate=0;stall=6"};
     std::vector<ProgramResult> results(cards.size());
     std::vector<std::thread> runs;
     for (std::size_t i = 0; i < cards.size(); ++i) {
