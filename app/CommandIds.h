@@ -16,6 +16,14 @@ enum CommandId : int {
     ID_FILE_EXPORT = 32796,  // frames for packet analysers (pcap, pcapng)
     ID_VIEW_CALLS = 32797,     // the calls of the active window, with their ladders
     ID_VIEW_PROBLEMS = 32798,  // the problems found in the active window's trace
+    ID_VIEW_AUTO_SCROLL = 32830,  // follow the newest record while records arrive
+    ID_VIEW_COLOUR_ROWS = 32831,  // record rows coloured by kind
+    ID_EDIT_FIND = 32832,
+    ID_EDIT_FIND_NEXT = 32833,
+    ID_EDIT_FIND_PREVIOUS = 32834,
+    ID_VIEW_TIME_OF_DAY = 32835,  // Timestamp column formats
+    ID_VIEW_TIME_SINCE_FIRST = 32836,
+    ID_VIEW_TIME_SINCE_PREVIOUS = 32837,
     ID_FILE_NEW = 57600,
     ID_FILE_OPEN = 57601,
     ID_FILE_CLOSE = 57602,

@@ -1,12 +1,14 @@
 #include "app/MainFrame.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -121,7 +123,15 @@ const CMainFrame::ActionRow CMainFrame::kActionRows[] = {
     {ID_EDIT_CUT, QT_TR_NOOP("Cu&t"), QT_TR_NOOP("Cut the selection and put it on the Clipboard"), QT_TR_NOOP("Cut"),
      {K(Qt::CTRL | Qt::Key_X), K(Qt::SHIFT | Qt::Key_Delete)}, kDisabled, nullptr},
     {ID_EDIT_COPY, QT_TR_NOOP("&Copy"), QT_TR_NOOP("Copy the selection and put it on the Clipboard"),
-     QT_TR_NOOP("Copy"), {K(Qt::CTRL | Qt::Key_C), K(Qt::CTRL | Qt::Key_Insert)}, kDisabled, nullptr},
+     QT_TR_NOOP("Copy"), {K(Qt::CTRL | Qt::Key_C), K(Qt::CTRL | Qt::Key_Insert)}, kPlain,
+     [](CMainFrame& f) { f.OnEditCopy(); }},
+    {ID_EDIT_FIND, QT_TR_NOOP("&Find..."),
+     QT_TR_NOOP("Find a record by display filter, by text in its cells or tree, or by its octets"), nullptr,
+     {K(Qt::CTRL | Qt::Key_F)}, kPlain, [](CMainFrame& f) { f.OnEditFind(); }},
+    {ID_EDIT_FIND_NEXT, QT_TR_NOOP("Find &Next"), QT_TR_NOOP("Find the next record"), nullptr, {K(Qt::Key_F3)},
+     kPlain, [](CMainFrame& f) { f.FindAgain(true); }},
+    {ID_EDIT_FIND_PREVIOUS, QT_TR_NOOP("Find &Previous"), QT_TR_NOOP("Find the previous record"), nullptr,
+     {K(Qt::SHIFT | Qt::Key_F3)}, kPlain, [](CMainFrame& f) { f.FindAgain(false); }},
     {ID_EDIT_PASTE, QT_TR_NOOP("&Paste"), QT_TR_NOOP("Insert Clipboard contents"), QT_TR_NOOP("Paste"),
      {K(Qt::CTRL | Qt::Key_V), K(Qt::SHIFT | Qt::Key_Insert)}, kDisabled, nullptr},
     {ID_FILE_PRINT, QT_TR_NOOP("&Print..."), QT_TR_NOOP("Print the active document"), QT_TR_NOOP("Print"),
@@ -139,6 +149,29 @@ const CMainFrame::ActionRow CMainFrame::kActionRows[] = {
      nullptr, {}, kCheckable, [](CMainFrame& f) { f.OnCardStatistics(); }},
     {ID_VIEW_INFORMATION, QT_TR_NOOP("&Information"), QT_TR_NOOP("Show the adapter information"), nullptr, {}, kPlain,
      [](CMainFrame& f) { f.WithTraceDocument([&f](trace::CDocument& d) { f.m_services.ShowInformation(d); }); }},
+    {ID_VIEW_AUTO_SCROLL, QT_TR_NOOP("Auto &Scroll"), QT_TR_NOOP("Keep the newest record in view while records arrive"),
+     nullptr, {}, kCheckable,
+     [](CMainFrame& f) {
+         if (views::CTraceChildFrame* frame = f.ActiveTraceFrame())
+             frame->ListView()->SetAutoScroll(f.Action(ID_VIEW_AUTO_SCROLL)->isChecked());
+     }},
+    {ID_VIEW_TIME_OF_DAY, QT_TR_NOOP("Time of &Day"), QT_TR_NOOP("Show the time of day of each record"), nullptr, {},
+     kCheckable, [](CMainFrame& f) { f.SetTimeFormat(views::RecordListModel::TimeFormat::TimeOfDay); }},
+    {ID_VIEW_TIME_SINCE_FIRST, QT_TR_NOOP("Seconds Since &First Record"),
+     QT_TR_NOOP("Show the seconds since the first record"), nullptr, {}, kCheckable,
+     [](CMainFrame& f) { f.SetTimeFormat(views::RecordListModel::TimeFormat::SinceFirst); }},
+    {ID_VIEW_TIME_SINCE_PREVIOUS, QT_TR_NOOP("Seconds Since &Previous Record"),
+     QT_TR_NOOP("Show the seconds since the record shown above"), nullptr, {}, kCheckable,
+     [](CMainFrame& f) { f.SetTimeFormat(views::RecordListModel::TimeFormat::SincePrevious); }},
+    {ID_VIEW_COLOUR_ROWS, QT_TR_NOOP("Colour &Rows"),
+     QT_TR_NOOP("Colour the records by kind: call control, supervisory, link set-up, TEI management, text"), nullptr,
+     {}, kCheckable,
+     [](CMainFrame& f) {
+         f.m_colourRows = f.Action(ID_VIEW_COLOUR_ROWS)->isChecked();
+         for (QMdiSubWindow* window : f.m_mdi->subWindowList())
+             if (auto* frame = qobject_cast<views::CTraceChildFrame*>(window))
+                 frame->ListView()->Model().SetColoured(f.m_colourRows);
+     }},
     {ID_VIEW_CALLS, QT_TR_NOOP("Ca&lls"), QT_TR_NOOP("List the calls of the trace and show their ladders"), nullptr,
      {}, kPlain, [](CMainFrame& f) { f.OnViewCalls(); }},
     {ID_VIEW_PROBLEMS, QT_TR_NOOP("&Problems"), QT_TR_NOOP("List the problems found in the trace"), nullptr, {},
@@ -188,6 +221,36 @@ void CMainFrame::CreateActions() {
     }
 }
 
+void CMainFrame::SetTimeFormat(views::RecordListModel::TimeFormat format) {
+    m_timeFormat = format;
+    for (QMdiSubWindow* window : m_mdi->subWindowList())
+        if (auto* frame = qobject_cast<views::CTraceChildFrame*>(window)) frame->ListView()->Model().SetTimeFormat(format);
+}
+
+void CMainFrame::OnEditFind() {
+    if (ActiveTraceFrame() == nullptr) return;
+    bool ok = false;
+    const QString what = QInputDialog::getText(this, tr("Find"),
+                                               tr("Display filter, text in the cells or the tree, or octets (08 01):"),
+                                               QLineEdit::Normal, m_findText, &ok);
+    if (!ok || what.trimmed().isEmpty()) return;
+    m_findText = what;
+    FindAgain(true);
+}
+
+void CMainFrame::FindAgain(bool forward) {
+    views::CTraceChildFrame* frame = ActiveTraceFrame();
+    if (frame == nullptr || m_findText.isEmpty()) return;
+    frame->ListView()->Find(m_findText, forward);
+}
+
+void CMainFrame::OnEditCopy() {
+    views::CTraceChildFrame* frame = ActiveTraceFrame();
+    if (frame == nullptr) return;
+    const QString text = frame->CopyText();
+    if (!text.isEmpty()) QApplication::clipboard()->setText(text);
+}
+
 void CMainFrame::ArrangeIcons() {
     // Minimised windows line up along the bottom edge.
     int x = 0;
@@ -220,18 +283,25 @@ void CMainFrame::CreateMenus() {
     menu(IDR_MARLOTTYPE, tr("&File"),
          {ID_FILE_OPEN, 0, ID_FILE_OPEN_LOG, ID_FILE_SAVE, ID_FILE_CLOSE, ID_FILE_EXPORT, 0, ID_FILE_SAVE_DIAGNOSTICS, 0,
           ID_APP_EXIT});
-    menu(IDR_MARLOTTYPE, tr("&Edit"), {ID_EDIT_UNDO, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE});
+    menu(IDR_MARLOTTYPE, tr("&Edit"),
+         {ID_EDIT_UNDO, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, 0, ID_EDIT_FIND, ID_EDIT_FIND_NEXT,
+          ID_EDIT_FIND_PREVIOUS});
     menu(IDR_MARLOTTYPE, tr("&View"),
-         {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, 0, ID_VIEW_CARD_STATUS, ID_VIEW_CARD_STATISTICS, ID_VIEW_INFORMATION, 0,
-          ID_VIEW_CALLS, ID_VIEW_PROBLEMS});
+         {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, 0, ID_VIEW_AUTO_SCROLL, ID_VIEW_COLOUR_ROWS, 0, ID_VIEW_TIME_OF_DAY,
+          ID_VIEW_TIME_SINCE_FIRST, ID_VIEW_TIME_SINCE_PREVIOUS, 0, ID_VIEW_CARD_STATUS, ID_VIEW_CARD_STATISTICS,
+          ID_VIEW_INFORMATION, 0, ID_VIEW_CALLS, ID_VIEW_PROBLEMS});
     menu(IDR_MARLOTTYPE, tr("&Trace"), {ID_TRACE_START, ID_TRACE_STOP});
     menu(IDR_MARLOTTYPE, tr("&Window"), {ID_WINDOW_NEW, ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE});
     menu(IDR_MARLOTTYPE, tr("&Help"), {ID_APP_ABOUT});
 
     menu(IDR_LOGTYPE, tr("&File"),
          {ID_FILE_OPEN, 0, ID_FILE_OPEN_LOG, ID_FILE_SAVE, ID_FILE_CLOSE, ID_FILE_EXPORT, 0, ID_APP_EXIT});
-    menu(IDR_LOGTYPE, tr("&Edit"), {ID_EDIT_UNDO, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE});
-    menu(IDR_LOGTYPE, tr("&View"), {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, 0, ID_VIEW_CALLS, ID_VIEW_PROBLEMS});
+    menu(IDR_LOGTYPE, tr("&Edit"),
+         {ID_EDIT_UNDO, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, 0, ID_EDIT_FIND, ID_EDIT_FIND_NEXT,
+          ID_EDIT_FIND_PREVIOUS});
+    menu(IDR_LOGTYPE, tr("&View"),
+         {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, 0, ID_VIEW_AUTO_SCROLL, ID_VIEW_COLOUR_ROWS, 0, ID_VIEW_TIME_OF_DAY,
+          ID_VIEW_TIME_SINCE_FIRST, ID_VIEW_TIME_SINCE_PREVIOUS, 0, ID_VIEW_CALLS, ID_VIEW_PROBLEMS});
     menu(IDR_LOGTYPE, tr("&Window"), {ID_WINDOW_NEW, ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE});
     menu(IDR_LOGTYPE, tr("&Help"), {ID_APP_ABOUT});
 }
@@ -374,6 +444,17 @@ void CMainFrame::UpdateCommandStates() {
     const bool hasChild = m_mdi->activeSubWindow() != nullptr;
     for (int id : {ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE}) Action(id)->setEnabled(hasChild);
     Action(ID_WINDOW_NEW)->setEnabled(ActiveTraceFrame() != nullptr);
+    views::CTraceChildFrame* traceFrame = ActiveTraceFrame();
+    Action(ID_EDIT_COPY)->setEnabled(traceFrame != nullptr && !traceFrame->CopyText().isEmpty());
+    Action(ID_VIEW_AUTO_SCROLL)->setEnabled(traceFrame != nullptr);
+    Action(ID_EDIT_FIND)->setEnabled(traceFrame != nullptr);
+    Action(ID_EDIT_FIND_NEXT)->setEnabled(traceFrame != nullptr && !m_findText.isEmpty());
+    Action(ID_EDIT_FIND_PREVIOUS)->setEnabled(traceFrame != nullptr && !m_findText.isEmpty());
+    Action(ID_VIEW_COLOUR_ROWS)->setChecked(m_colourRows);
+    Action(ID_VIEW_TIME_OF_DAY)->setChecked(m_timeFormat == views::RecordListModel::TimeFormat::TimeOfDay);
+    Action(ID_VIEW_TIME_SINCE_FIRST)->setChecked(m_timeFormat == views::RecordListModel::TimeFormat::SinceFirst);
+    Action(ID_VIEW_TIME_SINCE_PREVIOUS)->setChecked(m_timeFormat == views::RecordListModel::TimeFormat::SincePrevious);
+    Action(ID_VIEW_AUTO_SCROLL)->setChecked(traceFrame != nullptr && traceFrame->ListView()->AutoScroll());
     Action(ID_NEXT_PANE)->setEnabled(ActiveTraceFrame() != nullptr);
     Action(ID_PREV_PANE)->setEnabled(ActiveTraceFrame() != nullptr);
 }
@@ -408,6 +489,8 @@ views::CTraceChildFrame* CMainFrame::OpenFrame(const std::shared_ptr<trace::CDoc
     const QSize area = m_mdi->viewport()->size();
     const QSize size(std::max(640, area.width() * 3 / 4), std::max(480, area.height() * 3 / 4));
     auto* frame = new views::CTraceChildFrame(document, trace::BuildDecodeTree, size);
+    frame->ListView()->Model().SetColoured(m_colourRows);
+    frame->ListView()->Model().SetTimeFormat(m_timeFormat);
     if (m_services.KindOf(*document) == DocumentKind::Trace) {
         frame->ListView()->SetTraceRecordHandler([this, doc = document.get()](trace::TraceReaderParams& params) {
             m_services.OnTraceRecord(*doc, params);
@@ -415,6 +498,9 @@ views::CTraceChildFrame* CMainFrame::OpenFrame(const std::shared_ptr<trace::CDoc
     }
     m_frameDocuments[frame] = document.get();
     connect(frame, &views::CTraceChildFrame::AnalysisUpdated, this, [this] { UpdateProblemCount(); });
+    connect(frame, &views::CTraceChildFrame::StatusNote, this,
+            [this](const QString& text) { statusBar()->showMessage(text, 8000); });
+    connect(frame->ListView(), &views::CMarloTrcListView::AutoScrollChanged, this, [this] { UpdateCommandStates(); });
     connect(frame, &views::CTraceChildFrame::CloseRequested, this,
             [this](views::CTraceChildFrame* f) { OnFrameCloseRequested(f); });
     m_mdi->addSubWindow(frame);
@@ -457,7 +543,7 @@ void CMainFrame::OnFileOpenLog() {
     trace::FileDialogRequest request;
     request.defaultExtension = "log";
     request.initialName = "trace.log";
-    request.filter = trace::kLogFileFilter;
+    request.filter = trace::kOpenFileFilter;
     const auto path = m_ui->AskOpenFileName(request);
     if (path) OpenLogFile(*path);
 }

@@ -18,6 +18,7 @@
 #include "app/CommandIds.h"
 #include "app/DocumentServices.h"
 #include "trace/UiServices.h"
+#include "views/RecordListModel.h"
 
 class QLabel;
 class QMdiArea;
@@ -74,6 +75,18 @@ public:
     void OnCardStatistics();
     void OnWindowNew();
     void OnFileClose();
+    // Puts what the active trace window's active pane offers on the clipboard.
+    void OnEditCopy();
+    // Asks what to find, then finds it from the selected record on; Find
+    // Next and Find Previous look again for the same.
+    void OnEditFind();
+    void FindAgain(bool forward);
+    void SetFindText(const QString& text) {
+        m_findText = text;
+        UpdateCommandStates();
+    }
+    // The Timestamp column of every trace window.
+    void SetTimeFormat(views::RecordListModel::TimeFormat format);
     // Closes every document through its closing sequence (program exit).
     void CloseAllDocuments();
 
@@ -156,6 +169,9 @@ private:
     StatisticsFormFactory m_statsFactory;
     int m_statsWindowFlag = 0;
     QPointer<QMdiSubWindow> m_statsFrame;
+    bool m_colourRows = true;
+    QString m_findText;
+    views::RecordListModel::TimeFormat m_timeFormat = views::RecordListModel::TimeFormat::TimeOfDay;
 };
 
 }  // namespace app

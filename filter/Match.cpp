@@ -72,10 +72,9 @@ public:
     void Elements(Visit&& visit) {
         if (!IsDChannel()) return;
         const decode::FrameSummary& s = Summary();
-        if (!s.HasLayer3() || s.GetMessageKind() != decode::MessageKind::Q931) {
-            // National messages have elements too; any message with a Q.931 header does.
-            if (s.GetMessageKind() != decode::MessageKind::National) return;
-        }
+        // Any message with a whole Q.931 header has elements, national ones too.
+        if (s.GetMessageKind() != decode::MessageKind::Q931 && s.GetMessageKind() != decode::MessageKind::National)
+            return;
         decode::WalkElements(m_subject.data, s.HeaderLength(), visit);
     }
 

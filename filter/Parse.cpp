@@ -455,7 +455,9 @@ private:
     void BindTime(const FieldInfo& info, const Token& opToken, const Token& value, Node& node) {
         if (node.op == Op::Contains) RefuseOperator(info, opToken, "which is a time of day");
         if (value.kind == Tok::Number) {
-            node.number = value.number * 100;  // seconds since midnight
+            // Seconds since midnight; a day has fewer than 10^7 of them, so
+            // anything larger is as good as 10^7 (and cannot overflow).
+            node.number = std::min<std::int64_t>(value.number, 10'000'000) * 100;
             return;
         }
         // hh:mm, hh:mm:ss or hh:mm:ss.cc

@@ -40,5 +40,9 @@ public:
 
 // The same filter text the program's dialogs use, in the pipe-separated form.
 inline constexpr const char* kLogFileFilter = "Log files (*.log)|*.log|All files (*.*)|*.*||";
+// What File > Open Log File offers: the program's own logs and the packet
+// captures it reads as well.
+inline constexpr const char* kOpenFileFilter =
+    "Trace logs (*.log)|*.log|Captures (*.pcap *.pcapng)|*.pcap;*.pcapng|All files (*)|*||";
 
 }  // namespace trace

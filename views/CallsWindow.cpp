@@ -54,10 +54,12 @@ std::optional<analysis::FrameInput> DocumentAnalysis::Frame(std::uint32_t record
 
 void SelectRecordInList(CTraceChildFrame& frame, int record) {
     CMarloTrcListView* list = frame.ListView();
-    if (list == nullptr || list->model() == nullptr || record < 0 || record >= list->model()->rowCount()) return;
-    list->setRowHidden(record, false);
-    list->selectRow(record);
-    list->scrollTo(list->model()->index(record, 0));
+    if (list == nullptr) return;
+    // A display filter may hide the record: then there is no row to select.
+    const int row = list->Model().RowOf(record);
+    if (row < 0) return;
+    list->setRowHidden(row, false);
+    list->SelectRecord(record);
 }
 
 LadderWidget::LadderWidget(QWidget* parent) : QWidget(parent) {
@@ -240,7 +242,7 @@ void CCallsWindow::ShowOnlyCall(bool only) {
         only = false;
     }
     list->setUpdatesEnabled(false);
-    for (int r = 0; r < rows; ++r) list->setRowHidden(r, only && keep.count(r) == 0);
+    for (int r = 0; r < rows; ++r) list->setRowHidden(r, only && keep.count(list->Model().RecordAt(r)) == 0);
     list->setUpdatesEnabled(true);
 }
 

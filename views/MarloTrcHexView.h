@@ -33,9 +33,24 @@ public:
     // family is not installed.
     static QFont DumpFont();
 
+    // Octets shown highlighted, in both the hex and the character field
+    // (count 0: none). The decode tree sets them for each record it shows.
+    void SetHighlight(int first, int count);
+    std::pair<int, int> Highlight() const { return {m_highlightFirst, m_highlightCount}; }
+    // The data octet under a point of the viewport, or -1.
+    int OctetAt(QPoint point) const;
+    // The highlighted octets (all of them when none is highlighted) as hex
+    // pairs separated by blanks ("08 01 05").
+    QString SelectedHex() const;
+
+signals:
+    // An octet of the dump was clicked.
+    void OctetClicked(int octet);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
     int LineCount() const { return static_cast<int>(m_text.size() / kLineLength); }
@@ -45,6 +60,10 @@ private:
     std::string m_text;    // the dump of the selected record, kept when the list is cleared
     int m_lineHeight = 0;  // pixels: the font's height less one
     int m_charWidth = 0;
+    qreal m_advance = 1;  // pixels from one character to the next
+    int m_dataSize = 0;  // octets of the selected record
+    int m_highlightFirst = 0;
+    int m_highlightCount = 0;
 };
 
 }  // namespace views

@@ -3,8 +3,13 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QProgressDialog>
+#include <QRegularExpression>
+#include <functional>
 #include <QTimer>
 
+#include "trace/DecodeTree.h"
 #include "trace/RecordCells.h"
 #include "trace/TraceLog.h"
 
@@ -19,6 +24,8 @@ QString FirstLineDelegate::displayText(const QVariant& value, const QLocale& /*l
 
 void FirstLineDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const {
     QStyledItemDelegate::initStyleOption(option, index);
+    // The whole row is the selection: no focus frame around one of its cells.
+    option->state &= ~QStyle::State_HasFocus;
     if ((option->displayAlignment & Qt::AlignHCenter) != 0) option->text = option->text.trimmed();
 }
 
@@ -80,6 +87,7 @@ void CMarloTrcListView::OnUpdate(trace::CView* /*sender*/, std::uint32_t hint, s
         m_pendingRows = 0;
         m_model.ResetToStore();
         ScrollToRow(0);
+        EmitCounts();
         return;
     }
     if ((hint & trace::HINT_RECORD_ADDED) != 0) {
@@ -111,11 +119,130 @@ void CMarloTrcListView::HandleTraceRecord(trace::TraceReaderParams* params) {
 
 void CMarloTrcListView::FlushAppends() {
     m_flushQueued = false;
-    if (m_pendingRows <= m_model.rowCount()) return;
+    if (m_pendingRows <= m_model.RecordCount()) return;
+    const int rowsBefore = m_model.rowCount();
     m_model.GrowTo(m_pendingRows);
+    EmitCounts();
+    if (m_model.rowCount() == rowsBefore || !m_autoScroll) return;
     // The scroll range must know the new rows before the newest can be shown.
     updateGeometries();
-    ScrollToRow(m_pendingRows - 1);
+    ScrollToRow(m_model.rowCount() - 1);
+}
+
+int CMarloTrcListView::SelectedRecord() const {
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : m_model.RecordAt(rows.constFirst().row());
+}
+
+void CMarloTrcListView::SelectRecord(int record) {
+    const int row = m_model.RowOf(record);
+    if (row < 0) return;
+    selectRow(row);
+    ScrollToRow(row);
+}
+
+bool CMarloTrcListView::ApplyFilter(const QString& expression, QString* error) {
+    filter::FilterError problem;
+    auto parsed = filter::DisplayFilter::Parse(expression.toStdString(), &problem);
+    if (!parsed) {
+        if (error != nullptr) *error = QString::fromStdString(problem.Text());
+        return false;
+    }
+    const int selected = SelectedRecord();
+    QProgressDialog progress(tr("Applying the display filter..."), tr("Cancel"), 0, std::max(1, m_model.RecordCount()),
+                             this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    const bool done = m_model.SetFilter(std::move(parsed), [&progress](int doneRecords, int) {
+        progress.setValue(doneRecords);
+        return !progress.wasCanceled();
+    });
+    progress.reset();
+    if (!done) {
+        if (error != nullptr) *error = tr("Cancelled: the list shows what it showed before.");
+        return false;
+    }
+    EmitCounts();
+    if (selected >= 0 && m_model.RowOf(selected) >= 0) SelectRecord(selected);
+    return true;
+}
+
+bool CMarloTrcListView::Find(const QString& what, bool forward) {
+    const trace::CTraceLog* log = m_document.GetTraceLog();
+    const int rows = m_model.rowCount();
+    if (log == nullptr || rows == 0 || what.trimmed().isEmpty()) return false;
+    std::function<bool(int)> matches;
+    const std::string text = what.toStdString();
+    static const QRegularExpression kOctets(QStringLiteral("^\\s*[0-9A-Fa-f]{2}([ :][0-9A-Fa-f]{2})*\\s*$"));
+    if (auto parsed = filter::DisplayFilter::Parse(text)) {
+        matches = [log, f = std::move(*parsed)](int record) { return f.Matches(*log, record); };
+    } else if (kOctets.match(what).hasMatch()) {
+        std::string octets;
+        for (const QString& pair : what.simplified().split(QRegularExpression(QStringLiteral("[ :]"))))
+            octets.push_back(static_cast<char>(pair.toInt(nullptr, 16)));
+        matches = [log, octets](int record) {
+            const std::optional<trace::CTraceRecord> r = log->GetRecord(record);
+            if (!r) return false;
+            const auto frameOctets = r->GetData();
+            const std::string_view bytes(reinterpret_cast<const char*>(frameOctets.data()), frameOctets.size());
+            return bytes.find(octets) != std::string_view::npos;
+        };
+    } else {
+        const QString wanted = what;
+        matches = [log, wanted](int record) {
+            for (int c = 0; c < trace::kColumnCount; ++c) {
+                if (QString::fromStdString(trace::CellText(*log, record, static_cast<trace::Column>(c)))
+                        .contains(wanted, Qt::CaseInsensitive))
+                    return true;
+            }
+            bool found = false;
+            trace::VisitPreOrder(trace::BuildDecodeTree(*log, record), [&](const trace::DecodeNode& node, int) {
+                found = found || QString::fromStdString(node.label).contains(wanted, Qt::CaseInsensitive);
+            });
+            return found;
+        };
+    }
+    const int current = currentIndex().isValid() ? currentIndex().row() : (forward ? -1 : rows);
+    for (int k = 1; k <= rows; ++k) {
+        const int row = ((current + (forward ? k : -k)) % rows + rows) % rows;
+        if (!matches(m_model.RecordAt(row))) continue;
+        const bool wrapped = forward ? row <= current : row >= current;
+        selectRow(row);
+        ScrollToRow(row);
+        if (wrapped)
+            emit StatusNote(forward ? tr("Find went past the last record and went on from the first.")
+                                    : tr("Find went past the first record and went on from the last."));
+        return true;
+    }
+    emit StatusNote(tr("Not found: %1").arg(what));
+    return false;
+}
+
+void CMarloTrcListView::SetAutoScroll(bool on) {
+    if (m_autoScroll == on) return;
+    m_autoScroll = on;
+    if (on && m_model.rowCount() > 0) ScrollToRow(m_model.rowCount() - 1);
+    emit AutoScrollChanged(on);
+}
+
+void CMarloTrcListView::EmitCounts() {
+    emit CountsChanged(m_model.rowCount(), m_model.RecordCount(), m_model.IsFiltered());
+}
+
+void CMarloTrcListView::keyPressEvent(QKeyEvent* event) {
+    const int rows = m_model.rowCount();
+    if ((event->key() == Qt::Key_Home || event->key() == Qt::Key_End) && rows > 0) {
+        const bool end = event->key() == Qt::Key_End;
+        selectRow(end ? rows - 1 : 0);
+        ScrollToRow(end ? rows - 1 : 0);
+        if (end && !m_autoScroll) {
+            SetAutoScroll(true);
+            emit StatusNote(tr("Auto Scroll is on: the newest record stays in view."));
+        }
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
 }
 
 void CMarloTrcListView::keyboardSearch(const QString& search) {
@@ -132,7 +259,7 @@ void CMarloTrcListView::keyboardSearch(const QString& search) {
     const std::string wanted = m_typed.toStdString();
     for (int k = 0; k < rows; ++k) {
         const int row = (first + k) % rows;
-        if (std::to_string(log->GetSequence(row)).starts_with(wanted)) {
+        if (std::to_string(log->GetSequence(m_model.RecordAt(row))).starts_with(wanted)) {
             selectRow(row);
             ScrollToRow(row);
             return;
@@ -161,7 +288,14 @@ void CMarloTrcListView::OnSelectionChanged(const QItemSelection& selected) {
     // Losing the selection says nothing; only a newly selected row counts.
     if (selected.isEmpty()) return;
     const int row = selected.indexes().constFirst().row();
-    m_document.UpdateAllViews(this, trace::HINT_RECORD_SELECTED, row);
+    // Choosing a row above the newest while records arrive means looking at
+    // it: the list stops following the newest record.
+    const trace::CTraceLog* log = m_document.GetTraceLog();
+    if (m_autoScroll && log != nullptr && log->IsRunning() != 0 && row < m_model.rowCount() - 1) {
+        SetAutoScroll(false);
+        emit StatusNote(tr("Auto Scroll is off while you look at a record; End turns it on again."));
+    }
+    m_document.UpdateAllViews(this, trace::HINT_RECORD_SELECTED, m_model.RecordAt(row));
 }
 
 }  // namespace views

@@ -65,7 +65,44 @@ public:
     // without leading zeros, starts with the keys typed in quick succession.
     void keyboardSearch(const QString& search) override;
 
+    RecordListModel& Model() { return m_model; }
+    // The record of the selected row, or -1.
+    int SelectedRecord() const;
+    // Selects the row of a record (when it is shown) and brings it into view.
+    void SelectRecord(int record);
+
+    // Shows only the records the expression lets through (blank: all).
+    // Returns false, changing nothing, when it does not parse or the user
+    // cancelled the pass; a pass longer than half a second shows its
+    // progress with Cancel. The selected record stays selected when shown.
+    bool ApplyFilter(const QString& expression, QString* error = nullptr);
+
+    // Selects the next (forward) or previous shown record after the selected
+    // one that `what` finds, wrapping at the ends (with a status note).
+    // `what` is a display filter when it parses, octets when it is hex pairs
+    // ("08 01" or "08:01"), and otherwise text looked for in the cells and
+    // the decode tree, ignoring case. False when no record matches.
+    bool Find(const QString& what, bool forward);
+
+    // While on (the default), the newest record is scrolled into view as
+    // records arrive; off, the list keeps its selection and view.
+    bool AutoScroll() const { return m_autoScroll; }
+    void SetAutoScroll(bool on);
+
+signals:
+    // A short note for the status bar.
+    void StatusNote(const QString& text);
+    // The rows shown or the records known changed.
+    void CountsChanged(int shown, int total, bool filtered);
+    void AutoScrollChanged(bool on);
+
+protected:
+    // Home and End (also with Ctrl) go to the first and the last record;
+    // End turns auto-scroll on again.
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
+    void EmitCounts();
     void ScrollToRow(int row);
     void OnSelectionChanged(const QItemSelection& selected);
 
@@ -77,8 +114,9 @@ private:
     FirstLineDelegate m_delegate;
     QString m_typed;          // keys of the current keyboard search
     qint64 m_lastKeyMs = -1;  // when the last of them came
-    int m_pendingRows = 0;  // rows announced by HINT_RECORD_ADDED, not yet inserted
+    int m_pendingRows = 0;  // records announced by HINT_RECORD_ADDED, not yet looked at
     bool m_flushQueued = false;
+    bool m_autoScroll = true;
 };
 
 }  // namespace views

@@ -6,10 +6,14 @@ namespace views {
 namespace {
 
 constexpr int kItemDataRole = Qt::UserRole;
+constexpr int kFirstOctetRole = Qt::UserRole + 1;
+constexpr int kOctetCountRole = Qt::UserRole + 2;
 
 QTreeWidgetItem* MakeItem(const trace::DecodeNode& node) {
     auto* item = new QTreeWidgetItem(QStringList{QString::fromStdString(node.label)});
     item->setData(0, kItemDataRole, node.itemData);
+    item->setData(0, kFirstOctetRole, static_cast<int>(node.firstOctet));
+    item->setData(0, kOctetCountRole, static_cast<int>(node.octetCount));
     for (const trace::DecodeNode& child : node.children) item->addChild(MakeItem(child));
     return item;
 }
@@ -40,10 +44,45 @@ CMarloTrcTreeView::CMarloTrcTreeView(trace::CDocument& document, TreeBuilder bui
     connect(this, &QTreeWidget::currentItemChanged, this, [this] {
         if (!m_rebuilding) AnnounceSelection();
     });
+    connect(this, &QTreeWidget::itemSelectionChanged, this, [this] {
+        const QList<QTreeWidgetItem*> selected = selectedItems();
+        const auto [first, count] = OctetsOf(selected.isEmpty() ? nullptr : selected.constFirst());
+        emit OctetsSelected(first, count);
+    });
     m_document.AddView(this);
 }
 
 CMarloTrcTreeView::~CMarloTrcTreeView() { m_document.RemoveView(this); }
+
+std::pair<int, int> CMarloTrcTreeView::OctetsOf(const QTreeWidgetItem* item) {
+    if (item == nullptr) return {0, 0};
+    return {item->data(0, kFirstOctetRole).toInt(), item->data(0, kOctetCountRole).toInt()};
+}
+
+void CMarloTrcTreeView::SelectOctet(int octet) {
+    QTreeWidgetItem* best = nullptr;
+    int bestDepth = 0;
+    int bestCount = 0;
+    for (int i = 0; i < topLevelItemCount(); ++i) {
+        // Depth-first with the depth alongside.
+        std::vector<std::pair<QTreeWidgetItem*, int>> stack{{topLevelItem(i), 1}};
+        while (!stack.empty()) {
+            const auto [item, depth] = stack.back();
+            stack.pop_back();
+            const auto [first, count] = OctetsOf(item);
+            if (count > 0 && octet >= first && octet < first + count &&
+                (depth > bestDepth || (depth == bestDepth && count < bestCount))) {
+                best = item;
+                bestDepth = depth;
+                bestCount = count;
+            }
+            for (int c = item->childCount() - 1; c >= 0; --c) stack.emplace_back(item->child(c), depth + 1);
+        }
+    }
+    if (best == nullptr) return;
+    setCurrentItem(best);
+    scrollToItem(best);
+}
 
 std::string CMarloTrcTreeView::StateKey(const std::string& label) { return label.substr(0, label.find(':')); }
 
@@ -66,6 +105,9 @@ void CMarloTrcTreeView::Rebuild(int index) {
     RestoreStates();
     m_rebuilding = false;
     AnnounceSelection();
+    const QList<QTreeWidgetItem*> selected = selectedItems();
+    const auto [first, count] = OctetsOf(selected.isEmpty() ? nullptr : selected.constFirst());
+    emit OctetsSelected(first, count);
 }
 
 void CMarloTrcTreeView::SaveStates() {

@@ -40,6 +40,16 @@ public:
     // The key a label is remembered under: up to, not including, its first ':'.
     static std::string StateKey(const std::string& label);
 
+    // Selects the deepest node over a data octet of the shown record (of
+    // equally deep ones the narrowest); nothing changes when none is.
+    void SelectOctet(int octet);
+    // The data octets of a node: {first, count}, count 0 when it has none.
+    static std::pair<int, int> OctetsOf(const QTreeWidgetItem* item);
+
+signals:
+    // The selected node stands for these data octets (count 0: none).
+    void OctetsSelected(int first, int count);
+
 private:
     void Rebuild(int index);
     void SaveStates();

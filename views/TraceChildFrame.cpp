@@ -5,7 +5,14 @@
 #include <QSplitter>
 #include <QStyle>
 #include <QTimer>
+#include <QVBoxLayout>
+#include <functional>
 
+#include "tools/RecordPrinter.h"
+#include "trace/RecordCells.h"
+#include "trace/TraceLog.h"
+
+#include "views/FilterBar.h"
 #include "views/MarloTrcHexView.h"
 #include "views/CallsWindow.h"
 #include "views/MarloTrcListView.h"
@@ -18,7 +25,15 @@ CTraceChildFrame::CTraceChildFrame(std::shared_ptr<trace::CDocument> document, c
     : QMdiSubWindow(parent), m_document(std::move(document)) {
     m_splitter = new QSplitter(Qt::Vertical);
     m_splitter->setChildrenCollapsible(false);
-    m_list = new CMarloTrcListView(*m_document, m_splitter);
+    // The filter bar sits on top of the list, inside the list's pane.
+    auto* listPane = new QWidget(m_splitter);
+    auto* listLayout = new QVBoxLayout(listPane);
+    listLayout->setContentsMargins(0, 0, 0, 0);
+    listLayout->setSpacing(0);
+    m_filterBar = new FilterBar(listPane);
+    m_list = new CMarloTrcListView(*m_document, listPane);
+    listLayout->addWidget(m_filterBar);
+    listLayout->addWidget(m_list, 1);
     m_tree = new CMarloTrcTreeView(*m_document, builder, m_splitter);
     m_hex = new CMarloTrcHexView(*m_document, m_splitter);
     setWidget(m_splitter);
@@ -34,6 +49,19 @@ CTraceChildFrame::CTraceChildFrame(std::shared_ptr<trace::CDocument> document, c
     m_activePane = m_list;
     m_list->SetActivePane(true);
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { OnFocusChanged(now); });
+
+    connect(m_filterBar, &FilterBar::Applied, this, [this](const QString& text) {
+        QString error;
+        if (!m_list->ApplyFilter(text, &error)) emit StatusNote(error);
+    });
+    connect(m_filterBar, &FilterBar::Refused, this, &CTraceChildFrame::StatusNote);
+    connect(m_list, &CMarloTrcListView::CountsChanged, this, [this](int shown, int total, bool filtered) {
+        m_filterBar->SetCounts(shown, total, filtered);
+        if (filtered) emit StatusNote(m_filterBar->CountText());
+    });
+    connect(m_list, &CMarloTrcListView::StatusNote, this, &CTraceChildFrame::StatusNote);
+    connect(m_tree, &CMarloTrcTreeView::OctetsSelected, m_hex, &CMarloTrcHexView::SetHighlight);
+    connect(m_hex, &CMarloTrcHexView::OctetClicked, m_tree, &CMarloTrcTreeView::SelectOctet);
 
     m_list->OnUpdate(nullptr, trace::HINT_INITIAL_UPDATE, 0);
 
@@ -75,6 +103,26 @@ void CTraceChildFrame::OnFocusChanged(QWidget* now) {
             return;
         }
     }
+}
+
+QString CTraceChildFrame::CopyText() const {
+    if (m_activePane == m_tree) {
+        const QList<QTreeWidgetItem*> selected = m_tree->selectedItems();
+        if (selected.isEmpty()) return {};
+        QStringList lines;
+        // Two blanks per level below the copied node.
+        const std::function<void(const QTreeWidgetItem*, int)> add = [&](const QTreeWidgetItem* item, int depth) {
+            lines.append(QString(2 * depth, QLatin1Char(' ')) + item->text(0));
+            for (int i = 0; i < item->childCount(); ++i) add(item->child(i), depth + 1);
+        };
+        add(selected.constFirst(), 0);
+        return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    }
+    if (m_activePane == m_hex) return m_hex->SelectedHex();
+    const trace::CTraceLog* log = m_document->GetTraceLog();
+    const int record = m_list->SelectedRecord();
+    if (log == nullptr || record < 0) return {};
+    return QString::fromStdString(tools::FormatRecordLine(*log, record)) + QLatin1Char('\n');
 }
 
 void CTraceChildFrame::closeEvent(QCloseEvent* event) {

@@ -1,6 +1,8 @@
 #pragma once
 // CTraceChildFrame: the MDI child window of a trace or log document, three
-// panes stacked in a splitter: record list, decode tree, hex dump. It shares
+// panes stacked in a splitter: record list (under its display filter bar),
+// decode tree, hex dump. Selecting a tree node highlights its octets in the
+// hex dump; clicking an octet selects the deepest node over it. It shares
 // ownership of its document with the other windows on it, so the document
 // lives until its last window is gone. Owned by the main frame's MDI area;
 // user-interface thread only.
@@ -21,6 +23,7 @@ class DocumentAnalysis;
 
 class CMarloTrcListView;
 class CMarloTrcHexView;
+class FilterBar;
 
 class CTraceChildFrame final : public QMdiSubWindow {
     Q_OBJECT
@@ -41,6 +44,7 @@ public:
     CMarloTrcListView* ListView() const { return m_list; }
     CMarloTrcTreeView* TreeView() const { return m_tree; }
     CMarloTrcHexView* HexView() const { return m_hex; }
+    FilterBar* Filter() const { return m_filterBar; }
     QSplitter* Splitter() const { return m_splitter; }
 
     // The pane that had the focus last in this frame.
@@ -51,6 +55,11 @@ public:
     const std::shared_ptr<DocumentAnalysis>& Analysis() const { return m_analysis; }
     // Feeds the records the analysis has not seen; true when there were any.
     bool UpdateAnalysis();
+    // What Copy takes from the active pane: the selected record as its
+    // tab-separated cells (the list), the selected node with its children as
+    // indented text (the tree), the highlighted octets, or all of them, as
+    // hex (the dump). Empty when the pane has nothing to give.
+    QString CopyText() const;
 
 signals:
     // The analysis took in new records (its problem counts may have changed).
@@ -60,6 +69,9 @@ signals:
     // owner decides what happens to the document; the window stays until
     // the owner deletes it.
     void CloseRequested(views::CTraceChildFrame* frame);
+    // A short note for the main window's status bar ("12 of 340 records", a
+    // filter that does not parse, auto-scroll turned off).
+    void StatusNote(const QString& text);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -72,6 +84,7 @@ private:
     CMarloTrcListView* m_list = nullptr;
     CMarloTrcTreeView* m_tree = nullptr;
     CMarloTrcHexView* m_hex = nullptr;
+    FilterBar* m_filterBar = nullptr;
     QPointer<QWidget> m_activePane;
     std::shared_ptr<DocumentAnalysis> m_analysis;
     QTimer* m_analysisTimer = nullptr;

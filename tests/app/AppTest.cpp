@@ -18,6 +18,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QClipboard>
 #include <QtTest>
 
 #include "app/MainFrame.h"
@@ -80,6 +81,7 @@ private slots:
     void BothOpenLogEntriesProposeTraceLog_data();
     void BothOpenLogEntriesProposeTraceLog();
     void OpenedLogShowsItsRowsAndTheSelectedRecord();
+    void CopyAndFindWorkOnTheActiveTraceWindow();
     void RecentFilesKeepTheNewestFour();
     void CommandsAreRoutedAndEnabledByDocument();
     void FailedAdapterOpenLeavesNoDocument();
@@ -140,7 +142,10 @@ void AppTest::MenusFollowTheActiveDocument() {
     QCOMPARE(MenuEntries(*m_frame, 0), (QStringList{"&Open Adapter...", "-", "Open &Log File...", "&Save Log File",
                                                      "&Close ", "&Export...", "-", "E&xit"}));
     QVERIFY(m_frame->Action(app::ID_FILE_EXPORT)->isEnabled());  // the log has records
-    QCOMPARE(MenuEntries(*m_frame, 2), (QStringList{"&Toolbar", "&Status Bar", "-", "Ca&lls", "&Problems"}));
+    QCOMPARE(MenuEntries(*m_frame, 2),
+             (QStringList{"&Toolbar", "&Status Bar", "-", "Auto &Scroll", "Colour &Rows", "-", "Time of &Day",
+                          "Seconds Since &First Record", "Seconds Since &Previous Record", "-", "Ca&lls",
+                          "&Problems"}));
     QMdiSubWindow* logFrame = m_frame->MdiArea()->activeSubWindow();
     // View > Calls lists the sample's call; the status bar counts its problems.
     m_frame->Action(app::ID_VIEW_CALLS)->trigger();
@@ -158,9 +163,12 @@ void AppTest::MenusFollowTheActiveDocument() {
              (QStringList{"&Open Adapter...", "-", "Open &Log File...", "&Save Log File", "&Close ", "&Export...",
                           "-", "Save &Diagnostics", "-", "E&xit"}));
     QVERIFY(!m_frame->Action(app::ID_FILE_EXPORT)->isEnabled());  // nothing traced yet
-    QCOMPARE(MenuEntries(*m_frame, 2), (QStringList{"&Toolbar", "&Status Bar", "-", "&Card Status",
-                                                     "C&ard Statistics", "&Information", "-", "Ca&lls",
-                                                     "&Problems"}));
+    QCOMPARE(MenuEntries(*m_frame, 2),
+             (QStringList{"&Toolbar", "&Status Bar", "-", "Auto &Scroll", "Colour &Rows", "-", "Time of &Day",
+                          "Seconds Since &First Record", "Seconds Since &Previous Record", "-", "&Card Status",
+                          "C&ard Statistics", "&Information", "-", "Ca&lls", "&Problems"}));
+    QCOMPARE(MenuEntries(*m_frame, 1), (QStringList{"&Undo", "-", "Cu&t", "&Copy", "&Paste", "-", "&Find...",
+                                                     "Find &Next", "Find &Previous"}));
     QCOMPARE(m_frame->windowTitle(), QStringLiteral("MarloTrc - OrinBri1"));
 
     // The Window menu lists the open windows, the active one checked.
@@ -189,12 +197,48 @@ void AppTest::BothOpenLogEntriesProposeTraceLog() {
     QCOMPARE(m_ui->openRequests.size(), std::size_t{1});
     QCOMPARE(m_ui->openRequests[0].initialName, std::string("trace.log"));
     QCOMPARE(m_ui->openRequests[0].defaultExtension, std::string("log"));
-    QCOMPARE(m_ui->openRequests[0].filter, std::string("Log files (*.log)|*.log|All files (*.*)|*.*||"));
+    QCOMPARE(m_ui->openRequests[0].filter, std::string(trace::kOpenFileFilter));
+    QCOMPARE(app::QtFilter(trace::kOpenFileFilter),
+             QStringLiteral("Trace logs (*.log);;Captures (*.pcap *.pcapng);;All files (*)"));
     QCOMPARE(m_frame->DocumentCount(), std::size_t{1});
     // A cancelled dialog does nothing.
     m_frame->Action(command)->trigger();
     QCOMPARE(m_frame->DocumentCount(), std::size_t{1});
     QCOMPARE(app::QtFilter(trace::kLogFileFilter), QStringLiteral("Log files (*.log);;All files (*.*)"));
+}
+
+void AppTest::CopyAndFindWorkOnTheActiveTraceWindow() {
+    QVERIFY(m_frame->OpenLogFile(m_sample.toStdString()));
+    views::CTraceChildFrame* f = m_frame->ActiveTraceFrame();
+    QVERIFY(f != nullptr);
+    m_frame->UpdateCommandStates();
+    QVERIFY(!m_frame->Action(app::ID_EDIT_COPY)->isEnabled());  // nothing selected yet
+    QVERIFY(!m_frame->Action(app::ID_EDIT_FIND_NEXT)->isEnabled());  // nothing to find again
+
+    m_frame->SetFindText(QStringLiteral("msg == SETUP"));
+    m_frame->Action(app::ID_EDIT_FIND_NEXT)->trigger();
+    QCOMPARE(f->ListView()->SelectedRecord(), kSetupRow);
+    QVERIFY(m_frame->Action(app::ID_EDIT_COPY)->isEnabled());
+    QApplication::clipboard()->clear();
+    m_frame->Action(app::ID_EDIT_COPY)->trigger();
+    QCOMPARE(QApplication::clipboard()->text(),
+             QStringLiteral("006\t  09:30:01.60\t 0\t 0\tDCH\tTE\t00-064-C\tI\t0\t000\t000\tO00001\tSETUP\n"));
+    QCOMPARE(m_frame->Action(app::ID_EDIT_COPY)->shortcut(), QKeySequence(QStringLiteral("Ctrl+C")));
+    QCOMPARE(m_frame->Action(app::ID_EDIT_FIND)->shortcut(), QKeySequence(QStringLiteral("Ctrl+F")));
+    QCOMPARE(m_frame->Action(app::ID_EDIT_FIND_NEXT)->shortcut(), QKeySequence(QStringLiteral("F3")));
+
+    // Auto Scroll and Colour Rows follow the window and apply to it.
+    m_frame->UpdateCommandStates();
+    QVERIFY(m_frame->Action(app::ID_VIEW_AUTO_SCROLL)->isChecked());
+    m_frame->Action(app::ID_VIEW_AUTO_SCROLL)->trigger();
+    QVERIFY(!f->ListView()->AutoScroll());
+    QVERIFY(f->ListView()->Model().Coloured());
+    m_frame->Action(app::ID_VIEW_COLOUR_ROWS)->trigger();
+    QVERIFY(!f->ListView()->Model().Coloured());
+    m_frame->Action(app::ID_VIEW_TIME_SINCE_FIRST)->trigger();
+    QCOMPARE(Cell(*f, 0, 1), QStringLiteral("0.00"));
+    QVERIFY(m_frame->Action(app::ID_VIEW_TIME_SINCE_FIRST)->isChecked());
+    QVERIFY(!m_frame->Action(app::ID_VIEW_TIME_OF_DAY)->isChecked());
 }
 
 void AppTest::OpenedLogShowsItsRowsAndTheSelectedRecord() {

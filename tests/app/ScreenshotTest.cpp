@@ -12,6 +12,7 @@
 #include "app/ProgramDocuments.h"
 #include "app/ToolbarIcons.h"
 #include "tests/app/AppSupport.h"
+#include "views/FilterBar.h"
 #include "views/MarloTrcListView.h"
 #include "views/MarloTrcTreeView.h"
 #include "views/TraceChildFrame.h"
@@ -21,7 +22,40 @@ class ScreenshotTest : public QObject {
 private slots:
     void TraceWindowWithDecodedSetup();
     void AdapterWindowOnTheEmulatedCard();
+    void FilterColoursAndHighlightedElement();
 };
+
+// The sample log with its rows coloured, then filtered to the call's
+// messages, with the bearer capability of the SETUP highlighted in the dump.
+void ScreenshotTest::FilterColoursAndHighlightedElement() {
+    QTemporaryDir dir;
+    const QString sample = dir.filePath(QStringLiteral("sample-call.log"));
+    QVERIFY(apptest::MakeSampleLog(sample));
+    app::ProgramDocuments documents;
+    app::CMainFrame frame(documents);
+    frame.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    QVERIFY(frame.OpenLogFile(sample.toStdString()));
+    views::CTraceChildFrame* trace = frame.ActiveTraceFrame();
+    QVERIFY(trace);
+    trace->showMaximized();
+    trace->ListView()->selectRow(apptest::kSetupRow);
+    QTest::qWait(200);
+    QVERIFY(QDir().mkpath(QStringLiteral(SCREENSHOT_DIR)));
+    QVERIFY(frame.grab().save(QStringLiteral(SCREENSHOT_DIR "/colours.png")));
+
+    trace->Filter()->SetText(QStringLiteral("q931 and not msg == \"CONNECT ACKNOWLEDGE\""));
+    trace->Filter()->Apply();
+    QTreeWidgetItem* layer3 = trace->TreeView()->topLevelItem(2);
+    layer3->setExpanded(true);
+    layer3->child(0)->setExpanded(true);
+    trace->TreeView()->setCurrentItem(layer3->child(0));
+    trace->Filter()->SetText(QStringLiteral("q931 and not msg == \"CONNECT ACKNOWLEDGE\" and"));  // shows red
+    QTest::qWait(200);
+    QVERIFY(frame.grab().save(QStringLiteral(SCREENSHOT_DIR "/filter-and-highlight.png")));
+    frame.CloseAllDocuments();
+}
 
 void ScreenshotTest::AdapterWindowOnTheEmulatedCard() {
     QTemporaryDir dir;

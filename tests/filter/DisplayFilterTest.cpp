@@ -181,6 +181,7 @@ TEST_F(DisplayFilterTest, RecordFields) {
               {"time == 01:02:03.04", {6}},
               {"time > 36005", {7, 8, 9}},
               {"time >= 10:00:08", {8, 9}},
+              {"time < 166666666666666666", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
               {"b == 2 and ln == 11", {6}},
               {"text contains \"HELLO\"", {6}},
               {"text == \"SETUP\"", {2, 8}},
