@@ -5,9 +5,11 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "filter/DisplayFilter.h"
 #include "tools/AdapterSession.h"
 #include "tools/CaptureSession.h"
 #include "tools/Commands.h"
@@ -44,6 +46,7 @@ int RunCapture(std::span<char* const> args) {
     if (!TakeAdapterOption(rest, adapter.ui.adapter, problem)) return UsageError(self, problem);
 
     CaptureOptions options;
+    std::optional<filter::DisplayFilter> displayFilter;  // -Y: what is printed; the file keeps every record
     for (std::size_t i = 0; i < rest.size(); ++i) {
         const std::string& arg = rest[i];
         const bool hasValue = i + 1 < rest.size();
@@ -68,6 +71,11 @@ int RunCapture(std::span<char* const> args) {
             options.seconds = s;
         } else if (arg == "-w" && hasValue) {
             options.keepAs = rest[++i];
+        } else if (arg == "-Y") {
+            if (!hasValue) return UsageError(self, "-Y needs a display filter");
+            filter::FilterError error;
+            displayFilter = filter::DisplayFilter::Parse(rest[++i], &error);
+            if (!displayFilter) return UsageError(self, "bad display filter: " + error.Text());
         } else {
             return UsageError(self, "unexpected " + arg);
         }
@@ -76,7 +84,9 @@ int RunCapture(std::span<char* const> args) {
         return UsageError(self, refused);
 
     const PrintOptions print = options.print;
-    CaptureSession session(std::move(options), adapter, [print](const trace::CTraceLog& log, int index) {
+    CaptureSession session(std::move(options), adapter, [print, displayFilter = std::move(displayFilter)](
+                                                            const trace::CTraceLog& log, int index) {
+        if (displayFilter && !displayFilter->Matches(log, index)) return true;
         PrintRecord(stdout, log, index, print);
         // A reader that went away (| head) ends the capture quietly.
         return std::fflush(stdout) == 0 && !std::ferror(stdout);

@@ -162,6 +162,33 @@ TEST_F(CaptureCommandTest, WhatIsPrintedIsWhatIsKept) {
     }
 }
 
+// -Y prints what the filter lets through, exactly what dump -Y prints from
+// the kept file, which still holds every record; --count counts them all.
+TEST_F(CaptureCommandTest, ADisplayFilterNarrowsWhatIsPrintedNotWhatIsKept) {
+    const fs::path kept = m_dir / "filtered.log";
+    const std::string expression = "ftype == RR or msg == \"SETUP\"";
+    const auto captured = Capture({"capture", "-q", "--count", "300", "-w", kept.string(), "-Y", expression});
+    ASSERT_EQ(captured.status, 0) << captured.err;
+    const auto printed = Lines(captured.out);
+    EXPECT_FALSE(printed.empty());
+    EXPECT_LT(printed.size(), 300u);
+    EXPECT_EQ(Lines(Dump(kept).out).size(), 300u) << "the file keeps every record";
+    const auto filtered = RunProgram(kTrctool, {"dump", "-Y", expression, kept.string()});
+    ASSERT_EQ(filtered.status, 0) << filtered.err;
+    EXPECT_EQ(Lines(filtered.out), printed);
+
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"-Y", "tei =="},
+                                                std::vector<std::string>{"-Y"}}) {
+        std::vector<std::string> args{"capture", "--count", "3"};
+        args.insert(args.end(), bad.begin(), bad.end());
+        const auto refused = Capture(args);
+        EXPECT_EQ(refused.status, 2) << refused.err;
+        EXPECT_EQ(refused.out, "");
+        EXPECT_NE(refused.err.find("display filter"), std::string::npos) << refused.err;
+    }
+    EXPECT_TRUE(TraceLogFiles().empty());
+}
+
 TEST_F(CaptureCommandTest, WithoutAFileNameTheTraceIsDeleted) {
     const auto result = Capture({"capture", "--count", "3", "--hex", "-q"});
     ASSERT_EQ(result.status, 0) << result.err;
