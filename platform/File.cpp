@@ -111,24 +111,33 @@ std::size_t BufferedReader::Read(std::uint8_t* out, std::size_t n) {
     return done;
 }
 
-std::optional<std::vector<std::uint8_t>> ReadRegularFile(const std::filesystem::path& path, std::int64_t maxSize,
-                                                         std::string* problem) {
-    const auto fail = [problem](std::string why) -> std::optional<std::vector<std::uint8_t>> {
+UniqueFd OpenRegularFile(const std::filesystem::path& path, std::int64_t maxSize, std::string* problem) {
+    const auto fail = [problem](std::string why) {
         if (problem) *problem = std::move(why);
-        return std::nullopt;
+        return UniqueFd();
     };
     // Non-blocking, so that opening a FIFO with no writer returns at once.
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    UniqueFd fd(OpenAboveStandardStreams(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY));
     if (!fd) return fail(ErrorText(errno));
     struct stat st {};
     if (::fstat(fd.Get(), &st) != 0) return fail(ErrorText(errno));
     if (S_ISDIR(st.st_mode)) return fail("it is a folder");
     if (!S_ISREG(st.st_mode)) return fail("it is not a regular file");
     if (st.st_size > maxSize) return fail("it is larger than " + std::to_string(maxSize) + " bytes");
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st.st_size));
+    return fd;
+}
+
+std::optional<std::vector<std::uint8_t>> ReadRegularFile(const std::filesystem::path& path, std::int64_t maxSize,
+                                                         std::string* problem) {
+    const UniqueFd fd = OpenRegularFile(path, maxSize, problem);
+    if (!fd) return std::nullopt;
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::max<std::int64_t>(FileSize(fd.Get()), 0)));
     int error = 0;
     bytes.resize(ReadUpTo(fd.Get(), bytes.data(), bytes.size(), &error));
-    if (error != 0) return fail(ErrorText(error));
+    if (error != 0) {
+        if (problem) *problem = ErrorText(error);
+        return std::nullopt;
+    }
     return bytes;
 }
 

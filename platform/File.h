@@ -55,6 +55,13 @@ private:
     std::size_t m_end = 0;
 };
 
+// Opens a regular file of at most maxSize bytes for reading, for a reader
+// that takes it in pieces. Never blocks on a special file: the name is opened
+// non-blocking and anything but a regular file (a folder, a FIFO, a device)
+// is refused before a byte is read. An empty fd when the file cannot be
+// read, with the reason in *problem, as ReadRegularFile gives it.
+UniqueFd OpenRegularFile(const std::filesystem::path& path, std::int64_t maxSize, std::string* problem = nullptr);
+
 // The whole content of a regular file of at most maxSize bytes. Never blocks
 // on a special file: the name is opened non-blocking and anything but a
 // regular file (a folder, a FIFO, a device) is refused before a byte is read.

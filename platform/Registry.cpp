@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <vector>
+#include <utility>
 
 #include "platform/File.h"
 
@@ -36,21 +36,29 @@ char NarrowUnit(std::uint16_t unit) {
     return unit <= 0xFF ? static_cast<char>(unit) : '?';
 }
 
-std::string NarrowUtf16(std::span<const std::uint8_t> bytes) {
-    std::string out;
-    out.reserve(bytes.size() / 2);
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+// Appends UTF-16LE text as 8-bit characters; returns the bytes used (an odd
+// last byte is left for the rest of its unit).
+std::size_t AppendNarrowUtf16(std::span<const std::uint8_t> bytes, std::string& out) {
+    std::size_t i = 0;
+    for (; i + 1 < bytes.size(); i += 2) {
         const auto unit = static_cast<std::uint16_t>(bytes[i] | (bytes[i + 1] << 8));
         if (unit >= 0xDC00 && unit <= 0xDFFF) continue;  // second half of a pair: the first gave '?'
         out.push_back(NarrowUnit(unit));
     }
+    return i;
+}
+
+std::string NarrowUtf16(std::span<const std::uint8_t> bytes) {
+    std::string out;
+    out.reserve(bytes.size() / 2);
+    AppendNarrowUtf16(bytes, out);
     return out;
 }
 
-// UTF-8 to 8-bit text: code points above 0xFF and malformed sequences become '?'.
-std::string NarrowUtf8(std::span<const std::uint8_t> bytes) {
-    std::string out;
-    out.reserve(bytes.size());
+// Appends UTF-8 text as 8-bit characters: code points above 0xFF and
+// malformed sequences become '?'. Returns the bytes used: unless `last`, a
+// sequence cut short by the end of the bytes is left for its rest to come.
+std::size_t AppendNarrowUtf8(std::span<const std::uint8_t> bytes, bool last, std::string& out) {
     std::size_t i = 0;
     while (i < bytes.size()) {
         const std::uint8_t b = bytes[i];
@@ -68,13 +76,18 @@ std::string NarrowUtf8(std::span<const std::uint8_t> bytes) {
         std::size_t taken = 1;
         bool ok = true;
         for (; taken <= extra; ++taken) {
-            if (i + taken >= bytes.size() || (bytes[i + taken] & 0xC0) != 0x80) { ok = false; break; }
+            if (i + taken >= bytes.size()) {
+                if (!last) return i;
+                ok = false;
+                break;
+            }
+            if ((bytes[i + taken] & 0xC0) != 0x80) { ok = false; break; }
             cp = (cp << 6) | (bytes[i + taken] & 0x3F);
         }
         out.push_back(ok && cp <= 0xFF ? static_cast<char>(cp) : '?');
         i += taken;
     }
-    return out;
+    return i;
 }
 
 // Key names are compared and stored as lower-case paths with one backslash
@@ -130,24 +143,217 @@ int HexDigit(char c) {
     return -1;
 }
 
-std::optional<std::vector<std::uint8_t>> ParseHexBytes(std::string_view s) {
-    std::vector<std::uint8_t> out;
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const char c = s[i];
-        if (c == ',' || c == ' ' || c == '\t' || c == '\\' || c == '\r' || c == '\n') {
-            ++i;
-            continue;
-        }
-        if (i + 1 >= s.size()) return std::nullopt;
-        const int hi = HexDigit(s[i]);
-        const int lo = HexDigit(s[i + 1]);
-        if (hi < 0 || lo < 0) return std::nullopt;
-        out.push_back(static_cast<std::uint8_t>(hi * 16 + lo));
-        i += 2;
-    }
-    return out;
+bool IsHexSeparator(char c) {
+    return c == ',' || c == ' ' || c == '\t' || c == '\\' || c == '\r' || c == '\n';
 }
+
+// Whether s holds "=hex" in any case, without making a lower-case copy.
+bool HasHexMarker(std::string_view s) {
+    for (std::size_t at = s.find('='); at != std::string_view::npos && at + 4 <= s.size(); at = s.find('=', at + 1)) {
+        if (AsciiLower(s[at + 1]) == 'h' && AsciiLower(s[at + 2]) == 'e' && AsciiLower(s[at + 3]) == 'x') return true;
+    }
+    return false;
+}
+
+// The lines of an export as 8-bit text, one at a time, without their line
+// ends. A line stays valid until the next call.
+class LineSource {
+public:
+    virtual ~LineSource() = default;
+    virtual bool Next(std::string_view& line) = 0;
+};
+
+std::string_view CutLineEnd(std::string_view line) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    return line;
+}
+
+// The lines of a text in memory.
+class TextLines final : public LineSource {
+public:
+    explicit TextLines(std::string_view text) : m_rest(text), m_done(text.empty()) {}
+
+    bool Next(std::string_view& line) override {
+        if (m_done) return false;
+        const std::size_t nl = m_rest.find('\n');
+        line = CutLineEnd(m_rest.substr(0, nl));
+        if (nl == std::string_view::npos) {
+            m_done = true;
+        } else {
+            m_rest.remove_prefix(nl + 1);
+            m_done = m_rest.empty();
+        }
+        return true;
+    }
+
+private:
+    std::string_view m_rest;
+    bool m_done;
+};
+
+enum class TextEncoding { EightBit, Utf16, Utf8 };
+
+// The encoding a file's first bytes announce, and the length of its mark.
+std::pair<TextEncoding, std::size_t> DetectEncoding(std::span<const std::uint8_t> bytes) {
+    if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) return {TextEncoding::Utf16, 2};
+    if (bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) return {TextEncoding::Utf8, 3};
+    return {TextEncoding::EightBit, 0};
+}
+
+// The lines of an open file, read in pieces of 64 KiB and turned into 8-bit
+// text as they come, so that a large export never sits in memory whole. A
+// character split between two pieces waits for its rest.
+class FileLines final : public LineSource {
+public:
+    explicit FileLines(int fd) : m_fd(fd), m_raw(kPiece + 4) {}
+
+    bool Next(std::string_view& line) override {
+        for (;;) {
+            const std::size_t nl = m_text.find('\n', m_scanned);
+            if (nl != std::string::npos) {
+                line = CutLineEnd(std::string_view(m_text).substr(m_start, nl - m_start));
+                m_start = m_scanned = nl + 1;
+                return true;
+            }
+            m_scanned = m_text.size();
+            if (m_ended) {
+                if (m_start == m_text.size()) return false;
+                line = CutLineEnd(std::string_view(m_text).substr(m_start));
+                m_start = m_scanned = m_text.size();
+                return true;
+            }
+            // Lines handed out are done with: keep only the one being read.
+            m_text.erase(0, m_start);
+            m_scanned -= m_start;
+            m_start = 0;
+            ReadPiece();
+        }
+    }
+
+    // The reason reading stopped early, 0 when the whole file was read.
+    int Error() const { return m_error; }
+
+private:
+    static constexpr std::size_t kPiece = 1 << 16;
+
+    void ReadPiece() {
+        const std::size_t got = ReadUpTo(m_fd, m_raw.data() + m_carried, kPiece, &m_error);
+        m_ended = got < kPiece;
+        std::span<const std::uint8_t> bytes(m_raw.data(), m_carried + got);
+        if (m_first) {
+            m_first = false;
+            const auto [encoding, mark] = DetectEncoding(bytes);
+            m_encoding = encoding;
+            bytes = bytes.subspan(mark);
+        }
+        std::size_t used = bytes.size();
+        switch (m_encoding) {
+        case TextEncoding::EightBit:
+            m_text.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+            break;
+        case TextEncoding::Utf16:
+            used = AppendNarrowUtf16(bytes, m_text);
+            break;
+        case TextEncoding::Utf8:
+            used = AppendNarrowUtf8(bytes, m_ended, m_text);
+            break;
+        }
+        const std::size_t left = bytes.size() - used;  // at most 3 bytes
+        std::copy(bytes.end() - static_cast<std::ptrdiff_t>(left), bytes.end(), m_raw.begin());
+        m_carried = left;
+    }
+
+    int m_fd;
+    std::vector<std::uint8_t> m_raw;
+    std::size_t m_carried = 0;
+    bool m_first = true;
+    bool m_ended = false;
+    int m_error = 0;
+    TextEncoding m_encoding = TextEncoding::EightBit;
+    std::string m_text;
+    std::size_t m_start = 0;    // the first byte of m_text not yet handed out
+    std::size_t m_scanned = 0;  // m_text holds no line end before this
+};
+
+// The text of a value that may go on over further lines: a hex value whose
+// line ends in a backslash continues with the next line's trimmed text. The
+// pieces come one at a time, so a value of any length is read without
+// joining it, in time linear in its length.
+class ValueText {
+public:
+    // `first` stays valid only until the first call of Next.
+    ValueText(std::string_view first, LineSource& lines) : m_lines(lines) {
+        m_open = !first.empty() && first.back() == '\\' && HasHexMarker(first);
+        m_first = m_open ? first.substr(0, first.size() - 1) : first;
+    }
+
+    std::string_view First() const { return m_first; }
+
+    // The next continuation piece; false when the value ends.
+    bool Next(std::string_view& piece) {
+        if (!m_open || !m_lines.Next(piece)) {
+            m_open = false;
+            return false;
+        }
+        piece = Trim(piece);
+        m_open = !piece.empty() && piece.back() == '\\';
+        if (m_open) piece.remove_suffix(1);
+        return true;
+    }
+
+    // Passes over the pieces nobody read, so they are not taken for lines of their own.
+    void Skip() {
+        std::string_view piece;
+        while (Next(piece)) {}
+    }
+
+private:
+    LineSource& m_lines;
+    std::string_view m_first;
+    bool m_open = false;
+};
+
+// Hex pairs separated by commas, blanks or backslashes, fed piece by piece as
+// if the pieces were one text: a pair may span two pieces. Keeps the bytes
+// only when asked to; a binary value is only checked and counted.
+class HexDecoder {
+public:
+    explicit HexDecoder(std::string* keep) : m_keep(keep) {}
+
+    void Feed(std::string_view s) {
+        if (m_bad) return;
+        if (m_keep != nullptr) m_keep->reserve(m_keep->size() + s.size() / 3 + 1);
+        for (const char c : s) {
+            if (m_high < 0) {
+                if (IsHexSeparator(c)) continue;
+                m_high = HexDigit(c);
+                if (m_high < 0) {
+                    m_bad = true;
+                    return;
+                }
+                continue;
+            }
+            const int low = HexDigit(c);
+            if (low < 0) {
+                m_bad = true;
+                return;
+            }
+            if (m_keep != nullptr) m_keep->push_back(static_cast<char>(m_high * 16 + low));
+            m_high = -1;
+            ++m_count;
+        }
+    }
+
+    // False when a character was no hex digit or a pair was left half.
+    bool Valid() const { return !m_bad && m_high < 0; }
+    std::size_t Count() const { return m_count; }
+
+private:
+    std::string* m_keep;
+    int m_high = -1;
+    bool m_bad = false;
+    std::size_t m_count = 0;
+};
 
 std::string TextUpToNul(std::string text) {
     const std::size_t nul = text.find('\0');
@@ -157,12 +363,14 @@ std::string TextUpToNul(std::string text) {
 
 // The value part of a line after '=': nullopt for a line to skip; a value of
 // type Other with `remove` set stands for "-", the deletion of the value.
+// A hex value takes its continuation pieces from `more`; other values have
+// none. The "hex...:" header must stand on the value's first line.
 struct ParsedValue {
     RegistryValue value;
     bool remove = false;
 };
 
-std::optional<ParsedValue> ParseValueData(std::string_view data, bool wide) {
+std::optional<ParsedValue> ParseValueData(std::string_view data, ValueText& more, bool wide) {
     ParsedValue parsed;
     data = Trim(data);
     if (data == "-") {
@@ -207,18 +415,20 @@ std::optional<ParsedValue> ParseValueData(std::string_view data, bool wide) {
                 type = type * 16 + static_cast<unsigned>(d);
             }
         }
-        auto bytes = ParseHexBytes(data.substr(colon + 1));
-        if (!bytes) return std::nullopt;
+        // Only strings and DWORDs keep their bytes; other types are checked.
+        std::string bytes;
+        HexDecoder hex(type == 1 || type == 2 || type == 4 ? &bytes : nullptr);
+        hex.Feed(data.substr(colon + 1));
+        for (std::string_view piece; more.Next(piece);) hex.Feed(piece);
+        if (!hex.Valid()) return std::nullopt;
         if (type == 1 || type == 2) {
             parsed.value.type = type == 1 ? RegistryType::String : RegistryType::ExpandString;
-            parsed.value.text = TextUpToNul(wide ? NarrowUtf16(*bytes)
-                                                 : std::string(bytes->begin(), bytes->end()));
-        } else if (type == 4 && bytes->size() == 4) {
+            const auto* raw = reinterpret_cast<const std::uint8_t*>(bytes.data());
+            parsed.value.text = TextUpToNul(wide ? NarrowUtf16({raw, bytes.size()}) : std::move(bytes));
+        } else if (type == 4 && hex.Count() == 4) {
+            const auto byte = [&bytes](std::size_t i) { return static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[i])); };
             parsed.value.type = RegistryType::Dword;
-            parsed.value.dword = static_cast<std::uint32_t>((*bytes)[0]) |
-                                 static_cast<std::uint32_t>((*bytes)[1]) << 8 |
-                                 static_cast<std::uint32_t>((*bytes)[2]) << 16 |
-                                 static_cast<std::uint32_t>((*bytes)[3]) << 24;
+            parsed.value.dword = byte(0) | byte(1) << 8 | byte(2) << 16 | byte(3) << 24;
         } else {
             parsed.value.type = type == 3 ? RegistryType::Binary : RegistryType::Other;
         }
@@ -227,17 +437,79 @@ std::optional<ParsedValue> ParseValueData(std::string_view data, bool wide) {
     return std::nullopt;
 }
 
-std::vector<std::string_view> SplitLines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    while (!text.empty()) {
-        const std::size_t nl = text.find('\n');
-        std::string_view line = text.substr(0, nl);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.push_back(line);
-        if (nl == std::string_view::npos) break;
-        text.remove_prefix(nl + 1);
+// Reads the keys of an export, line by line; false when its first line
+// that is not blank is no export header.
+bool ParseLines(LineSource& lines, std::map<std::string, RegistryKeyData>& keys) {
+    std::string_view header;
+    do {
+        if (!lines.Next(header)) return false;
+        header = Trim(header);
+    } while (header.empty());
+    bool wide = false;
+    if (header == "Windows Registry Editor Version 5.00") {
+        wide = true;
+    } else if (header != "REGEDIT4") {
+        return false;
     }
-    return lines;
+
+    RegistryKeyData* current = nullptr;
+    for (std::string_view raw; lines.Next(raw);) {
+        const std::string_view line = Trim(raw);
+        if (line.empty() || line.front() == ';') continue;
+        if (line.front() == '[') {
+            current = nullptr;
+            const std::size_t close = line.rfind(']');
+            if (close == std::string_view::npos || close < 1) continue;
+            std::string_view name = line.substr(1, close - 1);
+            if (!name.empty() && name.front() == '-') {
+                const std::string gone = NormaliseKeyName(name.substr(1));
+                if (gone.empty()) continue;
+                keys.erase(gone);
+                const std::string prefix = gone + '\\';
+                auto it = keys.lower_bound(prefix);
+                while (it != keys.end() && it->first.starts_with(prefix)) it = keys.erase(it);
+                continue;
+            }
+            const std::string key = NormaliseKeyName(name);
+            if (key.empty()) continue;
+            current = &keys[key];
+            continue;
+        }
+
+        // A value line; hex data may continue over lines ending in a
+        // backslash, which the value reads as it goes. Whatever becomes of
+        // the value, its continuation lines are passed over with it.
+        ValueText value(line, lines);
+        auto parsed = [&]() -> std::optional<std::pair<std::string, ParsedValue>> {
+            if (current == nullptr) return std::nullopt;
+            std::string_view rest = value.First();
+            if (rest.empty()) return std::nullopt;
+            std::string name;
+            std::size_t pos = 0;
+            if (rest.front() == '@') {
+                pos = 1;
+            } else if (rest.front() == '"') {
+                auto quoted = ReadQuoted(rest, pos);
+                if (!quoted) return std::nullopt;
+                name = std::move(*quoted);
+            } else {
+                return std::nullopt;
+            }
+            rest = Trim(rest.substr(pos));
+            if (rest.empty() || rest.front() != '=') return std::nullopt;
+            auto parsedValue = ParseValueData(rest.substr(1), value, wide);
+            if (!parsedValue) return std::nullopt;
+            return std::pair{Lower(name), std::move(*parsedValue)};
+        }();
+        value.Skip();
+        if (!parsed) continue;
+        if (parsed->second.remove) {
+            current->values.erase(parsed->first);
+        } else {
+            current->values[parsed->first] = std::move(parsed->second.value);
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -253,101 +525,47 @@ Registry Registry::Parse(std::span<const std::uint8_t> bytes) {
 }
 
 std::optional<Registry> Registry::ParseExport(std::span<const std::uint8_t> bytes) {
-    std::string text;
-    if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
-        text = NarrowUtf16(bytes.subspan(2));
-    } else if (bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
-        text = NarrowUtf8(bytes.subspan(3));
-    } else {
-        text.assign(bytes.begin(), bytes.end());
+    // 8-bit text is read where it lies; only the other encodings are converted.
+    std::string converted;
+    std::string_view text;
+    const auto [encoding, mark] = DetectEncoding(bytes);
+    switch (encoding) {
+    case TextEncoding::Utf16:
+        converted = NarrowUtf16(bytes.subspan(mark));
+        text = converted;
+        break;
+    case TextEncoding::Utf8:
+        converted.reserve(bytes.size());
+        AppendNarrowUtf8(bytes.subspan(mark), true, converted);
+        text = converted;
+        break;
+    case TextEncoding::EightBit:
+        text = std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        break;
     }
-
+    TextLines lines(text);
     auto data = std::make_shared<Data>();
-    const std::vector<std::string_view> lines = SplitLines(text);
-    std::size_t i = 0;
-    while (i < lines.size() && Trim(lines[i]).empty()) ++i;
-    if (i == lines.size()) return std::nullopt;
-    const std::string_view header = Trim(lines[i]);
-    bool wide = false;
-    if (header == "Windows Registry Editor Version 5.00") {
-        wide = true;
-    } else if (header != "REGEDIT4") {
-        return std::nullopt;
-    }
-    ++i;
-
-    RegistryKeyData* current = nullptr;
-    for (; i < lines.size(); ++i) {
-        std::string_view line = Trim(lines[i]);
-        if (line.empty() || line.front() == ';') continue;
-        if (line.front() == '[') {
-            current = nullptr;
-            const std::size_t close = line.rfind(']');
-            if (close == std::string_view::npos || close < 1) continue;
-            std::string_view name = line.substr(1, close - 1);
-            if (!name.empty() && name.front() == '-') {
-                const std::string gone = NormaliseKeyName(name.substr(1));
-                if (gone.empty()) continue;
-                data->keys.erase(gone);
-                const std::string prefix = gone + '\\';
-                auto it = data->keys.lower_bound(prefix);
-                while (it != data->keys.end() && it->first.starts_with(prefix)) it = data->keys.erase(it);
-                continue;
-            }
-            const std::string key = NormaliseKeyName(name);
-            if (key.empty()) continue;
-            current = &data->keys[key];
-            continue;
-        }
-
-        // A value line; hex data may continue over lines ending in a
-        // backslash. Whether it is hex is decided once, on its first line, so
-        // a value of many lines is joined in time linear in its length.
-        std::string joined(line);
-        if (joined.back() == '\\' && Lower(joined).find("=hex") != std::string::npos) {
-            while (!joined.empty() && joined.back() == '\\' && i + 1 < lines.size()) {
-                joined.pop_back();
-                joined += Trim(lines[++i]);
-            }
-        }
-        if (current == nullptr) continue;
-        std::string_view rest = joined;
-        std::string name;
-        std::size_t pos = 0;
-        if (rest.front() == '@') {
-            pos = 1;
-        } else if (rest.front() == '"') {
-            auto quoted = ReadQuoted(rest, pos);
-            if (!quoted) continue;
-            name = std::move(*quoted);
-        } else {
-            continue;
-        }
-        rest = Trim(rest.substr(pos));
-        if (rest.empty() || rest.front() != '=') continue;
-        auto parsed = ParseValueData(rest.substr(1), wide);
-        if (!parsed) continue;
-        const std::string valueName = Lower(name);
-        if (parsed->remove) {
-            current->values.erase(valueName);
-        } else {
-            current->values[valueName] = std::move(parsed->value);
-        }
-    }
+    if (!ParseLines(lines, data->keys)) return std::nullopt;
     Registry registry;
     registry.m_data = std::move(data);
     return registry;
 }
 
 Registry Registry::Load(const std::filesystem::path& path, std::string* problem) {
-    const auto bytes = ReadRegularFile(path, kMaxRegistryFileSize, problem);
-    if (!bytes) return Registry();
-    if (bytes->empty()) {
+    const UniqueFd fd = OpenRegularFile(path, kMaxRegistryFileSize, problem);
+    if (!fd) return Registry();
+    if (FileSize(fd.Get()) == 0) {
         if (problem) *problem = "it is empty";
         return Registry();
     }
-    auto registry = ParseExport(*bytes);
-    if (!registry) {
+    FileLines lines(fd.Get());
+    auto data = std::make_shared<Data>();
+    const bool isExport = ParseLines(lines, data->keys);
+    if (lines.Error() != 0) {
+        if (problem) *problem = ErrorText(lines.Error());
+        return Registry();
+    }
+    if (!isExport) {
         if (problem) {
             *problem = "it is no registry export (\"REGEDIT4\" text, or \"Windows Registry Editor Version "
                        "5.00\" in UTF-16LE with a byte order mark)";
@@ -355,7 +573,9 @@ Registry Registry::Load(const std::filesystem::path& path, std::string* problem)
         return Registry();
     }
     if (problem) problem->clear();
-    return std::move(*registry);
+    Registry registry;
+    registry.m_data = std::move(data);
+    return registry;
 }
 
 Registry Registry::LoadSystem(std::string* problem) {

@@ -204,6 +204,81 @@ TEST(Registry, AValueContinuedOverManyLinesIsReadWhole) {
     EXPECT_EQ(key->QueryString("After", 32), "A") << "the line after the last continuation is a value of its own";
 }
 
+// A file is read in pieces of 64 KiB. Whatever falls on the boundary between
+// two pieces (a character of several bytes, half of a CR LF, a hex value's
+// continuation, a line longer than a piece) reads as the same bytes do from
+// memory, at every alignment around the boundary.
+TEST(Registry, AFileReadsTheSameWhateverFallsOnAPieceBoundary) {
+    namespace fs = std::filesystem;
+    constexpr std::size_t kPiece = 1 << 16;
+    enum class Text { EightBit, Utf8, Utf16 };
+    struct Case {
+        const char* what;
+        Text text;
+        std::string entry;  // the value's line as the file holds it (UTF-16: as 8-bit, widened below)
+        std::size_t at;     // the byte of the entry to bring near the boundary
+        const char* name;
+        std::string expected;
+    };
+    const std::string longText(100000, 'L');
+    const Case cases[] = {
+        {"two-byte UTF-8", Text::Utf8, "\"Name\"=\"caf\xC3\xA9\"\r\n", 11, "Name", "caf\xE9"},
+        {"three-byte UTF-8 beyond 8 bits", Text::Utf8, "\"Euro\"=\"\xE2\x82\xAC!\"\r\n", 8, "Euro", "?!"},
+        {"UTF-16 surrogate pair", Text::Utf16, "\"Face\"=\"\x01\x02!\"\r\n", 8, "Face", "?!"},
+        {"CR LF", Text::EightBit, "\"Crlf\"=\"v\"\r\n", 10, "Crlf", "v"},
+        {"hex continuation", Text::EightBit, "\"Hex\"=hex(1):41,\\\r\n  42,00\r\n", 15, "Hex", "AB"},
+        {"a line longer than a piece", Text::EightBit, "\"Long\"=\"" + longText + "\"\n", 0, "Long", longText},
+    };
+    const fs::path path = fs::path(::testing::TempDir()) / "marlotrc_registry_pieces.reg";
+    for (const Case& c : cases) {
+        // UTF-16: each character a unit; \x01\x02 stands for the pair D83D DE00.
+        const auto encode = [&](const std::string& text) {
+            std::string out;
+            for (char ch : text) {
+                if (c.text != Text::Utf16) {
+                    out += ch;
+                } else if (ch == '\x01') {
+                    out += std::string("\x3D\xD8", 2);
+                } else if (ch == '\x02') {
+                    out += std::string("\x00\xDE", 2);
+                } else {
+                    out += ch;
+                    out += '\0';
+                }
+            }
+            return out;
+        };
+        const std::size_t unit = c.text == Text::Utf16 ? 2 : 1;
+        const std::string mark = c.text == Text::Utf8 ? "\xEF\xBB\xBF" : c.text == Text::Utf16 ? "\xFF\xFE" : "";
+        const std::string head = mark + encode(std::string(c.text == Text::Utf16 ? "Windows Registry Editor Version 5.00"
+                                                                                 : "REGEDIT4") +
+                                               "\r\n[HKEY_LOCAL_MACHINE\\P]\r\n\"Pad\"=\"");
+        const std::string padEnd = encode("\"\r\n");
+        const std::string entry = encode(c.entry);
+        const std::string tail = encode("\"After\"=dword:00000001\r\n");
+        const std::size_t entryAt = c.at * unit;
+        for (std::size_t target = kPiece - 4; target <= kPiece + 4; ++target) {
+            const std::size_t fixed = head.size() + padEnd.size() + entryAt;
+            if ((target - fixed) % unit != 0) continue;
+            const std::string file = head + encode(std::string((target - fixed) / unit, 'x')) + padEnd + entry + tail;
+            ASSERT_EQ(file.size() - entry.size() - tail.size() + entryAt, target);
+            SCOPED_TRACE(std::string(c.what) + ", byte at " + std::to_string(target));
+            std::ofstream(path, std::ios::binary | std::ios::trunc) << file;
+            std::string problem;
+            const Registry fromFile = Registry::Load(path, &problem);
+            const Registry fromMemory = Registry::Parse(std::vector<std::uint8_t>(file.begin(), file.end()));
+            EXPECT_EQ(problem, "");
+            for (const Registry* reg : {&fromFile, &fromMemory}) {
+                const auto key = reg->OpenLocalMachineKey("P");
+                ASSERT_TRUE(key);
+                EXPECT_EQ(key->QueryString(c.name, 200000), c.expected);
+                EXPECT_EQ(key->QueryDword("After"), 1u);
+            }
+        }
+    }
+    fs::remove(path);
+}
+
 TEST(Registry, SystemRegistryFollowsTheEnvironment) {
     const std::string path = ::testing::TempDir() + "/marlotrc_registry_test.reg";
     {
