@@ -25,7 +25,7 @@ _trctool() {
 
     local options=""
     case ${COMP_WORDS[1]} in
-        capture) options="--adapter --count --seconds -w --force -q --tree --hex -Y --help" ;;
+        capture) options="--adapter --count --seconds -w --force --format -q --tree --hex -Y --help" ;;
         dump) options="--tree --hex -Y --help" ;;
         calls) options="--ladder --help" ;;
         check) options="--help" ;;

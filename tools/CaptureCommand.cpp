@@ -4,16 +4,22 @@
 
 #include <charconv>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <optional>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
 #include "filter/DisplayFilter.h"
+#include "platform/File.h"
 #include "tools/AdapterSession.h"
 #include "tools/CaptureSession.h"
 #include "tools/Commands.h"
+#include "tools/Extcap.h"
 #include "tools/RecordPrinter.h"
+#include "trace/RecordStream.h"
 #include "trace/TraceLog.h"
 
 namespace tools {
@@ -36,6 +42,31 @@ bool ParseSeconds(const std::string& text, double& value) {
            value <= kMaxSeconds;
 }
 
+// -w -: the capture goes to standard output as it arrives, one whole record
+// per write; what a person reads goes to standard error. A reader that goes
+// away ends the capture as Ctrl-C does. With -Y only the records the filter
+// lets through are streamed.
+int StreamCapture(CaptureOptions options, AdapterSession& adapter, trace::StreamFormat format,
+                  std::optional<filter::DisplayFilter> displayFilter) {
+    if (::isatty(STDOUT_FILENO)) {
+        std::fprintf(stderr, "trctool capture: standard output is a terminal; pipe it into a program or a file\n");
+        return 2;
+    }
+    options.keepAs.reset();
+    adapter.traceLogFolder = TemporaryFolder();
+    trace::RecordStream stream(STDOUT_FILENO, format, trace::LocalTraceDate(std::time(nullptr)));
+    std::signal(SIGPIPE, SIG_IGN);
+    if (const int error = stream.Begin()) {
+        std::fprintf(stderr, "trctool capture: cannot write to standard output: %s\n", platform::ErrorText(error).c_str());
+        return 1;
+    }
+    CaptureSession session(std::move(options), adapter, [&stream, &displayFilter](const trace::CTraceLog& log, int index) {
+        if (displayFilter && !displayFilter->Matches(log, index)) return true;
+        return stream.Add(*log.GetRecord(index)) == 0;
+    });
+    return session.Run();
+}
+
 }  // namespace
 
 int RunCapture(std::span<char* const> args) {
@@ -47,6 +78,7 @@ int RunCapture(std::span<char* const> args) {
 
     CaptureOptions options;
     std::optional<filter::DisplayFilter> displayFilter;  // -Y: what is printed; the file keeps every record
+    std::optional<trace::StreamFormat> format;
     for (std::size_t i = 0; i < rest.size(); ++i) {
         const std::string& arg = rest[i];
         const bool hasValue = i + 1 < rest.size();
@@ -76,10 +108,18 @@ int RunCapture(std::span<char* const> args) {
             filter::FilterError error;
             displayFilter = filter::DisplayFilter::Parse(rest[++i], &error);
             if (!displayFilter) return UsageError(self, "bad display filter: " + error.Text());
+        } else if (arg == "--format" && hasValue) {
+            format = trace::StreamFormatNamed(rest[++i]);
+            if (!format) return UsageError(self, "--format is log, pcapng or pcap");
         } else {
             return UsageError(self, "unexpected " + arg);
         }
     }
+    const bool streaming = options.keepAs && *options.keepAs == "-";
+    if (format && !streaming) return UsageError(self, "--format needs -w - (the capture on standard output)");
+    if (streaming)
+        return StreamCapture(std::move(options), adapter, format.value_or(trace::StreamFormat::Log),
+                             std::move(displayFilter));
     if (const std::string refused = CaptureSession::CheckKeepAs(options); !refused.empty())
         return UsageError(self, refused);
 

@@ -8,12 +8,13 @@
 
 #include "platform/Version.h"
 #include "tools/Commands.h"
+#include "tools/Extcap.h"
 
 namespace tools {
 namespace {
 
 constexpr std::array kCommands = {
-    Command{"capture", "capture [--adapter NAME|INDEX] [--count N] [--seconds S] [-w FILE [--force]] [-q] [--tree] [--hex] [-Y FILTER]",
+    Command{"capture", "capture [--adapter NAME|INDEX] [--count N] [--seconds S] [-w FILE [--force] | -w - [--format log|pcapng|pcap]] [-q] [--tree] [--hex] [-Y FILTER]",
             "Trace the adapter's D-channel and print each record as it arrives.", RunCapture},
     Command{"dump", "dump [--tree] [--hex] [-Y FILTER] FILE", "Print every record of a trace log file (or a LAPD pcap/pcapng capture).", RunDump},
     Command{"calls", "calls [--ladder N] FILE",
@@ -61,6 +62,9 @@ int RunTrctool(int argc, char** argv) {
         PrintHelp(stderr);
         return 2;
     }
+    // A packet analyser calls with extcap options and no command.
+    if (IsExtcapCall({argv + 1, static_cast<std::size_t>(argc - 1)}))
+        return RunExtcap({argv + 1, static_cast<std::size_t>(argc - 1)});
     const std::string_view name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
         PrintHelp(stdout);

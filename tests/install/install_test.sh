@@ -53,5 +53,13 @@ trctool export --f|--format --force
 trctool stats --|--reset --watch --adapter --help
 CASES
 
+# The packet analyser finds trctool in the prefix's extcap folder.
+extcap=$(find "$prefix/$libdir" "$prefix/lib" -path '*/wireshark/extcap/trctool' 2>/dev/null | head -1)
+if [ -z "$extcap" ]; then
+  fail "no trctool in a lib/*/wireshark/extcap folder"
+elif ! "$extcap" --extcap-interfaces | grep -q '^interface {value=OrinBri1}'; then
+  fail "$extcap does not list the adapters"
+fi
+
 [ "$failures" -eq 0 ] && echo "install tree OK"
 exit $((failures > 0))
