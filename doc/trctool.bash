@@ -14,7 +14,11 @@ _trctool() {
 
     case $prev in
         --format)
-            COMPREPLY=($(compgen -W "pcapng pcap" -- "$cur"))
+            if [[ ${COMP_WORDS[1]} == capture ]]; then
+                COMPREPLY=($(compgen -W "log pcapng pcap" -- "$cur"))
+            else
+                COMPREPLY=($(compgen -W "pcapng pcap" -- "$cur"))
+            fi
             return ;;
         --adapter | --count | --seconds | --ladder | -Y)
             return ;;

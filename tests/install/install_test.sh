@@ -48,6 +48,8 @@ trctool cap|capture
 trctool --v|--version
 trctool capture --co|--count
 trctool dump -|--tree --hex -Y --help
+trctool capture --fo|--force --format
+trctool capture --format |log pcapng pcap
 trctool export --format p|pcapng pcap
 trctool export --f|--format --force
 trctool stats --|--reset --watch --adapter --help
