@@ -139,6 +139,18 @@ TEST_F(ExtcapTest, StreamedCaptureReadsBackInEveryFormat) {
             EXPECT_EQ(Lines(read.out).size(), 25u);
         }
     }
+    // -Y narrows the stream to what the filter lets through.
+    const auto filtered = m_dir / "setups.log";
+    const auto narrowed = RunProgram(
+        "sh", {"-c", testsupport::ShellQuote(TRCTOOL_PATH) + " capture --count 40 -q -w - -Y 'msg == \"SETUP\"' > " +
+                         testsupport::ShellQuote(filtered.string())},
+        "ORINTPX_EMULATOR='rate=0' TMPDIR=" + testsupport::ShellQuote(m_dir.string()) + " ");
+    ASSERT_EQ(narrowed.status, 0) << narrowed.err;
+    trace::CTraceLog setups;
+    ASSERT_EQ(setups.LoadFile(filtered), 1);
+    ASSERT_GT(setups.GetRecordCount(), 0);
+    EXPECT_LT(setups.GetRecordCount(), 40);
+    for (int i = 0; i < setups.GetRecordCount(); ++i) EXPECT_EQ(setups.GetMessage(i), "SETUP");
     // A reader that goes away ends the capture cleanly.
     const auto piped = RunProgram(
         "bash", {"-o", "pipefail", "-c", testsupport::ShellQuote(TRCTOOL_PATH) + " capture -w - --format pcapng | head -c 100 > /dev/null"},
