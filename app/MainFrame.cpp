@@ -5,6 +5,8 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLabel>
@@ -22,6 +24,7 @@
 #include "app/ToolbarIcons.h"
 #include "platform/MessageBox.h"
 #include "platform/Version.h"
+#include "tools/RecordPrinter.h"
 #include "trace/CaptureExport.h"
 #include "trace/TraceLog.h"
 #include "views/CallsWindow.h"
@@ -274,6 +277,9 @@ void CMainFrame::CreateMenus() {
         // The menu that holds the window commands lists the open windows.
         if (std::find(ids.begin(), ids.end(), ID_WINDOW_NEW) != ids.end())
             connect(m, &QMenu::aboutToShow, this, [this, m] { ListWindows(*m); });
+        // The File menu lists the recent files above Exit.
+        if (std::find(ids.begin(), ids.end(), ID_APP_EXIT) != ids.end())
+            connect(m, &QMenu::aboutToShow, this, [this, m] { ListRecentFiles(*m); });
         m_menus[resource].push_back(m);
     };
     menu(IDR_MAINFRAME, tr("&File"), {ID_FILE_OPEN, 0, ID_FILE_OPEN_LOG_NODOC, 0, ID_APP_EXIT});
@@ -324,6 +330,37 @@ void CMainFrame::ListWindows(QMenu& menu) {
         entry->setChecked(window == m_mdi->activeSubWindow());
         connect(entry, &QAction::triggered, this, [this, window] { m_mdi->setActiveSubWindow(window); });
     }
+}
+
+void CMainFrame::ListRecentFiles(QMenu& menu) {
+    // Numbered entries and their separator, made afresh each time the menu
+    // opens; they are the menu's own actions, Exit is not.
+    for (QAction* entry : menu.actions()) {
+        if (entry->parent() == &menu && entry->property("recentFile").isValid()) {
+            menu.removeAction(entry);
+            delete entry;
+        }
+    }
+    if (m_recentFiles.isEmpty()) return;
+    QAction* exit = Action(ID_APP_EXIT);
+    const QFontMetrics metrics(menu.font());
+    for (qsizetype i = 0; i < m_recentFiles.size(); ++i) {
+        const QString path = m_recentFiles[i];
+        const QString shown = metrics.elidedText(QDir::toNativeSeparators(path), Qt::ElideMiddle, 480);
+        auto* entry = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown), &menu);
+        entry->setProperty("recentFile", path);
+        entry->setStatusTip(tr("Open this document"));
+        connect(entry, &QAction::triggered, this, [this, path] {
+            if (!OpenLogFile(path.toStdString())) {
+                m_recentFiles.removeAll(path);  // gone or unreadable: the loader said why
+            }
+        });
+        menu.insertAction(exit, entry);
+    }
+    QAction* separator = new QAction(&menu);
+    separator->setSeparator(true);
+    separator->setProperty("recentFile", QString());
+    menu.insertAction(exit, separator);
 }
 
 void CMainFrame::CreateToolBar() {
@@ -574,7 +611,19 @@ void CMainFrame::OnFileExport() {
     trace::CDocument* document = ActiveDocument();
     if (document == nullptr || document->GetTraceLog() == nullptr) return;
     const std::string base = document->GetPathName().empty() ? document->GetTitle() : document->GetPathName();
-    trace::ExportWithDialog(*document->GetTraceLog(), *m_ui, base.empty() ? std::string("trace") : base);
+    // Text and CSV hold the records the window shows (filtered or not);
+    // the capture formats every frame.
+    trace::TextExport text;
+    std::vector<int> shown;
+    views::CTraceChildFrame* frame = ActiveTraceFrame();
+    if (frame != nullptr && &frame->GetDocument() == document) {
+        shown = frame->ListView()->ShownRecords();
+        text.records = static_cast<int>(shown.size());
+        text.write = [log = document->GetTraceLog(), &shown](int fd, bool csv) {
+            return tools::WriteRecordsText(fd, *log, shown, csv);
+        };
+    }
+    trace::ExportWithDialog(*document->GetTraceLog(), *m_ui, base.empty() ? std::string("trace") : base, text);
 }
 
 void CMainFrame::OnFileSave() {

@@ -133,6 +133,7 @@ private:
     void CreateStatusBar();
     void UpdateMenus();
     void ListWindows(QMenu& menu);
+    void ListRecentFiles(QMenu& menu);
     void UpdateLockIndicators();
     void ArrangeIcons();
 

@@ -108,7 +108,10 @@ platform::MbResult QtMessageBox(const platform::MessageBoxRequest& request) {
                    ? platform::MbResult::Yes
                    : platform::MbResult::No;
     }
-    QMessageBox::warning(parent, caption, text, QMessageBox::Ok);
+    if (request.icon == platform::MbIcon::Information)
+        QMessageBox::information(parent, caption, text, QMessageBox::Ok);
+    else
+        QMessageBox::warning(parent, caption, text, QMessageBox::Ok);
     return platform::MbResult::Ok;
 }
 

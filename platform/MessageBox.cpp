@@ -25,8 +25,18 @@ MbResult MessageBox(std::string_view text, std::string_view caption, MbButtons b
         std::lock_guard lock(g_handlerMutex);
         handler = g_handler;  // called outside the lock: a handler may block for long
     }
-    MessageBoxRequest request{std::string(text), std::string(caption), buttons};
+    MessageBoxRequest request{std::string(text), std::string(caption), buttons, MbIcon::Warning};
     return handler ? handler(request) : StderrMessageBox(request);
+}
+
+void InformationBox(std::string_view text) {
+    MessageBoxHandler handler;
+    {
+        std::lock_guard lock(g_handlerMutex);
+        handler = g_handler;
+    }
+    const MessageBoxRequest request{std::string(text), {}, MbButtons::Ok, MbIcon::Information};
+    handler ? handler(request) : StderrMessageBox(request);
 }
 
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {

@@ -14,11 +14,14 @@ namespace platform {
 
 enum class MbButtons { Ok, YesNo };
 enum class MbResult { Ok, Yes, No };
+// A report of something done shows the information icon; a problem the warning.
+enum class MbIcon { Warning, Information };
 
 struct MessageBoxRequest {
     std::string text;
     std::string caption;  // empty: the program's own title
     MbButtons buttons = MbButtons::Ok;
+    MbIcon icon = MbIcon::Warning;
 };
 
 using MessageBoxHandler = std::function<MbResult(const MessageBoxRequest&)>;
@@ -26,6 +29,9 @@ using MessageBoxHandler = std::function<MbResult(const MessageBoxRequest&)>;
 // Shows a message and returns the button chosen (Ok for an OK box).
 MbResult MessageBox(std::string_view text, std::string_view caption = {},
                     MbButtons buttons = MbButtons::Ok);
+
+// Tells the user that something was done (an OK box with the information icon).
+void InformationBox(std::string_view text);
 
 // Installs a handler and returns the one it replaces. An empty handler
 // restores the standard error handler.

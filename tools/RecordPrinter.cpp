@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include "decode/Format.h"
+#include "platform/File.h"
 #include "trace/DecodeTree.h"
+#include "trace/RecordCells.h"
 #include "trace/TraceLog.h"
 
 namespace tools {
@@ -150,6 +152,63 @@ void PrintRecord(std::FILE* out, const trace::CTraceLog& log, int index, const P
     std::string text;
     AppendRecord(text, log, index, options);
     std::fwrite(text.data(), 1, text.size(), out);
+}
+
+namespace {
+
+void AppendCsvCell(std::string& out, std::string_view cell) {
+    if (cell.find_first_of(",\"\r\n") == std::string_view::npos) {
+        out += cell;
+        return;
+    }
+    out += '"';
+    for (const char c : cell) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
+}  // namespace
+
+void AppendCsvHeader(std::string& out) {
+    for (int column = 0; column < trace::kColumnCount; ++column) {
+        if (column > 0) out += ',';
+        AppendCsvCell(out, trace::kColumns[static_cast<std::size_t>(column)].heading);
+    }
+    out += "\r\n";
+}
+
+void AppendCsvRecord(std::string& out, const trace::CTraceLog& log, int index) {
+    for (int column = 0; column < trace::kColumnCount; ++column) {
+        if (column > 0) out += ',';
+        AppendCsvCell(out, trace::CellText(log, index, static_cast<trace::Column>(column)));
+    }
+    out += "\r\n";
+}
+
+int WriteRecordsText(int fd, const trace::CTraceLog& log, std::span<const int> records, bool csv) {
+    if (!csv) {
+        RecordWriter writer(fd, PrintOptions{.tree = true, .hex = true});
+        for (const int index : records)
+            if (!writer.Add(log, index)) break;
+        writer.Flush();
+        return writer.Error();
+    }
+    std::string text;
+    const auto writeOut = [fd, &text] {
+        const int error =
+            platform::WriteAll(fd, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+        text.clear();
+        return error;
+    };
+    AppendCsvHeader(text);
+    for (const int index : records) {
+        AppendCsvRecord(text, log, index);
+        if (text.size() >= RecordWriter::kBlock)
+            if (const int error = writeOut(); error != 0) return error;
+    }
+    return writeOut();
 }
 
 // A D-channel line is written in place, in the room behind a block.

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,17 @@ std::string FormatRecordLine(const trace::CTraceLog& log, int index);
 // The record's line, tree and hex lines as options ask, each with its line feed.
 void AppendRecord(std::string& out, const trace::CTraceLog& log, int index, const PrintOptions& options);
 void PrintRecord(std::FILE* out, const trace::CTraceLog& log, int index, const PrintOptions& options);
+
+// CSV as RFC 4180 has it: a header row of the column headings, then the
+// thirteen cells of each record as the list shows them, a cell quoted when
+// it holds a comma, a quote or a line break (its quotes doubled), lines
+// ended by CR LF.
+void AppendCsvHeader(std::string& out);
+void AppendCsvRecord(std::string& out, const trace::CTraceLog& log, int index);
+
+// Writes the records to a file descriptor: the `dump --tree --hex` text, or
+// CSV. 0, or the errno value of the write that failed.
+int WriteRecordsText(int fd, const trace::CTraceLog& log, std::span<const int> records, bool csv);
 
 // Collects records in one buffer and writes it to a file descriptor whenever
 // it holds a block's worth, and at Flush.

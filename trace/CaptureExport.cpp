@@ -187,8 +187,14 @@ ExportResult ExportTraceToFd(const CTraceLog& log, int fd, CaptureFormat format)
 }
 
 ExportResult ExportTrace(const CTraceLog& log, const std::filesystem::path& out, const ExportOptions& options) {
+    return WriteFileBeside(out, options.replaceExisting,
+                           [&](int fd) { return ExportTraceToFd(log, fd, options.format); });
+}
+
+ExportResult WriteFileBeside(const std::filesystem::path& out, bool replaceExisting,
+                             const std::function<ExportResult(int fd)>& write) {
     ExportResult result;
-    if (!options.replaceExisting && platform::NameIsTaken(out)) {
+    if (!replaceExisting && platform::NameIsTaken(out)) {
         result.error = out.string() + " already exists";
         return result;
     }
@@ -201,13 +207,13 @@ ExportResult ExportTrace(const CTraceLog& log, const std::filesystem::path& out,
         result.error = "cannot create a file in " + dir.string() + ": " + platform::ErrorText(errno);
         return result;
     }
-    result = ExportTraceToFd(log, fd.Get(), options.format);
+    result = write(fd.Get());
     int error = 0;
     if (result.ok && ::fsync(fd.Get()) != 0) error = errno;
     if (result.ok && error == 0 && ::fchmod(fd.Get(), 0644) != 0) error = errno;
     fd.Reset();
     if (result.ok && error == 0) {
-        if (options.replaceExisting) {
+        if (replaceExisting) {
             if (::rename(temp.c_str(), out.c_str()) != 0) error = errno;
         } else {
             error = platform::MoveFileNoReplace(temp, out);
@@ -237,14 +243,35 @@ ExportResult ExportTrace(const std::filesystem::path& in, const std::filesystem:
     return ExportTrace(log, out, options);
 }
 
-ExportResult ExportWithDialog(const CTraceLog& log, UiServices& ui, const std::string& baseName) {
+ExportResult ExportWithDialog(const CTraceLog& log, UiServices& ui, const std::string& baseName,
+                              const TextExport& textExport) {
     FileDialogRequest request;
     request.defaultExtension = "pcapng";
     request.initialName = std::filesystem::path(baseName).replace_extension(".pcapng").string();
-    request.filter = "pcapng captures (*.pcapng)|*.pcapng|pcap captures (*.pcap)|*.pcap|All files (*.*)|*.*||";
+    request.filter = std::string("pcapng captures (*.pcapng)|*.pcapng|pcap captures (*.pcap)|*.pcap|") +
+                     (textExport.write ? "Text (*.txt)|*.txt|CSV (*.csv)|*.csv|" : "") + "All files (*.*)|*.*||";
     request.confirmOverwrite = true;
     const auto chosen = ui.AskSaveFileName(request);
     if (!chosen) return {};
+    if (textExport.write && (chosen->extension() == ".txt" || chosen->extension() == ".csv")) {
+        const bool csv = chosen->extension() == ".csv";
+        ExportResult result = WriteFileBeside(*chosen, /*replaceExisting=*/true, [&](int fd) {
+            ExportResult written;
+            if (const int error = textExport.write(fd, csv); error != 0) {
+                written.error = platform::ErrorText(error);
+            } else {
+                written.ok = true;
+            }
+            return written;
+        });
+        if (!result.ok) {
+            platform::MessageBox("The records could not be exported:\n" + result.error + ".");
+            return result;
+        }
+        platform::InformationBox(std::to_string(textExport.records) + (textExport.records == 1 ? " record" : " records") +
+                                 " exported to " + chosen->string() + ".");
+        return result;
+    }
     const CaptureFormat format = chosen->extension() == ".pcap" ? CaptureFormat::Pcap : CaptureFormat::PcapNg;
     const ExportResult result = ExportTrace(log, *chosen, {format, /*replaceExisting=*/true});
     if (!result.ok) {
@@ -262,7 +289,7 @@ ExportResult ExportWithDialog(const CTraceLog& log, UiServices& ui, const std::s
         note[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(note[0])));
         text += "\n" + note + ".";
     }
-    platform::MessageBox(text);
+    platform::InformationBox(text);
     return result;
 }
 

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -76,13 +77,29 @@ ExportResult ExportTrace(const CTraceLog& log, const std::filesystem::path& out,
 ExportResult ExportTrace(const std::filesystem::path& in, const std::filesystem::path& out,
                          const ExportOptions& options);
 
+// Writes `out` through a temporary file beside it, filled by `write`, so a
+// failed write leaves no half-written file and never a damaged original.
+ExportResult WriteFileBeside(const std::filesystem::path& out, bool replaceExisting,
+                             const std::function<ExportResult(int fd)>& write);
+
 class UiServices;
+
+// What File > Export... also writes when a window offers it: the text of the
+// records it shows, as `trctool dump --tree --hex` prints them (".txt") or
+// as CSV (".csv"). `write` fills the descriptor and answers 0 or an errno
+// value; `records` is how many records it writes.
+struct TextExport {
+    std::function<int(int fd, bool csv)> write;
+    int records = 0;
+};
 
 // File > Export... of either document: asks for a file name (proposing
 // `baseName` with the pcapng extension; a name ending in ".pcap" chooses
-// pcap), replaces an existing file only after the dialog asked, and tells
-// the user what was written and how many records were not frames, or why
-// nothing was. Returns the result; a cancelled dialog gives !ok, no error.
-ExportResult ExportWithDialog(const CTraceLog& log, UiServices& ui, const std::string& baseName);
+// pcap, ".txt" or ".csv" the text when `text` can write it), replaces an
+// existing file only after the dialog asked, and tells the user what was
+// written and how many records were not frames, or why nothing was.
+// Returns the result; a cancelled dialog gives !ok, no error.
+ExportResult ExportWithDialog(const CTraceLog& log, UiServices& ui, const std::string& baseName,
+                              const TextExport& text = {});
 
 }  // namespace trace

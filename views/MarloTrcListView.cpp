@@ -59,11 +59,12 @@ CMarloTrcListView::CMarloTrcListView(trace::CDocument& document, QWidget* parent
     QHeaderView* columns = horizontalHeader();
     columns->setSectionsClickable(false);
     columns->setHighlightSections(false);
-    columns->setStretchLastSection(false);
     columns->setDefaultAlignment(Qt::AlignCenter);
     columns->setMinimumSectionSize(8);
     for (int c = 0; c < trace::kColumnCount; ++c)
         setColumnWidth(c, trace::kColumns[static_cast<std::size_t>(c)].width);
+    // The Message column, the last, reaches the window's right edge.
+    columns->setStretchLastSection(true);
 
     SetActivePane(false);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -132,6 +133,15 @@ void CMarloTrcListView::FlushAppends() {
 int CMarloTrcListView::SelectedRecord() const {
     const QModelIndexList rows = selectionModel()->selectedRows();
     return rows.isEmpty() ? -1 : m_model.RecordAt(rows.constFirst().row());
+}
+
+std::vector<int> CMarloTrcListView::ShownRecords() const {
+    std::vector<int> records;
+    const int rows = m_model.rowCount();
+    records.reserve(static_cast<std::size_t>(rows));
+    for (int row = 0; row < rows; ++row)
+        if (!isRowHidden(row)) records.push_back(m_model.RecordAt(row));
+    return records;
 }
 
 void CMarloTrcListView::SelectRecord(int record) {

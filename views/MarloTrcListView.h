@@ -9,6 +9,7 @@
 #include <QTableView>
 
 #include <functional>
+#include <vector>
 
 #include "trace/Document.h"
 #include "trace/TraceReader.h"
@@ -70,6 +71,9 @@ public:
     int SelectedRecord() const;
     // Selects the row of a record (when it is shown) and brings it into view.
     void SelectRecord(int record);
+    // The records of the rows shown, in order: what a filter and the Calls
+    // window's "only this call" leave in view.
+    std::vector<int> ShownRecords() const;
 
     // Shows only the records the expression lets through (blank: all).
     // Returns false, changing nothing, when it does not parse or the user

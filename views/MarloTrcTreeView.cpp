@@ -1,5 +1,9 @@
 #include "views/MarloTrcTreeView.h"
 
+#include <QPainter>
+#include <QProxyStyle>
+#include <QStyleOption>
+
 #include "trace/TraceLog.h"
 
 namespace views {
@@ -30,6 +34,34 @@ void ForEachPreOrder(QTreeWidget& tree, Visit visit) {
     for (int i = 0; i < tree.topLevelItemCount(); ++i) ForEachPreOrder(tree.topLevelItem(i), visit);
 }
 
+// The application's style, with dotted lines joining each node to its parent
+// and its siblings below the branch indicators, whatever the style draws.
+class BranchLineStyle final : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override {
+        if (element == PE_IndicatorBranch) {
+            painter->save();
+            QPen pen(option->palette.color(QPalette::Dark));
+            pen.setStyle(Qt::DotLine);
+            painter->setPen(pen);
+            const QRect r = option->rect;
+            const int x = r.left() + r.width() / 2;
+            const int y = r.top() + r.height() / 2;
+            // State_Item: the node's own column; State_Sibling: a node below
+            // at this level, so the line goes on down.
+            if ((option->state & State_Sibling) != 0)
+                painter->drawLine(x, r.top(), x, r.bottom());
+            else if ((option->state & State_Item) != 0)
+                painter->drawLine(x, r.top(), x, y);
+            if ((option->state & State_Item) != 0) painter->drawLine(x, y, r.right(), y);
+            painter->restore();
+        }
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+    }
+};
+
 }  // namespace
 
 CMarloTrcTreeView::CMarloTrcTreeView(trace::CDocument& document, TreeBuilder builder, QWidget* parent)
@@ -37,6 +69,9 @@ CMarloTrcTreeView::CMarloTrcTreeView(trace::CDocument& document, TreeBuilder bui
     setHeaderHidden(true);
     setColumnCount(1);
     setRootIsDecorated(true);
+    auto* lines = new BranchLineStyle;
+    lines->setParent(this);  // the widget does not own its style
+    setStyle(lines);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setDragDropMode(QAbstractItemView::NoDragDrop);
     setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -293,6 +293,25 @@ void AppTest::RecentFilesKeepTheNewestFour() {
     QVERIFY(m_frame->OpenLogFile(m_dir->filePath(QStringLiteral("t0.log")).toStdString()));
     QCOMPARE(m_frame->DocumentCount(), std::size_t{5});
     QCOMPARE(m_frame->MdiArea()->activeSubWindow()->windowTitle(), QStringLiteral("t0.log"));
+
+    // The File menu lists them numbered above Exit, each time it opens, and
+    // an entry opens its file; one that no longer opens leaves the list.
+    QMenu* file = m_frame->menuBar()->actions().at(0)->menu();
+    for (int shown = 0; shown < 2; ++shown) emit file->aboutToShow();
+    QStringList expected{"&Open Adapter...", "-", "Open &Log File...", "&Save Log File", "&Close ", "&Export...", "-"};
+    for (int i = 0; i < 4; ++i)
+        expected << QStringLiteral("&%1 %2").arg(i + 1).arg(QDir::toNativeSeparators(opened[i]));
+    expected << "-" << "E&xit";
+    QCOMPARE(MenuEntries(*m_frame, 0), expected);
+    m_frame->CloseAllDocuments();
+    QVERIFY(QFile::remove(opened[1]));
+    platform::RecordingMessageBox boxes;
+    QAction* gone = file->actions().at(8);
+    gone->trigger();
+    QCOMPARE(m_frame->DocumentCount(), std::size_t{0});
+    QVERIFY(!m_frame->RecentFiles().contains(opened[1]));
+    file->actions().at(7)->trigger();
+    QCOMPARE(m_frame->MdiArea()->activeSubWindow()->windowTitle(), QFileInfo(opened[0]).fileName());
 }
 
 void AppTest::CommandsAreRoutedAndEnabledByDocument() {
