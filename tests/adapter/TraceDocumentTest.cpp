@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include "adapter/MarloTrcDoc.h"
@@ -147,6 +149,47 @@ TEST_F(TraceDocumentTest, ACardThatGoesAwayStopsTheTraceWithOneMessage) {
                                       LogPath().string() + ".");
     EXPECT_EQ(m_ui.statusTexts.back(),
               "TRACE: Stopped, the card stopped answering; 20 records kept in " + LogPath().string());
+}
+
+TEST_F(TraceDocumentTest, AFullFileStopsTheTraceWithOneMessageAndEveryWholeRecord) {
+    Open("rate=0");
+    // A file size limit a little above the empty log plays a full disk.
+    const auto headerOnly = std::filesystem::file_size(LogPath());
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = static_cast<rlim_t>(headerOnly + 1000);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+
+    m_doc->OnTraceStart();
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    bool noticed = true;
+    while (!m_doc->CheckCapture()) {
+        if (std::chrono::steady_clock::now() > limit) {
+            noticed = false;
+            break;
+        }
+        if (const auto params = m_view.target.Next(std::chrono::milliseconds(1))) m_doc->OnTraceRecord(**params);
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    ASSERT_TRUE(noticed) << "the full file was never noticed";
+    DrainPosted();
+
+    EXPECT_FALSE(m_doc->CanStopTrace());
+    const int shown = m_doc->GetTraceLog()->GetRecordCount();
+    EXPECT_GT(shown, 0);
+    ASSERT_EQ(m_boxes.Texts().size(), 1u);
+    EXPECT_EQ(m_boxes.Texts()[0], "Writing the trace log file stopped: File too large.\nThe trace was stopped; " +
+                                      std::to_string(shown) + " records were kept in " + LogPath().string() + ".");
+    EXPECT_EQ(m_ui.statusTexts.back(), "TRACE: Stopped, writing failed (File too large); " + std::to_string(shown) +
+                                           " records kept in " + LogPath().string());
+    // The file ends on a whole record and holds exactly what the list shows.
+    EXPECT_LE(std::filesystem::file_size(LogPath()), headerOnly + 1000);
+    trace::CTraceLog reread;
+    ASSERT_EQ(reread.LoadFile(LogPath()), 1);
+    EXPECT_EQ(reread.GetRecordCount(), shown);
 }
 
 TEST_F(TraceDocumentTest, ASecondStartShowsTheEarlierRecordsAgainFirst) {

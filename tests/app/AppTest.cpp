@@ -91,6 +91,8 @@ private slots:
     void MessageBoxesShowCaptionAndAnswer();
     void SecondInstanceActivatesTheFirstAndExits();
     void StartOnTheEmulatedCardFillsTheListRowByRow();
+    void ClosingTheLastListWindowClosesTheDocumentAndItsCardWindows();
+    void OpenAdapterDuringATraceStopsItAndRetitlesTheWindow();
 
 private:
     std::unique_ptr<FakeServices> m_services;
@@ -556,6 +558,7 @@ void AppTest::StartOnTheEmulatedCardFillsTheListRowByRow() {
         QVERIFY(!messages.Texts().empty());
         QVERIFY(QString::fromStdString(messages.Texts().back()).startsWith(QStringLiteral("You have not saved")));
         QCOMPARE(QDir(m_dir->path()).entryList({QStringLiteral("trc*.log")}), QStringList());
+        QVERIFY(QString::fromStdString(script.statusTexts.back()).startsWith(QStringLiteral("TRACE: Closed")));
 
         // Again, and this time Save Log File (Ctrl+S): no question, the save
         // dialog names the file, and File > Open Log File shows it again.
@@ -572,12 +575,78 @@ void AppTest::StartOnTheEmulatedCardFillsTheListRowByRow() {
         QCOMPARE(frame.DocumentCount(), std::size_t{0});
         QCOMPARE(messages.Texts().size(), asked);
         QVERIFY(std::filesystem::exists(kept));
+        QCOMPARE(script.statusTexts.back(), "TRACE: Saved as " + kept.string());  // not the name it had
         frame.Action(app::ID_FILE_OPEN_LOG_NODOC)->trigger();
         QCOMPARE(frame.CurrentMenuId(), 134);
         QVERIFY(frame.ActiveTraceFrame()->ListView()->model()->rowCount() >= captured);
         frame.CloseAllDocuments();
     }
     QCOMPARE(QDir(m_dir->path()).entryList({QStringLiteral("trc*.log")}), QStringList());
+    QVERIFY(QDir::setCurrent(previous));
+    qunsetenv("ORINTPX_EMULATOR");
+}
+
+void AppTest::ClosingTheLastListWindowClosesTheDocumentAndItsCardWindows() {
+    m_frame->SetStatisticsFormFactory([](trace::CDocument&, CMainFrame& frame) { return new FlagForm(frame); });
+    m_frame->Action(app::ID_FILE_OPEN)->trigger();
+    views::CTraceChildFrame* first = m_frame->ActiveTraceFrame();
+    QVERIFY(first);
+    m_frame->Action(app::ID_WINDOW_NEW)->trigger();
+    views::CTraceChildFrame* second = m_frame->ActiveTraceFrame();
+    QVERIFY(second && second != first);
+    m_frame->Action(app::ID_VIEW_CARD_STATISTICS)->trigger();
+    QCOMPARE(m_frame->MdiArea()->subWindowList().size(), 3);
+
+    // One of two record lists only closes; the document and its card window stay.
+    first->close();
+    QTRY_COMPARE(m_frame->MdiArea()->subWindowList().size(), 2);
+    QCOMPARE(m_frame->DocumentCount(), std::size_t{1});
+    QCOMPARE(m_frame->StatisticsWindowFlag(), 1);
+
+    // The last one closes the document, and the statistics window with it:
+    // no document lives on without a list to show it.
+    second->close();
+    QTRY_COMPARE(m_frame->DocumentCount(), std::size_t{0});
+    QTRY_COMPARE(m_frame->MdiArea()->subWindowList().size(), 0);
+    QCOMPARE(m_frame->StatisticsWindowFlag(), 0);
+    QCOMPARE(m_frame->CurrentMenuId(), 128);
+}
+
+void AppTest::OpenAdapterDuringATraceStopsItAndRetitlesTheWindow() {
+    qputenv("ORINTPX_EMULATOR", "rate=200;adapters=2");
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_dir->path()));
+    platform::RecordingMessageBox messages;
+    app::ProgramDocuments documents;
+    {
+        CMainFrame frame(documents);
+        auto ui = std::make_unique<testsupport::ScriptedUi>();
+        testsupport::ScriptedUi& script = *ui;
+        script.adapterAnswers = {0, 1};
+        frame.SetUiServices(std::move(ui));
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+
+        frame.Action(app::ID_FILE_OPEN)->trigger();
+        views::CTraceChildFrame* f = frame.ActiveTraceFrame();
+        QVERIFY(f);
+        const QString firstTitle = f->windowTitle();
+        frame.Action(app::ID_TRACE_START)->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(f->ListView()->model()->rowCount() >= 3, 20000);
+
+        // Open Adapter on the document picks the other adapter: the trace of
+        // the first ends and says so, and the window names the adapter now open.
+        frame.Action(app::ID_FILE_OPEN)->trigger();
+        QCOMPARE(frame.ActiveTraceFrame(), f);
+        QVERIFY(QString::fromStdString(script.statusTexts.back()).startsWith(QStringLiteral("TRACE: Stopped reading")));
+        QVERIFY(frame.Action(app::ID_TRACE_START)->isEnabled());
+        QVERIFY(!frame.Action(app::ID_TRACE_STOP)->isEnabled());
+        QVERIFY(f->windowTitle() != firstTitle);
+        QVERIFY2(f->windowTitle().contains(QStringLiteral("2")), qPrintable(f->windowTitle()));
+
+        messages.ScriptAnswers({platform::MbResult::No});
+        frame.CloseAllDocuments();
+    }
     QVERIFY(QDir::setCurrent(previous));
     qunsetenv("ORINTPX_EMULATOR");
 }
