@@ -25,6 +25,7 @@
 #include "app/ProgramDocuments.h"
 #include "app/MarloTrcApp.h"
 #include "app/QtUiServices.h"
+#include "cardsim/Card.h"
 #include "platform/MessageBox.h"
 #include "tests/app/AppSupport.h"
 #include "tests/support/ScriptedUi.h"
@@ -613,7 +614,18 @@ void AppTest::ClosingTheLastListWindowClosesTheDocumentAndItsCardWindows() {
 }
 
 void AppTest::OpenAdapterDuringATraceStopsItAndRetitlesTheWindow() {
-    qputenv("ORINTPX_EMULATOR", "rate=200;adapters=2");
+    // A card of two adapters for this test alone; the emulated card the
+    // process loaded by itself is put back afterwards.
+    auto settings = cardsim::ParseSettings("rate=200;adapters=2", nullptr);
+    QVERIFY(settings);
+    cardsim::InstallCard(std::make_shared<cardsim::Card>(std::move(*settings)));
+    const auto restoreCard = qScopeGuard([] {
+        const QByteArray text = qgetenv("ORINTPX_EMULATOR");
+        if (auto usual = cardsim::ParseSettings(text.toStdString(), nullptr))
+            cardsim::InstallCard(std::make_shared<cardsim::Card>(std::move(*usual)));
+        else
+            cardsim::UninstallCard();
+    });
     const QString previous = QDir::currentPath();
     QVERIFY(QDir::setCurrent(m_dir->path()));
     platform::RecordingMessageBox messages;
@@ -641,6 +653,7 @@ void AppTest::OpenAdapterDuringATraceStopsItAndRetitlesTheWindow() {
         QVERIFY(QString::fromStdString(script.statusTexts.back()).startsWith(QStringLiteral("TRACE: Stopped reading")));
         QVERIFY(frame.Action(app::ID_TRACE_START)->isEnabled());
         QVERIFY(!frame.Action(app::ID_TRACE_STOP)->isEnabled());
+        QCOMPARE(script.adapterRequests.size(), std::size_t{2});
         QVERIFY(f->windowTitle() != firstTitle);
         QVERIFY2(f->windowTitle().contains(QStringLiteral("2")), qPrintable(f->windowTitle()));
 
@@ -648,7 +661,6 @@ void AppTest::OpenAdapterDuringATraceStopsItAndRetitlesTheWindow() {
         frame.CloseAllDocuments();
     }
     QVERIFY(QDir::setCurrent(previous));
-    qunsetenv("ORINTPX_EMULATOR");
 }
 
 QTEST_MAIN(AppTest)
