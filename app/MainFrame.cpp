@@ -538,6 +538,10 @@ views::CTraceChildFrame* CMainFrame::OpenFrame(const std::shared_ptr<trace::CDoc
     connect(frame, &views::CTraceChildFrame::StatusNote, this,
             [this](const QString& text) { statusBar()->showMessage(text, 8000); });
     connect(frame->ListView(), &views::CMarloTrcListView::AutoScrollChanged, this, [this] { UpdateCommandStates(); });
+    // Ctrl+C and the toolbar's Copy follow the selection, not only the menus.
+    connect(frame, &views::CTraceChildFrame::CopySourceChanged, this, [this, frame] {
+        if (ActiveTraceFrame() == frame) Action(ID_EDIT_COPY)->setEnabled(!frame->CopyText().isEmpty());
+    });
     connect(frame, &views::CTraceChildFrame::CloseRequested, this,
             [this](views::CTraceChildFrame* f) { OnFrameCloseRequested(f); });
     m_mdi->addSubWindow(frame);

@@ -49,6 +49,9 @@ CTraceChildFrame::CTraceChildFrame(std::shared_ptr<trace::CDocument> document, c
     m_activePane = m_list;
     m_list->SetActivePane(true);
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { OnFocusChanged(now); });
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CTraceChildFrame::CopySourceChanged);
+    connect(m_tree, &QTreeWidget::itemSelectionChanged, this, &CTraceChildFrame::CopySourceChanged);
 
     connect(m_filterBar, &FilterBar::Applied, this, [this](const QString& text) {
         QString error;
@@ -89,6 +92,9 @@ CTraceChildFrame::~CTraceChildFrame() {
     // Focus moves while the panes and the frame go away; the frame no longer
     // follows it, since its panes are being destroyed.
     disconnect(qApp, &QApplication::focusChanged, this, nullptr);
+    // Nor does it tell of selections its panes lose as they go.
+    disconnect(m_list->selectionModel(), nullptr, this, nullptr);
+    disconnect(m_tree, nullptr, this, nullptr);
     // The panes go before the document they are views of.
     if (auto* model = qobject_cast<RecordListModel*>(m_list->model())) model->SetMarkProvider({});
     delete m_splitter;
@@ -100,6 +106,7 @@ void CTraceChildFrame::OnFocusChanged(QWidget* now) {
             if (m_activePane == pane) return;
             m_activePane = pane;
             m_list->SetActivePane(pane == m_list);
+            emit CopySourceChanged();
             return;
         }
     }

@@ -72,6 +72,9 @@ signals:
     // A short note for the main window's status bar ("12 of 340 records", a
     // filter that does not parse, auto-scroll turned off).
     void StatusNote(const QString& text);
+    // What Copy would take may have changed: another pane became active,
+    // or the list's or the tree's selection changed.
+    void CopySourceChanged();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

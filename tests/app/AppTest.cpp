@@ -216,6 +216,12 @@ void AppTest::CopyAndFindWorkOnTheActiveTraceWindow() {
     QVERIFY(f != nullptr);
     m_frame->UpdateCommandStates();
     QVERIFY(!m_frame->Action(app::ID_EDIT_COPY)->isEnabled());  // nothing selected yet
+    // Copy follows the selection at once (Ctrl+C and the toolbar), not only
+    // when a menu opens.
+    f->ListView()->selectRow(0);
+    QVERIFY(m_frame->Action(app::ID_EDIT_COPY)->isEnabled());
+    f->ListView()->clearSelection();
+    QVERIFY(!m_frame->Action(app::ID_EDIT_COPY)->isEnabled());
     QVERIFY(!m_frame->Action(app::ID_EDIT_FIND_NEXT)->isEnabled());  // nothing to find again
 
     m_frame->SetFindText(QStringLiteral("msg == SETUP"));
