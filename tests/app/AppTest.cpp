@@ -553,6 +553,14 @@ void AppTest::StartOnTheEmulatedCardFillsTheListRowByRow() {
         f->ListView()->selectRow(0);
         QCOMPARE(f->TreeView()->topLevelItemCount(), 3);
         QVERIFY(!f->HexView()->DumpText().empty());
+        // Looking at a record above the newest stops auto-scroll: while the
+        // card goes on sending, the record stays selected and in view.
+        QVERIFY(!f->ListView()->AutoScroll());
+        QVERIFY(!frame.Action(app::ID_VIEW_AUTO_SCROLL)->isChecked());
+        const int seen = model->rowCount();
+        QTRY_VERIFY_WITH_TIMEOUT(model->rowCount() > seen + 5, 20000);
+        QCOMPARE(f->ListView()->SelectedRecord(), 0);
+        QVERIFY(f->ListView()->viewport()->rect().intersects(f->ListView()->visualRect(model->index(0, 0))));
 
         frame.Action(app::ID_TRACE_STOP)->trigger();
         QVERIFY(frame.Action(app::ID_TRACE_START)->isEnabled());
