@@ -32,21 +32,6 @@ const Bytes kRR = {0x02, 0x81, 0x01, 0x08};
 const Bytes kSetup = {0x00, 0x81, 0x00, 0x00, 0x08, 0x01, 0x01, 0x05, 0x04, 0x03, 0x80, 0x90, 0xA2,
                       0x18, 0x01, 0x83, 0x70, 0x08, 0xA1, '5', '5', '5', '1', '2', '3', '4'};
 
-QTreeWidgetItem* Find(QTreeWidget& tree, const QString& path) {
-    QTreeWidgetItem* item = nullptr;
-    for (const QString& label : path.split(QLatin1Char('/'))) {
-        QTreeWidgetItem* next = nullptr;
-        const int count = item ? item->childCount() : tree.topLevelItemCount();
-        for (int i = 0; i < count && next == nullptr; ++i) {
-            QTreeWidgetItem* candidate = item ? item->child(i) : tree.topLevelItem(i);
-            if (candidate->text(0) == label) next = candidate;
-        }
-        if (next == nullptr) return nullptr;
-        item = next;
-    }
-    return item;
-}
-
 // A trace window over an in-memory document, shown in an MDI area.
 struct Window {
     std::shared_ptr<MemoryDocument> doc = std::make_shared<MemoryDocument>();

@@ -2,6 +2,8 @@
 // Test support for the Qt panes: a document over an in-memory CTraceLog,
 // record bytes, and a view that records every hint it is sent.
 
+#include <QString>
+#include <QTreeWidget>
 #include <cstdint>
 #include <initializer_list>
 #include <utility>
@@ -87,5 +89,21 @@ public:
 private:
     trace::CDocument& m_document;
 };
+
+// The tree node at a path of labels ("Layer 3/1- bearer capabil"), or null.
+inline QTreeWidgetItem* Find(QTreeWidget& tree, const QString& path) {
+    QTreeWidgetItem* item = nullptr;
+    for (const QString& label : path.split(QLatin1Char('/'))) {
+        QTreeWidgetItem* next = nullptr;
+        const int count = item ? item->childCount() : tree.topLevelItemCount();
+        for (int i = 0; i < count && next == nullptr; ++i) {
+            QTreeWidgetItem* candidate = item ? item->child(i) : tree.topLevelItem(i);
+            if (candidate->text(0) == label) next = candidate;
+        }
+        if (next == nullptr) return nullptr;
+        item = next;
+    }
+    return item;
+}
 
 }  // namespace viewtest

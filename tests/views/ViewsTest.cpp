@@ -54,21 +54,6 @@ std::vector<DecodeNode> Tree(int index, const std::string& ftyp, std::vector<Dec
             Branch("Layer 3", index, std::move(elements))};
 }
 
-QTreeWidgetItem* Find(QTreeWidget& tree, const QString& path) {
-    QTreeWidgetItem* item = nullptr;
-    for (const QString& label : path.split(QLatin1Char('/'))) {
-        QTreeWidgetItem* next = nullptr;
-        const int count = item ? item->childCount() : tree.topLevelItemCount();
-        for (int i = 0; i < count && next == nullptr; ++i) {
-            QTreeWidgetItem* candidate = item ? item->child(i) : tree.topLevelItem(i);
-            if (candidate->text(0) == label) next = candidate;
-        }
-        if (next == nullptr) return nullptr;
-        item = next;
-    }
-    return item;
-}
-
 QString PathOf(const QTreeWidgetItem* item) {
     QStringList parts;
     for (; item != nullptr; item = item->parent()) parts.prepend(item->text(0));
