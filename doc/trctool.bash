@@ -22,6 +22,10 @@ _trctool() {
             return ;;
         --adapter | --count | --seconds | --ladder | -Y)
             return ;;
+        -b)
+            COMPREPLY=($(compgen -W "filesize: duration: files:" -- "$cur"))
+            compopt -o nospace 2>/dev/null
+            return ;;
         -w | -o)
             COMPREPLY=($(compgen -f -- "$cur"))
             return ;;
@@ -29,7 +33,7 @@ _trctool() {
 
     local options=""
     case ${COMP_WORDS[1]} in
-        capture) options="--adapter --count --seconds -w --force --format -q --tree --hex -Y --help" ;;
+        capture) options="--adapter --count --seconds -w --force --format -b -q --tree --hex -Y --help" ;;
         dump) options="--tree --hex -Y --help" ;;
         calls) options="--ladder --help" ;;
         check) options="--help" ;;

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <ctime>
+#include <fcntl.h>
 #include <optional>
 #include <unistd.h>
 #include <string>
@@ -14,7 +15,9 @@
 
 #include "filter/DisplayFilter.h"
 #include "platform/File.h"
+#include "trace/LogFile.h"
 #include "tools/AdapterSession.h"
+#include "tools/CaptureRing.h"
 #include "tools/CaptureSession.h"
 #include "tools/Commands.h"
 #include "tools/Extcap.h"
@@ -60,11 +63,59 @@ int StreamCapture(CaptureOptions options, AdapterSession& adapter, trace::Stream
         std::fprintf(stderr, "trctool capture: cannot write to standard output: %s\n", platform::ErrorText(error).c_str());
         return 1;
     }
+    options.keptBy = "standard output";
     CaptureSession session(std::move(options), adapter, [&stream, &displayFilter](const trace::CTraceLog& log, int index) {
         if (displayFilter && !displayFilter->Matches(log, index)) return true;
         return stream.Add(*log.GetRecord(index)) == 0;
     });
     return session.Run();
+}
+
+// A ring runs for weeks: the part of the card's trace log file that the ring
+// already holds is handed back to the file system in steps of 4 MiB. The
+// file keeps its length, and the writer and the reader their places, so the
+// disk holds little more than the ring. Where the file system cannot punch
+// holes the file simply grows.
+void ReleaseWhatTheRingHolds(const trace::CLogFile* file, std::int64_t end, std::int64_t& released) {
+    constexpr std::int64_t kBlock = 4096;
+    constexpr std::int64_t kStep = std::int64_t{4} << 20;
+    if (file == nullptr || !file->IsOpen()) return;
+    const std::int64_t upTo = end / kBlock * kBlock;
+    const std::int64_t from = std::max(released, kBlock);  // the block with the file header stays
+    if (upTo - from < kStep) return;
+    if (::fallocate(file->GetFd(), FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, from, upTo - from) == 0 ||
+        errno == EOPNOTSUPP)
+        released = upTo;
+}
+
+// -w FILE -b ...: the capture goes into a ring of files beside FILE, each
+// record whole into one of them, and is printed as usual; the trace log file
+// the card writes is only the way there and is deleted at the end.
+int RingCapture(CaptureOptions options, AdapterSession& adapter, trace::StreamFormat format, const RingOptions& ring,
+                std::optional<filter::DisplayFilter> displayFilter) {
+    const std::filesystem::path base = *options.keepAs;
+    options.keepAs.reset();
+    const std::filesystem::path pattern = CaptureRing::FileName(base, format, 1, 0);
+    options.keptBy = (pattern.parent_path() / (base.stem().string() + "_*" + pattern.extension().string())).string();
+    adapter.traceLogFolder = TemporaryFolder();
+    CaptureRing files(base, format, ring);
+    const PrintOptions print = options.print;
+    std::int64_t released = 0;
+    CaptureSession session(std::move(options), adapter, [&](const trace::CTraceLog& log, int index) {
+        if (files.Add(*log.GetRecord(index)) != 0) return false;
+        ReleaseWhatTheRingHolds(adapter.doc ? adapter.doc->GetLogFile() : nullptr, log.GetReaderRecordEnd(), released);
+        if (displayFilter && !displayFilter->Matches(log, index)) return true;  // kept, not printed
+        PrintRecord(stdout, log, index, print);
+        return std::fflush(stdout) == 0 && !std::ferror(stdout);
+    });
+    const int status = session.Run();
+    if (files.Error() == 0) return status;
+    const auto& left = files.Files();
+    std::fprintf(stderr, "trctool: writing %s failed: %s; %lld records kept in %zu files%s%s%s%s\n",
+                 files.FailedFile().c_str(), platform::ErrorText(files.Error()).c_str(), files.RecordsWritten(),
+                 left.size(), left.empty() ? "" : ", ", left.empty() ? "" : left.front().c_str(),
+                 left.size() > 1 ? " to " : "", left.size() > 1 ? left.back().c_str() : "");
+    return 1;
 }
 
 }  // namespace
@@ -79,6 +130,7 @@ int RunCapture(std::span<char* const> args) {
     CaptureOptions options;
     std::optional<filter::DisplayFilter> displayFilter;  // -Y: what is printed; the file keeps every record
     std::optional<trace::StreamFormat> format;
+    std::optional<RingOptions> ring;  // -b: a ring of files after -w FILE
     for (std::size_t i = 0; i < rest.size(); ++i) {
         const std::string& arg = rest[i];
         const bool hasValue = i + 1 < rest.size();
@@ -108,6 +160,10 @@ int RunCapture(std::span<char* const> args) {
             filter::FilterError error;
             displayFilter = filter::DisplayFilter::Parse(rest[++i], &error);
             if (!displayFilter) return UsageError(self, "bad display filter: " + error.Text());
+        } else if (arg == "-b" && hasValue) {
+            if (!ring) ring.emplace();
+            if (const std::string wrong = TakeRingOption(rest[++i], *ring); !wrong.empty())
+                return UsageError(self, wrong);
         } else if (arg == "--format" && hasValue) {
             format = trace::StreamFormatNamed(rest[++i]);
             if (!format) return UsageError(self, "--format is log, pcapng or pcap");
@@ -116,7 +172,17 @@ int RunCapture(std::span<char* const> args) {
         }
     }
     const bool streaming = options.keepAs && *options.keepAs == "-";
-    if (format && !streaming) return UsageError(self, "--format needs -w - (the capture on standard output)");
+    if (ring) {
+        if (!options.keepAs || streaming) return UsageError(self, "-b needs -w FILE, the name the ring's files are made from");
+        if (!ring->fileSizeKB && !ring->durationSeconds)
+            return UsageError(self, "-b needs filesize:KB or duration:S to know when a new file begins");
+        if (std::filesystem::is_directory(*options.keepAs))
+            return UsageError(self, options.keepAs->string() + " is a folder; -w needs a file name");
+        return RingCapture(std::move(options), adapter, format.value_or(trace::StreamFormat::Log), *ring,
+                           std::move(displayFilter));
+    }
+    if (format && !streaming)
+        return UsageError(self, "--format needs -w - (the capture on standard output) or -b (a ring of files)");
     if (streaming)
         return StreamCapture(std::move(options), adapter, format.value_or(trace::StreamFormat::Log),
                              std::move(displayFilter));

@@ -246,6 +246,9 @@ int CaptureSession::Close(CaptureEnd end) {
         const double seconds = std::chrono::duration<double>(Clock::now() - m_started).count();
         if (!keptWhere.empty())
             std::fprintf(stderr, "trctool: %s in %.1f s, kept in %s\n", Records(kept).c_str(), seconds, keptWhere.c_str());
+        else if (!m_options.keptBy.empty())
+            std::fprintf(stderr, "trctool: %s in %.1f s, written to %s\n", Records(m_handed).c_str(), seconds,
+                         m_options.keptBy.c_str());
         else if (!m_options.keepAs)
             std::fprintf(stderr, "trctool: %s in %.1f s, not kept (no -w)\n", Records(m_handed).c_str(), seconds);
     }

@@ -30,6 +30,7 @@ struct CaptureOptions {
     bool force = false;                             // --force: -w may replace an existing file
     bool quiet = false;                             // -q: no start line, progress line or summary
     PrintOptions print;                             // --tree, --hex
+    std::string keptBy;                             // where the hook keeps the records (-w -, -b), for the summary
 };
 
 // Why the capture loop ended.

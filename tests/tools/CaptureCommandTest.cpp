@@ -7,7 +7,9 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <algorithm>
 #include <fstream>
+#include <regex>
 #include <set>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -376,3 +378,98 @@ TEST_F(CaptureCommandTest, TimeStampsCarryHundredths) {
 }
 
 }  // namespace
+
+namespace {
+
+// The ring's files in the folder, in the order their names sort (capture order).
+std::vector<fs::path> RingFiles(const fs::path& dir, const std::string& stem) {
+    std::vector<fs::path> files;
+    for (const auto& e : fs::directory_iterator(dir))
+        if (e.path().filename().string().starts_with(stem + "_")) files.push_back(e.path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+}  // namespace
+
+TEST_F(CaptureCommandTest, ARingOfFilesHoldsEveryRecordInOrderAndEachFileOpensOnItsOwn) {
+    // Full speed, a new file every 100 KB: no record is lost, split or
+    // doubled at a switch, and the sequence runs on across the files.
+    const auto result = Capture({"capture", "-q", "--count", "20000", "-w", "ring.log", "-b", "filesize:100"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const auto files = RingFiles(m_dir, "ring");
+    ASSERT_GE(files.size(), 5u);
+    std::vector<long> sequence;
+    for (const auto& file : files) {
+        SCOPED_TRACE(file.filename().string());
+        EXPECT_TRUE(std::regex_match(file.filename().string(), std::regex(R"(ring_\d{5}_\d{14}\.log)")));
+        EXPECT_LE(fs::file_size(file), 100'000u);
+        const auto dumped = Dump(file);
+        ASSERT_EQ(dumped.status, 0) << dumped.err;
+        const auto numbers = Sequences(Lines(dumped.out));
+        EXPECT_FALSE(numbers.empty());
+        sequence.insert(sequence.end(), numbers.begin(), numbers.end());
+    }
+    ASSERT_EQ(sequence.size(), 20000u);
+    for (std::size_t i = 1; i < sequence.size(); ++i)
+        ASSERT_EQ((sequence[i - 1] + 1) % 65536, sequence[i] % 65536) << "record " << i;
+    EXPECT_EQ(Lines(result.out).size(), 20000u) << "every record printed as well";
+    EXPECT_TRUE(TraceLogFiles().empty()) << "the card's own trace log file is only the way there";
+}
+
+TEST_F(CaptureCommandTest, ARingKeepsItsNewestFilesInAnyFormat) {
+    for (const std::string format : {"log", "pcapng"}) {
+        SCOPED_TRACE(format);
+        const std::string stem = "newest-" + format;
+        const auto result = Capture({"capture", "-q", "--count", "12000", "-w", stem, "-b", "filesize:50", "-b",
+                                     "files:3", "--format", format});
+        ASSERT_EQ(result.status, 0) << result.err;
+        const auto files = RingFiles(m_dir, stem);
+        ASSERT_EQ(files.size(), 3u);
+        // The three files left are the last three begun, and end with the last record.
+        std::vector<int> numbers;
+        long records = 0;
+        for (const auto& file : files) {
+            EXPECT_EQ(file.extension().string(), "." + format);
+            numbers.push_back(std::stoi(file.filename().string().substr(stem.size() + 1, 5)));
+            const auto dumped = Dump(file);
+            ASSERT_EQ(dumped.status, 0) << dumped.err;
+            records += static_cast<long>(Lines(dumped.out).size());
+        }
+        EXPECT_EQ(numbers[1], numbers[0] + 1);
+        EXPECT_EQ(numbers[2], numbers[1] + 1);
+        EXPECT_GT(numbers[0], 1);
+        EXPECT_LT(records, 12000);
+        if (format == "log") {  // a capture file numbers its frames afresh; a log keeps the records' own numbers
+            const auto last = Sequences(Lines(Dump(files.back()).out)).back();
+            const auto printed = Sequences(Lines(result.out)).back();
+            EXPECT_EQ(last, printed) << "the newest file ends with the last record captured";
+        }
+    }
+}
+
+TEST_F(CaptureCommandTest, RingOptionsAreCheckedBeforeTheCardIsOpened) {
+    const std::vector<std::vector<std::string>> wrong = {
+        {"capture", "-b", "filesize:100"},                          // no -w FILE
+        {"capture", "-w", "-", "-b", "filesize:100"},               // not with standard output
+        {"capture", "-w", "r.log", "-b", "files:3"},                // nothing says when a file ends
+        {"capture", "-w", "r.log", "-b", "filesize:0"},
+        {"capture", "-w", "r.log", "-b", "duration:inf"},
+        {"capture", "-w", "r.log", "-b", "files:0", "-b", "duration:5"},
+        {"capture", "-w", "r.log", "-b", "size:100"},
+    };
+    for (const auto& args : wrong) {
+        SCOPED_TRACE(args.back());
+        const auto result = Capture(args, "absent");
+        EXPECT_EQ(result.status, 2) << result.err;
+        EXPECT_NE(result.err.find("-b"), std::string::npos) << result.err;
+    }
+}
+
+TEST_F(CaptureCommandTest, ARingThatCannotBeWrittenSaysSoAndFails) {
+    const auto result = Capture({"capture", "-q", "--count", "50", "-w", "missing/ring.log", "-b", "filesize:10"});
+    EXPECT_EQ(result.status, 1) << result.err;
+    EXPECT_NE(result.err.find("missing/ring_00001_"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("No such file or directory; 0 records kept"), std::string::npos) << result.err;
+    EXPECT_TRUE(TraceLogFiles().empty());
+}
