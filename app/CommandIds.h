@@ -16,6 +16,7 @@ enum CommandId : int {
     ID_FILE_EXPORT = 32796,  // frames for packet analysers (pcap, pcapng)
     ID_VIEW_CALLS = 32797,     // the calls of the active window, with their ladders
     ID_VIEW_PROBLEMS = 32798,  // the problems found in the active window's trace
+    ID_VIEW_ELEMENT_DETAILS = 32799,  // decode trees with what each element's octets mean
     ID_VIEW_AUTO_SCROLL = 32830,  // follow the newest record while records arrive
     ID_VIEW_COLOUR_ROWS = 32831,  // record rows coloured by kind
     ID_EDIT_FIND = 32832,

@@ -175,6 +175,14 @@ const CMainFrame::ActionRow CMainFrame::kActionRows[] = {
              if (auto* frame = qobject_cast<views::CTraceChildFrame*>(window))
                  frame->ListView()->Model().SetColoured(f.m_colourRows);
      }},
+    {ID_VIEW_ELEMENT_DETAILS, QT_TR_NOOP("&Element Details"),
+     QT_TR_NOOP("Show under each information element what its octets mean, field by field"), nullptr, {}, kCheckable,
+     [](CMainFrame& f) {
+         f.m_elementDetails = f.Action(ID_VIEW_ELEMENT_DETAILS)->isChecked();
+         for (QMdiSubWindow* window : f.m_mdi->subWindowList())
+             if (auto* frame = qobject_cast<views::CTraceChildFrame*>(window))
+                 frame->TreeView()->SetTreeBuilder(f.DecodeTreeBuilder());
+     }},
     {ID_VIEW_CALLS, QT_TR_NOOP("Ca&lls"), QT_TR_NOOP("List the calls of the trace and show their ladders"), nullptr,
      {}, kPlain, [](CMainFrame& f) { f.OnViewCalls(); }},
     {ID_VIEW_PROBLEMS, QT_TR_NOOP("&Problems"), QT_TR_NOOP("List the problems found in the trace"), nullptr, {},
@@ -295,7 +303,7 @@ void CMainFrame::CreateMenus() {
     menu(IDR_MARLOTTYPE, tr("&View"),
          {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, 0, ID_VIEW_AUTO_SCROLL, ID_VIEW_COLOUR_ROWS, 0, ID_VIEW_TIME_OF_DAY,
           ID_VIEW_TIME_SINCE_FIRST, ID_VIEW_TIME_SINCE_PREVIOUS, 0, ID_VIEW_CARD_STATUS, ID_VIEW_CARD_STATISTICS,
-          ID_VIEW_INFORMATION, 0, ID_VIEW_CALLS, ID_VIEW_PROBLEMS});
+          ID_VIEW_INFORMATION, 0, ID_VIEW_ELEMENT_DETAILS, 0, ID_VIEW_CALLS, ID_VIEW_PROBLEMS});
     menu(IDR_MARLOTTYPE, tr("&Trace"), {ID_TRACE_START, ID_TRACE_STOP});
     menu(IDR_MARLOTTYPE, tr("&Window"), {ID_WINDOW_NEW, ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE});
     menu(IDR_MARLOTTYPE, tr("&Help"), {ID_APP_ABOUT});
@@ -307,7 +315,8 @@ void CMainFrame::CreateMenus() {
           ID_EDIT_FIND_PREVIOUS});
     menu(IDR_LOGTYPE, tr("&View"),
          {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, 0, ID_VIEW_AUTO_SCROLL, ID_VIEW_COLOUR_ROWS, 0, ID_VIEW_TIME_OF_DAY,
-          ID_VIEW_TIME_SINCE_FIRST, ID_VIEW_TIME_SINCE_PREVIOUS, 0, ID_VIEW_CALLS, ID_VIEW_PROBLEMS});
+          ID_VIEW_TIME_SINCE_FIRST, ID_VIEW_TIME_SINCE_PREVIOUS, 0, ID_VIEW_ELEMENT_DETAILS, 0, ID_VIEW_CALLS,
+          ID_VIEW_PROBLEMS});
     menu(IDR_LOGTYPE, tr("&Window"), {ID_WINDOW_NEW, ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE});
     menu(IDR_LOGTYPE, tr("&Help"), {ID_APP_ABOUT});
 }
@@ -488,6 +497,7 @@ void CMainFrame::UpdateCommandStates() {
     Action(ID_EDIT_FIND_NEXT)->setEnabled(traceFrame != nullptr && !m_findText.isEmpty());
     Action(ID_EDIT_FIND_PREVIOUS)->setEnabled(traceFrame != nullptr && !m_findText.isEmpty());
     Action(ID_VIEW_COLOUR_ROWS)->setChecked(m_colourRows);
+    Action(ID_VIEW_ELEMENT_DETAILS)->setChecked(m_elementDetails);
     Action(ID_VIEW_TIME_OF_DAY)->setChecked(m_timeFormat == views::RecordListModel::TimeFormat::TimeOfDay);
     Action(ID_VIEW_TIME_SINCE_FIRST)->setChecked(m_timeFormat == views::RecordListModel::TimeFormat::SinceFirst);
     Action(ID_VIEW_TIME_SINCE_PREVIOUS)->setChecked(m_timeFormat == views::RecordListModel::TimeFormat::SincePrevious);
@@ -520,12 +530,16 @@ std::shared_ptr<trace::CDocument> CMainFrame::SharedDocument(trace::CDocument& d
     return nullptr;
 }
 
+views::TreeBuilder CMainFrame::DecodeTreeBuilder() const {
+    return m_elementDetails ? trace::BuildDetailedDecodeTree : trace::BuildDecodeTree;
+}
+
 views::CTraceChildFrame* CMainFrame::OpenFrame(const std::shared_ptr<trace::CDocument>& document) {
     // A new window takes three quarters of the area, as a child window does
     // when the system picks its size.
     const QSize area = m_mdi->viewport()->size();
     const QSize size(std::max(640, area.width() * 3 / 4), std::max(480, area.height() * 3 / 4));
-    auto* frame = new views::CTraceChildFrame(document, trace::BuildDecodeTree, size);
+    auto* frame = new views::CTraceChildFrame(document, DecodeTreeBuilder(), size);
     frame->ListView()->Model().SetColoured(m_colourRows);
     frame->ListView()->Model().SetTimeFormat(m_timeFormat);
     if (m_services.KindOf(*document) == DocumentKind::Trace) {

@@ -18,6 +18,7 @@
 #include "app/CommandIds.h"
 #include "app/DocumentServices.h"
 #include "trace/UiServices.h"
+#include "views/MarloTrcTreeView.h"
 #include "views/RecordListModel.h"
 
 class QLabel;
@@ -138,6 +139,8 @@ private:
     void ArrangeIcons();
 
     views::CTraceChildFrame* OpenFrame(const std::shared_ptr<trace::CDocument>& document);
+    // The decode tree the trace windows show: with element details or without.
+    views::TreeBuilder DecodeTreeBuilder() const;
     void OnFrameCloseRequested(QMdiSubWindow* frame);
     void CloseDocument(trace::CDocument& document);
     std::vector<QMdiSubWindow*> FramesOf(const trace::CDocument& document) const;
@@ -171,6 +174,7 @@ private:
     int m_statsWindowFlag = 0;
     QPointer<QMdiSubWindow> m_statsFrame;
     bool m_colourRows = true;
+    bool m_elementDetails = false;  // View > Element Details, for every trace window
     QString m_findText;
     views::RecordListModel::TimeFormat m_timeFormat = views::RecordListModel::TimeFormat::TimeOfDay;
 };

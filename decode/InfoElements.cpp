@@ -426,6 +426,12 @@ DecodeItem MakeItem(const Element& element) {
 }  // namespace
 
 std::string_view CauseName(std::uint8_t value) { return Lookup(kCauses, value & 0x7F); }
+std::string_view TransferCapabilityName(std::uint8_t capability) {
+    return Lookup(kTransferCapabilities, capability & 0x1F);
+}
+std::string_view ProgressName(std::uint8_t description) { return Lookup(kProgressDescriptions, description & 0x7F); }
+std::string_view NotificationName(std::uint8_t description) { return Lookup(kNotifications, description & 0x7F); }
+std::string_view SignalName(std::uint8_t value) { return Lookup(kSignals, value); }
 std::string DecodeItem::IndexText() const { return Format("%04X", static_cast<unsigned>(offset)); }
 std::string DecodeItem::IdText() const { return Format("%02X", id); }
 std::string DecodeItem::LengthText() const {

@@ -33,6 +33,13 @@ std::optional<DecodeItem> DecodeInfoElement(std::span<const std::uint8_t> frame,
 // The name of a cause value (bit 7 ignored), as the cause mnemonic shows it;
 // empty for a value the table does not name.
 std::string_view CauseName(std::uint8_t value);
+// The names of a few fields' values as the mnemonics show them; empty for a
+// value the tables do not name. Bit 7 is ignored where the field has 7 bits.
+std::string_view TransferCapabilityName(std::uint8_t capability);  // 5 bits
+std::string_view ProgressName(std::uint8_t description);
+std::string_view NotificationName(std::uint8_t description);
+std::string_view SignalName(std::uint8_t value);
+
 // The element's name as its item shows it (padded to 15 characters; empty
 // outside codeset 0).
 std::string ElementName(const Element& element);

@@ -1,6 +1,7 @@
 // Fuzz target for the frame decoder: the first input octet is the flags
 // octet of the raw record, the rest is the frame. Every text and every item
-// is formatted, and the item accessors must agree with each other.
+// is formatted, the item accessors must agree with each other, and every
+// element detail must lie inside its element.
 
 #include <cstddef>
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <span>
 #include <vector>
 
+#include "decode/ElementDetails.h"
 #include "decode/Frame.h"
 
 // Keeps the formatted texts observable, so none of the work is dropped.
@@ -28,6 +30,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!item || !(*item == items[k])) std::abort();
         if (items[k].offset >= frame.size() || items[k].offset + items[k].size > frame.size()) std::abort();
         total += item->mnemonic.size();
+        for (const decode::ElementDetail& detail : decode::DescribeElement(items[k], frame)) {
+            if (detail.octetCount == 0 || detail.firstOctet < items[k].offset ||
+                detail.firstOctet + detail.octetCount > items[k].offset + items[k].size)
+                std::abort();
+            total += detail.label.size();
+        }
     }
     if (s.Item(frame, static_cast<std::uint32_t>(items.size()))) std::abort();
     g_sink = total;

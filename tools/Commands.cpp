@@ -16,7 +16,7 @@ namespace {
 constexpr std::array kCommands = {
     Command{"capture", "capture [--adapter NAME|INDEX] [--count N] [--seconds S] [-w FILE [--force] | -w - [--format F] | -w FILE -b filesize:KB|duration:S [-b files:N] [--format F]] [-q] [--tree] [--hex] [-Y FILTER]",
             "Trace the adapter's D-channel and print each record as it arrives.", RunCapture},
-    Command{"dump", "dump [--tree] [--hex] [-Y FILTER] FILE", "Print every record of a trace log file (or a LAPD pcap/pcapng capture).", RunDump},
+    Command{"dump", "dump [--tree [--detail]] [--hex] [-Y FILTER] FILE", "Print every record of a trace log file (or a LAPD pcap/pcapng capture).", RunDump},
     Command{"calls", "calls [--ladder N] FILE",
             "Print the calls of a trace, one a line (or call N's ladder), tab-separated.", RunCalls},
     Command{"check", "check FILE",

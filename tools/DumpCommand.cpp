@@ -28,6 +28,9 @@ int RunDump(std::span<char* const> args) {
             if (!displayFilter) return UsageError(self, "bad display filter: " + error.Text());
         } else if (arg == "--tree") {
             options.tree = true;
+        } else if (arg == "--detail") {
+            options.tree = true;
+            options.detail = true;
         } else if (arg == "--hex") {
             options.hex = true;
         } else if (arg == "--help" || arg == "-h") {

@@ -135,7 +135,9 @@ void AppendRecord(std::string& out, const trace::CTraceLog& log, int index, cons
     AppendRecordLine(out, log, index);
     if (options.tree) {
         // Two blanks per level of depth; the top-level nodes are at depth 1.
-        trace::VisitPreOrder(trace::BuildDecodeTree(log, index), [&](const trace::DecodeNode& node, int depth) {
+        const auto tree =
+            options.detail ? trace::BuildDetailedDecodeTree(log, index) : trace::BuildDecodeTree(log, index);
+        trace::VisitPreOrder(tree, [&](const trace::DecodeNode& node, int depth) {
             out.append(static_cast<std::size_t>(2 * depth), ' ');
             AppendEscaped(out, node.label);
             out += '\n';

@@ -19,6 +19,7 @@ namespace tools {
 
 struct PrintOptions {
     bool tree = false;
+    bool detail = false;  // the tree with each element's details
     bool hex = false;
 };
 

@@ -31,7 +31,7 @@ const std::vector<SampleFrame>& SampleCall() {
         {kFromUser, {0x00, 0x81, 0x7F}},                                  // SABME
         {kFromNetwork, {0x00, 0x81, 0x73}},                               // UA
         {kFromUser, {0x00, 0x81, 0x00, 0x00, 0x08, 0x01, 0x01, 0x05,      // SETUP
-                     0x04, 0x03, 0x80, 0x90, 0xA2,                        //   speech, 64 kbit/s, A-law
+                     0x04, 0x03, 0x80, 0x90, 0xA2,                        //   speech, 64 kbit/s, mu-law
                      0x18, 0x01, 0x83,                                    //   any B channel
                      0x6C, 0x06, 0x21, 0x80, '5', '5', '5', '1',          //   calling number
                      0x70, 0x08, 0xA1, '5', '5', '5', '1', '2', '3', '4', //   called number

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "decode/ElementDetails.h"
 #include "decode/Frame.h"
 
 #include "trace/TraceLog.h"
@@ -38,9 +39,7 @@ std::string LowerCase(std::string text) {
     return text;
 }
 
-}  // namespace
-
-std::vector<DecodeNode> BuildDecodeTree(const CTraceLog& log, int index) {
+std::vector<DecodeNode> Build(const CTraceLog& log, int index, bool elementDetails) {
     DecodeNode frame{"Frame", index, {}};
     frame.children.push_back(Leaf("Seq: " + ThreeDigits(log.GetSequence(index))));
     char time[32];
@@ -91,6 +90,11 @@ std::vector<DecodeNode> BuildDecodeTree(const CTraceLog& log, int index) {
             element.children.push_back(Leaf("Name: " + item->name, Part(whole, 0, 1)));
             element.children.push_back(
                 Leaf("Mnemonic: " + item->mnemonic, {item->ContentOffset(), item->ContentSize()}));
+            if (elementDetails) {
+                for (decode::ElementDetail& detail : decode::DescribeElement(*item, data))
+                    element.children.push_back(
+                        Leaf(std::move(detail.label), {detail.firstOctet, detail.octetCount}));
+            }
             layer3.children.push_back(std::move(element));
         }
     }
@@ -101,6 +105,12 @@ std::vector<DecodeNode> BuildDecodeTree(const CTraceLog& log, int index) {
     tree.push_back(std::move(layer3));
     return tree;
 }
+
+}  // namespace
+
+std::vector<DecodeNode> BuildDecodeTree(const CTraceLog& log, int index) { return Build(log, index, false); }
+
+std::vector<DecodeNode> BuildDetailedDecodeTree(const CTraceLog& log, int index) { return Build(log, index, true); }
 
 namespace {
 

@@ -31,6 +31,10 @@ const DecodeNode* DeepestNodeCovering(const std::vector<DecodeNode>& nodes, std:
 
 // The three top-level nodes of record `index`, children in display order.
 std::vector<DecodeNode> BuildDecodeTree(const CTraceLog& log, int index);
+// The same tree with the element details: under each element's node, after
+// its five fields, what the element's octets mean, field by field, each
+// detail node covering the octets it was read from.
+std::vector<DecodeNode> BuildDetailedDecodeTree(const CTraceLog& log, int index);
 
 // Visits every node depth-first in pre-order (a node, its children, then its
 // next sibling); the top-level nodes have depth 1.

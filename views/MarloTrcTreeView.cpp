@@ -127,7 +127,13 @@ void CMarloTrcTreeView::OnUpdate(trace::CView* /*sender*/, std::uint32_t hint, s
     Rebuild(static_cast<int>(object));
 }
 
+void CMarloTrcTreeView::SetTreeBuilder(TreeBuilder builder) {
+    m_builder = std::move(builder);
+    if (m_shown >= 0) Rebuild(m_shown);
+}
+
 void CMarloTrcTreeView::Rebuild(int index) {
+    m_shown = index;
     m_rebuilding = true;
     SaveStates();
     clear();

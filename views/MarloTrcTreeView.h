@@ -40,6 +40,11 @@ public:
     // The key a label is remembered under: up to, not including, its first ':'.
     static std::string StateKey(const std::string& label);
 
+    // Makes trees with another builder from now on (View > Element Details
+    // switches between the plain and the detailed tree); the record shown is
+    // built again at once, keeping its open branches and selection.
+    void SetTreeBuilder(TreeBuilder builder);
+
     // Selects the deepest node over a data octet of the shown record (of
     // equally deep ones the narrowest); nothing changes when none is.
     void SelectOctet(int octet);
@@ -62,6 +67,7 @@ private:
     // records stay until the pane goes.
     std::unordered_map<std::string, std::uint32_t> m_expandStates;
     bool m_rebuilding = false;
+    int m_shown = -1;  // the record whose tree is shown, -1 before the first
 };
 
 }  // namespace views

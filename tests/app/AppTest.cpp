@@ -83,6 +83,7 @@ private slots:
     void BothOpenLogEntriesProposeTraceLog();
     void OpenedLogShowsItsRowsAndTheSelectedRecord();
     void CopyAndFindWorkOnTheActiveTraceWindow();
+    void ElementDetailsApplyToEveryTraceWindow();
     void RecentFilesKeepTheNewestFour();
     void CommandsAreRoutedAndEnabledByDocument();
     void FailedAdapterOpenLeavesNoDocument();
@@ -147,8 +148,8 @@ void AppTest::MenusFollowTheActiveDocument() {
     QVERIFY(m_frame->Action(app::ID_FILE_EXPORT)->isEnabled());  // the log has records
     QCOMPARE(MenuEntries(*m_frame, 2),
              (QStringList{"&Toolbar", "&Status Bar", "-", "Auto &Scroll", "Colour &Rows", "-", "Time of &Day",
-                          "Seconds Since &First Record", "Seconds Since &Previous Record", "-", "Ca&lls",
-                          "&Problems"}));
+                          "Seconds Since &First Record", "Seconds Since &Previous Record", "-",
+                          "&Element Details", "-", "Ca&lls", "&Problems"}));
     QMdiSubWindow* logFrame = m_frame->MdiArea()->activeSubWindow();
     // View > Calls lists the sample's call; the status bar counts its problems.
     m_frame->Action(app::ID_VIEW_CALLS)->trigger();
@@ -169,7 +170,8 @@ void AppTest::MenusFollowTheActiveDocument() {
     QCOMPARE(MenuEntries(*m_frame, 2),
              (QStringList{"&Toolbar", "&Status Bar", "-", "Auto &Scroll", "Colour &Rows", "-", "Time of &Day",
                           "Seconds Since &First Record", "Seconds Since &Previous Record", "-", "&Card Status",
-                          "C&ard Statistics", "&Information", "-", "Ca&lls", "&Problems"}));
+                          "C&ard Statistics", "&Information", "-", "&Element Details", "-", "Ca&lls",
+                          "&Problems"}));
     QCOMPARE(MenuEntries(*m_frame, 1), (QStringList{"&Undo", "-", "Cu&t", "&Copy", "&Paste", "-", "&Find...",
                                                      "Find &Next", "Find &Previous"}));
     QCOMPARE(m_frame->windowTitle(), QStringLiteral("MarloTrc - OrinBri1"));
@@ -248,6 +250,51 @@ void AppTest::CopyAndFindWorkOnTheActiveTraceWindow() {
     QCOMPARE(Cell(*f, 0, 1), QStringLiteral("0.00"));
     QVERIFY(m_frame->Action(app::ID_VIEW_TIME_SINCE_FIRST)->isChecked());
     QVERIFY(!m_frame->Action(app::ID_VIEW_TIME_OF_DAY)->isChecked());
+}
+
+// View > Element Details is off at first; turned on, every trace window's
+// tree (the open ones at once, new ones as they open) shows what each
+// element's octets mean, and what was open stays open.
+void AppTest::ElementDetailsApplyToEveryTraceWindow() {
+    QVERIFY(m_frame->OpenLogFile(m_sample.toStdString()));
+    views::CTraceChildFrame* first = m_frame->ActiveTraceFrame();
+    QVERIFY(first != nullptr);
+    QVERIFY(MenuEntries(*m_frame, 2).contains(QStringLiteral("&Element Details")));
+    m_frame->UpdateCommandStates();
+    QVERIFY(!m_frame->Action(app::ID_VIEW_ELEMENT_DETAILS)->isChecked());
+    first->ListView()->selectRow(kSetupRow);
+    QTreeWidgetItem* layer3 = first->TreeView()->topLevelItem(2);
+    layer3->setExpanded(true);
+    layer3->child(3)->setExpanded(true);
+    QCOMPARE(layer3->child(3)->childCount(), 5);  // the five fields only
+
+    m_frame->Action(app::ID_VIEW_ELEMENT_DETAILS)->trigger();
+    QVERIFY(m_frame->Action(app::ID_VIEW_ELEMENT_DETAILS)->isChecked());
+    const auto labels = [](QTreeWidgetItem* item) {
+        QStringList texts;
+        for (int i = 0; i < item->childCount(); ++i) texts << item->child(i)->text(0);
+        return texts;
+    };
+    layer3 = first->TreeView()->topLevelItem(2);
+    QVERIFY(layer3->child(3)->isExpanded());
+    QCOMPARE(labels(layer3->child(3)).mid(4),
+             (QStringList{"Mnemonic: 5551234", "Type of number: national number (2)",
+                          "Numbering plan: ISDN/telephony (E.164) (1)", "Digits: 5551234"}));
+    // A detail's octets are highlighted in the dump like any node's.
+    QSignalSpy octets(first->TreeView(), &views::CMarloTrcTreeView::OctetsSelected);
+    first->TreeView()->setCurrentItem(layer3->child(3)->child(7));
+    QVERIFY(!octets.isEmpty());
+    QCOMPARE(octets.last().at(1).toInt(), 7);
+
+    m_frame->Action(app::ID_WINDOW_NEW)->trigger();
+    views::CTraceChildFrame* second = m_frame->ActiveTraceFrame();
+    QVERIFY(second != nullptr && second != first);
+    second->ListView()->selectRow(kSetupRow);
+    QCOMPARE(second->TreeView()->topLevelItem(2)->child(0)->childCount(), 10);  // bearer capability
+
+    m_frame->Action(app::ID_VIEW_ELEMENT_DETAILS)->trigger();
+    QCOMPARE(first->TreeView()->topLevelItem(2)->child(3)->childCount(), 5);
+    QCOMPARE(second->TreeView()->topLevelItem(2)->child(0)->childCount(), 5);
 }
 
 void AppTest::OpenedLogShowsItsRowsAndTheSelectedRecord() {

@@ -23,7 +23,37 @@ private slots:
     void TraceWindowWithDecodedSetup();
     void AdapterWindowOnTheEmulatedCard();
     void FilterColoursAndHighlightedElement();
+    void ElementDetailsOfTheSetup();
 };
+
+// View > Element Details on: the SETUP's bearer capability and calling
+// number opened field by field, the calling number's digits highlighted.
+void ScreenshotTest::ElementDetailsOfTheSetup() {
+    QTemporaryDir dir;
+    const QString sample = dir.filePath(QStringLiteral("sample-call.log"));
+    QVERIFY(apptest::MakeSampleLog(sample));
+    app::ProgramDocuments documents;
+    app::CMainFrame frame(documents);
+    frame.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    QVERIFY(frame.OpenLogFile(sample.toStdString()));
+    views::CTraceChildFrame* trace = frame.ActiveTraceFrame();
+    QVERIFY(trace);
+    trace->showMaximized();
+    frame.Action(app::ID_VIEW_ELEMENT_DETAILS)->trigger();
+    trace->ListView()->selectRow(apptest::kSetupRow);
+    QTreeWidgetItem* layer3 = trace->TreeView()->topLevelItem(2);
+    layer3->setExpanded(true);
+    layer3->child(0)->setExpanded(true);
+    layer3->child(2)->setExpanded(true);
+    QTreeWidgetItem* calling = layer3->child(2);
+    trace->TreeView()->setCurrentItem(calling->child(calling->childCount() - 1));
+    QTest::qWait(200);
+    QVERIFY(QDir().mkpath(QStringLiteral(SCREENSHOT_DIR)));
+    QVERIFY(frame.grab().save(QStringLiteral(SCREENSHOT_DIR "/element-details.png")));
+    frame.CloseAllDocuments();
+}
 
 // The sample log with its rows coloured, then filtered to the call's
 // messages, with the bearer capability of the SETUP highlighted in the dump.

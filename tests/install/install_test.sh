@@ -47,7 +47,7 @@ done <<'CASES'
 trctool cap|capture
 trctool --v|--version
 trctool capture --co|--count
-trctool dump -|--tree --hex -Y --help
+trctool dump -|--tree --detail --hex -Y --help
 trctool capture --fo|--force --format
 trctool capture --format |log pcapng pcap
 trctool export --format p|pcapng pcap

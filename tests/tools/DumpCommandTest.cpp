@@ -133,6 +133,19 @@ TEST_F(DumpCommandTest, TreeOptionPrintsEveryNodeIndentedByDepthBeforeTheHex) {
     ASSERT_EQ(lines.size(), 1 + tree.size() + 1);
     EXPECT_EQ(lines[tree.size()], tree.back());
     EXPECT_EQ(lines.back().substr(0, 10), "  0x0000  ");
+
+    // --detail adds the display's text as a field of its own, escaped too,
+    // after the five fields; alone it implies --tree.
+    std::vector<std::string> detailed = tree;
+    detailed.push_back("      Display text: A\\tB");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"dump", "--tree", "--detail", path.string()},
+          std::vector<std::string>{"dump", "--detail", path.string()}}) {
+        const auto withDetails = RunProgram(kTrctool, args);
+        ASSERT_EQ(withDetails.status, 0) << withDetails.err;
+        lines = Lines(withDetails.out);
+        EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()), detailed);
+    }
 }
 
 TEST_F(DumpCommandTest, DisplayFilterPrintsOnlyMatchingRecordsAndRefusesABadOne) {
