@@ -139,6 +139,41 @@ std::vector<std::string> CallCells(const Call& call, std::size_t index) {
     };
 }
 
+namespace {
+
+// " and time >= A and time <= B" as times of day; a span across midnight
+// keeps the times after A and those before B. Unbounded: only A.
+std::string TimeSpan(std::uint32_t from, std::uint32_t to, bool bounded) {
+    constexpr std::uint32_t kDay = 24u * 360000u;
+    if (!bounded) return " and time >= " + FormatTime(from % kDay);
+    if (to - from >= kDay) return {};
+    const std::string a = FormatTime(from % kDay);
+    const std::string b = FormatTime(to % kDay);
+    if (from / kDay == to / kDay) return " and time >= " + a + " and time <= " + b;
+    return " and (time >= " + a + " or time <= " + b + ")";
+}
+
+}  // namespace
+
+std::string CallFilter(const Call& call) {
+    const char* originator = call.originator == Side::TE ? "TE" : "NT";
+    const char* answerer = call.originator == Side::TE ? "NT" : "TE";
+    const std::string link = call.broadcast && call.tei != kGroupTei
+                                 ? decode::Format("(tei == %u or tei == %u)", unsigned{call.tei}, unsigned{kGroupTei})
+                                 : decode::Format("tei == %u", unsigned{call.tei});
+    std::string messages = decode::Format(
+        "crv == %u and %s and (source == %s and crflag == O or source == %s and crflag == D)", call.callRef,
+        link.c_str(), originator, answerer);
+    // A call still going on (during a capture) keeps the messages still to come.
+    messages += TimeSpan(call.start, call.end, call.closed);
+    std::string events = decode::Format(
+        "tei == %u and (ftype == SABME or ftype == UA or ftype == DISC or ftype == DM or ftype == FRMR or "
+        "ftype == REJ)",
+        unsigned{call.tei});
+    events += TimeSpan(call.start >= 100 ? call.start - 100 : 0, call.end, call.closed);
+    return "(" + messages + ") or (" + events + ")";
+}
+
 std::vector<std::string> LadderLines(const std::vector<LadderStep>& steps) {
     constexpr int kWidth = 34;  // between the two columns
     std::vector<std::string> lines;

@@ -43,6 +43,14 @@ std::string FormatDuration(std::uint32_t hundredths);
 std::span<const std::string_view> CallColumns();
 std::vector<std::string> CallCells(const Call& call, std::size_t index);
 
+// A display filter expression that keeps what the ladder of `call` shows:
+// its messages (on its TEI, and on TEI 127 for a broadcast offer), told by
+// call reference and by the side that allocated it, from its first message
+// to its last, and the layer 2 events of its TEI from one second before.
+// Until its RELEASE COMPLETE is seen the call may go on, so the expression
+// keeps everything of it from its start on.
+std::string CallFilter(const Call& call);
+
 // The ladder as text lines: TE on the left, NT on the right; records are
 // numbered from 1, as they stand in the trace.
 std::vector<std::string> LadderLines(const std::vector<LadderStep>& steps);

@@ -13,11 +13,11 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <unordered_set>
 
 #include "analysis/TraceFeed.h"
 #include "trace/Document.h"
 #include "trace/TraceLog.h"
+#include "views/FilterBar.h"
 #include "views/MarloTrcListView.h"
 #include "views/TraceChildFrame.h"
 
@@ -230,20 +230,21 @@ void CCallsWindow::SelectRecord(int record) {
 }
 
 void CCallsWindow::ShowOnlyCall(bool only) {
-    if (!m_frame || m_frame->ListView() == nullptr) return;
-    CMarloTrcListView* list = m_frame->ListView();
-    const int rows = list->model()->rowCount();
-    std::unordered_set<int> keep;
+    if (!m_frame || m_frame->Filter() == nullptr) return;
+    FilterBar* bar = m_frame->Filter();
     const int row = m_table->currentRow();
     const auto& calls = m_analysis->Analyzer().Calls();
     if (only && row >= 0 && row < static_cast<int>(calls.size())) {
-        for (const auto& step : m_ladder->Steps()) keep.insert(static_cast<int>(step.record));
-    } else {
-        only = false;
+        // Through the display filter, so the filter bar says what is shown
+        // and the expression can be narrowed further by hand.
+        m_callFilter = QString::fromStdString(analysis::CallFilter(calls[static_cast<std::size_t>(row)]));
+        bar->SetText(m_callFilter);
+        bar->Apply();
+        return;
     }
-    list->setUpdatesEnabled(false);
-    for (int r = 0; r < rows; ++r) list->setRowHidden(r, only && keep.count(list->Model().RecordAt(r)) == 0);
-    list->setUpdatesEnabled(true);
+    // The filter this button set goes again; one the user has typed since stays.
+    if (!m_callFilter.isEmpty() && bar->Text() == m_callFilter) bar->Clear();
+    m_callFilter.clear();
 }
 
 CProblemsWindow::CProblemsWindow(CTraceChildFrame& frame, std::shared_ptr<DocumentAnalysis> analysis, QWidget* parent)

@@ -93,6 +93,7 @@ private:
     LadderWidget* m_ladder = nullptr;
     QLabel* m_title = nullptr;
     QPushButton* m_onlyThisCall = nullptr;
+    QString m_callFilter;  // the display filter the button applied, empty when off
     QTimer* m_timer = nullptr;
     unsigned m_generation = ~0u;
     std::uint32_t m_seen = 0;

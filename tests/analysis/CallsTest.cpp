@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/Ladder.h"
+#include "filter/DisplayFilter.h"
 #include "tests/analysis/TraceBuilder.h"
 
 namespace analysis::test {
@@ -171,6 +172,42 @@ TEST(Calls, EachOutcome) {
         for (const Problem& p : a.Problems()) {
             if (p.kind == ProblemKind::AbnormalCause || p.kind == ProblemKind::SetupRepeated) continue;
             ADD_FAILURE() << p.text;
+        }
+    }
+}
+
+// The display filter of each call of every trace above keeps exactly the
+// records its ladder shows: not the other call on another TEI, not an
+// earlier call with the same reference, not the other side's own call.
+TEST(Ladder, TheCallFilterKeepsWhatTheLadderShows) {
+    for (const CallCase& c : Cases()) {
+        SCOPED_TRACE(c.name);
+        TraceBuilder t;
+        c.build(t);
+        const Analyzer a = t.Run();
+        for (std::size_t i = 0; i < a.Calls().size(); ++i) {
+            const std::string expression = CallFilter(a.Calls()[i]);
+            SCOPED_TRACE(expression);
+            filter::FilterError error;
+            const auto parsed = filter::DisplayFilter::Parse(expression, &error);
+            ASSERT_TRUE(parsed) << error.Text();
+            std::vector<std::uint32_t> shown;
+            for (const LadderStep& step : BuildLadder(a, i, [&](std::uint32_t r) { return t.Input(r); }))
+                shown.push_back(step.record);
+            std::vector<std::uint32_t> kept;
+            for (std::uint32_t r = 0; r < t.Size(); ++r) {
+                const FrameInput in = *t.Input(r);
+                filter::Subject s;
+                s.type = 3;
+                s.hours = static_cast<std::uint8_t>(in.time / 360000 % 24);
+                s.minutes = static_cast<std::uint8_t>(in.time / 6000 % 60);
+                s.seconds = static_cast<std::uint8_t>(in.time / 100 % 60);
+                s.hundredths = static_cast<std::uint8_t>(in.time % 100);
+                s.flagsOctet = in.sender == NT ? 0x01 : 0x00;
+                s.data = in.frame;
+                if (parsed->Matches(s)) kept.push_back(r);
+            }
+            EXPECT_EQ(kept, shown) << "call " << i + 1;
         }
     }
 }

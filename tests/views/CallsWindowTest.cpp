@@ -12,6 +12,7 @@
 
 #include "tests/views/ViewSupport.h"
 #include "views/CallsWindow.h"
+#include "views/FilterBar.h"
 #include "views/MarloTrcListView.h"
 #include "views/RecordListModel.h"
 #include "views/TraceChildFrame.h"
@@ -89,12 +90,23 @@ void CallsWindowTest::LadderTableMarksAndProblems() {
     QTest::mouseClick(calls->Ladder(), Qt::LeftButton, {}, QPoint(300, y));
     QCOMPARE(frame->ListView()->currentIndex().row(), 5);
 
-    // Only this call's records (and its link events) stay in the list.
+    // Only this call's records (and its link events) stay in the list,
+    // through a display filter the filter bar shows; pressed again, the
+    // filter goes, unless the user has put one of their own there since.
     calls->OnlyThisCall()->click();
-    QVERIFY(frame->ListView()->isRowHidden(0));
-    QVERIFY(!frame->ListView()->isRowHidden(4));
+    QVERIFY2(frame->Filter()->Text().startsWith(QStringLiteral("(crv == 1 and tei == 64 and ")),
+             qPrintable(frame->Filter()->Text()));
+    QCOMPARE(frame->ListView()->model()->rowCount(), 7);  // SABME, UA and five messages
     calls->OnlyThisCall()->click();
-    QVERIFY(!frame->ListView()->isRowHidden(0));
+    QVERIFY(frame->Filter()->Text().isEmpty());
+    QCOMPARE(frame->ListView()->model()->rowCount(), static_cast<int>(kCall.size()));
+    calls->OnlyThisCall()->click();
+    frame->Filter()->SetText(QStringLiteral("msg == SETUP"));
+    frame->Filter()->Apply();
+    calls->OnlyThisCall()->click();
+    QCOMPARE(frame->Filter()->Text(), QStringLiteral("msg == SETUP"));
+    QCOMPARE(frame->ListView()->model()->rowCount(), 1);
+    frame->Filter()->Clear();
 
     QVERIFY(QDir().mkpath(QStringLiteral(SCREENSHOT_DIR)));
     QVERIFY(calls->grab().save(QStringLiteral(SCREENSHOT_DIR "/calls-window.png")));
