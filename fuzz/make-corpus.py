@@ -58,3 +58,24 @@ for name, content in {"call.log": call, "mixed.log": mixed, "empty.log": header,
                       "partial-header.log": header + b"\x20\0\0\0\3\0"}.items():
     with open(os.path.join(out, name), "wb") as f:
         f.write(content)
+
+# The analyser fuzzer reads records as a control octet (bit 0: network side;
+# bits 7..1: hundredths since the record before), a length octet and the frame.
+def analysed(names, step=5):
+    out = b""
+    for name in names:
+        f = bytes(int(b, 16) for b in FRAMES[name].split())
+        out += bytes([f[0] | (step << 1), len(f) - 1]) + f[1:]
+    return out
+
+
+out = os.path.join(here, "corpus", "analysis")
+os.makedirs(out, exist_ok=True)
+answered = ["tei-request", "tei-assigned", "sabme", "ua", "setup", "call-proceeding", "alerting", "connect",
+            "connect-ack", "disconnect", "release", "release-complete"]
+for name, content in {"every-frame.bin": analysed(FRAMES.keys()),
+                      "answered.bin": analysed(answered),
+                      "broadcast.bin": analysed(["setup-broadcast", "sabme", "ua", "call-proceeding", "alerting"]),
+                      "rejected.bin": analysed(["sabme", "ua", "setup", "rej", "rr", "release-complete"], 127)}.items():
+    with open(os.path.join(out, name), "wb") as f:
+        f.write(content)
