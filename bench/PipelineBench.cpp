@@ -4,12 +4,16 @@
 //                       how many of the records the card sent never arrived
 //   DeliveryLatency     time from a record's last byte in the file to its
 //                       arrival on the user-interface loop, at 5000 records/s
+//                       of the emulated line's calls; with analysis, the
+//                       loop also brings the calls and problems up to date
+//                       twice a second, as a trace window does
 //   QuietProcessorUse   processor time of the whole process while tracing a
 //                       silent line, in percent of one core
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <ctime>
@@ -18,8 +22,10 @@
 #include <unistd.h>
 
 #include "adapter/MarloTrcDoc.h"
+#include "analysis/TraceFeed.h"
 #include "bench/Result.h"
 #include "cardsim/Card.h"
+#include "cardsim/Conversation.h"
 #include "platform/File.h"
 #include "platform/MessageBox.h"
 #include "trace/LogFile.h"
@@ -121,12 +127,30 @@ void PipelineThroughput(benchmark::State& state) {
 }
 BENCHMARK(PipelineThroughput)->Arg(50000)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
+// The emulated line's frames, one faulty round in ten, as many as asked.
+std::vector<cardsim::TraceFrame> LineFrames(std::size_t count) {
+    std::vector<cardsim::TraceFrame> frames;
+    for (unsigned round = 0; frames.size() < count; ++round) {
+        auto more = round % 10 == 9 ? cardsim::CallsConversation::FaultyRound(round)
+                                    : cardsim::CallsConversation::Round(round);
+        for (auto& f : more) {
+            if (frames.size() == count) break;
+            frames.push_back(std::move(f));
+        }
+    }
+    return frames;
+}
+
 // Writes records as the library does (header, frame, trailer) at a fixed
-// pace; each frame carries the steady clock at the moment its last byte went in.
+// pace, noting the steady clock at the moment each record's last byte went
+// in. With analysis (range 1), the loop feeds the analyser the records that
+// came in every half second, as a trace window's timer does.
 void DeliveryLatency(benchmark::State& state) {
     ScratchFolder folder;
     const int count = static_cast<int>(state.range(0));
+    const bool analyse = state.range(1) != 0;
     const auto period = std::chrono::microseconds(200);  // 5000 records per second
+    const std::vector<cardsim::TraceFrame> frames = LineFrames(static_cast<std::size_t>(count));
     for (auto _ : state) {
         trace::CTraceLog log;
         std::unique_ptr<trace::CLogFile> file;
@@ -136,48 +160,80 @@ void DeliveryLatency(benchmark::State& state) {
         log.StartReader();
         std::vector<double> latenciesMs;
         latenciesMs.reserve(static_cast<std::size_t>(count));
+        std::vector<std::atomic<Clock::rep>> written(static_cast<std::size_t>(count));
 
         std::thread writer([&] {
             auto next = Clock::now();
             for (int i = 0; i < count; ++i) {
-                std::uint8_t record[28 + 12] = {};
-                trace::WriteU32(record, 0, sizeof record);
+                const cardsim::TraceFrame& frame = frames[static_cast<std::size_t>(i)];
+                std::vector<std::uint8_t> record(28 + frame.data.size(), 0);
+                trace::WriteU32(record, 0, static_cast<std::uint32_t>(record.size()));
                 trace::WriteU16(record, 4, trace::kDChannelRecord);
                 trace::WriteU16(record, 6, static_cast<std::uint16_t>(i + 1));
-                trace::WriteU32(record, 20, 12);
-                record[24] = 0x00, record[25] = 0x81, record[26] = 0x01, record[27] = 0x01;
-                trace::WriteU32(record, sizeof record - 4, sizeof record);
-                platform::WriteAll(file->GetFd(), {record, 24});
-                const auto stamp = Clock::now().time_since_epoch().count();
-                std::memcpy(record + 28, &stamp, sizeof stamp);
-                platform::WriteAll(file->GetFd(), {record + 24, 12});
-                platform::WriteAll(file->GetFd(), {record + 36, 4});
+                const int hundredths = i / 50;  // the time of day the records say, from midnight
+                record[8] = static_cast<std::uint8_t>(hundredths / 360000);
+                record[9] = static_cast<std::uint8_t>(hundredths / 6000 % 60);
+                record[10] = static_cast<std::uint8_t>(hundredths / 100 % 60);
+                record[11] = static_cast<std::uint8_t>(hundredths % 100);
+                record[17] = frame.flags;
+                trace::WriteU32(record, 20, static_cast<std::uint32_t>(frame.data.size()));
+                std::copy(frame.data.begin(), frame.data.end(), record.begin() + 24);
+                trace::WriteU32(record, record.size() - 4, static_cast<std::uint32_t>(record.size()));
+                platform::WriteAll(file->GetFd(), {record.data(), record.size() - 4});
+                written[static_cast<std::size_t>(i)].store(Clock::now().time_since_epoch().count(),
+                                                           std::memory_order_release);
+                platform::WriteAll(file->GetFd(), {record.data() + record.size() - 4, 4});
                 next += period;
                 std::this_thread::sleep_until(next);
             }
         });
+        analysis::Analyzer analyzer;
+        int fed = 0;
+        double longestFeedMs = 0;
+        auto nextFeed = Clock::now() + std::chrono::milliseconds(500);
+        const auto feed = [&] {
+            const auto start = Clock::now();
+            fed = analysis::FeedRecords(analyzer, log, fed);
+            longestFeedMs =
+                std::max(longestFeedMs, std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        };
         while (static_cast<int>(latenciesMs.size()) < count) {
             const auto params = queue.Next(std::chrono::seconds(5));
             if (!params) break;
             const auto now = Clock::now().time_since_epoch().count();
-            Clock::rep stamp = 0;
-            std::memcpy(&stamp, (*params)->data + 4, sizeof stamp);
+            // The record's place: the records arrive in the order written.
+            const Clock::rep stamp = written[latenciesMs.size()].load(std::memory_order_acquire);
             latenciesMs.push_back(static_cast<double>(now - stamp) / 1e6);
             log.AddReaderRecord(**params);
             platform::SetEvent(log.GetAckEvent());
+            if (analyse && Clock::now() >= nextFeed) {
+                feed();
+                nextFeed += std::chrono::milliseconds(500);
+            }
         }
         writer.join();
         log.StopReader();
+        if (analyse) feed();
         std::sort(latenciesMs.begin(), latenciesMs.end());
         state.counters["delivered"] = static_cast<double>(latenciesMs.size());
         state.counters["p50_ms"] = latenciesMs[latenciesMs.size() / 2];
         state.counters["p99_ms"] = latenciesMs[latenciesMs.size() * 99 / 100];
         state.counters["max_ms"] = latenciesMs.back();
-        bench::Result("live delivery latency p99 (5000/s)", latenciesMs[latenciesMs.size() * 99 / 100], "ms",
-                      "value<20");
+        const double p99 = latenciesMs[latenciesMs.size() * 99 / 100];
+        if (!analyse) {
+            bench::Result("live delivery latency p99 (5000/s)", p99, "ms", "value<20");
+            continue;
+        }
+        state.counters["calls"] = static_cast<double>(analyzer.Calls().size());
+        state.counters["problems"] = static_cast<double>(analyzer.Problems().size());
+        state.counters["longest_feed_ms"] = longestFeedMs;
+        bench::Result("live delivery latency p99 with analysis (5000/s)", p99, "ms", "value<20");
+        bench::Result("records delivered but not analysed", static_cast<double>(count - static_cast<int>(analyzer.RecordsSeen())),
+                      "records", "value<=0");
+        bench::Result("analysis of half a second of records, longest", longestFeedMs, "ms", "-");
     }
 }
-BENCHMARK(DeliveryLatency)->Arg(10000)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(DeliveryLatency)->Args({10000, 0})->Args({10000, 1})->Iterations(1)->Unit(benchmark::kMillisecond);
 
 double ProcessSeconds() {
     timespec t{};
