@@ -18,6 +18,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <thread>
 #include <unistd.h>
 
@@ -79,7 +80,7 @@ struct Session {
         m_card = std::make_shared<cardsim::Card>(std::move(*settings));
         cardsim::InstallCard(m_card);
         doc = std::make_unique<adapter::CMarloTrcDoc>(ui);
-        doc->AddView(&view);
+        registration.emplace(*doc, view);
         doc->OnOpenDocument("bench");
     }
     ~Session() {
@@ -97,6 +98,7 @@ struct Session {
     QueueView view;
     std::shared_ptr<cardsim::Card> m_card;
     std::unique_ptr<adapter::CMarloTrcDoc> doc;
+    std::optional<trace::ViewRegistration> registration;
 };
 
 void PipelineThroughput(benchmark::State& state) {

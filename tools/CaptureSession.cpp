@@ -134,7 +134,7 @@ CaptureEnd CaptureSession::Trace() {
         ++m_handed;
         if (m_options.count && m_handed == *m_options.count) m_countEnd = doc.GetTraceLog()->GetReaderRecordEnd();
     });
-    doc.AddView(&view);
+    const trace::ViewRegistration registration(doc, view);
     doc.GetTraceLog()->SetKeepOnlyNewest(true);
     m_started = m_lastProgress = Clock::now();
 
@@ -168,7 +168,6 @@ CaptureEnd CaptureSession::Trace() {
     } else {
         m_startFailed = true;
     }
-    doc.RemoveView(&view);
     return end;
 }
 

@@ -4,15 +4,19 @@
 
 namespace trace {
 
-void CDocument::AddView(CView* view) {
-    if (std::find(m_views.begin(), m_views.end(), view) == m_views.end()) m_views.push_back(view);
+ViewRegistration::ViewRegistration(CDocument& document, CView& view)
+    : m_document(&document), m_view(&view), m_views(document.m_views) {
+    std::vector<CView*>& views = *document.m_views;
+    if (std::find(views.begin(), views.end(), m_view) == views.end()) views.push_back(m_view);
 }
 
-void CDocument::RemoveView(CView* view) { std::erase(m_views, view); }
+ViewRegistration::~ViewRegistration() {
+    if (const auto views = m_views.lock()) std::erase(*views, m_view);
+}
 
 void CDocument::UpdateAllViews(CView* sender, std::uint32_t hint, std::intptr_t object) {
     // A view may remove itself while handling a hint: walk a copy.
-    const std::vector<CView*> views = m_views;
+    const std::vector<CView*> views = *m_views;
     for (CView* view : views)
         if (view != sender) view->OnUpdate(sender, hint, object);
 }

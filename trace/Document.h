@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,9 +38,8 @@ class CDocument {
 public:
     virtual ~CDocument() = default;
 
-    void AddView(CView* view);
-    void RemoveView(CView* view);
-    const std::vector<CView*>& GetViews() const { return m_views; }
+    // In the order they registered (see ViewRegistration).
+    const std::vector<CView*>& GetViews() const { return *m_views; }
     // Sends the hint to every view but the sender (null: to all).
     void UpdateAllViews(CView* sender, std::uint32_t hint, std::intptr_t object = 0);
 
@@ -56,9 +56,30 @@ public:
     virtual void OnCloseDocument() {}
 
 private:
-    std::vector<CView*> m_views;  // not owned: the windows own their views
+    friend class ViewRegistration;
+    // Not owned: the windows own their views. Shared with the registrations,
+    // which see from it whether the document is still there.
+    std::shared_ptr<std::vector<CView*>> m_views = std::make_shared<std::vector<CView*>>();
     std::string m_pathName;
     std::string m_title;
+};
+
+// A view's place in its document's list of views: taken when this is made,
+// given back when it goes. Either may go first: once the document has gone,
+// Document() is null and giving the place back does nothing.
+class ViewRegistration {
+public:
+    ViewRegistration(CDocument& document, CView& view);
+    ~ViewRegistration();
+    ViewRegistration(const ViewRegistration&) = delete;
+    ViewRegistration& operator=(const ViewRegistration&) = delete;
+
+    CDocument* Document() const { return m_views.expired() ? nullptr : m_document; }
+
+private:
+    CDocument* m_document;
+    CView* m_view;
+    std::weak_ptr<std::vector<CView*>> m_views;
 };
 
 }  // namespace trace

@@ -36,10 +36,9 @@ CMarloTrcHexView::CMarloTrcHexView(trace::CDocument& document, QWidget* parent)
     verticalScrollBar()->setSingleStep(m_lineHeight);
     horizontalScrollBar()->setSingleStep(m_charWidth);
     UpdateScrollRange();
-    m_document.AddView(this);
 }
 
-CMarloTrcHexView::~CMarloTrcHexView() { m_document.RemoveView(this); }
+CMarloTrcHexView::~CMarloTrcHexView() = default;
 
 void CMarloTrcHexView::OnUpdate(trace::CView* /*sender*/, std::uint32_t hint, std::intptr_t object) {
     // Only a selection changes the dump; a cleared list leaves it as it was.

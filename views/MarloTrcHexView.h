@@ -64,6 +64,8 @@ private:
     int m_dataSize = 0;  // octets of the selected record
     int m_highlightFirst = 0;
     int m_highlightCount = 0;
+    // Last, so it is the last of this view to go.
+    trace::ViewRegistration m_registration{m_document, *this};
 };
 
 }  // namespace views

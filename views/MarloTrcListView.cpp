@@ -69,18 +69,18 @@ CMarloTrcListView::CMarloTrcListView(trace::CDocument& document, QWidget* parent
     SetActivePane(false);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this](const QItemSelection& selected, const QItemSelection&) { OnSelectionChanged(selected); });
-    m_document.AddView(this);
 }
 
 CMarloTrcListView::~CMarloTrcListView() {
     // The reader thread must never hand a record to a view that is gone:
     // when this view is its target (a second window on the document stays
     // open), the capture ends with its window.
-    if (trace::CTraceLog* log = m_document.GetTraceLog(); log != nullptr && log->GetTarget() == this) {
+    trace::CDocument* document = m_registration.Document();
+    if (trace::CTraceLog* log = document != nullptr ? document->GetTraceLog() : nullptr;
+        log != nullptr && log->GetTarget() == this) {
         log->StopReader();
         log->SetTarget(nullptr);
     }
-    m_document.RemoveView(this);
 }
 
 void CMarloTrcListView::OnUpdate(trace::CView* /*sender*/, std::uint32_t hint, std::intptr_t object) {

@@ -121,6 +121,8 @@ private:
     int m_pendingRows = 0;  // records announced by HINT_RECORD_ADDED, not yet looked at
     bool m_flushQueued = false;
     bool m_autoScroll = true;
+    // Last, so it is the last of this view to go.
+    trace::ViewRegistration m_registration{m_document, *this};
 };
 
 }  // namespace views

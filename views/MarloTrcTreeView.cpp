@@ -84,10 +84,9 @@ CMarloTrcTreeView::CMarloTrcTreeView(trace::CDocument& document, TreeBuilder bui
         const auto [first, count] = OctetsOf(selected.isEmpty() ? nullptr : selected.constFirst());
         emit OctetsSelected(first, count);
     });
-    m_document.AddView(this);
 }
 
-CMarloTrcTreeView::~CMarloTrcTreeView() { m_document.RemoveView(this); }
+CMarloTrcTreeView::~CMarloTrcTreeView() = default;
 
 std::pair<int, int> CMarloTrcTreeView::OctetsOf(const QTreeWidgetItem* item) {
     if (item == nullptr) return {0, 0};

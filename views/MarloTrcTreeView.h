@@ -68,6 +68,8 @@ private:
     std::unordered_map<std::string, std::uint32_t> m_expandStates;
     bool m_rebuilding = false;
     int m_shown = -1;  // the record whose tree is shown, -1 before the first
+    // Last, so it is the last of this view to go.
+    trace::ViewRegistration m_registration{m_document, *this};
 };
 
 }  // namespace views

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <optional>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -56,7 +57,7 @@ protected:
     void Open(const std::string& card = "rate=0") {
         m_card = testsupport::UseEmulatedCard(card);
         m_doc = std::make_unique<CMarloTrcDoc>(m_ui);
-        m_doc->AddView(&m_view);
+        m_registration.emplace(*m_doc, m_view);
         ASSERT_TRUE(m_doc->OnOpenDocument("Orin Strandex PCI 1 ST Adapter"));
     }
 
@@ -97,6 +98,7 @@ protected:
     PumpView m_view;
     std::shared_ptr<cardsim::Card> m_card;
     std::unique_ptr<CMarloTrcDoc> m_doc;
+    std::optional<trace::ViewRegistration> m_registration;
 };
 
 TEST_F(TraceDocumentTest, StartClearsTheListThenRecordsArriveOneByOne) {

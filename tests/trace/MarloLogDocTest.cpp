@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <vector>
+
 #include "platform/MessageBox.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TraceFiles.h"
@@ -130,6 +133,43 @@ TEST_F(MarloLogDocTest, ReplacingAnExistingFileHappensOnlyWhenTheUserAgreed) {
     EXPECT_TRUE(trace::MoveTraceLogFile(from, to, /*userAgreedToReplace=*/true));
     EXPECT_EQ(testsupport::ReadFile(to).size(), 52u + 31u);
     EXPECT_FALSE(std::filesystem::exists(from));
+}
+
+}  // namespace
+
+namespace {
+
+// A view that counts the hints it is sent.
+struct CountingView final : trace::CView {
+    void OnUpdate(trace::CView*, std::uint32_t, std::intptr_t) override { ++hints; }
+    int hints = 0;
+};
+
+// Registrations keep the list of views in order, give their place back when
+// they go, and stay harmless when the document goes first.
+TEST(ViewRegistrationTest, ViewsComeAndGoInEitherOrderWithTheirDocument) {
+    CountingView first;
+    CountingView second;
+    std::optional<trace::ViewRegistration> keep;
+    {
+        testsupport::ScriptedUi ui;
+        trace::CMarloLogDoc document(ui);
+        trace::ViewRegistration a(document, first);
+        {
+            trace::ViewRegistration b(document, second);
+            EXPECT_EQ(document.GetViews(), (std::vector<trace::CView*>{&first, &second}));
+            document.UpdateAllViews(&first, trace::HINT_RECORD_SELECTED);
+            EXPECT_EQ(first.hints, 0);
+            EXPECT_EQ(second.hints, 1);
+        }
+        EXPECT_EQ(document.GetViews(), (std::vector<trace::CView*>{&first}));
+        EXPECT_EQ(a.Document(), &document);
+        keep.emplace(document, second);
+        EXPECT_EQ(document.GetViews(), (std::vector<trace::CView*>{&first, &second}));
+    }
+    // The document went before the view: nothing left to tell, nothing to undo.
+    EXPECT_EQ(keep->Document(), nullptr);
+    keep.reset();
 }
 
 }  // namespace

@@ -81,13 +81,12 @@ private:
 
 class HintRecorder final : public trace::CView {
 public:
-    explicit HintRecorder(trace::CDocument& document) : m_document(document) { m_document.AddView(this); }
-    ~HintRecorder() override { m_document.RemoveView(this); }
+    explicit HintRecorder(trace::CDocument& document) : m_registration(document, *this) {}
     void OnUpdate(trace::CView*, std::uint32_t hint, std::intptr_t object) override { hints.emplace_back(hint, object); }
     std::vector<std::pair<std::uint32_t, std::intptr_t>> hints;
 
 private:
-    trace::CDocument& m_document;
+    trace::ViewRegistration m_registration;
 };
 
 // The tree node at a path of labels ("Layer 3/1- bearer capabil"), or null.
