@@ -30,6 +30,43 @@ struct Element {
     }
 };
 
+// The Q.931 header of one message, as far as the frame holds it.
+struct Q931Header {
+    std::uint8_t discriminator = 0;
+    std::optional<ByteReader> callReference;  // the value octets; absent when they run past the frame
+    std::optional<std::uint8_t> messageType;  // the whole octet
+    std::optional<std::uint8_t> national;     // the octet behind a nationally specific type
+    std::optional<std::size_t> elements;      // where the information elements start
+};
+
+// Reads the header behind headerLength octets of layer 2; absent when the
+// frame ends before the protocol discriminator. Only a discriminator of 0x08
+// is read further. Two rules differ on purpose: the message summary takes
+// any type whose low seven bits are 0 as nationally specific (named by the
+// octet behind it), while the elements start behind a second octet only when
+// the whole type octet is 0x00: behind 0x80 the next octet is read as the
+// first element.
+inline std::optional<Q931Header> ReadQ931Header(std::span<const std::uint8_t> frame, std::size_t headerLength) {
+    ByteReader reader(frame);
+    if (!reader.Skip(headerLength)) return std::nullopt;
+    const auto discriminator = reader.U8();
+    if (!discriminator) return std::nullopt;
+    Q931Header header;
+    header.discriminator = *discriminator;
+    if (header.discriminator != 0x08) return header;
+    const auto lengthOctet = reader.U8();
+    if (!lengthOctet) return header;
+    header.callReference = reader.Sub(*lengthOctet & 0x0F);
+    if (!header.callReference) return header;
+    header.messageType = reader.U8();
+    if (!header.messageType) return header;
+    ByteReader behind = reader;
+    if ((*header.messageType & 0x7F) == 0x00) header.national = behind.U8();
+    if (*header.messageType == 0x00 && !reader.Skip(1)) return header;
+    header.elements = reader.Offset();
+    return header;
+}
+
 // Calls visit(const Element&) for each element in frame order until it
 // answers false. Keeps the codeset state: a non-locking shift applies to the
 // next element only, a locking shift to every later one. headerLength is the
@@ -37,17 +74,10 @@ struct Element {
 // for a UI frame.
 template <class Visit>
 inline void WalkElements(std::span<const std::uint8_t> frame, std::size_t headerLength, Visit&& visit) {
+    const auto header = ReadQ931Header(frame, headerLength);
+    if (!header || !header->elements) return;
     ByteReader reader(frame);
-    if (!reader.Skip(headerLength)) return;
-    const auto discriminator = reader.U8();
-    if (!discriminator || *discriminator != 0x08) return;
-    const auto callRefLength = reader.U8();
-    if (!callRefLength || !reader.Skip(*callRefLength & 0x0F)) return;
-    const auto messageType = reader.U8();
-    if (!messageType) return;
-    // The whole octet is compared: 0x80 is not an escape here, so the octet
-    // after it is read as the first element.
-    if (*messageType == 0x00 && !reader.Skip(1)) return;
+    if (!reader.Skip(*header->elements)) return;
 
     int active = 0;
     int locked = 0;

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "decode/ByteReader.h"
+#include "decode/ElementWalk.h"
 #include "decode/Format.h"
 #include "decode/InfoElements.h"
 #include "decode/NameTable.h"
@@ -112,23 +113,17 @@ FrameSummary DecodeFrame(std::span<const std::uint8_t> frame, std::uint8_t flags
 }
 
 void DecodeQ931Header(std::span<const std::uint8_t> frame, std::size_t position, FrameSummary& s) {
-    ByteReader reader(frame);
-    if (!reader.Skip(position)) return;
-    const auto discriminator = reader.U8();
-    if (!discriminator) return;
-    if (*discriminator != 0x08) {
+    const auto header = ReadQ931Header(frame, position);
+    if (!header) return;
+    if (header->discriminator != 0x08) {
         s.m_messageKind = MessageKind::UnknownProtocol;
-        s.m_messageValue = *discriminator;
+        s.m_messageValue = header->discriminator;
         return;
     }
-    const auto lengthOctet = reader.U8();
-    if (!lengthOctet) return;
-    const std::size_t length = *lengthOctet & 0x0F;
     // The call reference text is one value: when its octets run past the
     // frame, both it and the message text (which lies behind it) stay empty.
-    const auto callRef = reader.Sub(length);
-    if (!callRef) return;
-    ByteReader value = *callRef;
+    if (!header->callReference) return;
+    ByteReader value = *header->callReference;
     std::uint32_t callRefValue = 0;
     if (const auto first = value.U8()) {
         if (*first & 0x80) s.m_bits |= FrameSummary::kCallRefFlag;
@@ -141,15 +136,13 @@ void DecodeQ931Header(std::span<const std::uint8_t> frame, std::size_t position,
     s.m_callRef = callRefValue % 100000;
     s.m_bits |= FrameSummary::kCallRef;
 
-    const auto type = reader.U8();
-    if (!type) return;
-    const std::uint8_t messageType = *type & 0x7F;
+    if (!header->messageType) return;
+    const std::uint8_t messageType = *header->messageType & 0x7F;
     if (messageType == 0x00) {
         // Nationally specific: the name is the octet that follows; without it, empty.
-        const auto national = reader.U8();
-        if (!national) return;
+        if (!header->national) return;
         s.m_messageKind = MessageKind::National;
-        s.m_messageValue = *national;
+        s.m_messageValue = *header->national;
         return;
     }
     s.m_messageKind = MessageKind::Q931;
