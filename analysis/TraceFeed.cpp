@@ -19,9 +19,11 @@ std::optional<FrameInput> FrameOfRecord(const trace::CTraceLog& log, std::uint32
     return in;
 }
 
-int FeedRecords(Analyzer& analyzer, const trace::CTraceLog& log, int from) {
-    const int count = log.GetRecordCount();
-    for (int i = from < 0 ? 0 : from; i < count; ++i) {
+int FeedRecords(Analyzer& analyzer, const trace::CTraceLog& log, int from, int limit) {
+    if (from < 0) from = 0;
+    int count = log.GetRecordCount();
+    if (limit >= 0 && count - from > limit) count = from + limit;
+    for (int i = from; i < count; ++i) {
         if (const auto in = FrameOfRecord(log, static_cast<std::uint32_t>(i))) analyzer.Add(*in);
     }
     return count;

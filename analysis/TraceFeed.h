@@ -17,7 +17,9 @@ namespace analysis {
 // The frame of record `index`, or nullopt when it is no D-channel record.
 std::optional<FrameInput> FrameOfRecord(const trace::CTraceLog& log, std::uint32_t index);
 
-// Feeds records [from, count) and answers the count, to pass as the next `from`.
-int FeedRecords(Analyzer& analyzer, const trace::CTraceLog& log, int from);
+// Feeds records [from, count), or only the first `limit` of them when limit
+// is not negative, and answers the index behind the last one fed, to pass as
+// the next `from`.
+int FeedRecords(Analyzer& analyzer, const trace::CTraceLog& log, int from, int limit = -1);
 
 }  // namespace analysis

@@ -164,6 +164,57 @@ int CTraceLog::LoadFile(const std::filesystem::path& path, int* openError) {
     return loaded;
 }
 
+namespace {
+// Reads a file in large chunks and lends out runs of contiguous bytes that
+// stay valid until the next call: a record that straddles two chunks is
+// moved to the front before the next chunk is read behind it, so no record
+// is copied on its way to the store unless it lies across a chunk's end.
+class ChunkReader {
+public:
+    explicit ChunkReader(int fd) : m_fd(fd), m_buffer(std::make_unique<std::uint8_t[]>(kChunk)) {}
+
+    // n contiguous bytes without consuming them, or nullptr when the file
+    // ends before n bytes (n is at most one record's largest length).
+    const std::uint8_t* Peek(std::size_t n) {
+        if (m_end - m_pos < n && !Fill(n)) return nullptr;
+        return m_buffer.get() + m_pos;
+    }
+    // As Peek, and consumes them; on a short file *got (if given) says how
+    // many bytes were left, and those are consumed and returned too.
+    const std::uint8_t* Take(std::size_t n, std::size_t* got = nullptr) {
+        const std::uint8_t* bytes = Peek(n);
+        const std::size_t taken = bytes != nullptr ? n : m_end - m_pos;
+        if (got != nullptr) *got = taken;
+        else if (bytes == nullptr) return nullptr;
+        bytes = m_buffer.get() + m_pos;
+        m_pos += taken;
+        return bytes;
+    }
+
+private:
+    static constexpr std::size_t kChunk = std::size_t{1} << 18;
+
+    bool Fill(std::size_t n) {
+        std::memmove(m_buffer.get(), m_buffer.get() + m_pos, m_end - m_pos);
+        m_end -= m_pos;
+        m_pos = 0;
+        while (m_end < n && !m_atEnd) {
+            const std::size_t got = platform::ReadUpTo(m_fd, m_buffer.get() + m_end, kChunk - m_end);
+            if (got < kChunk - m_end) m_atEnd = true;
+            m_end += got;
+        }
+        return m_end >= n;
+    }
+
+    int m_fd;
+    std::unique_ptr<std::uint8_t[]> m_buffer;
+    std::size_t m_pos = 0;
+    std::size_t m_end = 0;
+    bool m_atEnd = false;
+};
+static_assert(kMaxRecordLength < std::size_t{1} << 18 && kFileHeaderSize < std::size_t{1} << 18);
+}  // namespace
+
 int CTraceLog::LoadRecords(const std::filesystem::path& path, int* openError) {
     int error = 0;
     platform::UniqueFd fd = platform::OpenForReading(path, &error);
@@ -171,20 +222,23 @@ int CTraceLog::LoadRecords(const std::filesystem::path& path, int* openError) {
     if (!fd) return 0;
     // pcap and pcapng files are known by their magic number, whatever their name.
     if (IsCaptureFile(fd.Get())) return LoadCaptureFile(*this, fd.Get());
-    platform::BufferedReader in(fd.Get());
+    ChunkReader in(fd.Get());
 
-    std::array<std::uint8_t, kMaxRecordLength> buffer{};
-    const std::size_t headerBytes = in.Read(buffer.data(), kFileHeaderSize);
-    if (!HasBanner({buffer.data(), headerBytes})) {
+    std::size_t headerBytes = 0;
+    const std::uint8_t* head = in.Take(kFileHeaderSize, &headerBytes);
+    if (!HasBanner({head, headerBytes})) {
         platform::MessageBox("This file is not a valid log file.");
         return 0;
     }
-    m_traceDate = ParseBannerDate({buffer.data(), headerBytes});
+    m_traceDate = ParseBannerDate({head, headerBytes});
     m_bannerDateInvalid = !m_traceDate;
 
     for (;;) {
-        if (in.Read(buffer.data(), kRecordHeaderSize) < kRecordHeaderSize) return 1;  // partial header: the end
-        switch (CheckRecordHeader(std::span<const std::uint8_t, kRecordHeaderSize>(buffer.data(), kRecordHeaderSize))) {
+        // Each record is looked at where it lies in the chunk and copied
+        // once, into the store.
+        const std::uint8_t* header = in.Peek(kRecordHeaderSize);
+        if (header == nullptr) return 1;  // partial header: the end
+        switch (CheckRecordHeader(std::span<const std::uint8_t, kRecordHeaderSize>(header, kRecordHeaderSize))) {
             case HeaderCheck::BadType:
                 platform::MessageBox("Unknown Data Record Type");
                 return 0;
@@ -194,13 +248,13 @@ int CTraceLog::LoadRecords(const std::filesystem::path& path, int* openError) {
             case HeaderCheck::Ok:
                 break;
         }
-        const std::uint32_t length = RecordLength(buffer);
-        const std::size_t rest = length - kRecordHeaderSize;
-        if (in.Read(buffer.data() + kRecordHeaderSize, rest) < rest) {
+        const std::uint32_t length = RecordLength({header, kRecordHeaderSize});
+        const std::uint8_t* bytes = in.Take(length);
+        if (bytes == nullptr) {
             platform::MessageBox("Could not read data portion of record!");
             return 0;
         }
-        const std::span<const std::uint8_t> record(buffer.data(), length);
+        const std::span<const std::uint8_t> record(bytes, length);
         switch (CheckRecordBody(record)) {
             case BodyCheck::BadTrailer:
                 platform::MessageBox("Inconsistent record contents!");

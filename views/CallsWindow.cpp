@@ -33,7 +33,12 @@ QString Text(const std::string& s) { return QString::fromStdString(s); }
 
 }  // namespace
 
-bool DocumentAnalysis::Update() {
+bool DocumentAnalysis::Behind() const {
+    const trace::CTraceLog* log = m_document.GetTraceLog();
+    return log != nullptr && log->GetRecordCount() != m_fed;
+}
+
+bool DocumentAnalysis::Update(int budget) {
     const trace::CTraceLog* log = m_document.GetTraceLog();
     if (log == nullptr) return false;
     if (log->GetRecordCount() < m_fed) {  // the trace was restarted
@@ -42,7 +47,7 @@ bool DocumentAnalysis::Update() {
         ++m_generation;
     }
     if (log->GetRecordCount() == m_fed) return false;
-    m_fed = analysis::FeedRecords(m_analyzer, *log, m_fed);
+    m_fed = analysis::FeedRecords(m_analyzer, *log, m_fed, budget);
     return true;
 }
 

@@ -32,9 +32,12 @@ class CTraceChildFrame;
 class DocumentAnalysis {
 public:
     explicit DocumentAnalysis(trace::CDocument& document) : m_document(document) {}
-    // Feeds new records (starting over when the trace was restarted);
-    // true when anything was fed.
-    bool Update();
+    // Feeds new records (starting over when the trace was restarted), at
+    // most `budget` of them when budget is not negative; true when anything
+    // was fed.
+    bool Update(int budget = -1);
+    // True while records of the log are not fed yet.
+    bool Behind() const;
     const analysis::Analyzer& Analyzer() const { return m_analyzer; }
     std::optional<analysis::FrameInput> Frame(std::uint32_t record) const;
     // Counted each time the analysis starts over, so windows know to rebuild.

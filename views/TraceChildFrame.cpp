@@ -76,9 +76,9 @@ CTraceChildFrame::CTraceChildFrame(std::shared_ptr<trace::CDocument> document, c
         });
     }
     m_analysisTimer = new QTimer(this);
-    connect(m_analysisTimer, &QTimer::timeout, this, [this] { UpdateAnalysis(); });
+    connect(m_analysisTimer, &QTimer::timeout, this, [this] { CatchUpAnalysis(); });
     m_analysisTimer->start(500);
-    QTimer::singleShot(0, this, [this] { UpdateAnalysis(); });
+    CatchUpAnalysisLater();
 }
 
 bool CTraceChildFrame::UpdateAnalysis() {
@@ -86,6 +86,29 @@ bool CTraceChildFrame::UpdateAnalysis() {
     m_list->viewport()->update();
     emit AnalysisUpdated(this);
     return true;
+}
+
+bool CTraceChildFrame::AnalysisBehind() const { return m_analysis->Behind(); }
+
+void CTraceChildFrame::CatchUpAnalysisLater() {
+    if (m_catchUpQueued) return;
+    m_catchUpQueued = true;
+    QTimer::singleShot(0, this, [this] {
+        m_catchUpQueued = false;
+        CatchUpAnalysis();
+    });
+}
+
+void CTraceChildFrame::CatchUpAnalysis() {
+    // A slice at a time between events, so that a freshly opened large log
+    // shows its first screen and stays responsive while its calls and
+    // problems are worked out; whoever needs all of them at once (the calls
+    // window) asks UpdateAnalysis.
+    constexpr int kAnalysisSlice = 20000;
+    if (!m_analysis->Update(kAnalysisSlice)) return;
+    m_list->viewport()->update();
+    emit AnalysisUpdated(this);
+    if (m_analysis->Behind()) CatchUpAnalysisLater();
 }
 
 CTraceChildFrame::~CTraceChildFrame() {

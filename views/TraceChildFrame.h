@@ -55,6 +55,9 @@ public:
     const std::shared_ptr<DocumentAnalysis>& Analysis() const { return m_analysis; }
     // Feeds the records the analysis has not seen; true when there were any.
     bool UpdateAnalysis();
+    // True while records are not analysed yet (a large log is analysed in
+    // slices between events after it opened).
+    bool AnalysisBehind() const;
     // What Copy takes from the active pane: the selected record as its
     // tab-separated cells (the list), the selected node with its children as
     // indented text (the tree), the highlighted octets, or all of them, as
@@ -80,6 +83,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void CatchUpAnalysis();
+    void CatchUpAnalysisLater();
     void OnFocusChanged(QWidget* now);
 
     std::shared_ptr<trace::CDocument> m_document;
@@ -91,6 +96,7 @@ private:
     QPointer<QWidget> m_activePane;
     std::shared_ptr<DocumentAnalysis> m_analysis;
     QTimer* m_analysisTimer = nullptr;
+    bool m_catchUpQueued = false;
 };
 
 }  // namespace views

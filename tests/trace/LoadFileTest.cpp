@@ -169,4 +169,51 @@ TEST_F(LoadFileOtherTest, RecordsKeepTheirStoredNumbersAndTimes) {
     EXPECT_EQ(log.GetMnemonic(0), "DCH");
 }
 
+// Large files are read in chunks and records are checked where they lie in
+// a chunk: every record, including those that straddle two chunks, must
+// arrive whole and in order, and a file cut inside its last record keeps all
+// before it. Record lengths vary so that the cuts fall at every offset.
+TEST_F(LoadFileOtherTest, RecordsAcrossChunkBoundariesArriveWhole) {
+    constexpr int kRecords = 30000;  // about 4.5 MB: many chunk boundaries
+    Bytes file = FileHeader();
+    for (int i = 0; i < kRecords; ++i) {
+        RecordFields s;
+        s.sequence = static_cast<std::uint16_t>(i);
+        s.data.assign(static_cast<std::size_t>(3 + i % 278), static_cast<std::uint8_t>(i * 7));
+        s.data[0] = 0x00;
+        s.data[1] = 0x81;
+        const Bytes r = MakeRecord(s);
+        file.insert(file.end(), r.begin(), r.end());
+    }
+    struct Case {
+        const char* name;
+        std::size_t cut;  // bytes removed from the end
+        int result;
+        int records;
+        std::vector<std::string> messages;
+    };
+    const std::vector<Case> cases = {
+        {"whole", 0, 1, kRecords, {}},
+        {"cut inside the last record", 1, 0, kRecords - 1, {"Could not read data portion of record!"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto path = m_dir / "large.log";
+        testsupport::WriteFile(path, Bytes(file.begin(), file.end() - static_cast<std::ptrdiff_t>(c.cut)));
+        platform::RecordingMessageBox box;
+        trace::CTraceLog log;
+        EXPECT_EQ(log.LoadFile(path), c.result);
+        ASSERT_EQ(log.GetRecordCount(), c.records);
+        EXPECT_EQ(box.Texts(), c.messages);
+        for (int i = 0; i < c.records; ++i) {
+            const auto r = log.GetRecord(i);
+            ASSERT_TRUE(r);
+            ASSERT_EQ(r->GetSequence(), static_cast<std::uint16_t>(i)) << i;
+            const auto data = r->GetData();
+            ASSERT_EQ(data.size(), static_cast<std::size_t>(3 + i % 278)) << i;
+            ASSERT_EQ(data.back(), static_cast<std::uint8_t>(i * 7)) << i;
+        }
+    }
+}
+
 }  // namespace

@@ -50,6 +50,7 @@ class CallsWindowTest : public QObject {
 private slots:
     void LadderTableMarksAndProblems();
     void FollowsALiveCapture();
+    void ALargeLogIsAnalysedInSlicesYetWholly();
 };
 
 void CallsWindowTest::LadderTableMarksAndProblems() {
@@ -151,4 +152,37 @@ void CallsWindowTest::FollowsALiveCapture() {
 }
 
 QTEST_MAIN(CallsWindowTest)
+
+// A large log opens without waiting for its analysis: the frame works it out
+// a slice at a time between events, and ends with exactly what one pass over
+// every record finds. A problems window opened before the slices are done
+// still lists every problem at once.
+void CallsWindowTest::ALargeLogIsAnalysedInSlicesYetWholly() {
+    constexpr int kRepeats = 6000;  // 54,000 records: several slices
+    auto doc = std::make_shared<MemoryDocument>();
+    std::uint16_t seq = 1;
+    for (int k = 0; k < kRepeats; ++k)
+        for (const auto& [network, frame] : kCall) doc->Log().AddRawRecord(Record(seq++, network, frame));
+    const auto records = static_cast<std::uint32_t>(doc->Log().GetRecordCount());
+
+    views::CTraceChildFrame whole(doc, trace::BuildDecodeTree, QSize(860, 560));
+    QVERIFY(whole.UpdateAnalysis());
+    const analysis::Analyzer& reference = whole.Analysis()->Analyzer();
+    QCOMPARE(reference.RecordsSeen(), records);
+    QVERIFY(!whole.AnalysisBehind());
+    QVERIFY(reference.Problems().size() >= std::size_t{kRepeats});
+
+    views::CTraceChildFrame sliced(doc, trace::BuildDecodeTree, QSize(860, 560));
+    QCOMPARE(sliced.Analysis()->Analyzer().RecordsSeen(), 0u);  // nothing before the first screen
+    QVERIFY(sliced.AnalysisBehind());
+    QTRY_VERIFY_WITH_TIMEOUT(!sliced.AnalysisBehind(), 30000);
+    QCOMPARE(sliced.Analysis()->Analyzer().RecordsSeen(), records);
+    QCOMPARE(sliced.Analysis()->Analyzer().Calls().size(), reference.Calls().size());
+    QCOMPARE(sliced.Analysis()->Analyzer().Problems().size(), reference.Problems().size());
+
+    views::CTraceChildFrame early(doc, trace::BuildDecodeTree, QSize(860, 560));
+    views::CProblemsWindow problems(early, early.Analysis());
+    QCOMPARE(problems.Table()->rowCount(), static_cast<int>(reference.Problems().size()));
+    QVERIFY(!early.AnalysisBehind());
+}
 #include "CallsWindowTest.moc"
