@@ -110,6 +110,7 @@ void BM_OpenMillionRecordLog(benchmark::State& state) {
     const auto& file = MillionRecordFile();
     NoUi ui;
     double bestMs = 1e300;
+    double analysedMs = 1e300;
     for (auto _ : state) {
         const auto t0 = Clock::now();
         auto doc = std::make_shared<trace::CMarloLogDoc>(ui);
@@ -119,12 +120,17 @@ void BM_OpenMillionRecordLog(benchmark::State& state) {
         frame.ListView()->viewport()->repaint();
         benchmark::DoNotOptimize(frame.ListView()->model()->rowCount());
         bestMs = std::min(bestMs, Ms(Clock::now() - t0));
+        // The calls and problems are worked out in slices after the first
+        // screen; this is when the last slice is done.
+        while (frame.AnalysisBehind()) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        analysedMs = std::min(analysedMs, Ms(Clock::now() - t0));
         state.PauseTiming();
         frame.hide();
         state.ResumeTiming();
     }
     state.counters["records"] = kRecords;
     bench::Result("open 1M-record log to first screen", bestMs, "ms", "value<=150");
+    bench::Result("open 1M-record log to calls and problems complete", analysedMs, "ms", "-");
 }
 
 // Scrolling: one shared window; each step moves the list and repaints it
