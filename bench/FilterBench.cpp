@@ -6,11 +6,11 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstring>
 #include <memory>
 #include <vector>
 
 #include "bench/FrameMix.h"
+#include "bench/MixRecords.h"
 #include "filter/DisplayFilter.h"
 #include "trace/TraceLog.h"
 
@@ -18,33 +18,13 @@ namespace {
 
 constexpr int kRecords = 1'000'000;
 
-void PutU32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
 // The log, built once per process through the same record builder the loader uses.
 const trace::CTraceLog& MillionRecords() {
     static const std::unique_ptr<trace::CTraceLog> log = [] {
         auto built = std::make_unique<trace::CTraceLog>();
         const std::vector<bench::MixFrame> mix = bench::RealisticMix();
-        std::vector<std::uint8_t> record;
         for (int i = 0; i < kRecords; ++i) {
-            const bench::MixFrame& f = mix[static_cast<std::size_t>(i) % mix.size()];
-            const auto length = static_cast<std::uint32_t>(f.octets.size() + 28);
-            record.assign(length, 0);
-            PutU32(record, 0, length);
-            record[4] = 3;
-            record[6] = static_cast<std::uint8_t>(i);
-            record[7] = static_cast<std::uint8_t>(i >> 8);
-            record[8] = static_cast<std::uint8_t>(i / 360000 % 24);
-            record[9] = static_cast<std::uint8_t>(i / 6000 % 60);
-            record[10] = static_cast<std::uint8_t>(i / 100 % 60);
-            record[11] = static_cast<std::uint8_t>(i % 100);
-            record[17] = f.flags;
-            PutU32(record, 20, static_cast<std::uint32_t>(f.octets.size()));
-            std::memcpy(record.data() + 24, f.octets.data(), f.octets.size());
-            PutU32(record, length - 4, length);
-            built->AddRawRecord(record);
+            built->AddRawRecord(bench::MixRecord(mix, i));
         }
         return built;
     }();

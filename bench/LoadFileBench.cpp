@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +16,7 @@
 #include <vector>
 
 #include "bench/FrameMix.h"
+#include "bench/MixRecords.h"
 #include "bench/Result.h"
 #include "tracefile/RawRecord.h"
 #include "trace/TraceLog.h"
@@ -24,10 +24,6 @@
 namespace {
 
 constexpr int kRecords = 1'000'000;
-
-void PutU32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 
 // Writes the file once per process, into a folder of its own.
 const std::filesystem::path& GeneratedFile() {
@@ -43,24 +39,9 @@ const std::filesystem::path& GeneratedFile() {
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
         const std::vector<bench::MixFrame> mix = bench::RealisticMix();
-        std::vector<std::uint8_t> record;
         for (int i = 0; i < kRecords; ++i) {
-            const bench::MixFrame& f = mix[static_cast<std::size_t>(i) % mix.size()];
-            const auto length = static_cast<std::uint32_t>(f.octets.size() + 28);
-            record.assign(length, 0);
-            PutU32(record, 0, length);
-            record[4] = 3;
-            record[6] = static_cast<std::uint8_t>(i);
-            record[7] = static_cast<std::uint8_t>(i >> 8);
-            record[8] = static_cast<std::uint8_t>(i / 360000 % 24);
-            record[9] = static_cast<std::uint8_t>(i / 6000 % 60);
-            record[10] = static_cast<std::uint8_t>(i / 100 % 60);
-            record[11] = static_cast<std::uint8_t>(i % 100);
-            record[17] = f.flags;
-            PutU32(record, 20, static_cast<std::uint32_t>(f.octets.size()));
-            std::memcpy(record.data() + 24, f.octets.data(), f.octets.size());
-            PutU32(record, length - 4, length);
-            out.write(reinterpret_cast<const char*>(record.data()), length);
+            const std::vector<std::uint8_t> record = bench::MixRecord(mix, i);
+            out.write(reinterpret_cast<const char*>(record.data()), static_cast<std::streamsize>(record.size()));
         }
         std::atexit([] { std::filesystem::remove_all(GeneratedFile().parent_path()); });
         return file;
@@ -121,17 +102,7 @@ BENCHMARK(BM_LoadFile)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTim
 void BM_LiveAppend(benchmark::State& state) {
     const std::vector<bench::MixFrame> mix = bench::RealisticMix();
     std::vector<std::vector<std::uint8_t>> raws;
-    for (const bench::MixFrame& f : mix) {
-        const auto length = static_cast<std::uint32_t>(f.octets.size() + 28);
-        std::vector<std::uint8_t> r(length, 0);
-        PutU32(r, 0, length);
-        r[4] = 3;
-        r[17] = f.flags;
-        PutU32(r, 20, static_cast<std::uint32_t>(f.octets.size()));
-        std::memcpy(r.data() + 24, f.octets.data(), f.octets.size());
-        PutU32(r, length - 4, length);
-        raws.push_back(std::move(r));
-    }
+    for (int i = 0; i < static_cast<int>(mix.size()); ++i) raws.push_back(bench::MixRecord(mix, i));
     double perRecord = 0;
     for (auto _ : state) {
         const long before = StatusBytes("VmRSS");

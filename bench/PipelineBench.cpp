@@ -32,6 +32,7 @@
 #include "trace/LogFile.h"
 #include "trace/RecordQueue.h"
 #include "trace/TraceLog.h"
+#include "wire/Tpx.h"
 
 namespace {
 
@@ -168,19 +169,15 @@ void DeliveryLatency(benchmark::State& state) {
             auto next = Clock::now();
             for (int i = 0; i < count; ++i) {
                 const cardsim::TraceFrame& frame = frames[static_cast<std::size_t>(i)];
-                std::vector<std::uint8_t> record(28 + frame.data.size(), 0);
-                trace::WriteU32(record, 0, static_cast<std::uint32_t>(record.size()));
-                trace::WriteU16(record, 4, trace::kDChannelRecord);
-                trace::WriteU16(record, 6, static_cast<std::uint16_t>(i + 1));
+                wire::DChannelHeader header;
+                header.sequence = static_cast<std::uint16_t>(i + 1);
                 const int hundredths = i / 50;  // the time of day the records say, from midnight
-                record[8] = static_cast<std::uint8_t>(hundredths / 360000);
-                record[9] = static_cast<std::uint8_t>(hundredths / 6000 % 60);
-                record[10] = static_cast<std::uint8_t>(hundredths / 100 % 60);
-                record[11] = static_cast<std::uint8_t>(hundredths % 100);
-                record[17] = frame.flags;
-                trace::WriteU32(record, 20, static_cast<std::uint32_t>(frame.data.size()));
-                std::copy(frame.data.begin(), frame.data.end(), record.begin() + 24);
-                trace::WriteU32(record, record.size() - 4, static_cast<std::uint32_t>(record.size()));
+                header.hour = static_cast<std::uint8_t>(hundredths / 360000);
+                header.minute = static_cast<std::uint8_t>(hundredths / 6000 % 60);
+                header.second = static_cast<std::uint8_t>(hundredths / 100 % 60);
+                header.hundredths = static_cast<std::uint8_t>(hundredths % 100);
+                header.flags = frame.flags;
+                const std::vector<std::uint8_t> record = wire::DChannelRecord(header, frame.data);
                 platform::WriteAll(file->GetFd(), {record.data(), record.size() - 4});
                 written[static_cast<std::size_t>(i)].store(Clock::now().time_since_epoch().count(),
                                                            std::memory_order_release);
