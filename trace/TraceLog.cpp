@@ -102,6 +102,10 @@ void CTraceLog::StreamRecords(RecordBatchConsumer consume, int batch) {
 
 void CTraceLog::ConsumeBatch() {
     if (m_count > 0) m_consume(*this);
+    ForgetRecordsKeepingBlocks();
+}
+
+void CTraceLog::ForgetRecordsKeepingBlocks() {
     m_blocksInUse = 0;
     m_blockUsed = 0;
     m_count = 0;
@@ -140,11 +144,7 @@ int CTraceLog::AddRawRecord(std::span<const std::uint8_t> raw) {
     if (type == kAsciiRecord && length > 0 && data[length - 1] == 0) --length;
 
     // A terminal capture keeps only the record it is printing.
-    if (m_keepOnlyNewest) {
-        m_blocksInUse = 0;
-        m_blockUsed = 0;
-        m_count = 0;
-    }
+    if (m_keepOnlyNewest) ForgetRecordsKeepingBlocks();
     std::uint8_t* stored = Allocate(kStoredDataAt + length);
     const std::size_t header = std::min(raw.size(), kHeaderCopySize);
     std::memcpy(stored, raw.data(), header);

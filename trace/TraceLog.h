@@ -138,6 +138,8 @@ private:
     int LoadRecords(const std::filesystem::path& path, int* openError);
     // Hands the records to the stream's consumer and forgets them.
     void ConsumeBatch();
+    // Forgets every record; the blocks stay allocated for the next ones.
+    void ForgetRecordsKeepingBlocks();
 
     std::vector<Block<std::uint8_t>> m_blocks;
     std::size_t m_blocksInUse = 0;
