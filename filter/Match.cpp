@@ -263,7 +263,7 @@ bool Compare(const Node& node, Op op, Record& record) {
     const Field field = node.field;
     if (op == Op::Matches) {
         return AnyText(field, record, [&](std::string_view text) {
-            return std::regex_search(text.begin(), text.end(), *node.pattern);
+            return re2::RE2::PartialMatch(re2::StringPiece(text.data(), text.size()), *node.pattern);
         });
     }
     if (field == Field::Frame) {

@@ -369,12 +369,17 @@ private:
             if (info.kind == FieldKind::Number || info.kind == FieldKind::Time || info.kind == FieldKind::Protocol)
                 RefuseOperator(info, opToken, "which is not a text");
             node.text = ValueText(value);
-            try {
-                node.pattern = std::make_shared<const std::regex>(
-                    node.text, std::regex::ECMAScript | std::regex::icase | std::regex::optimize);
-            } catch (const std::regex_error& e) {
-                Refuse(value, "bad regular expression " + Quoted(value.source) + ": " + e.what());
-            }
+            // A linear-time matcher: a pattern typed into the filter bar or
+            // given to trctool must not be able to hang the program or
+            // exhaust its stack on a long text. Octets are matched one by
+            // one, as the texts and frames hold them.
+            re2::RE2::Options options;
+            options.set_encoding(re2::RE2::Options::EncodingLatin1);
+            options.set_case_sensitive(false);
+            options.set_log_errors(false);
+            node.pattern = std::make_shared<const re2::RE2>(node.text, options);
+            if (!node.pattern->ok())
+                Refuse(value, "bad regular expression " + Quoted(value.source) + ": " + node.pattern->error());
             return;
         }
         switch (info.kind) {

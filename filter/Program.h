@@ -5,10 +5,11 @@
 
 #include <cstdint>
 #include <memory>
-#include <regex>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <re2/re2.h>
 
 namespace filter {
 
@@ -61,7 +62,7 @@ struct Node {
     int right = -1;  // second operand of And/Or
     std::int64_t number = 0;                    // number, name's number or time
     std::string text;                           // upper-case text or the octets of a byte sequence
-    std::shared_ptr<const std::regex> pattern;  // matches
+    std::shared_ptr<const re2::RE2> pattern;    // matches
 };
 
 struct Program {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every fuzz target for a short fixed number of runs on its seed corpus
-# (fuzz/corpus/<target>); any crash, leak or sanitizer report fails.
+# (fuzz/corpus/<target>); any crash, leak or sanitizer report fails, and so
+# does one input that takes longer than 20 s (a hang).
 # Usage: fuzz/run-short.sh BUILD_DIR
 set -euo pipefail
 build=${1:?usage: run-short.sh BUILD_DIR}
@@ -20,7 +21,7 @@ for seeds in "$here"/corpus/*/; do
     mkdir -p "$work/$target"
     echo "=== $target: $runs runs"
     # New inputs go to the scratch folder; the committed seeds stay untouched.
-    if ! "$binary" -runs="$runs" -max_len=400 -max_total_time=50 -print_final_stats=1 \
+    if ! "$binary" -runs="$runs" -max_len=400 -max_total_time=50 -timeout=20 -print_final_stats=1 \
             -artifact_prefix="$work/$target/" "$work/$target" "$seeds" 2>"$work/$target.log"; then
         tail -n 60 "$work/$target.log" >&2
         echo "fuzz target $target failed" >&2

@@ -6,6 +6,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev
   qt6-base-dev libgl1-mesa-dev
+  libre2-dev
   xvfb xauth tshark
   man-db groff-base
 )

@@ -196,6 +196,22 @@ TEST_F(DisplayFilterTest, RecordFields) {
           [this](const std::string& e) { return Matching(e); });
 }
 
+// A pattern that makes a backtracking matcher take exponential time (or
+// recurse once per octet) is matched in linear time over the longest frame,
+// and patterns work on octets, whatever their value.
+TEST_F(DisplayFilterTest, PatternsMatchOctetsInLinearTime) {
+    AddFrame(kTe, Bytes(280, 'a'));
+    Check(*this,
+          {
+              {"frame matches \"^(a|aa)*b$\"", {}},
+              {"frame matches \"^(a*)*$\"", {10}},
+              {"text matches \"(x+x+)+y\"", {}},
+              {"frame matches \"\\xff$\"", {5, 7}},
+              {"frame matches \"^\\x41\\x00\"", {7}},
+          },
+          [this](const std::string& e) { return Matching(e); });
+}
+
 TEST_F(DisplayFilterTest, PresenceLogicAndPrecedence) {
     Check(*this,
           {
