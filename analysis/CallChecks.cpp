@@ -11,14 +11,18 @@
 #include "analysis/MessageRules.h"
 #include "decode/Frame.h"
 #include "decode/InfoElements.h"
+#include "decode/ProtocolNames.h"
 
 namespace analysis {
 namespace {
 
-enum : std::uint8_t {
-    kAlerting = 0x01, kCallProceeding = 0x02, kProgress = 0x03, kSetup = 0x05, kConnect = 0x07, kSetupAck = 0x0D,
-    kConnectAck = 0x0F, kDisconnect = 0x45, kRelease = 0x4D, kReleaseComplete = 0x5A, kInformation = 0x7B,
-};
+using decode::MessageType;
+constexpr std::uint8_t kAlerting = MessageType("ALERTING"), kCallProceeding = MessageType("CALL PROCEEDING"),
+                       kProgress = MessageType("PROGRESS"), kSetup = MessageType("SETUP"),
+                       kConnect = MessageType("CONNECT"), kSetupAck = MessageType("SETUP ACKNOWLEDGE"),
+                       kConnectAck = MessageType("CONNECT ACKNOWLEDGE"), kDisconnect = MessageType("DISCONNECT"),
+                       kRelease = MessageType("RELEASE"), kReleaseComplete = MessageType("RELEASE COMPLETE"),
+                       kInformation = MessageType("INFORMATION");
 
 std::uint64_t CallKey(std::uint8_t tei, Side originator, std::uint32_t callRef) {
     return static_cast<std::uint64_t>(tei) << 33 | static_cast<std::uint64_t>(originator == Side::TE) << 32 | callRef;

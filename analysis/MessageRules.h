@@ -11,6 +11,8 @@
 #include <span>
 #include <string_view>
 
+#include "decode/ProtocolNames.h"
+
 namespace analysis {
 
 enum class Way : std::uint8_t { Both, ToNetwork, ToUser };
@@ -23,23 +25,23 @@ struct MandatoryElement {
 };
 
 inline constexpr MandatoryElement kMandatoryElements[] = {
-    {0x03, 0x1E, Way::Both, false},      // PROGRESS: progress indicator
-    {0x05, 0x04, Way::Both, false},      // SETUP: bearer capability
-    {0x05, 0x18, Way::ToUser, false},    // SETUP: channel identification
-    {0x20, 0x7E, Way::Both, false},      // USER INFORMATION: user-user
-    {0x21, 0x08, Way::Both, false},      // SUSPEND REJECT: cause
-    {0x22, 0x08, Way::Both, false},      // RESUME REJECT: cause
-    {0x2E, 0x18, Way::ToUser, false},    // RESUME ACKNOWLEDGE: channel identification
-    {0x45, 0x08, Way::Both, false},      // DISCONNECT: cause
-    {0x46, 0x79, Way::Both, false},      // RESTART: restart indicator
-    {0x4D, 0x08, Way::Both, true},       // RELEASE: cause
-    {0x4E, 0x79, Way::Both, false},      // RESTART ACKNOWLEDGE: restart indicator
-    {0x5A, 0x08, Way::Both, true},       // RELEASE COMPLETE: cause
-    {0x6E, 0x27, Way::Both, false},      // NOTIFY: notification indicator
-    {0x79, 0x08, Way::Both, false},      // CONGESTION CONTROL: cause
-    {0x79, 0xB0, Way::Both, false},      // CONGESTION CONTROL: congestion level
-    {0x7D, 0x08, Way::Both, false},      // STATUS: cause
-    {0x7D, 0x14, Way::Both, false},      // STATUS: call state
+    {decode::MessageType("PROGRESS"), decode::ElementId("PROGRESS INDICA"), Way::Both, false},
+    {decode::MessageType("SETUP"), decode::ElementId("BEARER CAPABIL"), Way::Both, false},
+    {decode::MessageType("SETUP"), decode::ElementId("CHANNEL ID"), Way::ToUser, false},
+    {decode::MessageType("USER INFORMATION"), decode::ElementId("USER-USER"), Way::Both, false},
+    {decode::MessageType("SUSPEND REJECT"), decode::ElementId("CAUSE"), Way::Both, false},
+    {decode::MessageType("RESUME REJECT"), decode::ElementId("CAUSE"), Way::Both, false},
+    {decode::MessageType("RESUME ACKNOWLEDGE"), decode::ElementId("CHANNEL ID"), Way::ToUser, false},
+    {decode::MessageType("DISCONNECT"), decode::ElementId("CAUSE"), Way::Both, false},
+    {decode::MessageType("RESTART"), decode::ElementId("RESTART INDICAT"), Way::Both, false},
+    {decode::MessageType("RELEASE"), decode::ElementId("CAUSE"), Way::Both, true},
+    {decode::MessageType("RESTART ACKNOWLEDGE"), decode::ElementId("RESTART INDICAT"), Way::Both, false},
+    {decode::MessageType("RELEASE COMPLETE"), decode::ElementId("CAUSE"), Way::Both, true},
+    {decode::MessageType("NOTIFY"), decode::ElementId("NOTIFICATION IN"), Way::Both, false},
+    {decode::MessageType("CONGESTION CONTROL"), decode::ElementId("CAUSE"), Way::Both, false},
+    {decode::MessageType("CONGESTION CONTROL"), 0xB0, Way::Both, false},  // congestion level
+    {decode::MessageType("STATUS"), decode::ElementId("CAUSE"), Way::Both, false},
+    {decode::MessageType("STATUS"), decode::ElementId("CALL STATE"), Way::Both, false},
 };
 
 constexpr bool MandatorySorted() {
@@ -68,9 +70,15 @@ struct ElementWord {
     std::string_view text;
 };
 inline constexpr ElementWord kElementWords[] = {
-    {0x04, "bearer capability"},   {0x08, "cause"},          {0x14, "call state"},
-    {0x18, "channel identification"}, {0x1E, "progress indicator"}, {0x27, "notification indicator"},
-    {0x79, "restart indicator"},   {0x7E, "user-user"},      {0xB0, "congestion level"},
+    {decode::ElementId("BEARER CAPABIL"), "bearer capability"},
+    {decode::ElementId("CAUSE"), "cause"},
+    {decode::ElementId("CALL STATE"), "call state"},
+    {decode::ElementId("CHANNEL ID"), "channel identification"},
+    {decode::ElementId("PROGRESS INDICA"), "progress indicator"},
+    {decode::ElementId("NOTIFICATION IN"), "notification indicator"},
+    {decode::ElementId("RESTART INDICAT"), "restart indicator"},
+    {decode::ElementId("USER-USER"), "user-user"},
+    {0xB0, "congestion level"},
 };
 constexpr bool WordsSorted() {
     for (std::size_t i = 1; i < std::size(kElementWords); ++i)

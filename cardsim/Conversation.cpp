@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "decode/ProtocolNames.h"
+
 namespace cardsim {
 namespace {
 
@@ -13,18 +15,23 @@ constexpr std::uint8_t kGroupTei = 127;
 constexpr std::uint8_t kSapiCallControl = 0;
 constexpr std::uint8_t kSapiManagement = 63;
 
-// Q.931 message types.
-enum : std::uint8_t {
-    kAlerting = 0x01, kCallProceeding = 0x02, kSetup = 0x05, kConnect = 0x07, kSetupAck = 0x0D,
-    kConnectAck = 0x0F, kDisconnect = 0x45, kRelease = 0x4D, kReleaseComplete = 0x5A, kInformation = 0x7B,
-    kStatusEnquiry = 0x75,
-};
+// Q.931 message types, by the names the decoder shows.
+using decode::MessageType;
+constexpr std::uint8_t kAlerting = MessageType("ALERTING"), kCallProceeding = MessageType("CALL PROCEEDING"),
+                       kSetup = MessageType("SETUP"), kConnect = MessageType("CONNECT"),
+                       kSetupAck = MessageType("SETUP ACKNOWLEDGE"), kConnectAck = MessageType("CONNECT ACKNOWLEDGE"),
+                       kDisconnect = MessageType("DISCONNECT"), kRelease = MessageType("RELEASE"),
+                       kReleaseComplete = MessageType("RELEASE COMPLETE"), kInformation = MessageType("INFORMATION"),
+                       kStatusEnquiry = MessageType("STATUS ENQUIRY");
 
 // Q.931 information elements.
-Bytes BearerSpeech() { return {0x04, 0x03, 0x80, 0x90, 0xA3}; }   // speech, 64 kbit/s circuit, A-law
-Bytes ChannelId(std::uint8_t octet3) { return {0x18, 0x01, octet3}; }  // 0x83 any B, 0x89 B1 exclusive
+using decode::ElementId;
+Bytes BearerSpeech() {  // speech, 64 kbit/s circuit, A-law
+    return {ElementId("BEARER CAPABIL"), 0x03, 0x80, 0x90, 0xA3};
+}
+Bytes ChannelId(std::uint8_t octet3) { return {ElementId("CHANNEL ID"), 0x01, octet3}; }  // 0x83 any B, 0x89 B1 exclusive
 Bytes Cause(std::uint8_t location, std::uint8_t cause) {
-    return {0x08, 0x02, static_cast<std::uint8_t>(0x80 | location), static_cast<std::uint8_t>(0x80 | cause)};
+    return {ElementId("CAUSE"), 0x02, static_cast<std::uint8_t>(0x80 | location), static_cast<std::uint8_t>(0x80 | cause)};
 }
 Bytes Ia5(std::uint8_t id, std::string_view prefix, std::string_view digits) {
     Bytes ie{id, static_cast<std::uint8_t>(prefix.size() + digits.size())};
@@ -32,17 +39,24 @@ Bytes Ia5(std::uint8_t id, std::string_view prefix, std::string_view digits) {
     ie.insert(ie.end(), digits.begin(), digits.end());
     return ie;
 }
-Bytes Keypad(std::string_view digits) { return Ia5(0x2C, {}, digits); }
-Bytes CalledNumber(std::string_view digits) { return Ia5(0x70, "\xA1", digits); }   // national, E.164
-Bytes CallingNumber(std::string_view digits) { return Ia5(0x6C, "\x21\x80", digits); }  // presentation allowed
-Bytes Signal(std::uint8_t value) { return {0x34, 0x01, value}; }
-Bytes Progress(std::uint8_t description) { return {0x1E, 0x02, 0x82, static_cast<std::uint8_t>(0x80 | description)}; }
+Bytes Keypad(std::string_view digits) { return Ia5(ElementId("KEYPAD FACILITY"), {}, digits); }
+Bytes CalledNumber(std::string_view digits) {  // national, E.164
+    return Ia5(ElementId("CALLED NUMBER"), "\xA1", digits);
+}
+Bytes CallingNumber(std::string_view digits) {  // presentation allowed
+    return Ia5(ElementId("CALLING NUMBER"), "\x21\x80", digits);
+}
+Bytes Display(std::string_view text) { return Ia5(ElementId("DISPLAY"), {}, text); }
+Bytes Signal(std::uint8_t value) { return {ElementId("SIGNAL"), 0x01, value}; }
+Bytes Progress(std::uint8_t description) {
+    return {ElementId("PROGRESS INDICA"), 0x02, 0x82, static_cast<std::uint8_t>(0x80 | description)};
+}
 constexpr std::uint8_t kSendingComplete = 0xA1;
 
 // A Q.931 message with a one-octet call reference; the flag is set in
 // messages from the side that did not originate the call.
 Bytes Message(std::uint8_t callRef, bool flag, std::uint8_t type, std::initializer_list<Bytes> ies = {}) {
-    Bytes m{0x08, 0x01, static_cast<std::uint8_t>((flag ? 0x80 : 0x00) | (callRef & 0x7F)), type};
+    Bytes m{decode::kQ931Discriminator, 0x01, static_cast<std::uint8_t>((flag ? 0x80 : 0x00) | (callRef & 0x7F)), type};
     for (const Bytes& ie : ies) m.insert(m.end(), ie.begin(), ie.end());
     return m;
 }
@@ -122,8 +136,9 @@ constexpr bool kNet = true;
 constexpr bool kUser = false;
 constexpr std::uint8_t kSabmeP = 0x7F, kUaF = 0x73, kDiscP = 0x53, kDmF = 0x1F, kFrmrF = 0x97;
 // TEI management message types.
-constexpr std::uint8_t kTeiRequest = 0x01, kTeiAssigned = 0x02, kTeiDenied = 0x03, kTeiCheck = 0x04,
-                       kTeiRemove = 0x06;
+constexpr std::uint8_t kTeiRequest = decode::TeiMessage("REQ"), kTeiAssigned = decode::TeiMessage("ASN"),
+                       kTeiDenied = decode::TeiMessage("DEN"), kTeiCheck = decode::TeiMessage("CRQ"),
+                       kTeiRemove = decode::TeiMessage("REM");
 constexpr std::uint8_t kNeverAssignedTei = 100;
 
 }  // namespace
@@ -136,8 +151,8 @@ std::vector<TraceFrame> CallsConversation::Round(unsigned round) {
     Builder b(tei);
 
     // TEI assignment, then the multiple-frame link.
-    b.Management(kUser, ri, 0x01, kGroupTei);  // identity request, any TEI
-    b.Management(kNet, ri, 0x02, tei);        // identity assigned
+    b.Management(kUser, ri, kTeiRequest, kGroupTei);  // any TEI
+    b.Management(kNet, ri, kTeiAssigned, tei);
     b.U(kUser, true, kSabmeP);
     b.U(kNet, false, kUaF);
     b.ResetSequence();
@@ -183,7 +198,7 @@ std::vector<TraceFrame> CallsConversation::Round(unsigned round) {
     // Link release and TEI removal.
     b.U(kUser, true, kDiscP);
     b.U(kNet, false, kUaF);
-    b.Management(kNet, 0, 0x06, tei);  // identity remove
+    b.Management(kNet, 0, kTeiRemove, tei);
     return b.Take();
 }
 
@@ -242,8 +257,8 @@ std::vector<TraceFrame> CallsConversation::FaultyRound(unsigned round) {
     // A message type the decoder does not know, elements out of order and a
     // two-octet call reference on a basic-rate line.
     b.I(kNet, Message(third, true, 0x63));
-    b.I(kNet, Message(third, true, kInformation, {Signal(0x3F), Ia5(0x28, {}, "HELLO")}));
-    b.I(kUser, Bytes{0x08, 0x02, 0x00, third, kStatusEnquiry});
+    b.I(kNet, Message(third, true, kInformation, {Signal(0x3F), Display("HELLO")}));
+    b.I(kUser, Bytes{decode::kQ931Discriminator, 0x02, 0x00, third, kStatusEnquiry});
     b.Rr(kNet, false, false);
     // The terminal rejects a frame as invalid; the network brings the link up again.
     b.Frame(kUser, false, kSapiCallControl, tei, {kFrmrF, 0x00, 0x00, 0x01});

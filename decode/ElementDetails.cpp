@@ -7,6 +7,7 @@
 #include "decode/Format.h"
 #include "decode/InfoElements.h"
 #include "decode/NameTable.h"
+#include "decode/ProtocolNames.h"
 
 // Octets are numbered as the element tables of Q.931 number them: octet 3 is
 // the first content octet, octets 3a, 3b... are its extensions. Bit 8 of an
@@ -440,19 +441,19 @@ std::vector<ElementDetail> DescribeElement(const DecodeItem& item, std::span<con
     const std::span<const std::uint8_t> content = frame.subspan(first, count);
     Details d(content, first);
     switch (item.id) {
-    case 0x04: Capability(d, false); break;
-    case 0x7C: Capability(d, true); break;
-    case 0x08: Cause(d); break;
-    case 0x18: ChannelIdentification(d); break;
-    case 0x1E: Progress(d); break;
-    case 0x27: Notification(d); break;
-    case 0x28: d.Rest("Display text", Characters); break;
-    case 0x29: DateTime(d); break;
-    case 0x2C: d.Rest("Keypad digits", Characters); break;
-    case 0x34: Signal(d); break;
-    case 0x6C: PartyNumber(d, true); break;
-    case 0x70: PartyNumber(d, false); break;
-    case 0x7D: HighLayerCompatibility(d); break;
+    case ElementId("BEARER CAPABIL"): Capability(d, false); break;
+    case ElementId("LOW LAYER COMP"): Capability(d, true); break;
+    case ElementId("CAUSE"): Cause(d); break;
+    case ElementId("CHANNEL ID"): ChannelIdentification(d); break;
+    case ElementId("PROGRESS INDICA"): Progress(d); break;
+    case ElementId("NOTIFICATION IN"): Notification(d); break;
+    case ElementId("DISPLAY"): d.Rest("Display text", Characters); break;
+    case ElementId("DATE/TIME"): DateTime(d); break;
+    case ElementId("KEYPAD FACILITY"): d.Rest("Keypad digits", Characters); break;
+    case ElementId("SIGNAL"): Signal(d); break;
+    case ElementId("CALLING NUMBER"): PartyNumber(d, true); break;
+    case ElementId("CALLED NUMBER"): PartyNumber(d, false); break;
+    case ElementId("HIGH LAYER COMP"): HighLayerCompatibility(d); break;
     default: return {};
     }
     return d.Take();

@@ -11,6 +11,7 @@
 #include <span>
 
 #include "decode/ByteReader.h"
+#include "decode/ProtocolNames.h"
 
 namespace decode {
 
@@ -33,6 +34,7 @@ struct Element {
 // The Q.931 header of one message, as far as the frame holds it.
 struct Q931Header {
     std::uint8_t discriminator = 0;
+    std::optional<std::uint8_t> callReferenceLength;  // the value octets the length octet claims
     std::optional<ByteReader> callReference;  // the value octets; absent when they run past the frame
     std::optional<std::uint8_t> messageType;  // the whole octet
     std::optional<std::uint8_t> national;     // the octet behind a nationally specific type
@@ -40,7 +42,7 @@ struct Q931Header {
 };
 
 // Reads the header behind headerLength octets of layer 2; absent when the
-// frame ends before the protocol discriminator. Only a discriminator of 0x08
+// frame ends before the protocol discriminator. Only the Q.931 discriminator
 // is read further. Two rules differ on purpose: the message summary takes
 // any type whose low seven bits are 0 as nationally specific (named by the
 // octet behind it), while the elements start behind a second octet only when
@@ -53,10 +55,11 @@ inline std::optional<Q931Header> ReadQ931Header(std::span<const std::uint8_t> fr
     if (!discriminator) return std::nullopt;
     Q931Header header;
     header.discriminator = *discriminator;
-    if (header.discriminator != 0x08) return header;
+    if (header.discriminator != kQ931Discriminator) return header;
     const auto lengthOctet = reader.U8();
     if (!lengthOctet) return header;
-    header.callReference = reader.Sub(*lengthOctet & 0x0F);
+    header.callReferenceLength = static_cast<std::uint8_t>(*lengthOctet & 0x0F);
+    header.callReference = reader.Sub(*header.callReferenceLength);
     if (!header.callReference) return header;
     header.messageType = reader.U8();
     if (!header.messageType) return header;

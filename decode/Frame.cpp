@@ -8,6 +8,7 @@
 #include "decode/Format.h"
 #include "decode/InfoElements.h"
 #include "decode/NameTable.h"
+#include "decode/ProtocolNames.h"
 #include "wire/Tpx.h"
 
 namespace decode {
@@ -27,40 +28,6 @@ static_assert(SortedUnique(kUFrames));
 // Supervisory function, bits 3..2 of the first control octet; 3 has no name.
 constexpr Name kSFrames[] = {{0, "RR"}, {1, "RNR"}, {2, "REJ"}};
 static_assert(SortedUnique(kSFrames));
-
-constexpr Name kTeiMessages[] = {
-    {1, "REQ"}, {2, "ASN"}, {3, "DEN"}, {4, "CRQ"}, {5, "CRS"}, {6, "REM"}, {7, "VER"},
-};
-static_assert(SortedUnique(kTeiMessages));
-
-constexpr Name kMessageTypes[] = {
-    {0x01, "ALERTING"},
-    {0x02, "CALL PROCEEDING"},
-    {0x03, "PROGRESS"},
-    {0x05, "SETUP"},
-    {0x07, "CONNECT"},
-    {0x0D, "SETUP ACKNOWLEDGE"},
-    {0x0F, "CONNECT ACKNOWLEDGE"},
-    {0x20, "USER INFORMATION"},
-    {0x21, "SUSPEND REJECT"},
-    {0x22, "RESUME REJECT"},
-    {0x25, "SUSPEND"},
-    {0x26, "RESUME"},
-    {0x2D, "SUSPEND ACKNOWLEDGE"},
-    {0x2E, "RESUME ACKNOWLEDGE"},
-    {0x45, "DISCONNECT"},
-    {0x46, "RESTART"},
-    {0x4D, "RELEASE"},
-    {0x4E, "RESTART ACKNOWLEDGE"},
-    {0x5A, "RELEASE COMPLETE"},
-    {0x60, "SEGMENT"},
-    {0x6E, "NOTIFY"},
-    {0x75, "STATUS ENQUIRY"},
-    {0x79, "CONGESTION CONTROL"},
-    {0x7B, "INFORMATION"},
-    {0x7D, "STATUS"},
-};
-static_assert(SortedUnique(kMessageTypes));
 
 enum class Kind { None, I, S, U };
 
@@ -115,7 +82,7 @@ FrameSummary DecodeFrame(std::span<const std::uint8_t> frame, std::uint8_t flags
 void DecodeQ931Header(std::span<const std::uint8_t> frame, std::size_t position, FrameSummary& s) {
     const auto header = ReadQ931Header(frame, position);
     if (!header) return;
-    if (header->discriminator != 0x08) {
+    if (header->discriminator != kQ931Discriminator) {
         s.m_messageKind = MessageKind::UnknownProtocol;
         s.m_messageValue = header->discriminator;
         return;
@@ -187,11 +154,13 @@ FrameLayout LayoutOf(std::span<const std::uint8_t> frame) {
         layout.messageType = cut(4, 4);
         return layout;
     }
-    if (frame[header] != 0x08 || header + 1 >= size) return layout;
-    const std::uint32_t callRefLength = frame[header + 1] & 0x0F;
+    const auto q931 = ReadQ931Header(frame, header);
+    if (!q931 || q931->discriminator != kQ931Discriminator || !q931->callReferenceLength) return layout;
+    const std::uint32_t callRefLength = *q931->callReferenceLength;
     layout.callReference = cut(header + 1, 1 + callRefLength);
-    const std::uint32_t type = header + 2 + callRefLength;
-    layout.messageType = cut(type, type < size && (frame[type] & 0x7F) == 0 ? 2 : 1);
+    // A nationally specific type is named by the octet behind it, so both are shown.
+    const bool national = q931->messageType && (*q931->messageType & 0x7F) == 0;
+    layout.messageType = cut(header + 2 + callRefLength, national ? 2 : 1);
     return layout;
 }
 

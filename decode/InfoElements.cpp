@@ -8,6 +8,7 @@
 #include "decode/ElementWalk.h"
 #include "decode/Format.h"
 #include "decode/NameTable.h"
+#include "decode/ProtocolNames.h"
 
 // Element bodies: every decoder reads the element's content octets (Q.931
 // octet 3 on, e[2] on) through a reader bounded by the element's own length
@@ -325,62 +326,44 @@ std::string RedirectingNumber(ByteReader body) {
 
 using MnemonicFn = std::string (*)(ByteReader body);
 
-// An information element the decoder knows: its id, its name and how its
-// body reads as a mnemonic.
-struct KnownElement {
+// How the body of a known element reads as a mnemonic; an element without a
+// row here has none.
+struct Mnemonic {
     std::uint8_t id;
-    std::string_view name;
-    MnemonicFn mnemonic;  // null: no mnemonic
+    MnemonicFn read;
 };
 
-constexpr KnownElement kElements[] = {
-    {0x00, "SEGMENTED MESSA", nullptr},
-    {0x04, "BEARER CAPABIL", BearerCapability},
-    {0x08, "CAUSE", Cause},
-    {0x10, "CALL IDENTITY", nullptr},
-    {0x14, "CALL STATE", CallState},
-    {0x18, "CHANNEL ID", ChannelIdentification},
-    {0x1E, "PROGRESS INDICA", Progress},
-    {0x20, "NETWORK SPECIFIC", nullptr},
-    {0x27, "NOTIFICATION IN", Notification},
-    {0x28, "DISPLAY", Text},
-    {0x29, "DATE/TIME", DateTime},
-    {0x2C, "KEYPAD FACILITY", Text},
-    {0x34, "SIGNAL", Signal},
-    {0x40, "INFORMATION RAT", nullptr},
-    {0x42, "END-END DELAY", nullptr},
-    {0x43, "DELAY SEL/IND", nullptr},
-    {0x44, "BINARY PARAMETE", nullptr},
-    {0x45, "WINDOW SIZE", nullptr},
-    {0x46, "PACKET SIZE", nullptr},
-    {0x47, "CLOSED USER GRO", nullptr},
-    {0x4A, "REVERSE CHARGE", nullptr},
-    {0x6C, "CALLING NUMBER", CallingNumber},
-    {0x6D, "CALLING SUBADDR", Number},
-    {0x70, "CALLED NUMBER", Number},
-    {0x71, "CALLED SUBADDR", Number},
-    {0x74, "REDIRECTING NUM", RedirectingNumber},
-    {0x78, "TRANSIT NET SEL", nullptr},
-    {0x79, "RESTART INDICAT", nullptr},
-    {0x7C, "LOW LAYER COMP", nullptr},
-    {0x7D, "HIGH LAYER COMP", nullptr},
-    {0x7E, "USER-USER", nullptr},
-    {0x7F, "ESCAPE EXTENTIO", nullptr},
+constexpr Mnemonic kMnemonics[] = {
+    {ElementId("BEARER CAPABIL"), BearerCapability},
+    {ElementId("CAUSE"), Cause},
+    {ElementId("CALL STATE"), CallState},
+    {ElementId("CHANNEL ID"), ChannelIdentification},
+    {ElementId("PROGRESS INDICA"), Progress},
+    {ElementId("NOTIFICATION IN"), Notification},
+    {ElementId("DISPLAY"), Text},
+    {ElementId("DATE/TIME"), DateTime},
+    {ElementId("KEYPAD FACILITY"), Text},
+    {ElementId("SIGNAL"), Signal},
+    {ElementId("CALLING NUMBER"), CallingNumber},
+    {ElementId("CALLING SUBADDR"), Number},
+    {ElementId("CALLED NUMBER"), Number},
+    {ElementId("CALLED SUBADDR"), Number},
+    {ElementId("REDIRECTING NUM"), RedirectingNumber},
 };
 
-constexpr bool ElementsSorted() {
-    for (std::size_t i = 1; i < std::size(kElements); ++i) {
-        if (kElements[i - 1].id >= kElements[i].id) return false;
+constexpr bool MnemonicsSorted() {
+    for (std::size_t i = 1; i < std::size(kMnemonics); ++i) {
+        if (kMnemonics[i - 1].id >= kMnemonics[i].id) return false;
     }
     return true;
 }
-static_assert(ElementsSorted());
+static_assert(MnemonicsSorted());
 
-const KnownElement* FindElement(std::uint8_t id) {
-    const auto it = std::lower_bound(std::begin(kElements), std::end(kElements), id,
-                                     [](const KnownElement& row, std::uint8_t key) { return row.id < key; });
-    if (it == std::end(kElements) || it->id != id) return nullptr;
-    return it;
+MnemonicFn FindMnemonic(std::uint8_t id) {
+    const auto it = std::lower_bound(std::begin(kMnemonics), std::end(kMnemonics), id,
+                                     [](const Mnemonic& row, std::uint8_t key) { return row.id < key; });
+    if (it == std::end(kMnemonics) || it->id != id) return nullptr;
+    return it->read;
 }
 
 // "%-15s": padded with blanks to 15 characters, never cut.
@@ -398,7 +381,7 @@ std::string NameOf(const Element& element) {
         const std::string_view name = Lookup(kSingleOctetElements, o >> 4);
         return PaddedName(name.empty() ? std::string_view("RESERVED") : name);
     }
-    if (const KnownElement* entry = FindElement(element.id)) return PaddedName(entry->name);
+    if (const std::string_view name = Lookup(kElements, element.id); !name.empty()) return PaddedName(name);
     return PaddedName(Format("UNDEFINED [%02X]", element.id));
 }
 
@@ -418,8 +401,7 @@ DecodeItem MakeItem(const Element& element) {
         if ((element.id & 0xF0) == 0xB0) item.mnemonic = NameOrUndefined(kCongestionLevels, element.id & 0x0F);
         return item;
     }
-    if (const KnownElement* entry = FindElement(element.id); entry != nullptr && entry->mnemonic != nullptr)
-        item.mnemonic = entry->mnemonic(element.body);
+    if (const MnemonicFn read = FindMnemonic(element.id)) item.mnemonic = read(element.body);
     return item;
 }
 

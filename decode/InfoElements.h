@@ -13,12 +13,13 @@
 
 #include "decode/DecodeItem.h"
 #include "decode/ElementWalk.h"
+#include "decode/ProtocolNames.h"
 
 namespace decode {
 
-inline constexpr std::uint8_t kCauseId = 0x08;
-inline constexpr std::uint8_t kCallingNumberId = 0x6C;
-inline constexpr std::uint8_t kCalledNumberId = 0x70;
+inline constexpr std::uint8_t kCauseId = ElementId("CAUSE");
+inline constexpr std::uint8_t kCallingNumberId = ElementId("CALLING NUMBER");
+inline constexpr std::uint8_t kCalledNumberId = ElementId("CALLED NUMBER");
 
 // One item per element, in frame order.
 std::vector<DecodeItem> DecodeInfoElements(std::span<const std::uint8_t> frame, std::size_t headerLength);
