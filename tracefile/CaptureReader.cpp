@@ -6,7 +6,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-
+#include <optional>
 
 namespace trace {
 namespace {
@@ -220,145 +220,195 @@ struct Skipped {
     bool lapdInterface = false;  // whether any interface was LAPD at all
 };
 
-CaptureReadResult ReadPcapNgBlocks(Input& in, Bytes& block, const std::function<void(const CaptureFrame&)>& onFrame,
-                                   Skipped& skipped) {
-    ByteOrder order = ByteOrder::Little;
-    std::vector<Interface> interfaces;
-    int frames = 0;
-    bool first = true;
-    for (;;) {
-        std::uint64_t blockOffset = 0;
+// What a packet block carries, before its interface is looked up.
+struct BlockPacket {
+    std::uint32_t interfaceId = 0;
+    bool timed = true;        // a simple packet block has no time stamp
+    std::uint64_t units = 0;  // the time stamp in the interface's units
+    std::uint32_t flags = 0;  // epb_flags
+    std::span<const std::uint8_t> data;
+};
+
+// "Carry on" (nullopt), or the result the read ends with.
+using Stop = std::optional<CaptureReadResult>;
+
+// Reads the blocks of a pcapng file one at a time: the loop reads a whole
+// block and hands it to the reader of its type. Keeps what the blocks read
+// so far tell: the section's byte order and interfaces, the frames delivered.
+class PcapNgBlocks {
+public:
+    PcapNgBlocks(Input& in, Bytes& block, const std::function<void(const CaptureFrame&)>& onFrame, Skipped& skipped)
+        : m_in(in), m_block(block), m_onFrame(onFrame), m_skipped(skipped) {}
+
+    CaptureReadResult Read() {
+        for (bool first = true;; first = false) {
+            const std::uint64_t offset = first ? 0 : m_in.Offset();
+            if (Stop stop = ReadBlock(first, offset)) return *stop;
+            const FieldReader b(m_block, m_order);
+            const std::uint32_t type = *b.U32(0);
+            Stop stop;
+            switch (type) {
+                case kBlockSectionHeader: stop = SectionHeader(b); break;
+                case kBlockInterface: stop = InterfaceDescription(b, offset); break;
+                case kBlockEnhancedPacket:
+                case kBlockObsoletePacket: stop = EnhancedPacket(b, type); break;
+                case kBlockSimplePacket: stop = SimplePacket(b); break;
+                default: break;  // statistics, name resolution, comments: nothing to show
+            }
+            if (stop) return *stop;
+        }
+    }
+
+private:
+    // Reads the next block whole into m_block, its length checked at both
+    // ends; a section header's byte-order mark sets the order first. Stops
+    // with Ok at the end of the file.
+    Stop ReadBlock(bool first, std::uint64_t offset) {
         if (!first) {
-            block.clear();
-            blockOffset = in.Offset();
-            const std::size_t got = in.Append(block, 8);
-            if (got == 0) return {CaptureStatus::Ok, {}, frames};
-            if (got < 8) return Truncated(frames);
-        } else if (in.Append(block, 8 - block.size()) + 4 < 8) {
+            m_block.clear();
+            const std::size_t got = m_in.Append(m_block, 8);
+            if (got == 0) return CaptureReadResult{CaptureStatus::Ok, {}, m_frames};
+            if (got < 8) return Truncated(m_frames);
+        } else if (m_in.Append(m_block, 8 - m_block.size()) + 4 < 8) {
             return Damaged("it is too short to hold its section header", 0);
         }
-        std::uint32_t type = LittleU32(block);  // the section header's type reads the same both ways
-        if (type == kBlockSectionHeader) {
-            if (in.Append(block, 4) < 4) return first ? Damaged("it is too short to hold its section header", 0)
-                                                      : Truncated(frames);
-            const std::uint32_t bom = LittleU32(block, 8);
-            if (bom == kByteOrderMagic) {
-                order = ByteOrder::Little;
-            } else if (bom == Swap32(kByteOrderMagic)) {
-                order = ByteOrder::Big;
-            } else {
-                return Damaged(Format("the section header at offset %llu has no byte-order mark",
-                                      static_cast<unsigned long long>(blockOffset)),
-                               frames);
-            }
+        // The section header's type reads the same both ways.
+        if (LittleU32(m_block) == kBlockSectionHeader) {
+            if (Stop stop = ReadByteOrderMark(first, offset)) return stop;
         }
-        first = false;
-        const std::uint32_t length = *FieldReader(block, order).U32(4);
-        type = *FieldReader(block, order).U32(0);
-        const std::uint32_t minimum = type == kBlockSectionHeader ? 28 : 12;
+        const FieldReader head(m_block, m_order);
+        const std::uint32_t length = *head.U32(4);
+        const std::uint32_t minimum = *head.U32(0) == kBlockSectionHeader ? 28 : 12;
         if (length < minimum || length % 4 != 0 || length > kMaxBlockLength)
             return Damaged(Format("the block at offset %llu gives the length %u",
-                                  static_cast<unsigned long long>(blockOffset), length),
-                           frames);
-        const std::size_t rest = length - block.size();
-        if (in.Append(block, rest) < rest) return Truncated(frames);
-        const FieldReader b(block, order);
-        if (*b.U32(length - 4) != length)
+                                  static_cast<unsigned long long>(offset), length),
+                           m_frames);
+        const std::size_t rest = length - m_block.size();
+        if (m_in.Append(m_block, rest) < rest) return Truncated(m_frames);
+        if (*FieldReader(m_block, m_order).U32(length - 4) != length)
             return Damaged(Format("the block at offset %llu ends with the wrong length",
-                                  static_cast<unsigned long long>(blockOffset)),
-                           frames);
-        const std::size_t optionsEnd = length - 4;
+                                  static_cast<unsigned long long>(offset)),
+                           m_frames);
+        return std::nullopt;
+    }
 
-        std::uint32_t interfaceId = 0;
-        std::uint64_t units = 0;
-        std::span<const std::uint8_t> packet;
-        std::uint32_t flags = 0;
-        bool timed = true;
-        switch (type) {
-            case kBlockSectionHeader:
-                if (*b.U16(12) != 1) return Unsupported(*b.U16(12), *b.U16(14), frames);
-                interfaces.clear();  // interface numbers start again in each section
-                continue;
-            case kBlockInterface: {
-                Interface itf;
-                if (length < 20)
-                    return Damaged(Format("the interface block at offset %llu is too short",
-                                          static_cast<unsigned long long>(blockOffset)),
-                                   frames);
-                itf.linkType = *b.U16(8);
-                itf.snapLength = *b.U32(12);
-                const bool whole = ForEachOption(b, 16, optionsEnd, [&](std::uint16_t code, const FieldReader& value) {
-                    if (code == kOptIfTsResol && value.Size() >= 1) itf.resolution = *value.U8(0);
-                    if (code == kOptIfTsOffset && value.Size() >= 8)
-                        itf.offset = static_cast<std::int64_t>(*value.U64(0));
-                });
-                if (!whole)
-                    return Damaged(Format("the options of the interface block at offset %llu run past its end",
-                                          static_cast<unsigned long long>(blockOffset)),
-                                   frames);
-                skipped.lapdInterface = skipped.lapdInterface || IsLapd(itf.linkType);
-                interfaces.push_back(itf);
-                continue;
-            }
-            case kBlockEnhancedPacket:
-            case kBlockObsoletePacket: {
-                if (length < 32) return Damaged(Format("packet %d has a short block", frames + 1), frames);
-                interfaceId = type == kBlockEnhancedPacket ? *b.U32(8) : *b.U16(8);
-                units = std::uint64_t{*b.U32(12)} << 32 | *b.U32(16);
-                const std::uint32_t capturedLength = *b.U32(20);
-                const auto data = b.Bytes(28, capturedLength);
-                if (!data || 28 + ((std::size_t{capturedLength} + 3) & ~std::size_t{3}) > optionsEnd)
-                    return Damaged(Format("packet %d claims more octets than its block holds", frames + 1), frames);
-                packet = *data;
-                if (!ForEachOption(b, 28 + ((capturedLength + 3u) & ~3u), optionsEnd,
-                                   [&](std::uint16_t code, const FieldReader& value) {
-                                       if (code == kOptPacketFlags && value.Size() >= 4) flags = *value.U32(0);
-                                   }))
-                    return Damaged(Format("the options of packet %d run past the end of its block",
-                                          frames + 1),
-                                   frames);
-                break;
-            }
-            case kBlockSimplePacket: {
-                if (length < 16) return Damaged(Format("packet %d has a short block", frames + 1), frames);
-                // No time stamp and no flags; the captured part is what the
-                // block holds, up to the original length and the snapshot length.
-                std::size_t captured = std::min<std::size_t>(*b.U32(8), optionsEnd - 12);
-                if (!interfaces.empty() && interfaces[0].snapLength != 0)
-                    captured = std::min<std::size_t>(captured, interfaces[0].snapLength);
-                packet = *b.Bytes(12, captured);
-                timed = false;
-                break;
-            }
-            default:
-                continue;  // statistics, name resolution, comments: nothing to show
+    Stop ReadByteOrderMark(bool first, std::uint64_t offset) {
+        if (m_in.Append(m_block, 4) < 4)
+            return first ? Damaged("it is too short to hold its section header", 0) : Truncated(m_frames);
+        const std::uint32_t bom = LittleU32(m_block, 8);
+        if (bom == kByteOrderMagic) {
+            m_order = ByteOrder::Little;
+        } else if (bom == Swap32(kByteOrderMagic)) {
+            m_order = ByteOrder::Big;
+        } else {
+            return Damaged(Format("the section header at offset %llu has no byte-order mark",
+                                  static_cast<unsigned long long>(offset)),
+                           m_frames);
         }
-        if (interfaceId >= interfaces.size())
-            return Damaged(Format("packet %d names interface %u, which the file does not describe", frames + 1,
-                                  interfaceId),
-                           frames);
-        const Interface& itf = interfaces[interfaceId];
+        return std::nullopt;
+    }
+
+    // Where a block's options end: before its trailing length.
+    static std::size_t OptionsEnd(const FieldReader& b) { return b.Size() - 4; }
+
+    Stop SectionHeader(const FieldReader& b) {
+        if (*b.U16(12) != 1) return Unsupported(*b.U16(12), *b.U16(14), m_frames);
+        m_interfaces.clear();  // interface numbers start again in each section
+        return std::nullopt;
+    }
+
+    Stop InterfaceDescription(const FieldReader& b, std::uint64_t offset) {
+        if (b.Size() < 20)
+            return Damaged(Format("the interface block at offset %llu is too short",
+                                  static_cast<unsigned long long>(offset)),
+                           m_frames);
+        Interface itf;
+        itf.linkType = *b.U16(8);
+        itf.snapLength = *b.U32(12);
+        const bool whole = ForEachOption(b, 16, OptionsEnd(b), [&](std::uint16_t code, const FieldReader& value) {
+            if (code == kOptIfTsResol && value.Size() >= 1) itf.resolution = *value.U8(0);
+            if (code == kOptIfTsOffset && value.Size() >= 8) itf.offset = static_cast<std::int64_t>(*value.U64(0));
+        });
+        if (!whole)
+            return Damaged(Format("the options of the interface block at offset %llu run past its end",
+                                  static_cast<unsigned long long>(offset)),
+                           m_frames);
+        m_skipped.lapdInterface = m_skipped.lapdInterface || IsLapd(itf.linkType);
+        m_interfaces.push_back(itf);
+        return std::nullopt;
+    }
+
+    // An enhanced packet block, or the obsolete packet block it replaced
+    // (whose interface number has 16 bits).
+    Stop EnhancedPacket(const FieldReader& b, std::uint32_t type) {
+        if (b.Size() < 32) return Damaged(Format("packet %d has a short block", m_frames + 1), m_frames);
+        BlockPacket packet;
+        packet.interfaceId = type == kBlockEnhancedPacket ? *b.U32(8) : *b.U16(8);
+        packet.units = std::uint64_t{*b.U32(12)} << 32 | *b.U32(16);
+        const std::uint32_t capturedLength = *b.U32(20);
+        const std::size_t optionsEnd = OptionsEnd(b);
+        const auto data = b.Bytes(28, capturedLength);
+        if (!data || 28 + ((std::size_t{capturedLength} + 3) & ~std::size_t{3}) > optionsEnd)
+            return Damaged(Format("packet %d claims more octets than its block holds", m_frames + 1), m_frames);
+        packet.data = *data;
+        if (!ForEachOption(b, 28 + ((capturedLength + 3u) & ~3u), optionsEnd,
+                           [&](std::uint16_t code, const FieldReader& value) {
+                               if (code == kOptPacketFlags && value.Size() >= 4) packet.flags = *value.U32(0);
+                           }))
+            return Damaged(Format("the options of packet %d run past the end of its block", m_frames + 1),
+                           m_frames);
+        return DeliverPacket(packet);
+    }
+
+    // No time stamp and no flags; the captured part is what the block holds,
+    // up to the original length and the snapshot length.
+    Stop SimplePacket(const FieldReader& b) {
+        if (b.Size() < 16) return Damaged(Format("packet %d has a short block", m_frames + 1), m_frames);
+        std::size_t captured = std::min<std::size_t>(*b.U32(8), OptionsEnd(b) - 12);
+        if (!m_interfaces.empty() && m_interfaces[0].snapLength != 0)
+            captured = std::min<std::size_t>(captured, m_interfaces[0].snapLength);
+        BlockPacket packet;
+        packet.data = *b.Bytes(12, captured);
+        packet.timed = false;
+        return DeliverPacket(packet);
+    }
+
+    Stop DeliverPacket(const BlockPacket& packet) {
+        if (packet.interfaceId >= m_interfaces.size())
+            return Damaged(Format("packet %d names interface %u, which the file does not describe", m_frames + 1,
+                                  packet.interfaceId),
+                           m_frames);
+        const Interface& itf = m_interfaces[packet.interfaceId];
         if (!IsLapd(itf.linkType)) {
             // Another interface of the capture (Ethernet beside the D-channel):
             // its packets are not ours to show, the LAPD ones still are.
-            if (skipped.packets++ == 0) skipped.linkType = itf.linkType;
-            continue;
+            if (m_skipped.packets++ == 0) m_skipped.linkType = itf.linkType;
+            return std::nullopt;
         }
         std::int64_t seconds = 0;
         std::uint32_t nanoseconds = 0;
-        if (timed) {
-            SplitStamp(units, itf.resolution, seconds, nanoseconds);
+        if (packet.timed) {
+            SplitStamp(packet.units, itf.resolution, seconds, nanoseconds);
             seconds += itf.offset;
         }
-        if (!Deliver(itf.linkType, packet, seconds, nanoseconds, SideOfFlags(flags), onFrame))
-            return Damaged(Format("packet %d is shorter than its 16-octet LAPD header", frames + 1), frames);
-        ++frames;
+        if (!Deliver(itf.linkType, packet.data, seconds, nanoseconds, SideOfFlags(packet.flags), m_onFrame))
+            return Damaged(Format("packet %d is shorter than its 16-octet LAPD header", m_frames + 1), m_frames);
+        ++m_frames;
+        return std::nullopt;
     }
-}
+
+    Input& m_in;
+    Bytes& m_block;
+    const std::function<void(const CaptureFrame&)>& m_onFrame;
+    Skipped& m_skipped;
+    ByteOrder m_order = ByteOrder::Little;
+    std::vector<Interface> m_interfaces;
+    int m_frames = 0;
+};
 
 CaptureReadResult ReadPcapNg(Input& in, Bytes& block, const std::function<void(const CaptureFrame&)>& onFrame) {
     Skipped skipped;
-    CaptureReadResult result = ReadPcapNgBlocks(in, block, onFrame, skipped);
+    CaptureReadResult result = PcapNgBlocks(in, block, onFrame, skipped).Read();
     // A file with no LAPD interface at all is not a D-channel capture.
     if (result.status == CaptureStatus::Ok && result.frames == 0 && skipped.packets > 0 && !skipped.lapdInterface)
         return UnknownLinkType(skipped.linkType, 0);
