@@ -65,23 +65,17 @@ private:
 
 void WriteCaptureRecord(Bytes& raw, std::uint16_t sequence, const CaptureFrame& frame,
                         const std::optional<std::tm>& local) {
-    const auto n = static_cast<std::uint32_t>(std::min<std::size_t>(frame.lapd.size(), kMaxDChannelData));
-    const std::uint32_t length = n + 28;
-    raw.assign(length, 0);
-    WriteU32(raw, 0, length);
-    WriteU16(raw, 4, kDChannelRecord);
-    WriteU16(raw, 6, sequence);
+    wire::DChannelHeader header;
+    header.sequence = sequence;
     if (local) {
-        raw[8] = static_cast<std::uint8_t>(local->tm_hour);
-        raw[9] = static_cast<std::uint8_t>(local->tm_min);
-        raw[10] = static_cast<std::uint8_t>(std::min(local->tm_sec, 59));  // a leap second shows as :59
+        header.hour = static_cast<std::uint8_t>(local->tm_hour);
+        header.minute = static_cast<std::uint8_t>(local->tm_min);
+        header.second = static_cast<std::uint8_t>(std::min(local->tm_sec, 59));  // a leap second shows as :59
     }
-    raw[11] = static_cast<std::uint8_t>(frame.nanoseconds / 10000000 % 100);
-    raw[17] = frame.side == FrameSide::Network ? 1 : 0;
+    header.hundredths = static_cast<std::uint8_t>(frame.nanoseconds / 10000000 % 100);
+    header.flags = frame.side == FrameSide::Network ? wire::kFlagNetworkSide : 0;
+    wire::WriteDChannelRecord(raw, header, frame.lapd);
     raw[kSideUnknownOffset] = frame.side == FrameSide::Unknown ? kSideUnknownBit : 0;
-    WriteU32(raw, 20, n);
-    std::copy_n(frame.lapd.begin(), n, raw.begin() + 24);
-    WriteU32(raw, length - 4, length);
 }
 
 }  // namespace

@@ -152,15 +152,24 @@ inline std::array<std::uint8_t, kRecordTrailerSize> DChannelTrailerBytes(std::ui
     return out;
 }
 
-// A whole record; frames longer than kMaxDChannelData are cut to it.
-inline std::vector<std::uint8_t> DChannelRecord(const DChannelHeader& h, std::span<const std::uint8_t> frame) {
+// A whole record into `record` (its memory reused by a writer of many);
+// frames longer than kMaxDChannelData are cut to it. Octets the header does
+// not name are 0.
+inline void WriteDChannelRecord(std::vector<std::uint8_t>& record, const DChannelHeader& h,
+                                std::span<const std::uint8_t> frame) {
     const auto n = static_cast<std::uint32_t>(std::min<std::size_t>(frame.size(), kMaxDChannelData));
     const auto header = DChannelHeaderBytes(h, n);
     const auto trailer = DChannelTrailerBytes(n);
-    std::vector<std::uint8_t> record(DChannelRecordLength(n));
+    record.resize(DChannelRecordLength(n));
     std::copy(header.begin(), header.end(), record.begin());
     std::copy_n(frame.begin(), n, record.begin() + kDChannelHeaderSize);
     std::copy(trailer.begin(), trailer.end(), record.end() - kRecordTrailerSize);
+}
+
+// A whole record, as WriteDChannelRecord writes it.
+inline std::vector<std::uint8_t> DChannelRecord(const DChannelHeader& h, std::span<const std::uint8_t> frame) {
+    std::vector<std::uint8_t> record;
+    WriteDChannelRecord(record, h, frame);
     return record;
 }
 
