@@ -31,6 +31,7 @@
 #include "views/MarloTrcHexView.h"
 #include "views/MarloTrcListView.h"
 #include "views/MarloTrcTreeView.h"
+#include "views/BackgroundLoad.h"
 #include "views/TraceChildFrame.h"
 
 namespace app {
@@ -63,6 +64,21 @@ CMainFrame::CMainFrame(DocumentServices& documents, QWidget* parent)
     CreateStatusBar();
     UpdateMenus();
     m_services.AttachMainFrame(*this);
+
+    m_loads = new views::BackgroundLoads(this);
+    connect(m_loads, &views::BackgroundLoads::Progress, this,
+            [this](const QString& text) { statusBar()->showMessage(text, 8000); });
+    connect(m_loads, &views::BackgroundLoads::Ended, this,
+            [this](trace::CDocument* document, trace::CMarloLogDoc::LoadStep step) {
+                if (step == trace::CMarloLogDoc::LoadStep::Refused) {
+                    CloseDocument(*document);
+                    return;
+                }
+                if (step == trace::CMarloLogDoc::LoadStep::IntactPartKept) RetitleFrames(*document);
+                if (step == trace::CMarloLogDoc::LoadStep::Complete)
+                    statusBar()->showMessage(tr("Loaded: %1 records.").arg(document->GetTraceLog()->GetRecordCount()), 8000);
+                UpdateMenus();
+            });
 }
 
 CMainFrame::~CMainFrame() {
@@ -252,6 +268,8 @@ void CMainFrame::OnEditFind() {
 void CMainFrame::FindAgain(bool forward) {
     views::CTraceChildFrame* frame = ActiveTraceFrame();
     if (frame == nullptr || m_findText.isEmpty()) return;
+    // Find looks through every record: a log still loading is read to its end first.
+    if (!m_loads->Finish(frame->GetDocument())) return;
     frame->ListView()->Find(m_findText, forward);
 }
 
@@ -616,18 +634,26 @@ bool CMainFrame::OpenLogFile(const std::filesystem::path& path) {
         }
     }
     std::shared_ptr<trace::CDocument> document = m_services.CreateDocument(DocumentKind::Log, *m_ui);
+    // A large log shows its first records at once and reads the rest between events.
+    const auto log = std::dynamic_pointer_cast<trace::CMarloLogDoc>(document);
+    if (log != nullptr) log->LoadInSteps(views::BackgroundLoads::kFirstRecords);
     if (!document->OnOpenDocument(path)) return false;
     if (document->GetPathName().empty()) document->SetPathName(path.string());
     if (document->GetTitle().empty()) document->SetTitle(path.filename().string());
     AddToRecentFiles(QString::fromStdString(wanted.empty() ? path.string() : wanted.string()));
     m_documents.push_back(document);
     OpenFrame(document);
+    m_loads->Follow(log);
     return true;
 }
 
 void CMainFrame::OnFileExport() {
     trace::CDocument* document = ActiveDocument();
     if (document == nullptr || document->GetTraceLog() == nullptr) return;
+    // Save, Export, Find and the Calls and Problems windows take every
+    // record: a log still loading is read to its end first (a few tens of
+    // milliseconds for a million records); Close stops the load instead.
+    if (!m_loads->Finish(*document)) return;
     const std::string base = document->GetPathName().empty() ? document->GetTitle() : document->GetPathName();
     // Text and CSV hold the records the window shows (filtered or not);
     // the capture formats every frame.
@@ -654,6 +680,7 @@ void CMainFrame::OnFileSave() {
         CloseDocument(*document);
         return;
     }
+    if (!m_loads->Finish(*document)) return;
     document->OnSaveDocument(document->GetPathName());
 }
 
@@ -804,14 +831,14 @@ namespace app {
 
 void CMainFrame::OnViewCalls() {
     views::CTraceChildFrame* frame = ActiveTraceFrame();
-    if (frame == nullptr) return;
+    if (frame == nullptr || !m_loads->Finish(frame->GetDocument())) return;
     auto* window = new views::CCallsWindow(*frame, frame->Analysis(), this);
     window->show();
 }
 
 void CMainFrame::OnViewProblems() {
     views::CTraceChildFrame* frame = ActiveTraceFrame();
-    if (frame == nullptr) return;
+    if (frame == nullptr || !m_loads->Finish(frame->GetDocument())) return;
     auto* window = new views::CProblemsWindow(*frame, frame->Analysis(), this);
     window->show();
 }

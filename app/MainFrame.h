@@ -27,6 +27,7 @@ class QMenu;
 
 namespace views {
 class CTraceChildFrame;
+class BackgroundLoads;
 }
 
 namespace app {
@@ -165,6 +166,8 @@ private:
     std::map<int, std::vector<QMenu*>> m_menus;  // the menus of each menu bar (MenuId)
     int m_menuId = 0;
     QLabel* m_tracePane = nullptr;
+    // Reads the rest of large logs between events after their first screen.
+    views::BackgroundLoads* m_loads = nullptr;
     QLabel* m_problemsPane = nullptr;  // errors and warnings of the active window's trace
     std::array<QLabel*, 3> m_lockIndicators{};  // CAP, NUM, SCRL
     std::vector<std::shared_ptr<trace::CDocument>> m_documents;  // open documents, in opening order

@@ -84,10 +84,16 @@ void OneLiveRecord(benchmark::State& state) {
         if (next++ == trace.inputs.size() / 2) break;
         a.Add(in);
     }
+    const auto start = std::chrono::steady_clock::now();
     for (auto _ : state) {
         a.Add(trace.inputs[next]);
         if (++next == trace.inputs.size()) next = trace.inputs.size() / 2;
     }
+    const double ns = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count() /
+                      static_cast<double>(state.iterations());
+    // At the 20,000 records a second a live capture must keep up with, 5 us
+    // a record is a tenth of the user-interface thread.
+    bench::Result("live analysis, one record into a long trace", ns, "ns", "value<5000");
 }
 BENCHMARK(OneLiveRecord)->Unit(benchmark::kNanosecond)->Iterations(400000);
 

@@ -27,6 +27,7 @@
 #include "trace/MarloLogDoc.h"
 #include "tracefile/RawRecord.h"
 #include "trace/TraceLog.h"
+#include "views/BackgroundLoad.h"
 #include "views/MarloTrcListView.h"
 #include "views/TraceChildFrame.h"
 
@@ -104,24 +105,30 @@ double ThreadCpuMs() {
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
-// Opening: load and decode the file, make the three-pane window, show it
-// and paint it once.
+// Opening as the program does: read the first records of the file, make
+// the three-pane window, show it and paint it once; the rest of the file
+// is read, and the calls and problems worked out, in slices after that.
 void BM_OpenMillionRecordLog(benchmark::State& state) {
     const auto& file = MillionRecordFile();
     NoUi ui;
     double bestMs = 1e300;
+    double loadedMs = 1e300;
     double analysedMs = 1e300;
     for (auto _ : state) {
         const auto t0 = Clock::now();
+        views::BackgroundLoads loads;
         auto doc = std::make_shared<trace::CMarloLogDoc>(ui);
+        doc->LoadInSteps(views::BackgroundLoads::kFirstRecords);
         if (!doc->OnOpenDocument(file)) state.SkipWithError("load failed");
         views::CTraceChildFrame frame(doc, trace::BuildDecodeTree, QSize(1280, 900));
         ShowExposed(frame);
         frame.ListView()->viewport()->repaint();
         benchmark::DoNotOptimize(frame.ListView()->model()->rowCount());
         bestMs = std::min(bestMs, Ms(Clock::now() - t0));
-        // The calls and problems are worked out in slices after the first
-        // screen; this is when the last slice is done.
+        loads.Follow(doc);
+        while (doc->IsLoading()) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        loadedMs = std::min(loadedMs, Ms(Clock::now() - t0));
+        if (frame.ListView()->model()->rowCount() != kRecords) state.SkipWithError("records lost");
         while (frame.AnalysisBehind()) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         analysedMs = std::min(analysedMs, Ms(Clock::now() - t0));
         state.PauseTiming();
@@ -130,6 +137,7 @@ void BM_OpenMillionRecordLog(benchmark::State& state) {
     }
     state.counters["records"] = kRecords;
     bench::Result("open 1M-record log to first screen", bestMs, "ms", "value<=150");
+    bench::Result("open 1M-record log to every record in the list", loadedMs, "ms", "-");
     bench::Result("open 1M-record log to calls and problems complete", analysedMs, "ms", "-");
 }
 

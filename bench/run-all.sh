@@ -36,7 +36,7 @@ else
     echo "== listview_bench not built (no Qt program in this build)" >&2
 fi
 run pipeline_bench "$bin/pipeline_bench"
-run analysis_bench "$bin/analysis_bench" --benchmark_filter=CallsAndProblems
+run analysis_bench "$bin/analysis_bench" --benchmark_filter='CallsAndProblems|OneLiveRecord'
 run registry_bench "$bin/registry_bench" --benchmark_filter=Load64
 run dump-bench "$here/dump-bench.sh" "$bin"
 

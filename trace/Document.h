@@ -20,6 +20,7 @@ enum ViewHint : std::uint32_t {
     HINT_TREE_NODE_SELECTED = 0x80,     // object: item data of the selected tree node
     HINT_TRACE_RESTARTED = 0x200,       // the record list was emptied for a new trace
     HINT_RECORD_ADDED = 0x800,          // object: index of the new record
+    HINT_RECORDS_LOADED = 0x1000,       // object: the record count after a step of a log's load
 };
 
 class RecordTarget;

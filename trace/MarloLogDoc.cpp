@@ -1,5 +1,7 @@
 #include "trace/MarloLogDoc.h"
 
+#include <limits>
+
 #include "platform/File.h"
 #include "platform/MessageBox.h"
 
@@ -11,27 +13,47 @@ CMarloLogDoc::~CMarloLogDoc() = default;
 
 bool CMarloLogDoc::OnOpenDocument(const std::filesystem::path& path) {
     int openError = 0;
-    const int loaded = m_traceLog->LoadFile(path, &openError);
+    const int first = m_firstRecords > 0 ? m_firstRecords : std::numeric_limits<int>::max();
+    const int loaded = m_traceLog->BeginLoad(path, &openError, first);
     if (openError != 0) {
         platform::MessageBox("Cannot open " + path.string() + ":\n" + platform::ErrorText(openError) + ".");
         return false;
     }
+    m_path = path;
+    if (loaded == CTraceLog::kLoadGoesOn) {
+        SetPathName(path.string());
+        SetTitle(path.filename().string());
+        return true;
+    }
+    return Settle(loaded) != LoadStep::Refused;
+}
+
+CMarloLogDoc::LoadStep CMarloLogDoc::ContinueLoading(int records) {
+    if (!m_traceLog->IsLoading()) return LoadStep::Complete;
+    const int loaded = m_traceLog->LoadMore(records);
+    return loaded == CTraceLog::kLoadGoesOn ? LoadStep::GoesOn : Settle(loaded);
+}
+
+void CMarloLogDoc::OnCloseDocument() { m_traceLog->CancelLoad(); }
+
+CMarloLogDoc::LoadStep CMarloLogDoc::Settle(int loaded) {
     // 2: a capture cut short, whose frames before the cut open as they are.
     if (loaded == 0) {
         const int intact = m_traceLog->GetRecordCount();
-        if (intact == 0) return false;
-        const std::string question = "The file " + path.filename().string() + " is damaged. Open the " +
+        if (intact == 0) return LoadStep::Refused;
+        const std::string question = "The file " + m_path.filename().string() + " is damaged. Open the " +
                                      std::to_string(intact) + " records before the damage, read-only?";
-        if (platform::MessageBox(question, {}, platform::MbButtons::YesNo) != platform::MbResult::Yes) return false;
+        if (platform::MessageBox(question, {}, platform::MbButtons::YesNo) != platform::MbResult::Yes)
+            return LoadStep::Refused;
         m_damaged = true;
-        SetPathName(path.string());
-        SetTitle(path.filename().string() + " (intact part of a damaged file, read-only)");
-        return true;
+        SetPathName(m_path.string());
+        SetTitle(m_path.filename().string() + " (intact part of a damaged file, read-only)");
+        return LoadStep::IntactPartKept;
     }
-    SetPathName(path.string());
-    SetTitle(path.filename().string());
-    m_ui.AddToRecentFiles(path.string());
-    return true;
+    SetPathName(m_path.string());
+    SetTitle(m_path.filename().string());
+    m_ui.AddToRecentFiles(m_path.string());
+    return LoadStep::Complete;
 }
 
 bool CMarloLogDoc::OnSaveDocument(const std::filesystem::path& path) {

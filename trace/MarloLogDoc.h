@@ -1,6 +1,8 @@
 #pragma once
 // CMarloLogDoc: a saved trace log file opened for viewing. Its records are
-// loaded once, when it opens; it never reads live data. User-interface thread.
+// loaded once, when it opens, or in steps after its first records for a
+// window that shows them at once; it never reads live data. User-interface
+// thread.
 
 #include <filesystem>
 #include <memory>
@@ -24,6 +26,27 @@ public:
     // after the loader's message, read-only: on Yes the document opens with
     // those records, titled as the intact part of a damaged file.
     bool OnOpenDocument(const std::filesystem::path& path) override;
+
+    // Loading in steps: OnOpenDocument then reads only the first `records`
+    // records (0: the whole file, the default) and succeeds with them while
+    // the rest of the file waits for ContinueLoading.
+    void LoadInSteps(int firstRecords) { m_firstRecords = firstRecords; }
+    bool IsLoading() const { return m_traceLog->IsLoading(); }
+    double LoadedFraction() const { return m_traceLog->LoadedFraction(); }
+    int RecordCount() const { return m_traceLog->GetRecordCount(); }
+    enum class LoadStep {
+        GoesOn,          // more records are left
+        Complete,        // every record is loaded
+        IntactPartKept,  // damage ended the load and the user kept the records before it, read-only
+        Refused,         // damage ended the load and the user declined them: nothing to show
+    };
+    // Reads up to `records` more records. Damage found on the way is handled
+    // as OnOpenDocument handles it (the loader's message, then the question);
+    // on Refused the document has nothing to show and is to be closed.
+    // Without a load going on, the answer is Complete.
+    LoadStep ContinueLoading(int records);
+    // Stops a load that is going on.
+    void OnCloseDocument() override;
     // Asks for a name and moves the file there; the document keeps its old
     // path and title. Fails when the user cancels or the move fails, and for
     // the read-only intact part of a damaged file.
@@ -31,7 +54,13 @@ public:
     bool IsIntactPartOfDamagedFile() const { return m_damaged; }
 
 private:
+    // What an ended load leaves: the title, the question about a damaged
+    // file, the recent files.
+    LoadStep Settle(int loaded);
+
     UiServices& m_ui;
+    std::filesystem::path m_path;
+    int m_firstRecords = 0;
     std::unique_ptr<CTraceLog> m_traceLog;
     bool m_damaged = false;
 };

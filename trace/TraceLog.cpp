@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <sys/mman.h>
 
@@ -158,12 +159,6 @@ int CTraceLog::AddRawRecord(std::span<const std::uint8_t> raw) {
 
 std::string CTraceLog::GetLogPath() const { return m_logFile ? m_logFile->GetFilePath().string() : std::string(); }
 
-int CTraceLog::LoadFile(const std::filesystem::path& path, int* openError) {
-    const int loaded = LoadRecords(path, openError);
-    if (m_batch > 0) ConsumeBatch();
-    return loaded;
-}
-
 namespace {
 // Reads a file in large chunks and lends out runs of contiguous bytes that
 // stay valid until the next call: a record that straddles two chunks is
@@ -188,8 +183,11 @@ public:
         else if (bytes == nullptr) return nullptr;
         bytes = m_buffer.get() + m_pos;
         m_pos += taken;
+        m_taken += taken;
         return bytes;
     }
+    // Bytes consumed so far.
+    std::uint64_t Taken() const { return m_taken; }
 
 private:
     static constexpr std::size_t kChunk = std::size_t{1} << 18;
@@ -210,71 +208,104 @@ private:
     std::unique_ptr<std::uint8_t[]> m_buffer;
     std::size_t m_pos = 0;
     std::size_t m_end = 0;
+    std::uint64_t m_taken = 0;
     bool m_atEnd = false;
 };
 static_assert(kMaxRecordLength < std::size_t{1} << 18 && kFileHeaderSize < std::size_t{1} << 18);
 }  // namespace
 
-int CTraceLog::LoadRecords(const std::filesystem::path& path, int* openError) {
+struct CTraceLog::PendingLoad {
+    explicit PendingLoad(platform::UniqueFd file) : fd(std::move(file)), in(fd.Get()), size(platform::FileSize(fd.Get())) {}
+    platform::UniqueFd fd;
+    ChunkReader in;
+    std::int64_t size;
+};
+
+int CTraceLog::LoadFile(const std::filesystem::path& path, int* openError) {
+    const int loaded = BeginLoad(path, openError, std::numeric_limits<int>::max());
+    if (m_batch > 0) ConsumeBatch();
+    return loaded;
+}
+
+int CTraceLog::BeginLoad(const std::filesystem::path& path, int* openError, int records) {
+    m_load.reset();
     int error = 0;
     platform::UniqueFd fd = platform::OpenForReading(path, &error);
     if (openError) *openError = error;
     if (!fd) return 0;
     // pcap and pcapng files are known by their magic number, whatever their name.
     if (IsCaptureFile(fd.Get())) return LoadCaptureFile(*this, fd.Get());
-    ChunkReader in(fd.Get());
+    auto load = std::make_unique<PendingLoad>(std::move(fd));
 
     std::size_t headerBytes = 0;
-    const std::uint8_t* head = in.Take(kFileHeaderSize, &headerBytes);
+    const std::uint8_t* head = load->in.Take(kFileHeaderSize, &headerBytes);
     if (!HasBanner({head, headerBytes})) {
         platform::MessageBox("This file is not a valid log file.");
         return 0;
     }
     m_traceDate = ParseBannerDate({head, headerBytes});
     m_bannerDateInvalid = !m_traceDate;
+    m_load = std::move(load);
+    return ReadRecords(records);
+}
 
-    for (;;) {
+int CTraceLog::LoadMore(int records) { return m_load ? ReadRecords(records) : 0; }
+
+double CTraceLog::LoadedFraction() const {
+    if (!m_load || m_load->size <= 0) return 1.0;
+    return std::min(1.0, static_cast<double>(m_load->in.Taken()) / static_cast<double>(m_load->size));
+}
+
+void CTraceLog::CancelLoad() { m_load.reset(); }
+
+int CTraceLog::ReadRecords(int records) {
+    ChunkReader& in = m_load->in;
+    const char* damage = nullptr;  // what the message about the damage says
+    bool damageToStderr = false;
+    int read = 0;
+    while (damage == nullptr) {
+        if (read == records) return kLoadGoesOn;
         // Each record is looked at where it lies in the chunk and copied
         // once, into the store.
         const std::uint8_t* header = in.Peek(kRecordHeaderSize);
-        if (header == nullptr) return 1;  // partial header: the end
+        if (header == nullptr) {  // partial header: the end
+            m_load.reset();
+            return 1;
+        }
         switch (CheckRecordHeader(std::span<const std::uint8_t, kRecordHeaderSize>(header, kRecordHeaderSize))) {
-            case HeaderCheck::BadType:
-                platform::MessageBox("Unknown Data Record Type");
-                return 0;
-            case HeaderCheck::BadLength:
-                platform::MessageBox("Unuseable Data Record length");
-                return 0;
-            case HeaderCheck::Ok:
-                break;
+            case HeaderCheck::BadType: damage = "Unknown Data Record Type"; continue;
+            case HeaderCheck::BadLength: damage = "Unuseable Data Record length"; continue;
+            case HeaderCheck::Ok: break;
         }
         const std::uint32_t length = RecordLength({header, kRecordHeaderSize});
         const std::uint8_t* bytes = in.Take(length);
         if (bytes == nullptr) {
-            platform::MessageBox("Could not read data portion of record!");
-            return 0;
+            damage = "Could not read data portion of record!";
+            continue;
         }
         const std::span<const std::uint8_t> record(bytes, length);
         switch (CheckRecordBody(record)) {
-            case BodyCheck::BadTrailer:
-                platform::MessageBox("Inconsistent record contents!");
-                return 0;
+            case BodyCheck::BadTrailer: damage = "Inconsistent record contents!"; continue;
             case BodyCheck::InconsistentAscii:
-                std::fputs("Inconsistent ASCII Record!\n", stderr);
-                return 0;
-            case BodyCheck::InconsistentHex:
-                platform::MessageBox("Inconsistent Hex Record!");
-                return 0;
-            case BodyCheck::InconsistentDChannel:
-                platform::MessageBox("Inconsistent D-Channel Record!");
-                return 0;
-            case BodyCheck::NoBody:
-                continue;  // types 4 to 6: framed by their length, skipped
-            case BodyCheck::Ok:
-                break;
+                damage = "Inconsistent ASCII Record!\n";
+                damageToStderr = true;
+                continue;
+            case BodyCheck::InconsistentHex: damage = "Inconsistent Hex Record!"; continue;
+            case BodyCheck::InconsistentDChannel: damage = "Inconsistent D-Channel Record!"; continue;
+            case BodyCheck::NoBody: continue;  // types 4 to 6: framed by their length, skipped
+            case BodyCheck::Ok: break;
         }
         AddRawRecord(record);
+        ++read;
     }
+    // The load is over before anyone hears of the damage, so nothing that
+    // runs while the message is up can read on.
+    m_load.reset();
+    if (damageToStderr)
+        std::fputs(damage, stderr);
+    else
+        platform::MessageBox(damage);
+    return 0;
 }
 
 }  // namespace trace

@@ -72,6 +72,24 @@ public:
     // to open the file shows nothing and leaves errno's value in *openError.
     int LoadFile(const std::filesystem::path& path, int* openError = nullptr);
 
+    // Loading in steps, so a window can show the first records of a large
+    // log while the rest are read between events. BeginLoad answers as
+    // LoadFile does once the file is done, having read at most `records`
+    // records of a trace log file (a capture file is read whole); while
+    // records are left it answers kLoadGoesOn, and each LoadMore reads up to
+    // `records` more and answers the same way. The loader's messages about
+    // damage come from the step that finds it. Records are only ever
+    // appended, in file order, each once.
+    static constexpr int kLoadGoesOn = 3;
+    int BeginLoad(const std::filesystem::path& path, int* openError, int records);
+    int LoadMore(int records);
+    bool IsLoading() const { return m_load != nullptr; }
+    // How much of the file the load has read, from 0 to 1 (1 when no load
+    // is going on).
+    double LoadedFraction() const;
+    // Stops a load that is going on, keeping the records read so far.
+    void CancelLoad();
+
     // Streaming instead of keeping, for a reader that looks at each record
     // once (trctool dump): from now on, whenever the log holds `batch`
     // records, and at the end of LoadFile, `consume` is called with the log
@@ -135,12 +153,16 @@ private:
     static Block<T> NewBlock();
     // Room for one record of size bytes at the tail of the last block.
     std::uint8_t* Allocate(std::size_t size);
-    int LoadRecords(const std::filesystem::path& path, int* openError);
+    // Reads up to `records` records of the load going on; the load ends
+    // (and the file is closed) when the answer is not kLoadGoesOn.
+    int ReadRecords(int records);
     // Hands the records to the stream's consumer and forgets them.
     void ConsumeBatch();
     // Forgets every record; the blocks stay allocated for the next ones.
     void ForgetRecordsKeepingBlocks();
 
+    struct PendingLoad;
+    std::unique_ptr<PendingLoad> m_load;
     std::vector<Block<std::uint8_t>> m_blocks;
     std::size_t m_blocksInUse = 0;
     std::size_t m_blockUsed = 0;  // bytes used in the last block in use

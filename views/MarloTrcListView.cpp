@@ -102,6 +102,16 @@ void CMarloTrcListView::OnUpdate(trace::CView* /*sender*/, std::uint32_t hint, s
             QTimer::singleShot(0, this, [this] { FlushAppends(); });
         }
     }
+    if ((hint & trace::HINT_RECORDS_LOADED) != 0) {
+        // A log read in steps: its rows grow where they are, and the list
+        // stays where the reader looks.
+        const trace::CTraceLog* log = m_document.GetTraceLog();
+        if (log == nullptr) return;
+        m_model.GrowTo(static_cast<int>(std::min<std::intptr_t>(object, log->GetRecordCount())));
+        EmitCounts();
+        emit RecordsLoaded();
+        return;
+    }
     // HINT_RECORD_SELECTED from a second window's list, and the tree's 0x80,
     // change nothing here.
 }

@@ -99,6 +99,8 @@ signals:
     // The rows shown or the records known changed.
     void CountsChanged(int shown, int total, bool filtered);
     void AutoScrollChanged(bool on);
+    // A step of the document's load brought records (HINT_RECORDS_LOADED).
+    void RecordsLoaded();
 
 protected:
     // Home and End (also with Ctrl) go to the first and the last record;

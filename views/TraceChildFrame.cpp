@@ -63,6 +63,8 @@ CTraceChildFrame::CTraceChildFrame(std::shared_ptr<trace::CDocument> document, c
         if (filtered) emit StatusNote(m_filterBar->CountText());
     });
     connect(m_list, &CMarloTrcListView::StatusNote, this, &CTraceChildFrame::StatusNote);
+    // A log read in steps is analysed as its records come.
+    connect(m_list, &CMarloTrcListView::RecordsLoaded, this, [this] { CatchUpAnalysisLater(); });
     connect(m_tree, &CMarloTrcTreeView::OctetsSelected, m_hex, &CMarloTrcHexView::SetHighlight);
     connect(m_hex, &CMarloTrcHexView::OctetClicked, m_tree, &CMarloTrcTreeView::SelectOctet);
 
@@ -88,7 +90,10 @@ bool CTraceChildFrame::UpdateAnalysis() {
     return true;
 }
 
-bool CTraceChildFrame::AnalysisBehind() const { return m_analysis->Behind(); }
+bool CTraceChildFrame::AnalysisBehind() const {
+    const trace::CTraceLog* log = m_document->GetTraceLog();
+    return m_analysis->Behind() || (log != nullptr && log->IsLoading());
+}
 
 void CTraceChildFrame::CatchUpAnalysisLater() {
     if (m_catchUpQueued) return;
@@ -108,7 +113,22 @@ void CTraceChildFrame::CatchUpAnalysis() {
     if (!m_analysis->Update(kAnalysisSlice)) return;
     m_list->viewport()->update();
     emit AnalysisUpdated(this);
-    if (m_analysis->Behind()) CatchUpAnalysisLater();
+    // The status bar follows a long analysis once the records are loaded
+    // (until then it shows the load's progress).
+    const trace::CTraceLog* log = m_document->GetTraceLog();
+    const bool loading = log != nullptr && log->IsLoading();
+    const int records = log != nullptr ? log->GetRecordCount() : 0;
+    if (m_analysis->Behind()) {
+        m_analysingInSlices = true;
+        if (!loading && records > 0) {
+            const auto seen = static_cast<double>(m_analysis->Analyzer().RecordsSeen());
+            emit StatusNote(tr("Analysing calls and problems… %1%").arg(static_cast<int>(seen * 100.0 / records)));
+        }
+        CatchUpAnalysisLater();
+    } else if (m_analysingInSlices && !loading) {
+        m_analysingInSlices = false;
+        emit StatusNote(tr("Calls and problems of all %1 records are worked out.").arg(records));
+    }
 }
 
 CTraceChildFrame::~CTraceChildFrame() {

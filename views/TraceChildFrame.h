@@ -56,7 +56,7 @@ public:
     // Feeds the records the analysis has not seen; true when there were any.
     bool UpdateAnalysis();
     // True while records are not analysed yet (a large log is analysed in
-    // slices between events after it opened).
+    // slices between events after it opened) or not loaded yet.
     bool AnalysisBehind() const;
     // What Copy takes from the active pane: the selected record as its
     // tab-separated cells (the list), the selected node with its children as
@@ -97,6 +97,7 @@ private:
     std::shared_ptr<DocumentAnalysis> m_analysis;
     QTimer* m_analysisTimer = nullptr;
     bool m_catchUpQueued = false;
+    bool m_analysingInSlices = false;  // the status bar shows the analysis's progress
 };
 
 }  // namespace views

@@ -33,7 +33,10 @@
 #include "views/MarloTrcListView.h"
 #include "views/MarloTrcTreeView.h"
 #include "views/CallsWindow.h"
+#include "views/BackgroundLoad.h"
+#include "views/FilterBar.h"
 #include "views/TraceChildFrame.h"
+#include "filter/DisplayFilter.h"
 
 using namespace apptest;
 using app::CMainFrame;
@@ -95,6 +98,9 @@ private slots:
     void StartOnTheEmulatedCardFillsTheListRowByRow();
     void ClosingTheLastListWindowClosesTheDocumentAndItsCardWindows();
     void OpenAdapterDuringATraceStopsItAndRetitlesTheWindow();
+    void ALargeLogShowsItsFirstScreenAndLoadsTheRestBetweenEvents();
+    void SaveWaitsForTheLoadAndCloseStopsIt();
+    void DamageFoundAfterTheFirstScreenIsAskedAboutThen();
 
 private:
     std::unique_ptr<FakeServices> m_services;
@@ -102,7 +108,29 @@ private:
     testsupport::ScriptedUi* m_ui = nullptr;
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_sample;
+
+    // The sample's records over and over: a log that takes several slices
+    // to load. Returns its path; *records is its record count.
+    QString WriteLargeLog(const QString& name, int* records, qint64 cutBytes = 0);
 };
+
+QString AppTest::WriteLargeLog(const QString& name, int* records, qint64 cutBytes) {
+    QFile sample(m_sample);
+    if (!sample.open(QIODevice::ReadOnly)) return {};
+    const QByteArray bytes = sample.readAll();
+    trace::CTraceLog log;
+    log.LoadFile(m_sample.toStdString());
+    const int perSample = log.GetRecordCount();
+    const int repeats = (2 * views::BackgroundLoads::kSliceRecords + 1000) / perSample;
+    *records = repeats * perSample;
+    QByteArray large = bytes.left(trace::kFileHeaderSize);
+    for (int i = 0; i < repeats; ++i) large += bytes.mid(trace::kFileHeaderSize);
+    large.chop(cutBytes);
+    const QString path = m_dir->filePath(name);
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(large) != large.size()) return {};
+    return path;
+}
 
 void AppTest::init() {
     m_dir = std::make_unique<QTemporaryDir>();
@@ -722,6 +750,119 @@ void AppTest::OpenAdapterDuringATraceStopsItAndRetitlesTheWindow() {
         frame.CloseAllDocuments();
     }
     QVERIFY(QDir::setCurrent(previous));
+}
+
+
+// A large log's window shows its first records at once; the rest arrive in
+// slices between events, with the load's and then the analysis's progress
+// in the status bar, every record once and in order, and a filter applied
+// meanwhile counting them all.
+void AppTest::ALargeLogShowsItsFirstScreenAndLoadsTheRestBetweenEvents() {
+    int records = 0;
+    const QString path = WriteLargeLog(QStringLiteral("large.log"), &records);
+    QVERIFY(!path.isEmpty());
+    QSignalSpy messages(m_frame->statusBar(), &QStatusBar::messageChanged);
+    QVERIFY(m_frame->OpenLogFile(path.toStdString()));
+    views::CTraceChildFrame* frame = m_frame->ActiveTraceFrame();
+    QVERIFY(frame);
+    const QAbstractItemModel* model = frame->ListView()->model();
+    QCOMPARE(model->rowCount(), views::BackgroundLoads::kFirstRecords);
+    QCOMPARE(frame->windowTitle(), QStringLiteral("large.log"));
+    QVERIFY(frame->AnalysisBehind());
+    const QString expression = QStringLiteral("seq >= 3");
+    QVERIFY(frame->ListView()->ApplyFilter(expression));
+
+    QTRY_VERIFY_WITH_TIMEOUT(!frame->AnalysisBehind(), 30000);
+    const trace::CTraceLog* log = frame->GetDocument().GetTraceLog();
+    QCOMPARE(log->GetRecordCount(), records);
+    const auto parsed = filter::DisplayFilter::Parse(expression.toStdString());
+    const std::vector<int> matching = filter::MatchingRecords(*parsed, *log, 0, records);
+    QCOMPARE(frame->ListView()->ShownRecords(), matching);
+    QCOMPARE(frame->Filter()->CountText(), QStringLiteral("%1 of %2 records").arg(matching.size()).arg(records));
+    views::DocumentAnalysis whole(frame->GetDocument());
+    QVERIFY(whole.Update());
+    QCOMPARE(frame->Analysis()->Analyzer().RecordsSeen(), whole.Analyzer().RecordsSeen());
+    QCOMPARE(frame->Analysis()->Analyzer().Problems().size(), whole.Analyzer().Problems().size());
+    QCOMPARE(frame->Analysis()->Analyzer().Calls().size(), whole.Analyzer().Calls().size());
+    // The list stays at the top while the rest arrives.
+    QCOMPARE(frame->ListView()->rowAt(0), 0);
+
+    QStringList said;
+    for (const QList<QVariant>& message : messages) said << message.at(0).toString();
+    const auto loading = std::find_if(said.begin(), said.end(),
+                                      [](const QString& text) { return text.startsWith(QStringLiteral("Loading… ")); });
+    QVERIFY2(loading != said.end(), qPrintable(said.join(QLatin1Char('|'))));
+    QVERIFY(QRegularExpression(QStringLiteral("^Loading… [0-9]+% \\([0-9]+ records\\)$")).match(*loading).hasMatch());
+    const auto loaded = std::find(said.begin(), said.end(), QStringLiteral("Loaded: %1 records.").arg(records));
+    QVERIFY2(loaded != said.end() && loaded > loading, qPrintable(said.join(QLatin1Char('|'))));
+    QVERIFY(said.contains(QStringLiteral("Calls and problems of all %1 records are worked out.").arg(records)));
+    QCOMPARE(m_frame->RecentFiles().value(0), QFileInfo(path).canonicalFilePath());
+}
+
+// Save takes the whole file: it reads the rest first, then moves the file.
+// Close stops the load; nothing more arrives for the closed document.
+void AppTest::SaveWaitsForTheLoadAndCloseStopsIt() {
+    int records = 0;
+    const QString path = WriteLargeLog(QStringLiteral("large.log"), &records);
+    QVERIFY(!path.isEmpty());
+    QVERIFY(m_frame->OpenLogFile(path.toStdString()));
+    views::CTraceChildFrame* frame = m_frame->ActiveTraceFrame();
+    QVERIFY(frame && frame->GetDocument().GetTraceLog()->GetRecordCount() < records);
+    const std::filesystem::path kept = m_dir->filePath(QStringLiteral("kept.log")).toStdString();
+    m_ui->fileAnswers = {kept};
+    m_frame->Action(app::ID_FILE_SAVE)->trigger();
+    QCOMPARE(frame->GetDocument().GetTraceLog()->GetRecordCount(), records);
+    QCOMPARE(frame->ListView()->model()->rowCount(), records);
+    QVERIFY(std::filesystem::exists(kept));
+    QVERIFY(!QFile::exists(path));
+    m_frame->Action(app::ID_FILE_CLOSE)->trigger();
+    QCOMPARE(m_frame->DocumentCount(), std::size_t{0});
+
+    const QString again = WriteLargeLog(QStringLiteral("again.log"), &records);
+    QSignalSpy messages(m_frame->statusBar(), &QStatusBar::messageChanged);
+    QVERIFY(m_frame->OpenLogFile(again.toStdString()));
+    std::weak_ptr<trace::CDocument> document = m_frame->ActiveTraceFrame()->DocumentPtr();
+    m_frame->Action(app::ID_FILE_CLOSE)->trigger();
+    QCOMPARE(m_frame->DocumentCount(), std::size_t{0});
+    QTRY_VERIFY(document.expired());
+    QTest::qWait(50);
+    for (const QList<QVariant>& message : messages)
+        QVERIFY2(!message.at(0).toString().startsWith(QStringLiteral("Loaded")), qPrintable(message.at(0).toString()));
+}
+
+// Damage the first screen did not reach is found by a later slice: the
+// loader's message, then the question with every record before the damage.
+// No closes the window; Yes keeps the records, read-only, and says so in
+// the title.
+void AppTest::DamageFoundAfterTheFirstScreenIsAskedAboutThen() {
+    int records = 0;
+    const QString path = WriteLargeLog(QStringLiteral("cut.log"), &records, 5);
+    QVERIFY(!path.isEmpty());
+    const QString question =
+        QStringLiteral("The file cut.log is damaged. Open the %1 records before the damage, read-only?").arg(records - 1);
+    const QStringList said = {QStringLiteral("Could not read data portion of record!"), question};
+    for (const platform::MbResult answer : {platform::MbResult::No, platform::MbResult::Yes}) {
+        platform::RecordingMessageBox boxes;
+        boxes.ScriptAnswers({answer});
+        QVERIFY(m_frame->OpenLogFile(path.toStdString()));
+        QCOMPARE(m_frame->DocumentCount(), std::size_t{1});
+        QVERIFY(boxes.Texts().empty());
+        views::CTraceChildFrame* frame = m_frame->ActiveTraceFrame();
+        QCOMPARE(frame->ListView()->model()->rowCount(), views::BackgroundLoads::kFirstRecords);
+        QTRY_COMPARE_WITH_TIMEOUT(static_cast<int>(boxes.Texts().size()), 2, 30000);
+        QStringList texts;
+        for (const std::string& text : boxes.Texts()) texts << QString::fromStdString(text);
+        QCOMPARE(texts, said);
+        if (answer == platform::MbResult::No) {
+            QCOMPARE(m_frame->DocumentCount(), std::size_t{0});
+            continue;
+        }
+        QCOMPARE(m_frame->DocumentCount(), std::size_t{1});
+        QCOMPARE(frame->windowTitle(), QStringLiteral("cut.log (intact part of a damaged file, read-only)"));
+        QCOMPARE(frame->ListView()->model()->rowCount(), records - 1);
+        m_frame->Action(app::ID_FILE_SAVE)->trigger();
+        QCOMPARE(boxes.Texts().back(), std::string("This window shows the intact part of a damaged file; it is read-only."));
+    }
 }
 
 QTEST_MAIN(AppTest)

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/MessageBox.h"
 #include "tests/support/TraceFiles.h"
 #include "trace/TraceLog.h"
@@ -47,6 +49,39 @@ TEST_P(LoadFileTest, ReportsTheFirstFailedCheck) {
         EXPECT_EQ(box.Texts(), std::vector<std::string>{c.message});
     } else {
         EXPECT_TRUE(box.Texts().empty());
+    }
+}
+
+// Read in steps of one or two records, every file gives what a load in one
+// go gives: the same answer, the same records in the same order, the same
+// message, once.
+TEST_P(LoadFileTest, LoadsInStepsAsInOneGo) {
+    const LoadCase& c = GetParam();
+    const auto path = m_dir / "case.log";
+    testsupport::WriteFile(path, c.file);
+    for (const int step : {1, 2}) {
+        SCOPED_TRACE(step);
+        platform::RecordingMessageBox box;
+        trace::CTraceLog log;
+        int answer = log.BeginLoad(path, nullptr, step);
+        int steps = 1;
+        while (answer == trace::CTraceLog::kLoadGoesOn) {
+            EXPECT_TRUE(log.IsLoading());
+            EXPECT_EQ(log.GetRecordCount(), std::min(c.records, steps * step));
+            answer = log.LoadMore(step);
+            ++steps;
+        }
+        EXPECT_EQ(answer, c.result);
+        EXPECT_FALSE(log.IsLoading());
+        EXPECT_EQ(log.LoadedFraction(), 1.0);
+        EXPECT_EQ(log.GetRecordCount(), c.records);
+        if (c.message) {
+            EXPECT_EQ(box.Texts(), std::vector<std::string>{c.message});
+        } else {
+            EXPECT_TRUE(box.Texts().empty());
+        }
+        EXPECT_EQ(log.LoadMore(step), 0) << "nothing is left to load";
+        EXPECT_EQ(log.GetRecordCount(), c.records);
     }
 }
 
@@ -196,13 +231,26 @@ TEST_F(LoadFileOtherTest, RecordsAcrossChunkBoundariesArriveWhole) {
         {"whole", 0, 1, kRecords, {}},
         {"cut inside the last record", 1, 0, kRecords - 1, {"Could not read data portion of record!"}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const Case& c : cases)
+    for (const int step : {0, 997, 4096}) {  // 0: in one go
+        SCOPED_TRACE(c.name + std::string(" in steps of ") + std::to_string(step));
         const auto path = m_dir / "large.log";
         testsupport::WriteFile(path, Bytes(file.begin(), file.end() - static_cast<std::ptrdiff_t>(c.cut)));
         platform::RecordingMessageBox box;
         trace::CTraceLog log;
-        EXPECT_EQ(log.LoadFile(path), c.result);
+        if (step == 0) {
+            EXPECT_EQ(log.LoadFile(path), c.result);
+        } else {
+            int answer = log.BeginLoad(path, nullptr, step);
+            double fraction = 0;
+            while (answer == trace::CTraceLog::kLoadGoesOn) {
+                EXPECT_GT(log.LoadedFraction(), fraction);
+                fraction = log.LoadedFraction();
+                EXPECT_LT(fraction, 1.0);
+                answer = log.LoadMore(step);
+            }
+            EXPECT_EQ(answer, c.result);
+        }
         ASSERT_EQ(log.GetRecordCount(), c.records);
         EXPECT_EQ(box.Texts(), c.messages);
         for (int i = 0; i < c.records; ++i) {
@@ -214,6 +262,18 @@ TEST_F(LoadFileOtherTest, RecordsAcrossChunkBoundariesArriveWhole) {
             ASSERT_EQ(data.back(), static_cast<std::uint8_t>(i * 7)) << i;
         }
     }
+
+    // A load stopped half way keeps what it read and reads no more.
+    const auto path = m_dir / "large.log";
+    testsupport::WriteFile(path, file);
+    trace::CTraceLog log;
+    ASSERT_EQ(log.BeginLoad(path, nullptr, 1000), trace::CTraceLog::kLoadGoesOn);
+    ASSERT_EQ(log.LoadMore(1000), trace::CTraceLog::kLoadGoesOn);
+    log.CancelLoad();
+    EXPECT_FALSE(log.IsLoading());
+    EXPECT_EQ(log.LoadMore(1000), 0);
+    EXPECT_EQ(log.GetRecordCount(), 2000);
+    EXPECT_EQ(log.GetRecord(1999)->GetSequence(), 1999);
 }
 
 }  // namespace

@@ -89,6 +89,69 @@ TEST_F(MarloLogDocTest, AFileCutShortOffersItsIntactRecordsReadOnly) {
     EXPECT_EQ(m_box.Texts().size(), 1u);
 }
 
+// Opened in steps, a document has its first records at once and the rest as
+// it goes on; damage found in a later step brings the loader's message and
+// then the same question, counting every record before the damage, and the
+// file counts as opened (recent files) only once it is read whole.
+TEST_F(MarloLogDocTest, InStepsTheFirstRecordsComeAtOnceAndDamageIsAskedAboutWhenFound) {
+    using Step = trace::CMarloLogDoc::LoadStep;
+    const auto whole = WriteLog("steps.log", 10);
+    const auto cut = WriteLog("cut.log", 10);
+    std::filesystem::resize_file(cut, std::filesystem::file_size(cut) - 5);
+    const std::string question = "The file cut.log is damaged. Open the 9 records before the damage, read-only?";
+    struct Case {
+        const char* name;
+        std::filesystem::path path;
+        std::vector<platform::MbResult> answers;
+        Step last;
+        int records;
+        std::vector<std::string> messages;
+        const char* title;
+    };
+    const std::vector<Case> cases = {
+        {"whole", whole, {}, Step::Complete, 10, {}, "steps.log"},
+        {"damaged, declined", cut, {platform::MbResult::No}, Step::Refused, 9,
+         {"Could not read data portion of record!", question}, "cut.log"},
+        {"damaged, kept", cut, {platform::MbResult::Yes}, Step::IntactPartKept, 9,
+         {"Could not read data portion of record!", question}, "cut.log (intact part of a damaged file, read-only)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_box.Clear();
+        m_box.ScriptAnswers(c.answers);
+        m_ui.recentFiles.clear();
+        trace::CMarloLogDoc doc(m_ui);
+        doc.LoadInSteps(4);
+        ASSERT_TRUE(doc.OnOpenDocument(c.path));
+        EXPECT_TRUE(doc.IsLoading());
+        EXPECT_EQ(doc.RecordCount(), 4);
+        EXPECT_EQ(doc.GetTitle(), c.path.filename().string());
+        EXPECT_TRUE(m_ui.recentFiles.empty());
+        EXPECT_EQ(doc.ContinueLoading(4), Step::GoesOn);
+        EXPECT_EQ(doc.RecordCount(), 8);
+        EXPECT_TRUE(m_box.Texts().empty()) << "nothing is said before the damage is found";
+        Step step = doc.ContinueLoading(4);
+        if (step == Step::GoesOn) step = doc.ContinueLoading(4);  // the whole file ends with the next step
+        EXPECT_EQ(step, c.last);
+        EXPECT_FALSE(doc.IsLoading());
+        EXPECT_EQ(doc.RecordCount(), c.records);
+        EXPECT_EQ(m_box.Texts(), c.messages);
+        EXPECT_EQ(doc.GetTitle(), c.title);
+        EXPECT_EQ(doc.IsIntactPartOfDamagedFile(), c.last == Step::IntactPartKept);
+        EXPECT_EQ(m_ui.recentFiles.size(), c.last == Step::Complete ? 1u : 0u);
+        EXPECT_EQ(doc.ContinueLoading(4), Step::Complete) << "no load left";
+        EXPECT_EQ(m_box.Texts().size(), c.messages.size()) << "the question comes once";
+    }
+
+    // Closing stops the load, keeping what was read.
+    trace::CMarloLogDoc closed(m_ui);
+    closed.LoadInSteps(4);
+    ASSERT_TRUE(closed.OnOpenDocument(whole));
+    closed.OnCloseDocument();
+    EXPECT_FALSE(closed.IsLoading());
+    EXPECT_EQ(closed.RecordCount(), 4);
+}
+
 TEST_F(MarloLogDocTest, SavingMovesTheFileOrChangesNothing) {
     const auto path = WriteLog("trace.log", 2);
     trace::CMarloLogDoc doc(m_ui);
