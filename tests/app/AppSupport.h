@@ -2,6 +2,7 @@
 // Test support for the shell: documents of both kinds the shell can drive
 // without a card, and a sample trace log made by trctool.
 
+#include <QFile>
 #include <QProcess>
 #include <QString>
 #include <map>
@@ -72,5 +73,24 @@ inline bool MakeSampleLog(const QString& path) {
     return QProcess::execute(QStringLiteral(TRCTOOL_PATH), {QStringLiteral("sample"), path}) == 0;
 }
 inline constexpr int kSetupRow = 5;
+
+// The sample's records over and over until there are at least `minRecords`,
+// less `cutBytes` at the end: a log large enough to load in slices. Returns
+// its record count (whole records before any cut), or -1 when it cannot be written.
+inline int WriteRepeatedSample(const QString& sample, const QString& path, int minRecords, qint64 cutBytes = 0) {
+    QFile in(sample);
+    if (!in.open(QIODevice::ReadOnly)) return -1;
+    const QByteArray bytes = in.readAll();
+    trace::CTraceLog log;
+    if (log.LoadFile(sample.toStdString()) != 1 || log.GetRecordCount() == 0) return -1;
+    const int perSample = log.GetRecordCount();
+    const int repeats = (minRecords + perSample - 1) / perSample;
+    QByteArray large = bytes.left(trace::kFileHeaderSize);
+    for (int i = 0; i < repeats; ++i) large += bytes.mid(trace::kFileHeaderSize);
+    large.chop(cutBytes);
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(large) != large.size()) return -1;
+    return repeats * perSample - (cutBytes > 0 ? 1 : 0);
+}
 
 }  // namespace apptest

@@ -110,26 +110,14 @@ private:
     QString m_sample;
 
     // The sample's records over and over: a log that takes several slices
-    // to load. Returns its path; *records is its record count.
+    // to load. Returns its path; *records is its count of whole records.
     QString WriteLargeLog(const QString& name, int* records, qint64 cutBytes = 0);
 };
 
 QString AppTest::WriteLargeLog(const QString& name, int* records, qint64 cutBytes) {
-    QFile sample(m_sample);
-    if (!sample.open(QIODevice::ReadOnly)) return {};
-    const QByteArray bytes = sample.readAll();
-    trace::CTraceLog log;
-    log.LoadFile(m_sample.toStdString());
-    const int perSample = log.GetRecordCount();
-    const int repeats = (2 * views::BackgroundLoads::kSliceRecords + 1000) / perSample;
-    *records = repeats * perSample;
-    QByteArray large = bytes.left(trace::kFileHeaderSize);
-    for (int i = 0; i < repeats; ++i) large += bytes.mid(trace::kFileHeaderSize);
-    large.chop(cutBytes);
     const QString path = m_dir->filePath(name);
-    QFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(large) != large.size()) return {};
-    return path;
+    *records = WriteRepeatedSample(m_sample, path, 2 * views::BackgroundLoads::kSliceRecords + 1000, cutBytes);
+    return *records > 0 ? path : QString();
 }
 
 void AppTest::init() {
@@ -839,7 +827,7 @@ void AppTest::DamageFoundAfterTheFirstScreenIsAskedAboutThen() {
     const QString path = WriteLargeLog(QStringLiteral("cut.log"), &records, 5);
     QVERIFY(!path.isEmpty());
     const QString question =
-        QStringLiteral("The file cut.log is damaged. Open the %1 records before the damage, read-only?").arg(records - 1);
+        QStringLiteral("The file cut.log is damaged. Open the %1 records before the damage, read-only?").arg(records);
     const QStringList said = {QStringLiteral("Could not read data portion of record!"), question};
     for (const platform::MbResult answer : {platform::MbResult::No, platform::MbResult::Yes}) {
         platform::RecordingMessageBox boxes;
@@ -859,7 +847,7 @@ void AppTest::DamageFoundAfterTheFirstScreenIsAskedAboutThen() {
         }
         QCOMPARE(m_frame->DocumentCount(), std::size_t{1});
         QCOMPARE(frame->windowTitle(), QStringLiteral("cut.log (intact part of a damaged file, read-only)"));
-        QCOMPARE(frame->ListView()->model()->rowCount(), records - 1);
+        QCOMPARE(frame->ListView()->model()->rowCount(), records);
         m_frame->Action(app::ID_FILE_SAVE)->trigger();
         QCOMPARE(boxes.Texts().back(), std::string("This window shows the intact part of a damaged file; it is read-only."));
     }

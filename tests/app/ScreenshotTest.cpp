@@ -6,6 +6,7 @@
 #include <QMdiArea>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QStatusBar>
 #include <QtTest>
 
 #include "app/MainFrame.h"
@@ -24,7 +25,34 @@ private slots:
     void AdapterWindowOnTheEmulatedCard();
     void FilterColoursAndHighlightedElement();
     void ElementDetailsOfTheSetup();
+    void LargeLogWhileItLoads();
 };
+
+// A large log a moment after it opened: its first screen is up, and the
+// status bar tells how far the rest of the load has got.
+void ScreenshotTest::LargeLogWhileItLoads() {
+    QTemporaryDir dir;
+    const QString sample = dir.filePath(QStringLiteral("sample-call.log"));
+    QVERIFY(apptest::MakeSampleLog(sample));
+    const QString large = dir.filePath(QStringLiteral("large.log"));
+    QVERIFY(apptest::WriteRepeatedSample(sample, large, 1'000'000) > 0);
+    app::ProgramDocuments documents;
+    app::CMainFrame frame(documents);
+    frame.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    QVERIFY(frame.OpenLogFile(large.toStdString()));
+    views::CTraceChildFrame* trace = frame.ActiveTraceFrame();
+    QVERIFY(trace);
+    trace->showMaximized();
+    // Step by step until the status bar shows the load's progress.
+    while (!frame.statusBar()->currentMessage().startsWith(QStringLiteral("Loading")))
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    frame.statusBar()->repaint();
+    QVERIFY(QDir().mkpath(QStringLiteral(SCREENSHOT_DIR)));
+    QVERIFY(frame.grab().save(QStringLiteral(SCREENSHOT_DIR "/large-log-loading.png")));
+    frame.CloseAllDocuments();
+}
 
 // View > Element Details on: the SETUP's bearer capability and calling
 // number opened field by field, the calling number's digits highlighted.
