@@ -63,8 +63,12 @@ CTraceChildFrame::CTraceChildFrame(std::shared_ptr<trace::CDocument> document, c
         if (filtered) emit StatusNote(m_filterBar->CountText());
     });
     connect(m_list, &CMarloTrcListView::StatusNote, this, &CTraceChildFrame::StatusNote);
-    // A log read in steps is analysed as its records come.
-    connect(m_list, &CMarloTrcListView::RecordsLoaded, this, [this] { CatchUpAnalysisLater(); });
+    // A log read in steps is analysed once its last step is read (reading
+    // is the quicker part, so every record is in the list soonest).
+    connect(m_list, &CMarloTrcListView::RecordsLoaded, this, [this] {
+        const trace::CTraceLog* log = m_document->GetTraceLog();
+        if (log != nullptr && !log->IsLoading()) CatchUpAnalysisLater();
+    });
     connect(m_tree, &CMarloTrcTreeView::OctetsSelected, m_hex, &CMarloTrcHexView::SetHighlight);
     connect(m_hex, &CMarloTrcHexView::OctetClicked, m_tree, &CMarloTrcTreeView::SelectOctet);
 
