@@ -99,7 +99,7 @@ private slots:
     void ClosingTheLastListWindowClosesTheDocumentAndItsCardWindows();
     void OpenAdapterDuringATraceStopsItAndRetitlesTheWindow();
     void ALargeLogShowsItsFirstScreenAndLoadsTheRestBetweenEvents();
-    void SaveWaitsForTheLoadAndCloseStopsIt();
+    void SaveAndExportWaitForTheLoadAndCloseStopsIt();
     void DamageFoundAfterTheFirstScreenIsAskedAboutThen();
 
 private:
@@ -787,9 +787,10 @@ void AppTest::ALargeLogShowsItsFirstScreenAndLoadsTheRestBetweenEvents() {
     QCOMPARE(m_frame->RecentFiles().value(0), QFileInfo(path).canonicalFilePath());
 }
 
-// Save takes the whole file: it reads the rest first, then moves the file.
+// Save, Export and Find take the whole file: they read the rest first (Save
+// then moves the file, Export writes every record the filter lets through).
 // Close stops the load; nothing more arrives for the closed document.
-void AppTest::SaveWaitsForTheLoadAndCloseStopsIt() {
+void AppTest::SaveAndExportWaitForTheLoadAndCloseStopsIt() {
     int records = 0;
     const QString path = WriteLargeLog(QStringLiteral("large.log"), &records);
     QVERIFY(!path.isEmpty());
@@ -806,9 +807,28 @@ void AppTest::SaveWaitsForTheLoadAndCloseStopsIt() {
     m_frame->Action(app::ID_FILE_CLOSE)->trigger();
     QCOMPARE(m_frame->DocumentCount(), std::size_t{0});
 
-    const QString again = WriteLargeLog(QStringLiteral("again.log"), &records);
+    // Export of the filtered rows while the log loads: every matching record.
+    QVERIFY(m_frame->OpenLogFile(kept));
+    frame = m_frame->ActiveTraceFrame();
+    QVERIFY(frame && frame->GetDocument().GetTraceLog()->GetRecordCount() < records);
+    const QString expression = QStringLiteral("seq >= 3");
+    QVERIFY(frame->ListView()->ApplyFilter(expression));
+    {
+        platform::RecordingMessageBox boxes;
+        const std::filesystem::path csv = m_dir->filePath(QStringLiteral("shown.csv")).toStdString();
+        m_ui->fileAnswers = {csv};
+        m_frame->Action(app::ID_FILE_EXPORT)->trigger();
+        const trace::CTraceLog& log = *frame->GetDocument().GetTraceLog();
+        QCOMPARE(log.GetRecordCount(), records);
+        const auto parsed = filter::DisplayFilter::Parse(expression.toStdString());
+        const std::size_t matching = filter::MatchingRecords(*parsed, log, 0, records).size();
+        QCOMPARE(boxes.Texts(),
+                 std::vector<std::string>{std::to_string(matching) + " records exported to " + csv.string() + "."});
+    }
+    m_frame->Action(app::ID_FILE_CLOSE)->trigger();
+
     QSignalSpy messages(m_frame->statusBar(), &QStatusBar::messageChanged);
-    QVERIFY(m_frame->OpenLogFile(again.toStdString()));
+    QVERIFY(m_frame->OpenLogFile(kept));
     std::weak_ptr<trace::CDocument> document = m_frame->ActiveTraceFrame()->DocumentPtr();
     m_frame->Action(app::ID_FILE_CLOSE)->trigger();
     QCOMPARE(m_frame->DocumentCount(), std::size_t{0});
