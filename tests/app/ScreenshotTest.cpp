@@ -29,7 +29,8 @@ private slots:
 };
 
 // A large log a moment after it opened: its first screen is up, and the
-// status bar tells how far the rest of the load has got.
+// status bar tells how far the rest of the load has got, and then how far
+// the analysis has got.
 void ScreenshotTest::LargeLogWhileItLoads() {
     QTemporaryDir dir;
     const QString sample = dir.filePath(QStringLiteral("sample-call.log"));
@@ -51,6 +52,9 @@ void ScreenshotTest::LargeLogWhileItLoads() {
     frame.statusBar()->repaint();
     QVERIFY(QDir().mkpath(QStringLiteral(SCREENSHOT_DIR)));
     QVERIFY(frame.grab().save(QStringLiteral(SCREENSHOT_DIR "/large-log-loading.png")));
+    // Then, every record read, the calls and problems are worked out.
+    QTRY_VERIFY_WITH_TIMEOUT(frame.statusBar()->currentMessage().startsWith(QStringLiteral("Analysing")), 30000);
+    QVERIFY(frame.grab().save(QStringLiteral(SCREENSHOT_DIR "/large-log-analysing.png")));
     frame.CloseAllDocuments();
 }
 
