@@ -36,6 +36,11 @@
 
 namespace app {
 
+CChildFrame::CChildFrame(std::shared_ptr<trace::CDocument> document, QWidget* content)
+    : m_document(std::move(document)), m_content(content) {
+    setWidget(content);
+}
+
 void CChildFrame::closeEvent(QCloseEvent* event) {
     event->ignore();
     emit CloseRequested(this);
@@ -49,11 +54,11 @@ CMainFrame::CMainFrame(DocumentServices& documents, QWidget* parent)
         this, [this](const std::string& text) { SetTraceStatusText(text); },
         [this](const std::string& name) { AddToRecentFiles(QString::fromStdString(name)); });
 
-    m_mdi = new QMdiArea(this);
+    m_mdi = std::make_unique<QMdiArea>(this);
     m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setCentralWidget(m_mdi);
-    connect(m_mdi, &QMdiArea::subWindowActivated, this, [this] {
+    setCentralWidget(m_mdi.get());
+    connect(m_mdi.get(), &QMdiArea::subWindowActivated, this, [this] {
         UpdateMenus();
         UpdateProblemCount();
     });
@@ -82,8 +87,8 @@ CMainFrame::CMainFrame(DocumentServices& documents, QWidget* parent)
 }
 
 CMainFrame::~CMainFrame() {
-    // Windows go before the documents they show.
-    for (QMdiSubWindow* frame : m_mdi->subWindowList()) delete frame;
+    // The menus no longer follow the active window while the windows go.
+    disconnect(m_mdi.get(), nullptr, this, nullptr);
 }
 
 void CMainFrame::SetUiServices(std::unique_ptr<trace::UiServices> ui) { m_ui = std::move(ui); }
@@ -732,8 +737,7 @@ void CMainFrame::OnCardStatistics() {
         platform::MessageBox("Command failed.");
         return;
     }
-    auto* frame = new CChildFrame;
-    frame->setWidget(form);
+    auto* frame = new CChildFrame(SharedDocument(*document), form);
     frame->setAttribute(Qt::WA_DeleteOnClose, false);
     frame->setWindowTitle(active->windowTitle());
     m_frameDocuments[frame] = document;
@@ -770,9 +774,8 @@ void CMainFrame::OnFrameCloseRequested(QMdiSubWindow* frame) {
 }
 
 void CMainFrame::CloseDocument(trace::CDocument& document) {
-    std::shared_ptr<trace::CDocument> keep = SharedDocument(document);
     // The closing sequence may ask questions and move files; the windows
-    // stay until it is done, then go before the document.
+    // stay until it is done.
     document.OnCloseDocument();
     for (QMdiSubWindow* frame : FramesOf(document)) {
         m_frameDocuments.erase(frame);
@@ -780,7 +783,7 @@ void CMainFrame::CloseDocument(trace::CDocument& document) {
         frame->hide();
         frame->deleteLater();
     }
-    std::erase(m_documents, keep);
+    std::erase_if(m_documents, [&document](const auto& open) { return open.get() == &document; });
     UpdateMenus();
 }
 
@@ -820,8 +823,6 @@ void CMainFrame::OnAbout() {
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
     CloseAllDocuments();
-    // Deferred deletions of the windows happen before the documents go.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     event->accept();
 }
 

@@ -32,17 +32,23 @@ class BackgroundLoads;
 
 namespace app {
 
-// CChildFrame: a plain MDI child (the statistics window's frame). Closing it
-// is the main frame's decision, as for the trace windows.
+// CChildFrame: a plain MDI child (the statistics window's frame) showing
+// `content`, a window on the document. Like the trace windows it shares
+// ownership of its document, and its content goes before it. Closing it is
+// the main frame's decision, as for the trace windows.
 class CChildFrame final : public QMdiSubWindow {
     Q_OBJECT
 public:
-    using QMdiSubWindow::QMdiSubWindow;
+    CChildFrame(std::shared_ptr<trace::CDocument> document, QWidget* content);
 signals:
     void CloseRequested(QMdiSubWindow* frame);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+
+private:
+    std::shared_ptr<trace::CDocument> m_document;
+    std::unique_ptr<QWidget> m_content;  // held after the document, so it goes first
 };
 
 class CMainFrame final : public QMainWindow {
@@ -65,7 +71,7 @@ public:
 
     QAction* Action(int id) const;
     int CurrentMenuId() const { return m_menuId; }
-    QMdiArea* MdiArea() const { return m_mdi; }
+    QMdiArea* MdiArea() const { return m_mdi.get(); }
     trace::CDocument* ActiveDocument() const;
     views::CTraceChildFrame* ActiveTraceFrame() const;
     std::size_t DocumentCount() const { return m_documents.size(); }
@@ -161,7 +167,6 @@ private:
 
     DocumentServices& m_services;
     std::unique_ptr<trace::UiServices> m_ui;
-    QMdiArea* m_mdi = nullptr;
     std::map<int, QAction*> m_actions;
     std::map<int, std::vector<QMenu*>> m_menus;  // the menus of each menu bar (MenuId)
     int m_menuId = 0;
@@ -180,6 +185,11 @@ private:
     bool m_elementDetails = false;  // View > Element Details, for every trace window
     QString m_findText;
     views::RecordListModel::TimeFormat m_timeFormat = views::RecordListModel::TimeFormat::TimeOfDay;
+    // The MDI area and the windows in it, held after the documents and the
+    // user-interface services the documents use, so it goes first: a window
+    // shares ownership of its document, and a document needs those services
+    // until it is gone.
+    std::unique_ptr<QMdiArea> m_mdi;
 };
 
 }  // namespace app

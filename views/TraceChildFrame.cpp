@@ -23,10 +23,10 @@ namespace views {
 CTraceChildFrame::CTraceChildFrame(std::shared_ptr<trace::CDocument> document, const TreeBuilder& builder,
                                    QSize size, QWidget* parent)
     : QMdiSubWindow(parent), m_document(std::move(document)) {
-    m_splitter = new QSplitter(Qt::Vertical);
+    m_splitter = std::make_unique<QSplitter>(Qt::Vertical);
     m_splitter->setChildrenCollapsible(false);
     // The filter bar sits on top of the list, inside the list's pane.
-    auto* listPane = new QWidget(m_splitter);
+    auto* listPane = new QWidget(m_splitter.get());
     auto* listLayout = new QVBoxLayout(listPane);
     listLayout->setContentsMargins(0, 0, 0, 0);
     listLayout->setSpacing(0);
@@ -34,9 +34,9 @@ CTraceChildFrame::CTraceChildFrame(std::shared_ptr<trace::CDocument> document, c
     m_list = new CMarloTrcListView(*m_document, listPane);
     listLayout->addWidget(m_filterBar);
     listLayout->addWidget(m_list, 1);
-    m_tree = new CMarloTrcTreeView(*m_document, builder, m_splitter);
-    m_hex = new CMarloTrcHexView(*m_document, m_splitter);
-    setWidget(m_splitter);
+    m_tree = new CMarloTrcTreeView(*m_document, builder, m_splitter.get());
+    m_hex = new CMarloTrcHexView(*m_document, m_splitter.get());
+    setWidget(m_splitter.get());
     setWindowTitle(QString::fromStdString(m_document->GetTitle()));
     setWindowIcon(QApplication::windowIcon());
 
@@ -142,9 +142,6 @@ CTraceChildFrame::~CTraceChildFrame() {
     // Nor does it tell of selections its panes lose as they go.
     disconnect(m_list->selectionModel(), nullptr, this, nullptr);
     disconnect(m_tree, nullptr, this, nullptr);
-    // The panes go before the document they are views of.
-    if (auto* model = qobject_cast<RecordListModel*>(m_list->model())) model->SetMarkProvider({});
-    delete m_splitter;
 }
 
 void CTraceChildFrame::OnFocusChanged(QWidget* now) {

@@ -45,7 +45,7 @@ public:
     CMarloTrcTreeView* TreeView() const { return m_tree; }
     CMarloTrcHexView* HexView() const { return m_hex; }
     FilterBar* Filter() const { return m_filterBar; }
-    QSplitter* Splitter() const { return m_splitter; }
+    QSplitter* Splitter() const { return m_splitter.get(); }
 
     // The pane that had the focus last in this frame.
     QWidget* ActivePane() const { return m_activePane; }
@@ -88,7 +88,6 @@ private:
     void OnFocusChanged(QWidget* now);
 
     std::shared_ptr<trace::CDocument> m_document;
-    QSplitter* m_splitter = nullptr;
     CMarloTrcListView* m_list = nullptr;
     CMarloTrcTreeView* m_tree = nullptr;
     CMarloTrcHexView* m_hex = nullptr;
@@ -98,6 +97,9 @@ private:
     QTimer* m_analysisTimer = nullptr;
     bool m_catchUpQueued = false;
     bool m_analysingInSlices = false;  // the status bar shows the analysis's progress
+    // The panes, views of the document and its analysis: held after them,
+    // so they go first.
+    std::unique_ptr<QSplitter> m_splitter;
 };
 
 }  // namespace views

@@ -4,7 +4,8 @@
 
 namespace adapter::ui {
 
-// A document and its windows; declared so the windows go before the document.
+// A document and the card windows made on it, which (members going in the
+// reverse order of their making) go before it.
 struct CCardWindowsTable::Entry {
     std::shared_ptr<CMarloTrcDoc> document;
     std::unique_ptr<CCardWindows> windows;
@@ -12,7 +13,6 @@ struct CCardWindowsTable::Entry {
 
     ~Entry() {
         if (auto map = table.lock()) map->erase(document.get());
-        windows.reset();
     }
 };
 

@@ -97,6 +97,7 @@ private slots:
     void SecondInstanceActivatesTheFirstAndExits();
     void StartOnTheEmulatedCardFillsTheListRowByRow();
     void ClosingTheLastListWindowClosesTheDocumentAndItsCardWindows();
+    void TheMainWindowGoesWithItsWindowsAndDocumentsOpen();
     void OpenAdapterDuringATraceStopsItAndRetitlesTheWindow();
     void ALargeLogShowsItsFirstScreenAndLoadsTheRestBetweenEvents();
     void SaveAndExportWaitForTheLoadAndCloseStopsIt();
@@ -688,6 +689,25 @@ void AppTest::ClosingTheLastListWindowClosesTheDocumentAndItsCardWindows() {
     QTRY_COMPARE(m_frame->MdiArea()->subWindowList().size(), 0);
     QCOMPARE(m_frame->StatisticsWindowFlag(), 0);
     QCOMPARE(m_frame->CurrentMenuId(), 128);
+}
+
+void AppTest::TheMainWindowGoesWithItsWindowsAndDocumentsOpen() {
+    // Two list windows and the statistics window on one document, a log in a
+    // window of its own: whatever order the windows go in, each document
+    // goes after the last of them (the statistics form still tells the main
+    // window as it goes), and none is left behind.
+    m_frame->SetStatisticsFormFactory([](trace::CDocument&, CMainFrame& frame) { return new FlagForm(frame); });
+    m_frame->Action(app::ID_FILE_OPEN)->trigger();
+    QVERIFY(m_frame->ActiveTraceFrame());
+    const std::weak_ptr<trace::CDocument> adapter = m_frame->ActiveTraceFrame()->DocumentPtr();
+    m_frame->Action(app::ID_WINDOW_NEW)->trigger();
+    m_frame->Action(app::ID_VIEW_CARD_STATISTICS)->trigger();
+    QVERIFY(m_frame->OpenLogFile(m_sample.toStdString()));
+    const std::weak_ptr<trace::CDocument> log = m_frame->ActiveTraceFrame()->DocumentPtr();
+    QCOMPARE(m_frame->MdiArea()->subWindowList().size(), 4);
+    m_frame.reset();
+    QVERIFY(adapter.expired());
+    QVERIFY(log.expired());
 }
 
 void AppTest::OpenAdapterDuringATraceStopsItAndRetitlesTheWindow() {
