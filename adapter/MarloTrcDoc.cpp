@@ -13,7 +13,6 @@ namespace adapter {
 
 namespace {
 
-std::atomic<std::uint32_t> g_responseTimeoutMs{kResponseTimeoutMs};
 std::array<std::atomic<bool>, kMaxAdapters> g_adapterInUse{};
 
 // "Tpx Open %d" and its kind: the code as a signed decimal.
@@ -77,11 +76,11 @@ void ReportRegistryProblem(const std::string& problem) {
     platform::MessageBox(text);
 }
 
-void CMarloTrcDoc::SetResponseTimeoutForTesting(std::uint32_t milliseconds) {
-    g_responseTimeoutMs = milliseconds == 0 ? kResponseTimeoutMs : milliseconds;
-}
-
-CMarloTrcDoc::CMarloTrcDoc(trace::UiServices& ui) : m_ui(ui), m_connection(std::make_unique<TpxConnection>()) {
+CMarloTrcDoc::CMarloTrcDoc(trace::UiServices& ui, std::chrono::milliseconds responseTimeout)
+    : m_ui(ui),
+      m_responseTimeoutMs(static_cast<std::uint32_t>(
+          std::clamp<std::chrono::milliseconds::rep>(responseTimeout.count(), 1, platform::kInfinite - 1))),
+      m_connection(std::make_unique<TpxConnection>()) {
     *m_connection = TpxConnection{};
     m_link1Statistics.linkNumber = 1;
     m_link2Statistics.linkNumber = 2;
@@ -244,7 +243,7 @@ void CMarloTrcDoc::ReleaseResponseBlock() {
 }
 
 std::optional<CMarloTrcDoc::Response> CMarloTrcDoc::WaitForResponse() {
-    if (platform::WaitForEvent(AsEvent(m_response->responseEvent), g_responseTimeoutMs) != platform::kWaitObject0) {
+    if (platform::WaitForEvent(AsEvent(m_response->responseEvent), m_responseTimeoutMs) != platform::kWaitObject0) {
         return std::nullopt;
     }
     Response response;

@@ -8,6 +8,7 @@
 // response block and the two named events.
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -56,7 +57,8 @@ struct LinkStatisticsCopy {
 };
 
 inline constexpr std::size_t kMaxAdapters = TPX_MAX_ADAPTERS;
-inline constexpr std::uint32_t kResponseTimeoutMs = 10000;
+// How long the document waits for the card to answer a command.
+inline constexpr std::chrono::milliseconds kResponseTimeout{10000};
 
 // Told the user when the adapter does not answer a command in time.
 inline constexpr std::string_view kDriverNotResponding =
@@ -77,7 +79,9 @@ void ReportRegistryProblem(const std::string& problem);
 
 class CMarloTrcDoc : public trace::CDocument {
 public:
-    explicit CMarloTrcDoc(trace::UiServices& ui);
+    // responseTimeout: how long each command waits for the card's answer
+    // before the user is told and the adapter closed (tests shorten it).
+    explicit CMarloTrcDoc(trace::UiServices& ui, std::chrono::milliseconds responseTimeout = kResponseTimeout);
     ~CMarloTrcDoc() override;
     CMarloTrcDoc(const CMarloTrcDoc&) = delete;
     CMarloTrcDoc& operator=(const CMarloTrcDoc&) = delete;
@@ -159,11 +163,6 @@ public:
     // The adapter names as 8-bit text (the low byte of each 16-bit character).
     std::vector<std::string> AdapterNames() const;
 
-    // Shortens the document's 10000 ms waits for tests of the time-out paths
-    // (0 restores them). Process-wide. The library's own waits are shortened
-    // by TpxSetTimeoutForTesting of its test variant.
-    static void SetResponseTimeoutForTesting(std::uint32_t milliseconds);
-
 protected:
     // The trace side: creates the trace log file that the library appends
     // trace records to and returns its descriptor; 0 drops trace indications.
@@ -214,6 +213,7 @@ private:
     void KeepOrDeleteLogFile();
 
     trace::UiServices& m_ui;
+    const std::uint32_t m_responseTimeoutMs;
     AdapterConfiguration m_configuration;
 
     // Trace side: the records, the log file they are kept in, and whether it

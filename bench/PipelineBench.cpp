@@ -29,6 +29,7 @@
 #include "cardsim/Conversation.h"
 #include "platform/File.h"
 #include "platform/MessageBox.h"
+#include "tests/support/RecordingMessageBox.h"
 #include "trace/LogFile.h"
 #include "trace/RecordQueue.h"
 #include "trace/TraceLog.h"
@@ -94,7 +95,7 @@ struct Session {
         return params.has_value();
     }
 
-    platform::RecordingMessageBox boxes;  // the closing question is answered No
+    testsupport::RecordingMessageBox boxes;  // the closing question is answered No
     NoUi ui;
     QueueView view;
     std::shared_ptr<cardsim::Card> m_card;

@@ -23,7 +23,8 @@ inline platform::DeviceHandle ToDevice(TpxHandle h) { return static_cast<platfor
 inline platform::EventHandle ToEvent(TpxHandle h) { return static_cast<platform::EventHandle>(h); }
 
 // The library's wait for a driver completion or a GSM response, in ms:
-// 10000 (Timeout.cpp); the test variant's hook may shorten it.
+// 10000 (Timeout.cpp); in the test variant a WaitLimit of the calling
+// thread shortens it (WaitLimit.cpp).
 std::uint32_t TimeoutMs();
 
 // A block with its request code, client id and connection id filled in.

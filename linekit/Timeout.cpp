@@ -1,5 +1,6 @@
 // The library's wait for a driver completion or a GSM response, as programs
-// get it: always 10000 ms. The test variant of the library replaces this file.
+// get it: always 10000 ms. The test variant of the library has WaitLimit.cpp
+// in this file's place.
 
 #include "linekit/Internal.h"
 

@@ -1,6 +1,7 @@
 #include "platform/MessageBox.h"
 
 #include <cstdio>
+#include <mutex>
 #include <utility>
 
 namespace platform {
@@ -42,44 +43,6 @@ void InformationBox(std::string_view text) {
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
     std::lock_guard lock(g_handlerMutex);
     return std::exchange(g_handler, std::move(handler));
-}
-
-RecordingMessageBox::RecordingMessageBox() {
-    m_previous = SetMessageBoxHandler([this](const MessageBoxRequest& r) { return Handle(r); });
-}
-
-RecordingMessageBox::~RecordingMessageBox() { SetMessageBoxHandler(std::move(m_previous)); }
-
-void RecordingMessageBox::ScriptAnswers(std::vector<MbResult> answers) {
-    std::lock_guard lock(m_mutex);
-    m_answers = std::move(answers);
-}
-
-std::vector<MessageBoxRequest> RecordingMessageBox::Requests() const {
-    std::lock_guard lock(m_mutex);
-    return m_requests;
-}
-
-std::vector<std::string> RecordingMessageBox::Texts() const {
-    std::lock_guard lock(m_mutex);
-    std::vector<std::string> texts;
-    for (const auto& r : m_requests) texts.push_back(r.text);
-    return texts;
-}
-
-void RecordingMessageBox::Clear() {
-    std::lock_guard lock(m_mutex);
-    m_requests.clear();
-}
-
-MbResult RecordingMessageBox::Handle(const MessageBoxRequest& request) {
-    std::lock_guard lock(m_mutex);
-    m_requests.push_back(request);
-    if (request.buttons == MbButtons::Ok) return MbResult::Ok;
-    if (m_answers.empty()) return MbResult::No;
-    MbResult answer = m_answers.front();
-    m_answers.erase(m_answers.begin());
-    return answer;
 }
 
 }  // namespace platform

@@ -5,10 +5,8 @@
 // Handlers may be called from any thread that calls MessageBox().
 
 #include <functional>
-#include <mutex>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace platform {
 
@@ -40,28 +38,5 @@ MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
 // Writes the text to standard error, one message per line; answers No to a
 // question, so nothing is kept or overwritten without a person saying so.
 MbResult StderrMessageBox(const MessageBoxRequest& request);
-
-// Test handler: installs itself for its lifetime, records every request and
-// answers questions from a script (default No when the script runs out).
-class RecordingMessageBox {
-public:
-    RecordingMessageBox();
-    ~RecordingMessageBox();
-    RecordingMessageBox(const RecordingMessageBox&) = delete;
-    RecordingMessageBox& operator=(const RecordingMessageBox&) = delete;
-
-    void ScriptAnswers(std::vector<MbResult> answers);
-    std::vector<MessageBoxRequest> Requests() const;
-    std::vector<std::string> Texts() const;
-    void Clear();
-
-private:
-    MbResult Handle(const MessageBoxRequest& request);
-
-    mutable std::mutex m_mutex;
-    std::vector<MessageBoxRequest> m_requests;
-    std::vector<MbResult> m_answers;
-    MessageBoxHandler m_previous;
-};
 
 }  // namespace platform

@@ -1,6 +1,8 @@
 #include "platform/VersionResource.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 #include "platform/File.h"
 #include "platform/Registry.h"
@@ -11,8 +13,6 @@ namespace platform {
 namespace {
 
 constexpr std::int64_t kMaxImageSize = 256 * 1024 * 1024;
-constexpr std::uint32_t kResourceTypeVersion = 16;  // RT_VERSION
-constexpr std::uint32_t kSubdirectoryBit = 0x80000000u;
 
 std::size_t Align4(std::size_t n) {
     return (n + 3) & ~static_cast<std::size_t>(3);
@@ -141,83 +141,6 @@ std::optional<VersionBlock> FindChild(const VersionBlock& parent, std::string_vi
     return std::nullopt;
 }
 
-void AppendWide(std::vector<std::uint8_t>& out, std::string_view text) {
-    wire::Appender wide(out, wire::ByteOrder::Little);
-    for (char c : text) wide.U16(static_cast<unsigned char>(c));
-    wide.U16(0);
-}
-
-void PadTo4(std::vector<std::uint8_t>& out) {
-    while (out.size() % 4 != 0) out.push_back(0);
-}
-
-// A version block with the given key, value and already built children.
-std::vector<std::uint8_t> MakeBlock(std::string_view key, std::uint16_t type,
-                                    const std::vector<std::uint8_t>& value, std::uint16_t valueLength,
-                                    const std::vector<std::vector<std::uint8_t>>& children) {
-    std::vector<std::uint8_t> out(6, 0);
-    AppendWide(out, key);
-    PadTo4(out);
-    out.insert(out.end(), value.begin(), value.end());
-    for (const auto& child : children) {
-        PadTo4(out);
-        out.insert(out.end(), child.begin(), child.end());
-    }
-    wire::LittleOut(out).U16(0, static_cast<std::uint16_t>(out.size()));
-    wire::LittleOut(out).U16(2, valueLength);
-    wire::LittleOut(out).U16(4, type);
-    return out;
-}
-
-std::uint32_t ParseHex32(std::string_view text) {
-    std::uint32_t v = 0;
-    for (char c : text) {
-        c = AsciiLower(c);
-        const int d = (c >= '0' && c <= '9') ? c - '0' : (c >= 'a' && c <= 'f') ? c - 'a' + 10 : 0;
-        v = v * 16 + static_cast<std::uint32_t>(d);
-    }
-    return v;
-}
-
-std::vector<std::uint8_t> MakeVersionInfo(const VersionPeRequest& request) {
-    std::vector<std::uint8_t> fixed;
-    wire::Appender fixedOut(fixed, wire::ByteOrder::Little);
-    fixedOut.U32(0xFEEF04BD);  // VS_FIXEDFILEINFO signature
-    fixedOut.U32(0x00010000);
-    fixedOut.U32(static_cast<std::uint32_t>(request.fileVersion[0]) << 16 | request.fileVersion[1]);
-    fixedOut.U32(static_cast<std::uint32_t>(request.fileVersion[2]) << 16 | request.fileVersion[3]);
-    fixedOut.U32(static_cast<std::uint32_t>(request.productVersion[0]) << 16 | request.productVersion[1]);
-    fixedOut.U32(static_cast<std::uint32_t>(request.productVersion[2]) << 16 | request.productVersion[3]);
-    fixedOut.U32(0x3F);        // file flags mask
-    fixedOut.U32(0);           // file flags
-    fixedOut.U32(0x00040004);  // VOS_NT_WINDOWS32
-    fixedOut.U32(2);           // VFT_DLL
-    fixedOut.U32(0);
-    fixedOut.U32(0);
-    fixedOut.U32(0);
-
-    std::vector<std::vector<std::uint8_t>> tables;
-    std::vector<std::uint8_t> translations;
-    for (const VersionStringTable& table : request.tables) {
-        std::vector<std::vector<std::uint8_t>> strings;
-        for (const auto& [key, text] : table.strings) {
-            std::vector<std::uint8_t> value;
-            AppendWide(value, text);
-            strings.push_back(MakeBlock(key, 1, value, static_cast<std::uint16_t>(text.size() + 1), {}));
-        }
-        tables.push_back(MakeBlock(table.language, 1, {}, 0, strings));
-        const std::uint32_t id = ParseHex32(table.language);
-        wire::Appender translationsOut(translations, wire::ByteOrder::Little);
-        translationsOut.U16(static_cast<std::uint16_t>(id >> 16));
-        translationsOut.U16(static_cast<std::uint16_t>(id));
-    }
-    const auto stringFileInfo = MakeBlock("StringFileInfo", 1, {}, 0, tables);
-    const auto var = MakeBlock("Translation", 0, translations, static_cast<std::uint16_t>(translations.size()), {});
-    const auto varFileInfo = MakeBlock("VarFileInfo", 1, {}, 0, {var});
-    return MakeBlock("VS_VERSION_INFO", 0, fixed, static_cast<std::uint16_t>(fixed.size()),
-                     {stringFileInfo, varFileInfo});
-}
-
 }  // namespace
 
 std::optional<std::span<const std::uint8_t>> FindVersionResource(std::span<const std::uint8_t> image) {
@@ -266,21 +189,21 @@ std::optional<std::span<const std::uint8_t>> FindVersionResource(std::span<const
     // the first one found, preferring the name 1 (VS_VERSION_INFO).
     std::optional<std::uint32_t> nameDir;
     for (const auto& e : ReadDirectory(*rsrc, 0)) {
-        if ((e.name & kSubdirectoryBit) == 0 && e.name == kResourceTypeVersion && (e.offset & kSubdirectoryBit)) {
-            nameDir = e.offset & ~kSubdirectoryBit;
+        if ((e.name & kResourceSubdirectoryBit) == 0 && e.name == kResourceTypeVersion && (e.offset & kResourceSubdirectoryBit)) {
+            nameDir = e.offset & ~kResourceSubdirectoryBit;
             break;
         }
     }
     if (!nameDir) return std::nullopt;
     std::optional<std::uint32_t> languageDir;
     for (const auto& e : ReadDirectory(*rsrc, *nameDir)) {
-        if ((e.offset & kSubdirectoryBit) == 0) continue;
-        if (!languageDir || e.name == 1) languageDir = e.offset & ~kSubdirectoryBit;
+        if ((e.offset & kResourceSubdirectoryBit) == 0) continue;
+        if (!languageDir || e.name == 1) languageDir = e.offset & ~kResourceSubdirectoryBit;
         if (e.name == 1) break;
     }
     if (!languageDir) return std::nullopt;
     for (const auto& e : ReadDirectory(*rsrc, *languageDir)) {
-        if (e.offset & kSubdirectoryBit) continue;
+        if (e.offset & kResourceSubdirectoryBit) continue;
         const auto dataRva = wire::Little(*rsrc).U32(e.offset);
         const auto dataSize = wire::Little(*rsrc).U32(static_cast<std::size_t>(e.offset) + 4);
         if (!dataRva || !dataSize) continue;
@@ -327,76 +250,6 @@ std::optional<std::string> ReadFileVersionString(const std::filesystem::path& fi
 std::filesystem::path SystemDirectory() {
     if (const char* env = std::getenv("MARLOTRC_SYSTEM_DIR"); env != nullptr && *env != '\0') return env;
     return InstalledDataPath("system");
-}
-
-std::vector<std::uint8_t> MakeVersionPeImage(const VersionPeRequest& request) {
-    constexpr std::size_t kPe = 0x40;
-    constexpr std::size_t kOptional = kPe + 4 + 20;
-    constexpr std::size_t kOptionalSize = 224;
-    constexpr std::size_t kSection = kOptional + kOptionalSize;
-    constexpr std::size_t kFileAlign = 0x200;
-    constexpr std::uint32_t kSectionRva = 0x1000;
-    constexpr std::size_t kVersionAt = 88;  // after the three directories and the data entry
-
-    const std::vector<std::uint8_t> version = MakeVersionInfo(request);
-    const std::size_t rsrcSize = kVersionAt + version.size();
-    const std::size_t rawSize = (rsrcSize + kFileAlign - 1) / kFileAlign * kFileAlign;
-    std::vector<std::uint8_t> out(kFileAlign + rawSize, 0);
-
-    out[0] = 'M';
-    out[1] = 'Z';
-    wire::LittleOut(out).U32(0x3C, kPe);
-    out[kPe] = 'P';
-    out[kPe + 1] = 'E';
-    wire::LittleOut(out).U16(kPe + 4, 0x014C);       // i386
-    wire::LittleOut(out).U16(kPe + 6, 1);            // one section
-    wire::LittleOut(out).U16(kPe + 20, kOptionalSize);
-    wire::LittleOut(out).U16(kPe + 22, 0x2102);      // executable, 32-bit, DLL
-
-    wire::LittleOut(out).U16(kOptional + 0, 0x10B);  // PE32
-    wire::LittleOut(out).U32(kOptional + 8, static_cast<std::uint32_t>(rawSize));
-    wire::LittleOut(out).U32(kOptional + 20, kSectionRva);
-    wire::LittleOut(out).U32(kOptional + 24, kSectionRva);
-    wire::LittleOut(out).U32(kOptional + 28, 0x10000000);
-    wire::LittleOut(out).U32(kOptional + 32, 0x1000);
-    wire::LittleOut(out).U32(kOptional + 36, kFileAlign);
-    wire::LittleOut(out).U16(kOptional + 40, 4);
-    wire::LittleOut(out).U16(kOptional + 48, 4);
-    wire::LittleOut(out).U32(kOptional + 56, static_cast<std::uint32_t>(kSectionRva + (rsrcSize + 0xFFF) / 0x1000 * 0x1000));
-    wire::LittleOut(out).U32(kOptional + 60, kFileAlign);
-    wire::LittleOut(out).U16(kOptional + 68, 2);
-    wire::LittleOut(out).U32(kOptional + 72, 0x100000);
-    wire::LittleOut(out).U32(kOptional + 76, 0x1000);
-    wire::LittleOut(out).U32(kOptional + 80, 0x100000);
-    wire::LittleOut(out).U32(kOptional + 84, 0x1000);
-    wire::LittleOut(out).U32(kOptional + 92, 16);
-    wire::LittleOut(out).U32(kOptional + 96 + 2 * 8, kSectionRva);
-    wire::LittleOut(out).U32(kOptional + 96 + 2 * 8 + 4, static_cast<std::uint32_t>(rsrcSize));
-
-    const char name[] = ".rsrc";
-    for (std::size_t i = 0; i < 5; ++i) out[kSection + i] = static_cast<std::uint8_t>(name[i]);
-    wire::LittleOut(out).U32(kSection + 8, static_cast<std::uint32_t>(rsrcSize));
-    wire::LittleOut(out).U32(kSection + 12, kSectionRva);
-    wire::LittleOut(out).U32(kSection + 16, static_cast<std::uint32_t>(rawSize));
-    wire::LittleOut(out).U32(kSection + 20, kFileAlign);
-    wire::LittleOut(out).U32(kSection + 36, 0x40000040);  // initialised data, readable
-
-    std::uint16_t language = 0x0409;
-    if (!request.tables.empty()) language = static_cast<std::uint16_t>(ParseHex32(request.tables.front().language) >> 16);
-    const std::size_t r = kFileAlign;
-    wire::LittleOut(out).U16(r + 14, 1);
-    wire::LittleOut(out).U32(r + 16, kResourceTypeVersion);
-    wire::LittleOut(out).U32(r + 20, kSubdirectoryBit | 24);
-    wire::LittleOut(out).U16(r + 24 + 14, 1);
-    wire::LittleOut(out).U32(r + 24 + 16, 1);
-    wire::LittleOut(out).U32(r + 24 + 20, kSubdirectoryBit | 48);
-    wire::LittleOut(out).U16(r + 48 + 14, 1);
-    wire::LittleOut(out).U32(r + 48 + 16, language);
-    wire::LittleOut(out).U32(r + 48 + 20, 72);
-    wire::LittleOut(out).U32(r + 72, static_cast<std::uint32_t>(kSectionRva + kVersionAt));
-    wire::LittleOut(out).U32(r + 72 + 4, static_cast<std::uint32_t>(version.size()));
-    std::copy(version.begin(), version.end(), out.begin() + static_cast<std::ptrdiff_t>(r + kVersionAt));
-    return out;
 }
 
 }  // namespace platform

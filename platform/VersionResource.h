@@ -12,8 +12,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <utility>
-#include <vector>
 
 namespace platform {
 
@@ -32,26 +30,13 @@ std::optional<std::string> QueryVersionString(std::span<const std::uint8_t> vers
 std::optional<std::string> ReadFileVersionString(const std::filesystem::path& file,
                                                  std::string_view subBlock);
 
+// The resource type of a version resource (RT_VERSION), and the bit of a
+// resource directory entry's name or offset that marks a subdirectory.
+inline constexpr std::uint32_t kResourceTypeVersion = 16;
+inline constexpr std::uint32_t kResourceSubdirectoryBit = 0x80000000u;
+
 // The folder that stands for the Windows system directory: MARLOTRC_SYSTEM_DIR
 // when set, else the emulated card's product files installed with the program.
 std::filesystem::path SystemDirectory();
-
-// What MakeVersionPeImage writes: string tables by language block name
-// ("040904b0"), each with its key/value pairs.
-struct VersionStringTable {
-    std::string language;
-    std::vector<std::pair<std::string, std::string>> strings;
-};
-
-struct VersionPeRequest {
-    std::vector<VersionStringTable> tables;
-    std::uint16_t fileVersion[4] = {1, 0, 0, 0};    // VS_FIXEDFILEINFO, high to low
-    std::uint16_t productVersion[4] = {1, 0, 0, 0};
-};
-
-// A minimal valid PE32 image (one .rsrc section) whose version resource holds
-// the given string tables and a matching VarFileInfo translation list. Used
-// to make the emulated card's product files and test fixtures.
-std::vector<std::uint8_t> MakeVersionPeImage(const VersionPeRequest& request);
 
 }  // namespace platform

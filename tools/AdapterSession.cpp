@@ -109,7 +109,8 @@ std::optional<int> TakeAdapterOnlyArguments(const Command& self, std::span<char*
 }
 
 int OpenSession(AdapterSession& session) {
-    session.doc = std::make_unique<adapter::CMarloTrcDoc>(session.ui);
+    session.doc = std::make_unique<adapter::CMarloTrcDoc>(
+        session.ui, session.responseTimeout.value_or(adapter::kResponseTimeout));
     session.doc->SetTraceLogFileWanted(session.tracing);
     session.doc->SetTraceLogFolder(session.traceLogFolder);
     std::string errorText;

@@ -3,6 +3,7 @@
 // answers the document's questions from the command line, and opening the
 // adapter document as the desktop program does.
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -37,6 +38,9 @@ public:
 
 // One opened adapter document for the life of a command; closes it at the end.
 struct AdapterSession {
+    explicit AdapterSession(const CommandContext& context) : responseTimeout(context.responseTimeout) {}
+
+    std::optional<std::chrono::milliseconds> responseTimeout;  // nullopt: the document's own wait
     bool tracing = false;  // capture traces; the card commands need no trace log file
     std::filesystem::path traceLogFolder;  // where the trace log file is made (empty: the current folder)
     CommandLineUi ui;

@@ -47,7 +47,7 @@ void PrintRow(const std::vector<std::string>& cells) {
 
 }  // namespace
 
-int RunCalls(std::span<char* const> args) {
+int RunCalls(std::span<char* const> args, const CommandContext& /*context*/) {
     const Command& self = FindCommand("calls");
     const char* path = nullptr;
     long ladder = 0;
@@ -96,7 +96,7 @@ int RunCalls(std::span<char* const> args) {
     return complete ? 0 : 1;
 }
 
-int RunCheck(std::span<char* const> args) {
+int RunCheck(std::span<char* const> args, const CommandContext& /*context*/) {
     const Command& self = FindCommand("check");
     const char* path = nullptr;
     for (std::string_view arg : args) {

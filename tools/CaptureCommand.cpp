@@ -120,10 +120,10 @@ int RingCapture(CaptureOptions options, AdapterSession& adapter, trace::StreamFo
 
 }  // namespace
 
-int RunCapture(std::span<char* const> args) {
+int RunCapture(std::span<char* const> args, const CommandContext& context) {
     const Command& self = FindCommand("capture");
     std::vector<std::string> rest(args.begin(), args.end());
-    AdapterSession adapter;
+    AdapterSession adapter(context);
     std::string problem;
     if (!TakeAdapterOption(rest, adapter.ui.adapter, problem)) return UsageError(self, problem);
 

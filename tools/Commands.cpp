@@ -57,14 +57,14 @@ int UsageError(const Command& command, std::string_view problem) {
     return 2;
 }
 
-int RunTrctool(int argc, char** argv) {
+int RunTrctool(int argc, char** argv, const CommandContext& context) {
     if (argc < 2) {
         PrintHelp(stderr);
         return 2;
     }
     // A packet analyser calls with extcap options and no command.
     if (IsExtcapCall({argv + 1, static_cast<std::size_t>(argc - 1)}))
-        return RunExtcap({argv + 1, static_cast<std::size_t>(argc - 1)});
+        return RunExtcap({argv + 1, static_cast<std::size_t>(argc - 1)}, context);
     const std::string_view name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
         PrintHelp(stdout);
@@ -75,7 +75,7 @@ int RunTrctool(int argc, char** argv) {
         return 0;
     }
     for (const Command& c : kCommands)
-        if (c.name == name) return c.run({argv + 2, static_cast<std::size_t>(argc - 2)});
+        if (c.name == name) return c.run({argv + 2, static_cast<std::size_t>(argc - 2)}, context);
     std::fprintf(stderr, "trctool: unknown command '%s'\n", argv[1]);
     PrintHelp(stderr);
     return 2;

@@ -31,10 +31,10 @@ std::string ReportAsText(const adapter::AdapterConfiguration& config, const adap
 
 }  // namespace
 
-int RunDiag(std::span<char* const> args) {
+int RunDiag(std::span<char* const> args, const CommandContext& context) {
     const Command& self = FindCommand("diag");
     std::vector<std::string> rest(args.begin(), args.end());
-    AdapterSession session;
+    AdapterSession session(context);
     std::string problem;
     if (!TakeAdapterOption(rest, session.ui.adapter, problem)) return UsageError(self, problem);
     for (std::size_t i = 0; i < rest.size(); ++i) {

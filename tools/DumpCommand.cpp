@@ -14,7 +14,7 @@
 
 namespace tools {
 
-int RunDump(std::span<char* const> args) {
+int RunDump(std::span<char* const> args, const CommandContext& /*context*/) {
     const Command& self = FindCommand("dump");
     PrintOptions options;
     const char* path = nullptr;

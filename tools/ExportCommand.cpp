@@ -31,7 +31,7 @@ void ReportSkipped(const trace::ExportResult& result) {
 
 }  // namespace
 
-int RunExport(std::span<char* const> args) {
+int RunExport(std::span<char* const> args, const CommandContext& /*context*/) {
     const Command& self = FindCommand("export");
     std::string_view format;
     std::string_view out;

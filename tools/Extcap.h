@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/Commands.h"
+
 namespace tools {
 
 // What the analyser asked for.
@@ -38,9 +40,9 @@ std::vector<std::string> ListAdapters();
 std::filesystem::path TemporaryFolder();
 
 // The whole extcap side of trctool; returns the exit status.
-int RunExtcap(std::span<char* const> args);
+int RunExtcap(std::span<char* const> args, const CommandContext& context);
 
 // The capture into the request's fifo; the exit status.
-int RunExtcapCapture(const ExtcapRequest& request);
+int RunExtcapCapture(const ExtcapRequest& request, const CommandContext& context);
 
 }  // namespace tools

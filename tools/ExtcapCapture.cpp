@@ -27,7 +27,7 @@ std::filesystem::path TemporaryFolder() {
     return tmp && *tmp ? std::filesystem::path(tmp) : std::filesystem::path("/tmp");
 }
 
-int RunExtcapCapture(const ExtcapRequest& request) {
+int RunExtcapCapture(const ExtcapRequest& request, const CommandContext& context) {
     // The analyser's SIGTERM must reach the capture loop, not end the
     // process: block it before the adapter listing starts the library's
     // threads, which inherit the mask (the session blocks the same set).
@@ -56,7 +56,7 @@ int RunExtcapCapture(const ExtcapRequest& request) {
         std::fprintf(stderr, "trctool: cannot write to %s: %s\n", request.fifo.c_str(), platform::ErrorText(error).c_str());
         return 1;
     }
-    AdapterSession adapter;
+    AdapterSession adapter(context);
     adapter.ui.adapter = request.interface;
     adapter.traceLogFolder = TemporaryFolder();
     CaptureOptions options;

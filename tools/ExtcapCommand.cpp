@@ -108,7 +108,7 @@ std::vector<std::string> ListAdapters() {
     return adapters;
 }
 
-int RunExtcap(std::span<char* const> args) {
+int RunExtcap(std::span<char* const> args, const CommandContext& context) {
     std::string problem;
     const auto request = ParseExtcapArguments(args, problem);
     if (!request) {
@@ -131,7 +131,7 @@ int RunExtcap(std::span<char* const> args) {
                 "{tooltip=End the capture after this many records (0 or empty: until stopped)}\n");
             return 0;
         case ExtcapRequest::Action::Capture:
-            return RunExtcapCapture(*request);
+            return RunExtcapCapture(*request, context);
     }
     return 2;
 }

@@ -75,7 +75,7 @@ Bytes Record(std::uint16_t type, std::uint16_t sequence, int hundredths, std::ui
 
 }  // namespace
 
-int RunSample(std::span<char* const> args) {
+int RunSample(std::span<char* const> args, const CommandContext& /*context*/) {
     const Command& self = FindCommand("sample");
     if (args.size() == 1 && (std::string_view(args[0]) == "--help" || std::string_view(args[0]) == "-h")) {
         return PrintCommandHelp(self);

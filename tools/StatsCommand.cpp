@@ -70,10 +70,10 @@ bool WaitForNextRefresh(const sigset_t& stopSignals) {
 
 }  // namespace
 
-int RunStats(std::span<char* const> args) {
+int RunStats(std::span<char* const> args, const CommandContext& context) {
     const Command& self = FindCommand("stats");
     std::vector<std::string> rest(args.begin(), args.end());
-    AdapterSession session;
+    AdapterSession session(context);
     std::string problem;
     if (!TakeAdapterOption(rest, session.ui.adapter, problem)) return UsageError(self, problem);
     bool reset = false;

@@ -10,9 +10,9 @@
 
 namespace tools {
 
-int RunStatus(std::span<char* const> args) {
+int RunStatus(std::span<char* const> args, const CommandContext& context) {
     const Command& self = FindCommand("status");
-    AdapterSession session;
+    AdapterSession session(context);
     if (const auto done = TakeAdapterOnlyArguments(self, args, session)) return *done;
     if (const int status = OpenSession(session)) return status;
 

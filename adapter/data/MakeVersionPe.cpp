@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
+#include "adapter/data/VersionPeWriter.h"
 #include "platform/File.h"
-#include "platform/VersionResource.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return 2;
     }
-    platform::VersionPeRequest request;
+    versionpe::VersionPeRequest request;
     for (int i = 2; i < argc; ++i) {
         if (std::strcmp(argv[i], "--lang") == 0 && i + 1 < argc) {
             request.tables.push_back({argv[++i], {}});
@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
         }
         request.tables.back().strings.emplace_back(pair.substr(0, eq), pair.substr(eq + 1));
     }
-    const auto image = platform::MakeVersionPeImage(request);
+    const auto image = versionpe::MakeVersionPeImage(request);
     const std::string out = argv[1];
     const std::string temp = out + ".tmp";
     std::remove(temp.c_str());

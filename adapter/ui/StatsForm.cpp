@@ -7,15 +7,14 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <atomic>
+#include <algorithm>
+#include <limits>
 
 #include "adapter/ui/PageLayout.h"
 
 namespace adapter::ui {
 
 namespace {
-
-std::atomic<std::uint32_t> g_periodMs{kStatisticsPeriodMs};
 
 // Counters are 32-bit values shown signed; a type is at most "ISDN S/T Interface".
 const QString kWidestFigure = QStringLiteral("ISDN S/T Interface");
@@ -44,8 +43,9 @@ void Show(const std::array<StatisticsRow, N>& rows, const std::array<QLabel*, N>
 
 }  // namespace
 
-void CStatsForm::SetRefreshPeriodForTesting(std::uint32_t milliseconds) {
-    g_periodMs = milliseconds == 0 ? kStatisticsPeriodMs : milliseconds;
+void CStatsForm::SetRefreshPeriod(std::chrono::milliseconds period) {
+    m_periodMs = static_cast<std::uint32_t>(std::clamp<std::chrono::milliseconds::rep>(period.count(), 1, std::numeric_limits<int>::max()));
+    if (m_qtimer.isActive()) m_qtimer.start(static_cast<int>(m_periodMs));
 }
 
 bool CStatsForm::Timer::Start(std::uint32_t periodMs) {
@@ -102,7 +102,7 @@ void CStatsForm::showEvent(QShowEvent* event) {
 void CStatsForm::OnInitialUpdate() {
     if (m_started) return;
     m_started = true;
-    m_refresh->Start(g_periodMs.load());
+    m_refresh->Start(m_periodMs);
     if (m_setWindowFlag) m_setWindowFlag(1);
 }
 

@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <array>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -41,8 +42,9 @@ public:
     // Timer 1 of the window, whose ticks drive the refresh.
     QTimer* TickTimer() { return &m_qtimer; }
 
-    // Shortens the 5000 ms period for tests (0 restores it). Process-wide.
-    static void SetRefreshPeriodForTesting(std::uint32_t milliseconds);
+    // The refresh period (5000 ms unless set; tests shorten it). Takes
+    // effect when the form starts, or at once when it already runs.
+    void SetRefreshPeriod(std::chrono::milliseconds period);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -68,6 +70,7 @@ private:
     std::array<QLabel*, kLinkStatisticsRows> m_link2{};
     QPushButton* m_reset = nullptr;
     bool m_started = false;
+    std::uint32_t m_periodMs = kStatisticsPeriodMs;
 };
 
 }  // namespace adapter::ui

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "platform/MessageBox.h"
+#include "tests/support/RecordingMessageBox.h"
 
 namespace {
 
@@ -87,7 +88,7 @@ TEST(Diagnostics, FileIsCreatedBeforeTheAdapterIsAskedAndReplacedWhole) {
         std::ofstream old(path, std::ios::binary);
         old << std::string(4000, 'x');
     }
-    platform::RecordingMessageBox boxes;
+    testsupport::RecordingMessageBox boxes;
     AdapterConfiguration config;
     config.logicalTerminalCount = 1;
     std::uint32_t askedLinks = 0;
@@ -105,7 +106,7 @@ TEST(Diagnostics, FileIsCreatedBeforeTheAdapterIsAskedAndReplacedWhole) {
 }
 
 TEST(Diagnostics, UncreatableAndUnwritableFilesAreReported) {
-    platform::RecordingMessageBox boxes;
+    testsupport::RecordingMessageBox boxes;
     bool asked = false;
     const auto readConfig = [&]() -> const AdapterConfiguration& {
         asked = true;

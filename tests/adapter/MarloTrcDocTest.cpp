@@ -11,9 +11,10 @@
 #include <sstream>
 
 #include "adapter/Diagnostics.h"
-#include "linekit/tpx_testing.h"
+#include "linekit/WaitLimit.h"
 #include "platform/MessageBox.h"
 #include "tests/adapter/EmulatedCard.h"
+#include "tests/support/RecordingMessageBox.h"
 
 namespace {
 
@@ -45,22 +46,17 @@ public:
     void AddToRecentFiles(const std::string& name) override { recentFiles.push_back(name); }
 };
 
-// Short waits, so that every time-out path runs in a fraction of a second.
+// Short waits (the library's and each document's), so that every time-out
+// path runs in a fraction of a second.
+constexpr std::chrono::milliseconds kShortWait{300};
+
 class MarloTrcDocTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        CMarloTrcDoc::SetResponseTimeoutForTesting(300);
-        TpxSetTimeoutForTesting(300);
-    }
-    void TearDown() override {
-        CMarloTrcDoc::SetResponseTimeoutForTesting(0);
-        TpxSetTimeoutForTesting(0);
-        testsupport::RemoveEmulatedCard();
-    }
+    void TearDown() override { testsupport::RemoveEmulatedCard(); }
 
     std::unique_ptr<CMarloTrcDoc> Open(const std::string& card) {
         m_card = testsupport::UseEmulatedCard(card);
-        auto doc = std::make_unique<CMarloTrcDoc>(m_ui);
+        auto doc = std::make_unique<CMarloTrcDoc>(m_ui, kShortWait);
         std::string errorText;
         EXPECT_TRUE(doc->OpenAdapter(errorText)) << errorText;
         EXPECT_EQ(errorText, "");
@@ -76,8 +72,9 @@ protected:
         return count;
     }
 
+    const linekit::WaitLimit m_shortWaits{kShortWait};
     ScriptedUi m_ui;
-    platform::RecordingMessageBox m_boxes;
+    testsupport::RecordingMessageBox m_boxes;
     std::shared_ptr<cardsim::Card> m_card;
 };
 
@@ -291,7 +288,7 @@ TEST_F(MarloTrcDocTest, StatisticsCopiesAreStoredAndZeroed) {
 
 TEST_F(MarloTrcDocTest, StatisticsOnANeverOpenedAdapterFailWithoutAWord) {
     testsupport::UseEmulatedCard("");
-    CMarloTrcDoc doc(m_ui);
+    CMarloTrcDoc doc(m_ui, kShortWait);
     std::string errorText;
     EXPECT_FALSE(doc.QueryLineStatistics(errorText));
     EXPECT_FALSE(doc.QueryLinkStatistics(errorText, 1));
@@ -315,7 +312,7 @@ TEST_F(MarloTrcDocTest, AdapterChoiceWithTwoAdapters) {
 
     // Cancelled: no adapter, no text.
     {
-        CMarloTrcDoc doc(m_ui);
+        CMarloTrcDoc doc(m_ui, kShortWait);
         EXPECT_FALSE(doc.OpenAdapter(errorText));
         EXPECT_EQ(errorText, "");
         ASSERT_EQ(m_ui.selections.size(), 1u);
@@ -324,7 +321,7 @@ TEST_F(MarloTrcDocTest, AdapterChoiceWithTwoAdapters) {
     }
 
     m_ui.adapterAnswer = 1;
-    CMarloTrcDoc second(m_ui);
+    CMarloTrcDoc second(m_ui, kShortWait);
     ASSERT_TRUE(second.OpenAdapter(errorText)) << errorText;
     EXPECT_EQ(second.ChosenAdapter(), 1u);
     EXPECT_EQ(second.NetworkCardNumber(), "2");
@@ -335,7 +332,7 @@ TEST_F(MarloTrcDocTest, AdapterChoiceWithTwoAdapters) {
     // The adapter in use is not offered again; the entry maps back to its index.
     m_ui.adapterAnswer = 0;
     m_ui.selections.clear();
-    CMarloTrcDoc first(m_ui);
+    CMarloTrcDoc first(m_ui, kShortWait);
     ASSERT_TRUE(first.OpenAdapter(errorText)) << errorText;
     EXPECT_EQ(m_ui.selections.at(0), std::vector<std::string>{"OrinBri1 - Inactive"});
     EXPECT_EQ(first.ChosenAdapter(), 0u);
@@ -352,13 +349,13 @@ TEST_F(MarloTrcDocTest, OpenFailuresGiveTheirTexts) {
     std::string errorText;
     {
         testsupport::UseEmulatedCard("absent=1");
-        CMarloTrcDoc doc(m_ui);
+        CMarloTrcDoc doc(m_ui, kShortWait);
         EXPECT_FALSE(doc.OpenAdapter(errorText));
         EXPECT_EQ(errorText.rfind("Tpx Register ", 0), 0u) << errorText;
     }
     {
         testsupport::UseEmulatedCard("unanswered=gsmopen");
-        CMarloTrcDoc doc(m_ui);
+        CMarloTrcDoc doc(m_ui, kShortWait);
         EXPECT_FALSE(doc.OpenAdapter(errorText));
         EXPECT_EQ(errorText, "Tpx Open 258");
         EXPECT_FALSE(doc.IsOpened());
@@ -367,7 +364,7 @@ TEST_F(MarloTrcDocTest, OpenFailuresGiveTheirTexts) {
     // The document's own open shows the text.
     {
         testsupport::UseEmulatedCard("absent=1");
-        CMarloTrcDoc doc(m_ui);
+        CMarloTrcDoc doc(m_ui, kShortWait);
         m_boxes.Clear();
         EXPECT_FALSE(doc.OnOpenDocument("ignored"));
         ASSERT_EQ(m_boxes.Texts().size(), 1u);

@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "platform/Registry.h"
-#include "platform/VersionResource.h"
+#include "adapter/data/VersionPeWriter.h"
 
 namespace {
 
@@ -14,9 +14,9 @@ namespace fs = std::filesystem;
 
 void WriteImage(const fs::path& path, const std::string& language,
                 std::vector<std::pair<std::string, std::string>> strings) {
-    platform::VersionPeRequest request;
+    versionpe::VersionPeRequest request;
     request.tables.push_back({language, std::move(strings)});
-    const auto image = platform::MakeVersionPeImage(request);
+    const auto image = versionpe::MakeVersionPeImage(request);
     fs::create_directories(path.parent_path());
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));

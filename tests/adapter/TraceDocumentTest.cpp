@@ -10,10 +10,11 @@
 #include <unistd.h>
 
 #include "adapter/MarloTrcDoc.h"
-#include "linekit/tpx_testing.h"
+#include "linekit/WaitLimit.h"
 #include "platform/MessageBox.h"
 #include "tests/adapter/EmulatedCard.h"
 #include "tests/support/QueueTarget.h"
+#include "tests/support/RecordingMessageBox.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TraceFiles.h"
 #include "trace/TraceLog.h"
@@ -42,13 +43,9 @@ protected:
         TempDirTest::SetUp();
         m_oldDir = std::filesystem::current_path();
         std::filesystem::current_path(m_dir);  // trace log files are made in the current folder
-        CMarloTrcDoc::SetResponseTimeoutForTesting(500);
-        TpxSetTimeoutForTesting(500);
     }
     void TearDown() override {
         m_doc.reset();
-        CMarloTrcDoc::SetResponseTimeoutForTesting(0);
-        TpxSetTimeoutForTesting(0);
         testsupport::RemoveEmulatedCard();
         std::filesystem::current_path(m_oldDir);
         TempDirTest::TearDown();
@@ -56,7 +53,7 @@ protected:
 
     void Open(const std::string& card = "rate=0") {
         m_card = testsupport::UseEmulatedCard(card);
-        m_doc = std::make_unique<CMarloTrcDoc>(m_ui);
+        m_doc = std::make_unique<CMarloTrcDoc>(m_ui, kShortWait);
         m_registration.emplace(*m_doc, m_view);
         ASSERT_TRUE(m_doc->OnOpenDocument("Orin Strandex PCI 1 ST Adapter"));
     }
@@ -93,8 +90,11 @@ protected:
     }
 
     std::filesystem::path m_oldDir;
+    // Short waits (the library's and the document's), so time-outs cost little.
+    static constexpr std::chrono::milliseconds kShortWait{500};
+    const linekit::WaitLimit m_shortWaits{kShortWait};
     testsupport::ScriptedUi m_ui;
-    platform::RecordingMessageBox m_boxes;
+    testsupport::RecordingMessageBox m_boxes;
     PumpView m_view;
     std::shared_ptr<cardsim::Card> m_card;
     std::unique_ptr<CMarloTrcDoc> m_doc;
@@ -286,7 +286,7 @@ TEST_F(TraceDocumentTest, TheSaveDialogAsksBeforeReplacingAndAFailedMoveKeepsThe
 
 TEST_F(TraceDocumentTest, AnAdapterThatCannotBeOpenedLeavesNoFile) {
     m_card = testsupport::UseEmulatedCard("absent=1");
-    m_doc = std::make_unique<CMarloTrcDoc>(m_ui);
+    m_doc = std::make_unique<CMarloTrcDoc>(m_ui, kShortWait);
     EXPECT_FALSE(m_doc->OnOpenDocument("Orin Strandex PCI 1 ST Adapter"));
     m_doc->OnCloseDocument();
     EXPECT_TRUE(Files().empty());

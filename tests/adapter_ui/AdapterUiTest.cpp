@@ -26,6 +26,7 @@
 #include "adapter/ui/StatusSheet.h"
 #include "cardsim/Card.h"
 #include "platform/MessageBox.h"
+#include "tests/support/RecordingMessageBox.h"
 #include "tests/support/ScriptedUi.h"
 
 using adapter::CMarloTrcDoc;
@@ -33,8 +34,9 @@ using namespace adapter::ui;
 
 namespace {
 
-constexpr std::uint32_t kShortResponseMs = 300;
-constexpr std::uint32_t kShortPeriodMs = 40;
+// Each document's wait for the card and each form's refresh period, short.
+constexpr std::chrono::milliseconds kShortResponse{300};
+constexpr std::chrono::milliseconds kShortPeriod{40};
 
 QString Value(const QWidget* root, const QString& name) {
     const auto* label = root->findChild<QLabel*>(name);
@@ -81,7 +83,6 @@ class AdapterUiTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
 
@@ -108,7 +109,7 @@ private:
     void RecordMessages();
 
     std::unique_ptr<testsupport::ScriptedUi> m_ui;
-    std::optional<platform::RecordingMessageBox> m_boxes;
+    std::optional<testsupport::RecordingMessageBox> m_boxes;
     std::vector<Shown> m_shown;
     platform::MessageBoxHandler m_previousHandler;
     bool m_recording = false;
@@ -119,11 +120,6 @@ private:
     std::unique_ptr<CStatsForm> m_form;
     std::vector<int> m_windowFlags;  // what the form told the main frame
 };
-
-void AdapterUiTest::initTestCase() {
-    CMarloTrcDoc::SetResponseTimeoutForTesting(kShortResponseMs);
-    CStatsForm::SetRefreshPeriodForTesting(kShortPeriodMs);
-}
 
 void AdapterUiTest::init() {
     m_ui = std::make_unique<testsupport::ScriptedUi>();
@@ -160,7 +156,7 @@ bool AdapterUiTest::Open(const std::string& settings, std::optional<int> adapter
     m_card = std::make_shared<cardsim::Card>(std::move(*parsed));
     cardsim::InstallCard(m_card);
     if (adapterChoice) m_ui->adapterAnswers.push_back(*adapterChoice);
-    m_doc = std::make_unique<CMarloTrcDoc>(*m_ui);
+    m_doc = std::make_unique<CMarloTrcDoc>(*m_ui, kShortResponse);
     if (!m_doc->OnOpenDocument({})) return false;
     m_windows = std::make_unique<CCardWindows>(*m_doc, m_main.get());
     m_card->ClearLog();
@@ -169,6 +165,7 @@ bool AdapterUiTest::Open(const std::string& settings, std::optional<int> adapter
 
 CStatsForm* AdapterUiTest::MakeStatsForm() {
     m_form.reset(m_windows->CreateStatsForm([this](int flag) { m_windowFlags.push_back(flag); }));
+    m_form->SetRefreshPeriod(kShortPeriod);
     return m_form.get();
 }
 
@@ -382,6 +379,12 @@ void AdapterUiTest::statisticsZeroOnOpeningAndOnResetAndCountLive() {
     QCOMPARE(m_windowFlags, std::vector<int>{1});
     QVERIFY(form->Refresh().IsTimerRunning());
     QCOMPARE(m_windows->Flags().statisticsRefresh, 1);
+    // The period given to this form, and a new one at once while it runs.
+    QCOMPARE(form->TickTimer()->interval(), int(kShortPeriod.count()));
+    form->SetRefreshPeriod(2 * kShortPeriod);
+    QCOMPARE(form->TickTimer()->interval(), int(2 * kShortPeriod.count()));
+    QVERIFY(form->TickTimer()->isActive());
+    form->SetRefreshPeriod(kShortPeriod);
     // Zeroed first (line, link 1, link 2), then read at once.
     std::vector<std::uint32_t> first = Opcodes(*m_card);
     QVERIFY(first.size() >= 4);
@@ -531,7 +534,7 @@ void AdapterUiTest::statisticsTexts() {
     QFETCH(QString, elapsed);
     QFETCH(QString, octets);
     // The form alone, over a snapshot: no card is needed to show figures.
-    m_doc = std::make_unique<CMarloTrcDoc>(*m_ui);
+    m_doc = std::make_unique<CMarloTrcDoc>(*m_ui, kShortResponse);
     m_windows = std::make_unique<CCardWindows>(*m_doc, m_main.get());
     CStatsForm* form = MakeStatsForm();
     StatisticsSnapshot snapshot;

@@ -24,6 +24,7 @@
 #include "app/ProgramDocuments.h"
 #include "cardsim/Card.h"
 #include "platform/MessageBox.h"
+#include "tests/support/RecordingMessageBox.h"
 #include "tests/support/ScriptedUi.h"
 #include "views/TraceChildFrame.h"
 
@@ -40,7 +41,7 @@ private slots:
 
 private:
     QTemporaryDir m_dir;
-    std::optional<platform::RecordingMessageBox> m_boxes;
+    std::optional<testsupport::RecordingMessageBox> m_boxes;
     std::unique_ptr<ProgramDocuments> m_documents;
     std::unique_ptr<CMainFrame> m_frame;
     testsupport::ScriptedUi* m_ui = nullptr;  // owned by the frame
@@ -49,8 +50,6 @@ private:
 void MenuWiringTest::initTestCase() {
     // Trace log files go to the current folder.
     QVERIFY(QDir::setCurrent(m_dir.path()));
-    adapter::CMarloTrcDoc::SetResponseTimeoutForTesting(300);
-    adapter::ui::CStatsForm::SetRefreshPeriodForTesting(40);
 }
 
 void MenuWiringTest::init() {

@@ -28,6 +28,7 @@
 #include "cardsim/Card.h"
 #include "platform/MessageBox.h"
 #include "tests/app/AppSupport.h"
+#include "tests/support/RecordingMessageBox.h"
 #include "tests/support/ScriptedUi.h"
 #include "views/MarloTrcHexView.h"
 #include "views/MarloTrcListView.h"
@@ -378,7 +379,7 @@ void AppTest::RecentFilesKeepTheNewestFour() {
     QCOMPARE(MenuEntries(*m_frame, 0), expected);
     m_frame->CloseAllDocuments();
     QVERIFY(QFile::remove(opened[1]));
-    platform::RecordingMessageBox boxes;
+    testsupport::RecordingMessageBox boxes;
     QAction* gone = file->actions().at(8);
     gone->trigger();
     QCOMPARE(m_frame->DocumentCount(), std::size_t{0});
@@ -446,7 +447,7 @@ void AppTest::FailedAdapterOpenLeavesNoDocument() {
 }
 
 void AppTest::CardStatisticsOpensClosesAndChecks() {
-    platform::RecordingMessageBox messages;
+    testsupport::RecordingMessageBox messages;
     // No document, or no statistics window to make: the command fails.
     m_frame->OnCardStatistics();
     m_frame->Action(app::ID_FILE_OPEN)->trigger();
@@ -588,7 +589,7 @@ void AppTest::StartOnTheEmulatedCardFillsTheListRowByRow() {
     qputenv("ORINTPX_EMULATOR", "rate=200");
     const QString previous = QDir::currentPath();
     QVERIFY(QDir::setCurrent(m_dir->path()));
-    platform::RecordingMessageBox messages;
+    testsupport::RecordingMessageBox messages;
     app::ProgramDocuments documents;
     {
         CMainFrame frame(documents);
@@ -725,7 +726,7 @@ void AppTest::OpenAdapterDuringATraceStopsItAndRetitlesTheWindow() {
     });
     const QString previous = QDir::currentPath();
     QVERIFY(QDir::setCurrent(m_dir->path()));
-    platform::RecordingMessageBox messages;
+    testsupport::RecordingMessageBox messages;
     app::ProgramDocuments documents;
     {
         CMainFrame frame(documents);
@@ -834,7 +835,7 @@ void AppTest::SaveAndExportWaitForTheLoadAndCloseStopsIt() {
     const QString expression = QStringLiteral("seq >= 3");
     QVERIFY(frame->ListView()->ApplyFilter(expression));
     {
-        platform::RecordingMessageBox boxes;
+        testsupport::RecordingMessageBox boxes;
         const std::filesystem::path csv = m_dir->filePath(QStringLiteral("shown.csv")).toStdString();
         m_ui->fileAnswers = {csv};
         m_frame->Action(app::ID_FILE_EXPORT)->trigger();
@@ -870,7 +871,7 @@ void AppTest::DamageFoundAfterTheFirstScreenIsAskedAboutThen() {
         QStringLiteral("The file cut.log is damaged. Open the %1 records before the damage, read-only?").arg(records);
     const QStringList said = {QStringLiteral("Could not read data portion of record!"), question};
     for (const platform::MbResult answer : {platform::MbResult::No, platform::MbResult::Yes}) {
-        platform::RecordingMessageBox boxes;
+        testsupport::RecordingMessageBox boxes;
         boxes.ScriptAnswers({answer});
         QVERIFY(m_frame->OpenLogFile(path.toStdString()));
         QCOMPARE(m_frame->DocumentCount(), std::size_t{1});

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "linekit/WaitLimit.h"
 #include "tests/linekit/Session.h"
 
 extern "C" {
@@ -180,7 +181,7 @@ TEST(Commands, AnUnknownAdapterNameIsTheOpenResultNotAnError) {
     ASSERT_EQ(s.Register(), 0u);
     const char16_t name[] = u"OrinBri9";
     s.block.responseEvent = s.appEvent;
-    TpxSetTimeoutForTesting(50);  // the GSM Open of a refused connection is never answered
+    const linekit::WaitLimit shortWaits(std::chrono::milliseconds(50));  // the GSM Open of a refused connection is never answered
     const std::uint32_t r = TpxOpen(s.device, s.clientId, name, &s.connectionId, &s.openResult, &s.connection);
     EXPECT_NE(s.openResult, 0u);
     EXPECT_NE(r, 0u);

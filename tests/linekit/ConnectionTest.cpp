@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "cardsim/Conversation.h"
+#include "linekit/WaitLimit.h"
 #include "tests/linekit/Session.h"
 
 namespace {
@@ -194,7 +195,7 @@ TEST(Connection, TpxCloseReturnsTheUnregisterResultAndClosesTheDevice) {
         SCOPED_TRACE(c.name);
         Session s;
         ASSERT_EQ(s.Open(), 0u);
-        TpxSetTimeoutForTesting(100);
+        const linekit::WaitLimit shortWaits(std::chrono::milliseconds(100));
         s.card->SetStall(c.stall);
         EXPECT_EQ(s.Close(), c.expected);
         EXPECT_EQ(s.closeResult, c.closeResult);
@@ -223,7 +224,7 @@ TEST(Connection, GsmOpenTimeOutTearsTheConnectionDownAndFails) {
         cardsim::Settings settings;
         settings.unanswered = c.unanswered;
         Session s(settings);
-        TpxSetTimeoutForTesting(100);
+        const linekit::WaitLimit shortWaits(std::chrono::milliseconds(100));
         EXPECT_EQ(s.Open(), TPX_WAIT_TIMEOUT);
         EXPECT_EQ(s.boxes.Texts(), c.messages);
         const auto messages = s.card->Messages();
@@ -403,7 +404,7 @@ TEST(Connection, TwoConnectionsShareTheNamedEventsWithoutLosingAnswers) {
     settings.adapters = 2;
     testing_support::Session s(settings);  // adapter 1 stays open throughout
     ASSERT_EQ(s.Open(0), 0u);
-    TpxSetTimeoutForTesting(2000);
+    const linekit::WaitLimit shorterWaits(std::chrono::milliseconds(2000));
     for (int cycle = 0; cycle < 100; ++cycle) {
         SCOPED_TRACE(cycle);
         TpxResponseBlock block{};

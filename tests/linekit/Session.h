@@ -13,9 +13,9 @@
 
 #include "cardsim/Card.h"
 #include "linekit/tpx.h"
-#include "linekit/tpx_testing.h"
 #include "platform/Beep.h"
 #include "platform/Event.h"
+#include "tests/support/RecordingMessageBox.h"
 #include "wire/Bytes.h"
 #include "platform/MessageBox.h"
 
@@ -71,7 +71,6 @@ public:
         cardsim::UninstallCard();
         platform::CloseEvent(appEvent);
         platform::CloseEvent(driverEvent);
-        TpxSetTimeoutForTesting(0);
     }
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
@@ -106,7 +105,7 @@ public:
     }
 
     std::shared_ptr<cardsim::Card> card;
-    platform::RecordingMessageBox boxes;
+    testsupport::RecordingMessageBox boxes;
     BeepRecorder beeps;
     platform::EventHandle appEvent = nullptr;
     platform::EventHandle driverEvent = nullptr;

@@ -1,5 +1,6 @@
 #include "platform/File.h"
 #include "platform/MessageBox.h"
+#include "tests/support/RecordingMessageBox.h"
 
 #include <gtest/gtest.h>
 
@@ -78,7 +79,7 @@ TEST_F(FileTest, ReadUpToStopsAtEndOfFile) {
 }
 
 TEST(MessageBoxTest, RecordingHandlerRecordsAndAnswersFromItsScript) {
-    platform::RecordingMessageBox box;
+    testsupport::RecordingMessageBox box;
     box.ScriptAnswers({platform::MbResult::Yes});
     EXPECT_EQ(platform::MessageBox("first"), platform::MbResult::Ok);
     EXPECT_EQ(platform::MessageBox("keep?", {}, platform::MbButtons::YesNo), platform::MbResult::Yes);

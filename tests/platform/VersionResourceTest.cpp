@@ -7,12 +7,14 @@
 #include <fstream>
 #include <random>
 
+#include "adapter/data/VersionPeWriter.h"
+
 namespace {
 
 using platform::FindVersionResource;
-using platform::MakeVersionPeImage;
 using platform::QueryVersionString;
-using platform::VersionPeRequest;
+using versionpe::MakeVersionPeImage;
+using versionpe::VersionPeRequest;
 
 VersionPeRequest Product() {
     VersionPeRequest request;

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/VersionResource.h"
+#include "adapter/data/VersionPeWriter.h"
 #include "tests/support/RunProgram.h"
 
 namespace {
@@ -110,9 +110,9 @@ TEST_F(CardCommandInput, ControlCharactersInValuesCannotForgeLines) {
         "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\OrinTlan\\Parameters]\n"
         "\"Line0.SwitchStyle\"=dword:00000002\n\"Line0.LogicalTerminals\"=dword:00000001\n"
         "\"Line0.LTerm0.SPID\"=hex(1):31,0a,46,61,6b,65,3a,20,78,1b,5b,33,31,6d,00\n");
-    platform::VersionPeRequest request;
+    versionpe::VersionPeRequest request;
     request.tables.push_back({"040904b0", {{"ProductVersion", "3.0\nForged: 1"}, {"FileVersion", "1.0\x1b[2J"}}});
-    const auto image = platform::MakeVersionPeImage(request);
+    const auto image = versionpe::MakeVersionPeImage(request);
     Write("system/orinbri.dll", std::string(image.begin(), image.end()));
 
     const auto info = Trctool({"info"}, "", registry.string(), (m_dir / "system").string());

@@ -12,12 +12,14 @@
 #include <fstream>
 #include <sstream>
 
-#include "adapter/MarloTrcDoc.h"
-#include "linekit/tpx_testing.h"
+#include "linekit/WaitLimit.h"
 #include "tests/adapter/EmulatedCard.h"
 #include "tools/Commands.h"
 
 namespace {
+
+// The library's waits and each card command's document's, short.
+constexpr std::chrono::milliseconds kShortWait{100};
 
 struct Captured {
     int status = -1;
@@ -47,7 +49,7 @@ Captured RunTrctool(std::vector<std::string> args) {
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
     Captured result;
-    result.status = tools::RunTrctool(static_cast<int>(args.size()), argv.data());
+    result.status = tools::RunTrctool(static_cast<int>(args.size()), argv.data(), {.responseTimeout = kShortWait});
     std::fflush(stdout);
     std::fflush(stderr);
     ::dup2(savedOut, STDOUT_FILENO);
@@ -63,15 +65,9 @@ Captured RunTrctool(std::vector<std::string> args) {
 
 class CloseFaults : public ::testing::Test {
 protected:
-    void SetUp() override {
-        adapter::CMarloTrcDoc::SetResponseTimeoutForTesting(100);
-        TpxSetTimeoutForTesting(100);
-    }
-    void TearDown() override {
-        adapter::CMarloTrcDoc::SetResponseTimeoutForTesting(0);
-        TpxSetTimeoutForTesting(0);
-        testsupport::RemoveEmulatedCard();
-    }
+    void TearDown() override { testsupport::RemoveEmulatedCard(); }
+
+    const linekit::WaitLimit m_shortWaits{kShortWait};
 };
 
 TEST_F(CloseFaults, EveryCardCommandExitsOneWhenTheCloseFails) {

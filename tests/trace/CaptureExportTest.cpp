@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "platform/MessageBox.h"
+#include "tests/support/RecordingMessageBox.h"
 #include "tests/support/TraceFiles.h"
 #include "tests/trace/CaptureFiles.h"
 #include "trace/CaptureExport.h"
@@ -83,7 +84,7 @@ TEST_P(CaptureRoundTrip, GivesBackTheSameFramesTimesSidesAndDecodes) {
 
     trace::CTraceLog original;
     ASSERT_EQ(original.LoadFile(logPath), 1);
-    platform::RecordingMessageBox box;
+    testsupport::RecordingMessageBox box;
     trace::CTraceLog back;
     ASSERT_EQ(back.LoadFile(capturePath), 1);
     EXPECT_TRUE(box.Texts().empty()) << box.Texts().front();
@@ -270,7 +271,7 @@ TEST_F(CaptureExportFile, ReplacesOnlyWhenAskedAndLeavesNoTemporaryFile) {
     EXPECT_FALSE(result.error.empty());
 
     {
-        platform::RecordingMessageBox box;  // the loader's message for the bad input
+        testsupport::RecordingMessageBox box;  // the loader's message for the bad input
         testsupport::WriteFile(m_dir / "bad.log", {'x'});
         result = trace::ExportTrace(m_dir / "bad.log", m_dir / "bad.pcap", options);
         EXPECT_FALSE(result.ok);
@@ -296,7 +297,7 @@ TEST_F(CaptureExportFile, ExportsAnEmptyTraceAsAValidEmptyCapture) {
         const trace::ExportResult result = trace::ExportTrace(empty, out, options);
         ASSERT_TRUE(result.ok) << result.error;
         EXPECT_EQ(result.framesWritten, 0);
-        platform::RecordingMessageBox box;
+        testsupport::RecordingMessageBox box;
         trace::CTraceLog back;
         EXPECT_EQ(back.LoadFile(out), 1);
         EXPECT_EQ(back.GetRecordCount(), 0);
@@ -311,7 +312,7 @@ TEST_F(CaptureExportFile, FramesOfUnknownSideLeaveWithoutADirection) {
     const auto in = m_dir / "sideless.pcap";
     testsupport::WriteFile(in, capturefiles::Pcap(false, false, 203,
                                                   {{1700000000, 0, {0x00, 0x81, 0x7F}}, {1700000001, 0, {0x02, 0x81, 0x01, 0x03}}}));
-    platform::RecordingMessageBox box;
+    testsupport::RecordingMessageBox box;
     trace::ExportOptions options;
     options.format = CaptureFormat::PcapNg;
     const trace::ExportResult ng = trace::ExportTrace(in, m_dir / "out.pcapng", options);
@@ -355,7 +356,7 @@ TEST_F(CaptureExportFile, SaysWhenItDatesFramesTodayAndRefusesACutCapture) {
     Bytes cut = capturefiles::Pcap(false, false, 203, {{1700000000, 0, {0x00, 0x81, 0x7F}}, {1700000001, 0, {0x02, 0x81, 0x01}}});
     cut.pop_back();
     testsupport::WriteFile(m_dir / "cut.pcap", cut);
-    platform::RecordingMessageBox box;
+    testsupport::RecordingMessageBox box;
     result = trace::ExportTrace(m_dir / "cut.pcap", m_dir / "d.pcapng", options);
     EXPECT_FALSE(result.ok);
     EXPECT_NE(result.error.find("ends in the middle of a packet"), std::string::npos) << result.error;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/MessageBox.h"
+#include "tests/support/RecordingMessageBox.h"
 #include "tests/support/TraceFiles.h"
 #include "tests/trace/CaptureFiles.h"
 #include "trace/CaptureImport.h"
@@ -259,7 +260,7 @@ TEST_P(CaptureImport, ShowsTheFramesAndSaysWhatIsWrongOnce) {
     ScopedTimeZone tz(kCentralEurope);
     const auto path = m_dir / "capture.bin";
     testsupport::WriteFile(path, c.file);
-    platform::RecordingMessageBox box;
+    testsupport::RecordingMessageBox box;
     trace::CTraceLog log;
     EXPECT_EQ(log.LoadFile(path), c.result);
     EXPECT_EQ(box.Texts(), c.messages);

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "platform/MessageBox.h"
+#include "tests/support/RecordingMessageBox.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TraceFiles.h"
 #include "trace/CaptureExport.h"
@@ -36,7 +37,7 @@ protected:
     }
     trace::CTraceLog m_log;
     testsupport::ScriptedUi m_ui;
-    platform::RecordingMessageBox m_boxes;
+    testsupport::RecordingMessageBox m_boxes;
 };
 
 TEST_F(ExportDialogTest, ProposesPcapngBesideTheLogAndTellsWhatWasWritten) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "platform/MessageBox.h"
+#include "tests/support/RecordingMessageBox.h"
 #include "tests/support/TraceFiles.h"
 #include "trace/TraceLog.h"
 
@@ -41,7 +42,7 @@ TEST_P(LoadFileTest, ReportsTheFirstFailedCheck) {
     const auto path = m_dir / "case.log";
     testsupport::WriteFile(path, c.file);
 
-    platform::RecordingMessageBox box;
+    testsupport::RecordingMessageBox box;
     trace::CTraceLog log;
     EXPECT_EQ(log.LoadFile(path), c.result);
     EXPECT_EQ(log.GetRecordCount(), c.records);
@@ -61,7 +62,7 @@ TEST_P(LoadFileTest, LoadsInStepsAsInOneGo) {
     testsupport::WriteFile(path, c.file);
     for (const int step : {1, 2}) {
         SCOPED_TRACE(step);
-        platform::RecordingMessageBox box;
+        testsupport::RecordingMessageBox box;
         trace::CTraceLog log;
         int answer = log.BeginLoad(path, nullptr, step);
         int steps = 1;
@@ -163,7 +164,7 @@ TEST_F(LoadFileOtherTest, InconsistentAsciiRecordGoesToStandardErrorNotAMessageB
     const auto path = m_dir / "ascii.log";
     testsupport::WriteFile(path, Concat({FileHeader(), MakeRecord(s)}));
 
-    platform::RecordingMessageBox box;
+    testsupport::RecordingMessageBox box;
     trace::CTraceLog log;
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(log.LoadFile(path), 0);
@@ -172,7 +173,7 @@ TEST_F(LoadFileOtherTest, InconsistentAsciiRecordGoesToStandardErrorNotAMessageB
 }
 
 TEST_F(LoadFileOtherTest, MissingFileFailsWithoutAMessageAndTellsWhy) {
-    platform::RecordingMessageBox box;
+    testsupport::RecordingMessageBox box;
     trace::CTraceLog log;
     int error = 0;
     EXPECT_EQ(log.LoadFile(m_dir / "absent.log", &error), 0);
@@ -236,7 +237,7 @@ TEST_F(LoadFileOtherTest, RecordsAcrossChunkBoundariesArriveWhole) {
         SCOPED_TRACE(c.name + std::string(" in steps of ") + std::to_string(step));
         const auto path = m_dir / "large.log";
         testsupport::WriteFile(path, Bytes(file.begin(), file.end() - static_cast<std::ptrdiff_t>(c.cut)));
-        platform::RecordingMessageBox box;
+        testsupport::RecordingMessageBox box;
         trace::CTraceLog log;
         if (step == 0) {
             EXPECT_EQ(log.LoadFile(path), c.result);

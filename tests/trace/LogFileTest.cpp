@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "platform/MessageBox.h"
+#include "tests/support/RecordingMessageBox.h"
 #include "tests/support/TraceFiles.h"
 #include "trace/LogFile.h"
 #include "trace/TraceLog.h"
@@ -86,7 +87,7 @@ TEST_F(LogFileTest, NameHeldLockedByAnotherProcessCountsAsTaken) {
 }
 
 TEST_F(LogFileTest, UnwritableFolderReportsAndKeepsTheFileObject) {
-    platform::RecordingMessageBox box;
+    testsupport::RecordingMessageBox box;
     trace::CTraceLog log;
     std::unique_ptr<trace::CLogFile> file;
     EXPECT_EQ(trace::CreateTraceLogFile(file, log, m_dir / "no" / "such" / "folder"), 0);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/MessageBox.h"
+#include "tests/support/RecordingMessageBox.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TraceFiles.h"
 #include "trace/MarloLogDoc.h"
@@ -33,7 +34,7 @@ protected:
         return path;
     }
     testsupport::ScriptedUi m_ui;
-    platform::RecordingMessageBox m_box;
+    testsupport::RecordingMessageBox m_box;
 };
 
 TEST_F(MarloLogDocTest, OpensHeaderOnlyAndFullFilesAndRefusesBadOnes) {

@@ -9,6 +9,7 @@
 #include "platform/File.h"
 #include "platform/MessageBox.h"
 #include "tests/support/QueueTarget.h"
+#include "tests/support/RecordingMessageBox.h"
 #include "tests/support/TraceFiles.h"
 #include "trace/LogFile.h"
 #include "trace/TraceLog.h"
@@ -82,7 +83,7 @@ std::vector<Case> Cases() {
 class ReaderContract : public testsupport::TempDirTest, public ::testing::WithParamInterface<Reader> {
 protected:
     std::vector<int> Read(const Bytes& records, std::size_t expected) {
-        platform::RecordingMessageBox box;  // the loader says what stopped it; not compared here
+        testsupport::RecordingMessageBox box;  // the loader says what stopped it; not compared here
         trace::CTraceLog log;
         std::vector<int> sequences;
         if (GetParam() == Reader::File) {

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "platform/MessageBox.h"
+#include "tests/support/RecordingMessageBox.h"
 #include "tests/support/TraceFiles.h"
 #include "trace/CaptureExport.h"
 #include "trace/CaptureImport.h"
@@ -82,7 +83,7 @@ TEST_P(RecordStreamTest, EachRecordArrivesWholeAtOnceAndReadsBackTheSame) {
         trace::CTraceLog back;
         const auto path = std::filesystem::path(::testing::TempDir()) / "stream.log";
         testsupport::WriteFile(path, all);
-        platform::RecordingMessageBox box;
+        testsupport::RecordingMessageBox box;
         ASSERT_EQ(back.LoadFile(path), 1);
         EXPECT_TRUE(box.Texts().empty());
         ASSERT_EQ(back.GetRecordCount(), log.GetRecordCount());
