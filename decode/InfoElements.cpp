@@ -414,12 +414,23 @@ std::string_view TransferCapabilityName(std::uint8_t capability) {
 std::string_view ProgressName(std::uint8_t description) { return Lookup(kProgressDescriptions, description & 0x7F); }
 std::string_view NotificationName(std::uint8_t description) { return Lookup(kNotifications, description & 0x7F); }
 std::string_view SignalName(std::uint8_t value) { return Lookup(kSignals, value); }
-std::string DecodeItem::IndexText() const { return Format("%04X", static_cast<unsigned>(offset)); }
-std::string DecodeItem::IdText() const { return Format("%02X", id); }
+std::string DecodeItem::IndexText() const {
+    if (offset > 0xFFFF) return Format("%04X", static_cast<unsigned>(offset));
+    char text[4];
+    WriteHexOctet(WriteHexOctet(text, offset >> 8), offset & 0xFF);
+    return std::string(text, sizeof text);
+}
+std::string DecodeItem::IdText() const {
+    char text[2];
+    WriteHexOctet(text, id);
+    return std::string(text, sizeof text);
+}
 std::string DecodeItem::LengthText() const {
     if (singleOctet) return "01";
-    if (length) return Format("%02X", *length);
-    return {};
+    if (!length) return {};
+    char text[2];
+    WriteHexOctet(text, *length);
+    return std::string(text, sizeof text);
 }
 
 std::string ElementName(const Element& element) { return NameOf(element); }

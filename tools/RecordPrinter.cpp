@@ -97,24 +97,27 @@ void AppendRecordLine(std::string& out, const trace::CTraceLog& log, int index) 
 }  // namespace
 
 void AppendEscaped(std::string& out, std::string_view text) {
-    for (const char c : text) {
-        const auto b = static_cast<unsigned char>(c);
+    static constexpr char kHex[] = "0123456789abcdef";
+    // Runs of plain characters go out in one append.
+    std::size_t plain = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (!NeedsEscape(c)) continue;
+        out.append(text.substr(plain, i - plain));
+        plain = i + 1;
         switch (c) {
             case '\n': out += "\\n"; break;
             case '\r': out += "\\r"; break;
             case '\t': out += "\\t"; break;
             case '\\': out += "\\\\"; break;
-            default:
-                if (b < 0x20) {
-                    static constexpr char kHex[] = "0123456789abcdef";
-                    out += "\\x";
-                    out += kHex[b >> 4];
-                    out += kHex[b & 0xF];
-                } else {
-                    out += c;
-                }
+            default: {
+                const auto b = static_cast<unsigned char>(c);
+                const char escaped[] = {'\\', 'x', kHex[b >> 4], kHex[b & 0xF]};
+                out.append(escaped, sizeof escaped);
+            }
         }
     }
+    out.append(text.substr(plain));
 }
 
 std::string EscapeCell(std::string_view text) {
