@@ -23,6 +23,8 @@
 #include <vector>
 
 #include "bench/FrameMix.h"
+#include "bench/MixRecords.h"
+#include "bench/TempFolder.h"
 #include "bench/Result.h"
 #include "trace/MarloLogDoc.h"
 #include "tracefile/RawRecord.h"
@@ -46,28 +48,11 @@ public:
     void SetTraceStatusText(const std::string&) override {}
 };
 
-std::vector<std::uint8_t> Record(const bench::MixFrame& f, int i) {
-    const auto length = static_cast<std::uint32_t>(f.octets.size() + 28);
-    std::vector<std::uint8_t> r(length, 0);
-    trace::WriteU32(r, 0, length);
-    r[4] = 3;
-    trace::WriteU16(r, 6, static_cast<std::uint16_t>(i));
-    r[8] = static_cast<std::uint8_t>(i / 360000 % 24);
-    r[9] = static_cast<std::uint8_t>(i / 6000 % 60);
-    r[10] = static_cast<std::uint8_t>(i / 100 % 60);
-    r[11] = static_cast<std::uint8_t>(i % 100);
-    r[17] = f.flags;
-    trace::WriteU32(r, 20, static_cast<std::uint32_t>(f.octets.size()));
-    std::memcpy(r.data() + 24, f.octets.data(), f.octets.size());
-    trace::WriteU32(r, length - 4, length);
-    return r;
-}
-
 const std::filesystem::path& MillionRecordFile() {
+    // Made before the file's name, so it goes after it.
+    static const bench::TempFolder folder("marlo-gui-bench");
     static const std::filesystem::path path = [] {
-        const auto dir = std::filesystem::temp_directory_path() / ("marlo-gui-bench-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir);
-        const auto file = dir / "million.log";
+        const auto file = folder.Path() / "million.log";
         std::tm when{};
         when.tm_mday = 7;
         when.tm_mon = 2;
@@ -77,10 +62,9 @@ const std::filesystem::path& MillionRecordFile() {
         out.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
         const std::vector<bench::MixFrame> mix = bench::RealisticMix();
         for (int i = 0; i < kRecords; ++i) {
-            const auto r = Record(mix[static_cast<std::size_t>(i) % mix.size()], i);
+            const auto r = bench::MixRecord(mix, i);
             out.write(reinterpret_cast<const char*>(r.data()), static_cast<std::streamsize>(r.size()));
         }
-        std::atexit([] { std::filesystem::remove_all(MillionRecordFile().parent_path()); });
         return file;
     }();
     return path;
@@ -220,7 +204,7 @@ void BM_LiveCaptureLatency(benchmark::State& state) {
             for (int i = 0; i < kLive; ++i) {
                 next += std::chrono::microseconds(200);
                 std::this_thread::sleep_until(next);
-                auto raw = Record(mix[static_cast<std::size_t>(i) % mix.size()], i);
+                auto raw = bench::MixRecord(mix, i);
                 QMetaObject::invokeMethod(
                     &frame, [&doc, raw = std::move(raw)] { doc->Add(raw); }, Qt::QueuedConnection);
             }

@@ -17,6 +17,7 @@
 
 #include "bench/FrameMix.h"
 #include "bench/MixRecords.h"
+#include "bench/TempFolder.h"
 #include "bench/Result.h"
 #include "tracefile/RawRecord.h"
 #include "trace/TraceLog.h"
@@ -27,10 +28,11 @@ constexpr int kRecords = 1'000'000;
 
 // Writes the file once per process, into a folder of its own.
 const std::filesystem::path& GeneratedFile() {
+    // Made before the file's name, so it goes after it (a function
+    // registered with atexit here would run after the name was gone).
+    static const bench::TempFolder folder("marlo-bench");
     static const std::filesystem::path path = [] {
-        const auto dir = std::filesystem::temp_directory_path() / ("marlo-bench-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir);
-        const auto file = dir / "million.log";
+        const auto file = folder.Path() / "million.log";
         std::tm when{};
         when.tm_mday = 7;
         when.tm_mon = 2;
@@ -43,7 +45,6 @@ const std::filesystem::path& GeneratedFile() {
             const std::vector<std::uint8_t> record = bench::MixRecord(mix, i);
             out.write(reinterpret_cast<const char*>(record.data()), static_cast<std::streamsize>(record.size()));
         }
-        std::atexit([] { std::filesystem::remove_all(GeneratedFile().parent_path()); });
         return file;
     }();
     return path;
