@@ -16,13 +16,7 @@
 namespace analysis {
 namespace {
 
-using decode::MessageType;
-constexpr std::uint8_t kAlerting = MessageType("ALERTING"), kCallProceeding = MessageType("CALL PROCEEDING"),
-                       kProgress = MessageType("PROGRESS"), kSetup = MessageType("SETUP"),
-                       kConnect = MessageType("CONNECT"), kSetupAck = MessageType("SETUP ACKNOWLEDGE"),
-                       kConnectAck = MessageType("CONNECT ACKNOWLEDGE"), kDisconnect = MessageType("DISCONNECT"),
-                       kRelease = MessageType("RELEASE"), kReleaseComplete = MessageType("RELEASE COMPLETE"),
-                       kInformation = MessageType("INFORMATION");
+using namespace decode::messages;
 
 std::uint64_t CallKey(std::uint8_t tei, Side originator, std::uint32_t callRef) {
     return static_cast<std::uint64_t>(tei) << 33 | static_cast<std::uint64_t>(originator == Side::TE) << 32 | callRef;

@@ -16,13 +16,7 @@ constexpr std::uint8_t kSapiCallControl = 0;
 constexpr std::uint8_t kSapiManagement = 63;
 
 // Q.931 message types, by the names the decoder shows.
-using decode::MessageType;
-constexpr std::uint8_t kAlerting = MessageType("ALERTING"), kCallProceeding = MessageType("CALL PROCEEDING"),
-                       kSetup = MessageType("SETUP"), kConnect = MessageType("CONNECT"),
-                       kSetupAck = MessageType("SETUP ACKNOWLEDGE"), kConnectAck = MessageType("CONNECT ACKNOWLEDGE"),
-                       kDisconnect = MessageType("DISCONNECT"), kRelease = MessageType("RELEASE"),
-                       kReleaseComplete = MessageType("RELEASE COMPLETE"), kInformation = MessageType("INFORMATION"),
-                       kStatusEnquiry = MessageType("STATUS ENQUIRY");
+using namespace decode::messages;
 
 // Q.931 information elements.
 using decode::ElementId;

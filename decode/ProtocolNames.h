@@ -101,4 +101,15 @@ consteval std::uint8_t MessageType(std::string_view name) { return ValueNamed(kM
 consteval std::uint8_t ElementId(std::string_view name) { return ValueNamed(kElements, name); }
 consteval std::uint8_t TeiMessage(std::string_view name) { return ValueNamed(kTeiMessages, name); }
 
+// The call control messages that the call checks and the emulated card
+// speak of, by name.
+namespace messages {
+inline constexpr std::uint8_t kAlerting = MessageType("ALERTING"), kCallProceeding = MessageType("CALL PROCEEDING"),
+                              kProgress = MessageType("PROGRESS"), kSetup = MessageType("SETUP"),
+                              kConnect = MessageType("CONNECT"), kSetupAck = MessageType("SETUP ACKNOWLEDGE"),
+                              kConnectAck = MessageType("CONNECT ACKNOWLEDGE"), kDisconnect = MessageType("DISCONNECT"),
+                              kRelease = MessageType("RELEASE"), kReleaseComplete = MessageType("RELEASE COMPLETE"),
+                              kInformation = MessageType("INFORMATION"), kStatusEnquiry = MessageType("STATUS ENQUIRY");
+}  // namespace messages
+
 }  // namespace decode

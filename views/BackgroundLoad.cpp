@@ -14,11 +14,6 @@ void BackgroundLoads::Follow(const std::shared_ptr<trace::CMarloLogDoc>& documen
     QueueSlice();
 }
 
-bool BackgroundLoads::IsLoading(const trace::CDocument& document) const {
-    const auto* log = dynamic_cast<const trace::CMarloLogDoc*>(&document);
-    return log != nullptr && log->IsLoading();
-}
-
 bool BackgroundLoads::Finish(trace::CDocument& document) {
     auto* log = dynamic_cast<trace::CMarloLogDoc*>(&document);
     if (log == nullptr || !log->IsLoading()) return true;

@@ -34,7 +34,6 @@ public:
     // damaged and the user declined its intact part: Ended has been sent
     // and the document is to be closed.
     bool Finish(trace::CDocument& document);
-    bool IsLoading(const trace::CDocument& document) const;
 
     // "Loading… 37% (370000 records)" for the status bar.
     static QString ProgressText(const trace::CMarloLogDoc& document);

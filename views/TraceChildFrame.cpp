@@ -66,8 +66,7 @@ CTraceChildFrame::CTraceChildFrame(std::shared_ptr<trace::CDocument> document, c
     // A log read in steps is analysed once its last step is read (reading
     // is the quicker part, so every record is in the list soonest).
     connect(m_list, &CMarloTrcListView::RecordsLoaded, this, [this] {
-        const trace::CTraceLog* log = m_document->GetTraceLog();
-        if (log != nullptr && !log->IsLoading()) CatchUpAnalysisLater();
+        if (!LogLoading()) CatchUpAnalysisLater();
     });
     connect(m_tree, &CMarloTrcTreeView::OctetsSelected, m_hex, &CMarloTrcHexView::SetHighlight);
     connect(m_hex, &CMarloTrcHexView::OctetClicked, m_tree, &CMarloTrcTreeView::SelectOctet);
@@ -94,10 +93,12 @@ bool CTraceChildFrame::UpdateAnalysis() {
     return true;
 }
 
-bool CTraceChildFrame::AnalysisBehind() const {
+bool CTraceChildFrame::LogLoading() const {
     const trace::CTraceLog* log = m_document->GetTraceLog();
-    return m_analysis->Behind() || (log != nullptr && log->IsLoading());
+    return log != nullptr && log->IsLoading();
 }
+
+bool CTraceChildFrame::AnalysisBehind() const { return m_analysis->Behind() || LogLoading(); }
 
 void CTraceChildFrame::CatchUpAnalysisLater() {
     if (m_catchUpQueued) return;
@@ -120,7 +121,7 @@ void CTraceChildFrame::CatchUpAnalysis() {
     // The status bar follows a long analysis once the records are loaded
     // (until then it shows the load's progress).
     const trace::CTraceLog* log = m_document->GetTraceLog();
-    const bool loading = log != nullptr && log->IsLoading();
+    const bool loading = LogLoading();
     const int records = log != nullptr ? log->GetRecordCount() : 0;
     if (m_analysis->Behind()) {
         m_analysingInSlices = true;

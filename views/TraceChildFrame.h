@@ -83,6 +83,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // True while the document's log is still being read in steps.
+    bool LogLoading() const;
     void CatchUpAnalysis();
     void CatchUpAnalysisLater();
     void OnFocusChanged(QWidget* now);
