@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "decode/Format.h"
+
 namespace analysis {
 
 std::string_view SeverityName(Severity s) {
@@ -37,7 +39,9 @@ std::string_view OutcomeName(Outcome o) {
 
 Outcome Call::GetOutcome() const {
     if (reached == CallState::Active) return Outcome::Answered;
-    if (!answeredBack) return Outcome::Unanswered;
+    // Unanswered once its sender gave up, or once a later record showed T303
+    // ran out; a SETUP near the end of the trace may still be answered.
+    if (!answeredBack) return released || setupTimedOut ? Outcome::Unanswered : Outcome::InProgress;
     if (released) return Outcome::Rejected;
     return Outcome::InProgress;
 }
@@ -76,17 +80,38 @@ std::uint32_t Analyzer::TraceTime(std::uint32_t recordTime) {
 void Analyzer::Add(const FrameInput& in) {
     ++m_recordsSeen;
     const std::uint32_t time = TraceTime(in.time);
-    if (!m_checks.empty()) ExpireChecks(time, false);
+    if (!m_checks.empty()) ExpireChecks(time);
+    if (!m_awaitingAnswer.empty()) ExpireSetups(time);
     const LinkFrame f = ParseLinkFrame(in.frame, in.sender);
     if (f.kind == FrameKind::Short) return;
     if (f.kind == FrameKind::Management) {
         CheckManagement(in, f, time);
         return;
     }
+    NoteLink(f);
     CheckLink(in, f, time);
-    if (f.q931 && f.sapi == 0) OnMessage(in, f, time);
+    if (!f.q931 || f.sapi != 0) return;
+    // Call control goes in I frames, and in UI frames only as the network's
+    // broadcast offer; Q.931-like octets in UI frames to one terminal are
+    // another protocol's (a GSM Abis link's radio signalling, say).
+    if (f.kind == FrameKind::U && f.tei != kGroupTei) {
+        TeiState& tei = m_teis[f.tei];
+        if (!tei.notCallControl) {
+            tei.notCallControl = true;
+            AddProblem(ProblemKind::NotCallControl, Severity::Note, {in.record},
+                       decode::Format("Layer 3 messages in UI frames on TEI %d are not call control; they are not "
+                                      "analysed as calls.", f.tei));
+        }
+        return;
+    }
+    OnMessage(in, f, time);
 }
 
-void Analyzer::Finish() { ExpireChecks(0, true); }
+void Analyzer::Finish() {
+    std::erase_if(m_checks, [&](const PendingCheck& c) {
+        if (c.expired) ReportCheck(c);
+        return true;
+    });
+}
 
 }  // namespace analysis

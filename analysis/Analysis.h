@@ -39,7 +39,7 @@ std::string_view SeverityName(Severity s);  // "note", "warning", "error"
 enum class ProblemKind : std::uint8_t {
     MissingElement, ElementOrder, UnknownMessage, CallRefLength, NoSetup, SetupRepeated, AbnormalCause,
     SequenceGap, SequenceRepeat, BadAcknowledge, Reject, FrameReject, DisconnectedMode, LinkReset, PollRepeated,
-    UnassignedTei, TeiDenied, TeiCheckUnanswered, TeiDoubleAssigned, TeiRemoved,
+    UnassignedTei, TeiDenied, TeiCheckUnanswered, TeiDoubleAssigned, TeiRemoved, NotCallControl,
 };
 
 struct Problem {
@@ -78,6 +78,8 @@ struct Call {
     bool released = false;           // a clearing message was seen
     bool closed = false;             // RELEASE COMPLETE was seen
     bool answeredBack = false;       // the other side sent anything
+    std::uint32_t lastSetup = 0;     // when the originator last sent its SETUP
+    bool setupTimedOut = false;      // a later record showed T303 ran out on that SETUP unanswered
     std::optional<CallCause> cause;  // the first cause of the clearing
     std::uint32_t messages = 0;
     std::vector<std::uint32_t> records;
@@ -103,8 +105,12 @@ public:
     // Every D-channel record in trace order. Records of other kinds are not
     // given. A frame too short for a field is checked only for what it holds.
     void Add(const FrameInput& input);
-    // The trace ended (a loaded file): what waited for an answer that never
-    // came is reported now. A live capture never calls it.
+    // The trace ended (a loaded file). Timers run out only against later
+    // records, never against the end of the trace: what still waits for its
+    // answer stays unreported. Reported now is only what a later record
+    // showed unanswered and the rest of the trace never made good (a TEI
+    // check whose terminal the capture may not see, on a TEI the network
+    // did not serve again). A live capture never calls it.
     void Finish();
 
     const std::vector<Call>& Calls() const { return m_calls; }
@@ -125,6 +131,8 @@ private:
     };
     struct Link {
         std::array<Direction, 2> dir;
+        bool seen = false;         // any frame of this data link so far
+        bool wholeInTrace = false; // the trace saw it begin (assignment or SABME first): its calls are all in it
         bool established = false;
         std::optional<std::uint32_t> sabme;  // a SABME waiting for its UA
         bool disc = false;                   // a DISC waiting for its UA
@@ -132,12 +140,15 @@ private:
     struct TeiState {
         bool assigned = false;
         std::uint16_t ri = 0;
-        bool warned = false;  // "I frames on an unassigned TEI" already said
+        bool warned = false;      // "I frames on an unassigned TEI" already said
+        bool userSeen = false;    // the capture shows this TEI's terminal: its answers would be in it
+        bool notCallControl = false;  // "layer 3 in UI frames" already said
     };
     struct PendingCheck {
         std::uint32_t record;
         std::uint32_t time;
         std::uint8_t ai;
+        bool expired = false;  // T201 ran out: unanswered unless the network goes on serving the TEI
     };
 
     void AddProblem(ProblemKind kind, Severity severity, std::vector<std::uint32_t> records, std::string text);
@@ -145,7 +156,10 @@ private:
     void CheckLink(const FrameInput& in, const LinkFrame& f, std::uint32_t time);
     void CheckSequence(const FrameInput& in, const LinkFrame& f, Link& link);
     void CheckManagement(const FrameInput& in, const LinkFrame& f, std::uint32_t time);
-    void ExpireChecks(std::uint32_t now, bool all);
+    void ExpireChecks(std::uint32_t now);
+    void ReportCheck(const PendingCheck& check);
+    void ExpireSetups(std::uint32_t now);
+    void NoteLink(const LinkFrame& f);
     void OnMessage(const FrameInput& in, const LinkFrame& f, std::uint32_t time);
     std::size_t FindOrStartCall(const FrameInput& in, const LinkFrame& f, std::uint32_t time, bool& isNew);
 
@@ -159,6 +173,8 @@ private:
     std::array<Link, 128> m_links{};
     std::array<TeiState, 128> m_teis{};
     std::vector<PendingCheck> m_checks;
+    std::vector<std::size_t> m_awaitingAnswer;  // calls whose SETUP waits for its first answer
+    bool m_anyUserSeen = false;        // some TEI's terminal shows in the capture
     std::uint8_t m_callRefLength = 0;  // the link's call reference length, once seen
     std::uint32_t m_recordsSeen = 0;
     std::uint32_t m_lastTime = 0;

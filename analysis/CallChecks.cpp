@@ -1,6 +1,7 @@
 // Q.931 side of the analyser: calls by data link and call reference, their
 // numbers, bearer, channel, state and cause, and the message checks.
 
+#include <algorithm>
 #include <bitset>
 #include <cstdio>
 #include <string>
@@ -17,6 +18,8 @@ namespace analysis {
 namespace {
 
 using namespace decode::messages;
+
+constexpr std::uint32_t kT303 = 400;  // hundredths: how long a SETUP waits for its first answer
 
 std::uint64_t CallKey(std::uint8_t tei, Side originator, std::uint32_t callRef) {
     return static_cast<std::uint64_t>(tei) << 33 | static_cast<std::uint64_t>(originator == Side::TE) << 32 | callRef;
@@ -75,7 +78,10 @@ std::size_t Analyzer::FindOrStartCall(const FrameInput& in, const LinkFrame& f, 
     m_calls.push_back(std::move(call));
     m_open[key] = m_calls.size() - 1;
     if (f.messageType != kSetup) {
-        AddProblem(ProblemKind::NoSetup, Severity::Warning, {in.record},
+        // A trace that began after the data link came up may well begin in
+        // the middle of a call; one that saw the link begin holds every SETUP.
+        const Severity severity = m_links[f.tei].wholeInTrace ? Severity::Warning : Severity::Note;
+        AddProblem(ProblemKind::NoSetup, severity, {in.record},
                    decode::Format("%s from %s for call reference %u of TEI %d, whose SETUP the trace does not hold.",
                         MessageName(f.messageType).c_str(), SideName(f.sender), static_cast<unsigned>(f.callRef),
                         f.tei));
@@ -148,6 +154,15 @@ void Analyzer::OnMessage(const FrameInput& in, const LinkFrame& f, std::uint32_t
     // cleared too; that clearing is not the call's own.
     const bool ownLink = call->tei == f.tei || f.tei == kGroupTei;
     if (f.sender != call->originator) call->answeredBack = true;
+    if (f.messageType == kSetup && f.sender == call->originator) {
+        call->lastSetup = time;
+        call->setupTimedOut = false;
+        const auto index = static_cast<std::size_t>(call - m_calls.data());
+        if (!call->answeredBack && std::find(m_awaitingAnswer.begin(), m_awaitingAnswer.end(), index) ==
+                                       m_awaitingAnswer.end()) {
+            m_awaitingAnswer.push_back(index);
+        }
+    }
     if (f.messageType == kSetup) {
         if (!content.bearer.empty()) call->bearer = content.bearer;
         if (!content.calling.empty()) call->calling = content.calling;
@@ -182,6 +197,18 @@ void Analyzer::OnMessage(const FrameInput& in, const LinkFrame& f, std::uint32_t
             }
         }
     }
+}
+
+// T303 runs out on a SETUP that a later record shows went unanswered for
+// longer than it; the call is then unanswered, not in progress.
+void Analyzer::ExpireSetups(std::uint32_t now) {
+    std::erase_if(m_awaitingAnswer, [&](std::size_t index) {
+        Call& call = m_calls[index];
+        if (call.answeredBack || call.released) return true;
+        if (now <= call.lastSetup + kT303) return false;
+        call.setupTimedOut = true;
+        return true;
+    });
 }
 
 }  // namespace analysis

@@ -48,6 +48,7 @@ std::string MessageDetails(const LinkFrame& f, const MessageContent& c) {
 }  // namespace
 
 std::string FormatTime(std::uint32_t t) {
+    t %= 24u * 360000u;
     return decode::Format("%02u:%02u:%02u.%02u", t / 360000, t / 6000 % 60, t / 100 % 60, t % 100);
 }
 
@@ -174,7 +175,7 @@ std::string CallFilter(const Call& call) {
     return "(" + messages + ") or (" + events + ")";
 }
 
-std::vector<std::string> LadderLines(const std::vector<LadderStep>& steps) {
+std::vector<std::string> LadderLines(const std::vector<LadderStep>& steps, const RecordNamer& nameOf) {
     constexpr int kWidth = 34;  // between the two columns
     std::vector<std::string> lines;
     lines.push_back(decode::Format("%-11s   %-4s %-*s %s", "time", "TE", kWidth - 4, "", "NT"));
@@ -188,7 +189,8 @@ std::vector<std::string> LadderLines(const std::vector<LadderStep>& steps) {
         } else {
             arrow = "|<" + std::string(static_cast<std::size_t>(fill), '-') + " " + label + "--|";
         }
-        std::string line = decode::Format("%-11s   %s  #%u", FormatTime(s.time).c_str(), arrow.c_str(), s.record + 1);
+        std::string line =
+            decode::Format("%-11s   %s  #%s", FormatTime(s.time).c_str(), arrow.c_str(), nameOf(s.record).c_str());
         if (!s.details.empty()) line += "  " + s.details;
         lines.push_back(std::move(line));
     }

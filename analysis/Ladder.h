@@ -34,7 +34,8 @@ using FrameLookup = std::function<std::optional<FrameInput>(std::uint32_t record
 // events of its data link from one second before its first message to its last.
 std::vector<LadderStep> BuildLadder(const Analyzer& analyzer, std::size_t index, const FrameLookup& frameOf);
 
-// "HH:MM:SS.hh" of a time in hundredths (past 24 hours it keeps counting hours).
+// "HH:MM:SS.hh" of a time in hundredths, as a time of day (a time of the
+// trace's next day, past 24 hours, is shown as the clock shows it).
 std::string FormatTime(std::uint32_t hundredths);
 // "M:SS.hh" of a duration.
 std::string FormatDuration(std::uint32_t hundredths);
@@ -51,8 +52,9 @@ std::vector<std::string> CallCells(const Call& call, std::size_t index);
 // keeps everything of it from its start on.
 std::string CallFilter(const Call& call);
 
-// The ladder as text lines: TE on the left, NT on the right; records are
-// numbered from 1, as they stand in the trace.
-std::vector<std::string> LadderLines(const std::vector<LadderStep>& steps);
+// The ladder as text lines: TE on the left, NT on the right, each arrow
+// with its record's name as `nameOf` gives it (see RecordNames).
+using RecordNamer = std::function<std::string(std::uint32_t record)>;
+std::vector<std::string> LadderLines(const std::vector<LadderStep>& steps, const RecordNamer& nameOf);
 
 }  // namespace analysis

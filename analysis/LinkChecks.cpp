@@ -16,6 +16,26 @@ std::size_t Index(Side s) { return s == Side::TE ? 0 : 1; }
 
 }  // namespace
 
+void Analyzer::NoteLink(const LinkFrame& f) {
+    if (f.tei >= kGroupTei) return;
+    Link& link = m_links[f.tei];
+    if (!link.seen) {
+        link.seen = true;
+        link.wholeInTrace = f.kind == FrameKind::U && f.function == kSabme;
+    }
+    if (f.sender == Side::TE) {
+        m_teis[f.tei].userSeen = true;
+        m_anyUserSeen = true;
+    } else if (!m_checks.empty()) {
+        // The network goes on serving the TEI: its terminal answered where
+        // this capture could not see it. A terminal the capture shows would
+        // have shown its answer.
+        std::erase_if(m_checks, [&](const PendingCheck& c) {
+            return c.ai == kGroupTei ? !m_anyUserSeen : c.ai == f.tei && !m_teis[c.ai].userSeen;
+        });
+    }
+}
+
 void Analyzer::CheckLink(const FrameInput& in, const LinkFrame& f, std::uint32_t time) {
     if (f.sapi != 0 || f.tei == kGroupTei) return;  // sequence numbers belong to point-to-point call control links
     Link& link = m_links[f.tei];
@@ -23,9 +43,10 @@ void Analyzer::CheckLink(const FrameInput& in, const LinkFrame& f, std::uint32_t
     switch (f.kind) {
         case FrameKind::I: {
             TeiState& tei = m_teis[f.tei];
+            // Most traces start long after the terminal got its TEI.
             if (f.tei >= 64 && !tei.assigned && !tei.warned) {
                 tei.warned = true;
-                AddProblem(ProblemKind::UnassignedTei, Severity::Warning, {in.record},
+                AddProblem(ProblemKind::UnassignedTei, Severity::Note, {in.record},
                            decode::Format("I frame on TEI %d, which no identity assignment in the trace gave out.", f.tei));
             }
             CheckSequence(in, f, link);
@@ -152,6 +173,8 @@ void Analyzer::CheckManagement(const FrameInput& in, const LinkFrame& f, std::ui
             tei.assigned = true;
             tei.warned = false;
             tei.ri = f.ri;
+            Link& link = m_links[f.ai];
+            if (!link.seen) link.seen = link.wholeInTrace = true;
             break;
         }
         case kTeiDenied:
@@ -165,6 +188,12 @@ void Analyzer::CheckManagement(const FrameInput& in, const LinkFrame& f, std::ui
             std::erase_if(m_checks, [&](const PendingCheck& c) { return c.ai == f.ai || c.ai == kGroupTei; });
             break;
         case kTeiRemove: {
+            // The network gives up a TEI whose check went unanswered.
+            std::erase_if(m_checks, [&](const PendingCheck& c) {
+                if (!c.expired || (f.ai != kGroupTei && c.ai != f.ai && c.ai != kGroupTei)) return false;
+                ReportCheck(c);
+                return true;
+            });
             AddProblem(ProblemKind::TeiRemoved, Severity::Note, {in.record},
                        f.ai == kGroupTei ? std::string("The network removed every TEI.")
                                          : decode::Format("The network removed TEI %d.", f.ai));
@@ -180,14 +209,30 @@ void Analyzer::CheckManagement(const FrameInput& in, const LinkFrame& f, std::ui
     }
 }
 
-void Analyzer::ExpireChecks(std::uint32_t now, bool all) {
-    std::erase_if(m_checks, [&](const PendingCheck& c) {
-        if (!all && now <= c.time + kT201) return false;
-        AddProblem(ProblemKind::TeiCheckUnanswered, Severity::Warning, {c.record},
-                   c.ai == kGroupTei ? std::string("TEI check request for every TEI with no response.")
-                                     : decode::Format("TEI check request for TEI %d with no response.", c.ai));
-        return true;
-    });
+// A later record shows T201 ran out. When the capture shows the TEI's
+// terminal, its answer would be in the trace: unanswered. Otherwise the
+// answer may have gone by unseen (a capture taken by another terminal), so
+// the check stays open until the network serves the TEI again (answered),
+// removes it, or the trace ends without either (unanswered).
+void Analyzer::ExpireChecks(std::uint32_t now) {
+    for (auto it = m_checks.begin(); it != m_checks.end();) {
+        PendingCheck& c = *it;
+        if (c.expired || now <= c.time + kT201) {
+            ++it;
+        } else if (c.ai == kGroupTei ? m_anyUserSeen : m_teis[c.ai].userSeen) {
+            ReportCheck(c);
+            it = m_checks.erase(it);
+        } else {
+            c.expired = true;
+            ++it;
+        }
+    }
+}
+
+void Analyzer::ReportCheck(const PendingCheck& c) {
+    AddProblem(ProblemKind::TeiCheckUnanswered, Severity::Warning, {c.record},
+               c.ai == kGroupTei ? std::string("TEI check request for every TEI with no response.")
+                                 : decode::Format("TEI check request for TEI %d with no response.", c.ai));
 }
 
 }  // namespace analysis

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "analysis/Analysis.h"
@@ -84,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         const std::vector<analysis::LadderStep> steps = analysis::BuildLadder(analyzer, i, frameOf);
         for (const analysis::LadderStep& step : steps) Check(step.record < inputs.size());
-        for (const std::string& line : analysis::LadderLines(steps)) total += line.size();
+        for (const std::string& line : analysis::LadderLines(steps, [](std::uint32_t r) { return std::to_string(r); })) total += line.size();
         const std::vector<std::string> cells = analysis::CallCells(call, i);
         Check(cells.size() == analysis::CallColumns().size());
         for (const std::string& cell : cells) total += cell.size();

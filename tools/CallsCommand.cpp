@@ -86,7 +86,9 @@ int RunCalls(std::span<char* const> args, const CommandContext& /*context*/) {
                                                static_cast<std::size_t>(ladder - 1));
         std::printf("call %s: %s %s -> %s, %s, %s\n", cells[0].c_str(), cells[4].c_str(), cells[7].c_str(),
                     cells[8].c_str(), cells[12].c_str(), cells[13].empty() ? "no cause" : cells[13].c_str());
-        for (const std::string& line : analysis::LadderLines(steps)) std::printf("%s\n", line.c_str());
+        analysis::RecordNames names;
+        const auto nameOf = [&](std::uint32_t r) { return names.Name(log, r); };
+        for (const std::string& line : analysis::LadderLines(steps, nameOf)) std::printf("%s\n", line.c_str());
     } else {
         const auto columns = analysis::CallColumns();
         PrintRow(std::vector<std::string>(columns.begin(), columns.end()));
@@ -117,14 +119,15 @@ int RunCheck(std::span<char* const> args, const CommandContext& /*context*/) {
     bool complete = false;
     if (!Analyse(path, log, analyzer, &complete)) return 1;
     std::printf("record\tseverity\tproblem\trelated records\n");
+    analysis::RecordNames names;
     for (const analysis::Problem& p : analyzer.Problems()) {
         std::string related;
         for (std::size_t i = 1; i < p.records.size(); ++i) {
-            if (!related.empty()) related += ',';
-            related += std::to_string(p.records[i] + 1);
+            if (!related.empty()) related += ", ";
+            related += names.Name(log, p.records[i]);
         }
-        const std::uint32_t first = p.records.empty() ? 0 : p.records.front() + 1;
-        PrintRow({std::to_string(first), std::string(analysis::SeverityName(p.severity)), p.text, related});
+        const std::string first = p.records.empty() ? std::string() : names.Name(log, p.records.front());
+        PrintRow({first, std::string(analysis::SeverityName(p.severity)), p.text, related});
     }
     std::fflush(stdout);
     std::fprintf(stderr, "%zu errors, %zu warnings, %zu notes\n", analyzer.Count(analysis::Severity::Error),

@@ -57,6 +57,11 @@ std::optional<analysis::FrameInput> DocumentAnalysis::Frame(std::uint32_t record
     return analysis::FrameOfRecord(*log, record);
 }
 
+std::string DocumentAnalysis::RecordName(std::uint32_t record) {
+    const trace::CTraceLog* log = m_document.GetTraceLog();
+    return log == nullptr ? std::string() : m_names.Name(*log, record);
+}
+
 void SelectRecordInList(CTraceChildFrame& frame, int record) {
     CMarloTrcListView* list = frame.ListView();
     if (list == nullptr) return;
@@ -293,8 +298,8 @@ void CProblemsWindow::Refresh() {
     QStyle* style = QApplication::style();
     for (int i = std::min(old, static_cast<int>(problems.size())); i < static_cast<int>(problems.size()); ++i) {
         const analysis::Problem& p = problems[static_cast<std::size_t>(i)];
-        const int record = p.records.empty() ? 0 : static_cast<int>(p.records.front()) + 1;
-        auto* recordItem = new QTableWidgetItem(QString::number(record));
+        auto* recordItem =
+            new QTableWidgetItem(p.records.empty() ? QString() : Text(m_analysis->RecordName(p.records.front())));
         auto* severityItem = new QTableWidgetItem(Text(std::string(analysis::SeverityName(p.severity))));
         const QStyle::StandardPixmap icon = p.severity == analysis::Severity::Error     ? QStyle::SP_MessageBoxCritical
                                             : p.severity == analysis::Severity::Warning ? QStyle::SP_MessageBoxWarning

@@ -14,6 +14,7 @@
 
 #include "analysis/Analysis.h"
 #include "analysis/Ladder.h"
+#include "analysis/TraceFeed.h"
 
 class QLabel;
 class QPushButton;
@@ -40,12 +41,15 @@ public:
     bool Behind() const;
     const analysis::Analyzer& Analyzer() const { return m_analyzer; }
     std::optional<analysis::FrameInput> Frame(std::uint32_t record) const;
+    // The record as the record list shows it (see analysis::RecordNames).
+    std::string RecordName(std::uint32_t record);
     // Counted each time the analysis starts over, so windows know to rebuild.
     unsigned Generation() const { return m_generation; }
 
 private:
     trace::CDocument& m_document;
     analysis::Analyzer m_analyzer;
+    analysis::RecordNames m_names;
     int m_fed = 0;
     unsigned m_generation = 0;
 };

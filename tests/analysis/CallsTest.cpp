@@ -98,8 +98,26 @@ const std::vector<CallCase>& Cases() {
              t.I(TE, 64, Msg(9, false, kSetup, {Bearer()}));
              t.Wait(400);
              t.I(TE, 64, Msg(9, false, kSetup, {Bearer()}));
+             t.Wait(400);
+             t.S(NT, 64, true, true);  // a later record: T303 ran out again
          },
          {{"outgoing", 64, 9, "", "", "speech", "", CallState::Setup, Outcome::Unanswered, -1, TE, 2}}},
+        {"SETUP 60 ms before the end of the trace",
+         [](TraceBuilder& t) {
+             t.Assign(64, 100);
+             t.I(TE, 64, Msg(9, false, kSetup, {Bearer()}));
+             t.Wait(50);
+             t.S(NT, 64, false, false);
+         },
+         {{"outgoing", 64, 9, "", "", "speech", "", CallState::Setup, Outcome::InProgress, -1, TE, 1}}},
+        {"incoming SETUP never answered for longer than T303",
+         [](TraceBuilder& t) {
+             t.Assign(64, 100);
+             t.I(NT, 64, Msg(3, false, kSetup, {Bearer(), Channel(0x89)}));
+             t.Wait(401);
+             t.S(NT, 64, true, true);
+         },
+         {{"incoming", 64, 3, "", "", "speech", "B1", CallState::Setup, Outcome::Unanswered, -1, TE, 1}}},
         {"two calls interleaved on two TEIs with the same reference",
          [](TraceBuilder& t) {
              t.Assign(64, 100);
@@ -212,6 +230,26 @@ TEST(Ladder, TheCallFilterKeepsWhatTheLadderShows) {
     }
 }
 
+// A call that crosses midnight ends at a time of day, and lasts what it lasted.
+TEST(Calls, CallAcrossMidnightEndsAtATimeOfDay) {
+    TraceBuilder t;
+    t.SetTime(24u * 360000u - 100);  // 23:59:59.00
+    t.Assign(64, 100);
+    AnsweredOutgoing(t, 64, 1, TE);
+    t.Wait(12);
+    t.I(TE, 64, Msg(2, false, kSetup, {Bearer()}));
+    t.I(NT, 64, Msg(2, true, kReleaseComplete, {Cause(16)}));
+    const Analyzer a = t.Run();
+    ASSERT_EQ(a.Calls().size(), 2u);
+    const auto cells = CallCells(a.Calls()[1], 1);
+    EXPECT_EQ(cells[1], "00:00:00.62");
+    EXPECT_EQ(cells[2], "00:00:00.72");
+    const auto first = CallCells(a.Calls()[0], 0);
+    EXPECT_EQ(first[1], "23:59:59.40");
+    EXPECT_EQ(first[2], "00:00:00.40");  // cleared after midnight
+    EXPECT_EQ(first[3], "0:01.00");
+}
+
 TEST(Ladder, ArrowsPointFromTheSenderAndLinkEventsAreGrey) {
     TraceBuilder t;
     t.Assign(65, 100);
@@ -238,8 +276,9 @@ TEST(Ladder, ArrowsPointFromTheSenderAndLinkEventsAreGrey) {
     EXPECT_TRUE(steps[4].layer2);
     EXPECT_EQ(steps[5].details, "cause 17 USER BUSY");
 
-    const auto lines = LadderLines(steps);
+    const auto lines = LadderLines(steps, [](std::uint32_t r) { return "seq" + std::to_string(r + 200); });
     ASSERT_EQ(lines.size(), 7u);
+    EXPECT_NE(lines[3].find("#seq204"), std::string::npos) << lines[3];  // named as the caller names records
     EXPECT_NE(lines[3].find("|<"), std::string::npos) << lines[3];   // SETUP from the network: points left
     EXPECT_NE(lines[4].find("->|"), std::string::npos) << lines[4];  // CONNECT from the terminal: points right
 }

@@ -85,6 +85,12 @@ const std::vector<ProblemCase>& Cases() {
              return t.I(NT, 64, Msg(4, true, kAlerting));
          },
          "ALERTING from NT for call reference 4 of TEI 64"},
+        {"messages of a call begun before the trace", ProblemKind::NoSetup, Severity::Note,
+         [](TraceBuilder& t) {
+             // TEI 0 is fixed, so the trace holds no assignment; nor did it see the link come up.
+             return t.I(NT, 0, Msg(4, true, kConnect));
+         },
+         "CONNECT from NT for call reference 4 of TEI 0"},
         {"SETUP repeated with no answer", ProblemKind::SetupRepeated, Severity::Warning,
          [](TraceBuilder& t) {
              t.Assign(64, 100);
@@ -159,7 +165,7 @@ const std::vector<ProblemCase>& Cases() {
              return t.S(NT, 64, true, true);
          },
          "Poll from NT on TEI 64 repeated"},
-        {"I frame on a TEI never assigned", ProblemKind::UnassignedTei, Severity::Warning,
+        {"I frame on a TEI assigned before the trace began", ProblemKind::UnassignedTei, Severity::Note,
          [](TraceBuilder& t) {
              t.Establish(70);
              return t.I(TE, 70, Msg(1, false, kSetup, {Bearer()}));
@@ -180,6 +186,13 @@ const std::vector<ProblemCase>& Cases() {
              return r;
          },
          "TEI 64 with no response"},
+        {"layer 3 in UI frames to one terminal", ProblemKind::NotCallControl, Severity::Note,
+         [](TraceBuilder& t) {
+             const std::uint32_t r = t.UiTo(1, Msg(1, false, 0x6A));
+             t.UiTo(1, Msg(2, true, 0x08));
+             return r;
+         },
+         "UI frames on TEI 1 are not call control"},
         {"one TEI assigned to two references", ProblemKind::TeiDoubleAssigned, Severity::Error,
          [](TraceBuilder& t) {
              t.Assign(64, 100);
@@ -241,16 +254,77 @@ TEST(Problems, AnsweredRequestsGiveNone) {
     for (const Problem& p : a.Problems()) ADD_FAILURE() << p.text;
 }
 
-// A pending check is reported when a later record shows T201 ran out, which
-// is how a live capture learns of it; the end of a file reports the rest.
-TEST(Problems, UnansweredCheckFoundLiveOrAtTheEnd) {
+// A TEI check request is unanswered only when a later record shows T201 (1 s)
+// ran out, and only where the capture would show the answer: a terminal the
+// capture never showed may answer unseen, and the network serving its TEI
+// afterwards says it did.
+TEST(Problems, TeiCheckAnsweredWhereTheCaptureMayNotSeeIt) {
+    struct Case {
+        const char* name;
+        std::function<void(TraceBuilder&)> after;  // after TEI 99 is up and the network checks TEI 64
+        bool finish;
+        std::size_t warnings;
+    };
+    const std::vector<Case> cases = {
+        {"trace cut 20 ms after the request", [](TraceBuilder& t) { t.Wait(2); }, true, 0},
+        {"the network's UA on the TEI at once", [](TraceBuilder& t) { t.U(NT, 64, false, 0x73); }, true, 0},
+        {"the network serves the TEI 9 s later",
+         [](TraceBuilder& t) {
+             t.Wait(200);
+             t.S(NT, 99, true, true);
+             t.S(TE, 99, false, true);
+             t.Wait(700);
+             t.S(NT, 64, false, true);
+         },
+         true, 0},
+        {"live, the TEI not served since", [](TraceBuilder& t) {
+             t.Wait(200);
+             t.S(NT, 99, true, true);
+         },
+         false, 0},
+        {"the trace ends and never shows the TEI served",
+         [](TraceBuilder& t) {
+             t.Wait(200);
+             t.S(NT, 99, true, true);
+         },
+         true, 1},
+        {"the network removes the TEI",
+         [](TraceBuilder& t) {
+             t.Wait(200);
+             t.Tei(NT, 0, 6, 64);
+             t.S(NT, 99, true, true);
+         },
+         false, 1},
+        {"the terminal's answer, seen", [](TraceBuilder& t) { t.Tei(TE, 300, 5, 64); }, true, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TraceBuilder t;
+        t.Assign(99, 100);
+        const std::uint32_t request = t.Tei(NT, 0, 4, 64);
+        c.after(t);
+        const Analyzer a = t.Run(c.finish);
+        EXPECT_EQ(a.Count(Severity::Warning), c.warnings);
+        EXPECT_EQ(a.Count(Severity::Error), 0u);
+        if (c.warnings > 0) {
+            EXPECT_EQ(a.RecordSeverity(request), Severity::Warning);
+        }
+    }
+}
+
+// A check of the capturing terminal's own TEI shows its answer, if any, so
+// the network serving the TEI does not excuse a missing one; a check of the
+// TEI's terminal is not unanswered before T201 runs out.
+TEST(Problems, TeiCheckOfATerminalInTheCapture) {
     TraceBuilder t;
     Connected(t);
     t.Tei(NT, 0, 4, 64);
-    const Analyzer live = t.Run(false);
-    EXPECT_EQ(live.Count(Severity::Warning), 0u);
-    const Analyzer ended = t.Run(true);
-    EXPECT_EQ(ended.Count(Severity::Warning), 1u);
+    t.Wait(50);
+    t.S(NT, 64, true, true);
+    EXPECT_EQ(t.Run(true).Count(Severity::Warning), 0u);
+    t.Wait(100);
+    t.S(TE, 64, false, true);
+    EXPECT_EQ(t.Run(false).Count(Severity::Warning), 1u);
 }
 
 // Frames cut short anywhere never make the analyser read past them.

@@ -80,6 +80,12 @@ public:
         b.insert(b.end(), l3.begin(), l3.end());
         return Frame(NT, true, 0, 127, b);
     }
+    // A UI frame from the network to one terminal on SAPI 0.
+    std::uint32_t UiTo(std::uint8_t tei, const Bytes& l3) {
+        Bytes b{0x03};
+        b.insert(b.end(), l3.begin(), l3.end());
+        return Frame(NT, true, 0, tei, b);
+    }
     std::uint32_t Tei(Side from, std::uint16_t ri, std::uint8_t type, std::uint8_t ai) {
         return Frame(from, true, 63, 127,
                      {0x03, 0x0F, static_cast<std::uint8_t>(ri >> 8), static_cast<std::uint8_t>(ri), type,
@@ -93,6 +99,7 @@ public:
     }
     // The time of the next frame, in hundredths; frames are 10 apart unless set.
     void Wait(std::uint32_t hundredths) { m_time += hundredths; }
+    void SetTime(std::uint32_t hundredthsSinceMidnight) { m_time = hundredthsSinceMidnight; }
 
     Analyzer Run(bool finish = true) const {
         Analyzer a;
@@ -113,7 +120,7 @@ private:
         f.insert(f.end(), rest.begin(), rest.end());
         m_frames.push_back(std::move(f));
         m_sides.push_back(from);
-        m_times.push_back(m_time);
+        m_times.push_back(m_time % (24u * 360000u));  // as records carry it: a time of day
         m_time += 10;
         return static_cast<std::uint32_t>(m_frames.size() - 1);
     }

@@ -56,7 +56,7 @@ private slots:
 void CallsWindowTest::LadderTableMarksAndProblems() {
     auto doc = std::make_shared<MemoryDocument>();
     for (std::size_t i = 0; i < kCall.size(); ++i)
-        doc->Log().AddRawRecord(Record(static_cast<std::uint16_t>(i + 1), kCall[i].first, kCall[i].second));
+        doc->Log().AddRawRecord(Record(static_cast<std::uint16_t>(i + 201), kCall[i].first, kCall[i].second));
     QMdiArea area;
     area.resize(900, 600);
     auto* frame = new views::CTraceChildFrame(doc, trace::BuildDecodeTree, QSize(860, 560));
@@ -116,7 +116,7 @@ void CallsWindowTest::LadderTableMarksAndProblems() {
     problems->show();
     QVERIFY(QTest::qWaitForWindowExposed(problems));
     QCOMPARE(problems->Table()->rowCount(), 1);
-    QCOMPARE(problems->Table()->item(0, 0)->text(), QStringLiteral("7"));
+    QCOMPARE(problems->Table()->item(0, 0)->text(), QStringLiteral("207"));  // its Seq #, not its position
     QCOMPARE(problems->Table()->item(0, 1)->text(), QStringLiteral("error"));
     emit problems->Table()->cellDoubleClicked(0, 2);
     QCOMPARE(frame->ListView()->currentIndex().row(), 6);
