@@ -83,9 +83,9 @@ void Analyzer::Add(const FrameInput& in) {
     if (!m_checks.empty()) ExpireChecks(time);
     if (!m_awaitingAnswer.empty()) ExpireSetups(time);
     const LinkFrame f = ParseLinkFrame(in.frame, in.sender);
-    if (f.kind == FrameKind::Short) return;
-    if (f.kind == FrameKind::Management) {
-        CheckManagement(in, f, time);
+    if (f.kind == FrameKind::None) return;
+    if (f.teiManagement) {
+        if (f.teiMessage) CheckManagement(in, f, time);
         return;
     }
     NoteLink(f);

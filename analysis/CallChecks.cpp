@@ -90,7 +90,7 @@ std::size_t Analyzer::FindOrStartCall(const FrameInput& in, const LinkFrame& f, 
 }
 
 void Analyzer::OnMessage(const FrameInput& in, const LinkFrame& f, std::uint32_t time) {
-    const MessageContent content = ReadMessageContent(in.frame, f.headerLength);
+    const MessageContent content = ReadMessageContent(in.frame, f.layer3Offset);
     const std::string name = MessageName(f.messageType);
     const char* side = SideName(f.sender);
 

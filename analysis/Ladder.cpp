@@ -11,13 +11,14 @@
 namespace analysis {
 namespace {
 
-std::string_view UName(std::uint8_t function) {
-    switch (function) {
-        case kSabme: return "SABME";
-        case kUa: return "UA";
-        case kDisc: return "DISC";
-        case kDm: return "DM";
-        case kFrmr: return "FRMR";
+// The link events a ladder shows by name; any other U frame is "U".
+std::string_view UName(FrameType type) {
+    switch (type) {
+        case FrameType::SABME:
+        case FrameType::UA:
+        case FrameType::DISC:
+        case FrameType::DM:
+        case FrameType::FRMR: return decode::LapdName(type);
         default: return "U";
     }
 }
@@ -64,7 +65,7 @@ std::vector<LadderStep> BuildLadder(const Analyzer& analyzer, std::size_t index,
         const auto in = frameOf(record);
         if (!in) continue;
         const LinkFrame f = ParseLinkFrame(in->frame, in->sender);
-        const MessageContent content = ReadMessageContent(in->frame, f.headerLength);
+        const MessageContent content = ReadMessageContent(in->frame, f.layer3Offset);
         LadderStep step;
         step.record = record;
         step.time = in->time;
@@ -93,8 +94,8 @@ std::vector<LadderStep> BuildLadder(const Analyzer& analyzer, std::size_t index,
             step.label = "REJ";
             step.details = decode::Format("N(R) %d", f.nr);
         } else {
-            step.label = std::string(UName(f.function));
-            if (f.pollFinal) step.details = f.command ? "P" : "F";
+            step.label = std::string(UName(f.type));
+            if (f.pf) step.details = f.command ? "P" : "F";
         }
         steps.push_back(std::move(step));
     }

@@ -6,6 +6,7 @@
 
 #include "analysis/Analysis.h"
 #include "decode/Format.h"
+#include "decode/ProtocolNames.h"
 
 namespace analysis {
 namespace {
@@ -21,7 +22,7 @@ void Analyzer::NoteLink(const LinkFrame& f) {
     Link& link = m_links[f.tei];
     if (!link.seen) {
         link.seen = true;
-        link.wholeInTrace = f.kind == FrameKind::U && f.function == kSabme;
+        link.wholeInTrace = f.type == FrameType::SABME;
     }
     if (f.sender == Side::TE) {
         m_teis[f.tei].userSeen = true;
@@ -53,7 +54,7 @@ void Analyzer::CheckLink(const FrameInput& in, const LinkFrame& f, std::uint32_t
             break;
         }
         case FrameKind::S:
-            if (f.function == kRej) {
+            if (f.type == FrameType::REJ) {
                 m_linkEvents.push_back(LinkEvent{in.record, time, f.tei});
                 AddProblem(ProblemKind::Reject, Severity::Warning, {in.record},
                            decode::Format("REJ from %s on TEI %d: I frames from N(R) %d are asked for again.", side, f.tei,
@@ -62,9 +63,9 @@ void Analyzer::CheckLink(const FrameInput& in, const LinkFrame& f, std::uint32_t
             CheckSequence(in, f, link);
             break;
         case FrameKind::U: {
-            if (f.function == kUi || f.function == kXid) break;
+            if (f.type == FrameType::UI || f.type == FrameType::XID) break;
             m_linkEvents.push_back(LinkEvent{in.record, time, f.tei});
-            if (f.function == kSabme) {
+            if (f.type == FrameType::SABME) {
                 if (link.sabme) {
                     AddProblem(ProblemKind::LinkReset, Severity::Warning, {in.record, *link.sabme},
                                decode::Format("SABME from %s on TEI %d sent again before any UA: link establishment retried.",
@@ -75,9 +76,9 @@ void Analyzer::CheckLink(const FrameInput& in, const LinkFrame& f, std::uint32_t
                                     side, f.tei));
                 }
                 link.sabme = in.record;
-            } else if (f.function == kDisc) {
+            } else if (f.type == FrameType::DISC) {
                 link.disc = true;
-            } else if (f.function == kUa) {
+            } else if (f.type == FrameType::UA) {
                 if (link.sabme) {
                     link.established = true;
                     for (Direction& d : link.dir) d = Direction{true, 0, 0, std::nullopt};
@@ -87,7 +88,7 @@ void Analyzer::CheckLink(const FrameInput& in, const LinkFrame& f, std::uint32_t
                 }
                 link.sabme.reset();
                 link.disc = false;
-            } else if (f.function == kDm) {
+            } else if (f.type == FrameType::DM) {
                 AddProblem(ProblemKind::DisconnectedMode, Severity::Warning, {in.record},
                            decode::Format("DM from %s on TEI %d: the data link is not (or no longer) established.", side,
                                 f.tei));
@@ -95,14 +96,13 @@ void Analyzer::CheckLink(const FrameInput& in, const LinkFrame& f, std::uint32_t
                 link.sabme.reset();
                 link.disc = false;
                 for (Direction& d : link.dir) d = Direction{};
-            } else if (f.function == kFrmr) {
+            } else if (f.type == FrameType::FRMR) {
                 AddProblem(ProblemKind::FrameReject, Severity::Error, {in.record},
                            decode::Format("FRMR from %s on TEI %d: a frame was rejected as invalid.", side, f.tei));
             }
             break;
         }
-        case FrameKind::Short:
-        case FrameKind::Management:
+        case FrameKind::None:
             break;
     }
 }
@@ -115,14 +115,14 @@ void Analyzer::CheckSequence(const FrameInput& in, const LinkFrame& f, Link& lin
     // Polls: a command with P = 1 waits for a response with F = 1 from the
     // other side; a second poll before it came means T200 ran out.
     if (f.hasNr) {
-        if (f.command && f.pollFinal) {
+        if (f.command && f.pf) {
             if (own.poll) {
                 AddProblem(ProblemKind::PollRepeated, Severity::Warning, {in.record, *own.poll},
                            decode::Format("Poll from %s on TEI %d repeated with no final response (T200 expired).", side,
                                 f.tei));
             }
             own.poll = in.record;
-        } else if (!f.command && f.pollFinal) {
+        } else if (!f.command && f.pf) {
             other.poll.reset();
         }
     }
@@ -161,44 +161,45 @@ void Analyzer::CheckSequence(const FrameInput& in, const LinkFrame& f, Link& lin
 }
 
 void Analyzer::CheckManagement(const FrameInput& in, const LinkFrame& f, std::uint32_t time) {
-    switch (f.teiMessage) {
-        case kTeiAssigned: {
-            if (f.ai >= kGroupTei) break;
-            TeiState& tei = m_teis[f.ai];
-            if (tei.assigned && tei.ri != f.ri) {
+    const decode::TeiFields& m = *f.teiMessage;
+    switch (m.type) {
+        case decode::TeiMessage("ASN"): {
+            if (m.ai >= kGroupTei) break;
+            TeiState& tei = m_teis[m.ai];
+            if (tei.assigned && tei.ri != m.ri) {
                 AddProblem(ProblemKind::TeiDoubleAssigned, Severity::Error, {in.record},
-                           decode::Format("TEI %d assigned to reference %05u while reference %05u still holds it.", f.ai,
-                                static_cast<unsigned>(f.ri), static_cast<unsigned>(tei.ri)));
+                           decode::Format("TEI %d assigned to reference %05u while reference %05u still holds it.", m.ai,
+                                static_cast<unsigned>(m.ri), static_cast<unsigned>(tei.ri)));
             }
             tei.assigned = true;
             tei.warned = false;
-            tei.ri = f.ri;
-            Link& link = m_links[f.ai];
+            tei.ri = m.ri;
+            Link& link = m_links[m.ai];
             if (!link.seen) link.seen = link.wholeInTrace = true;
             break;
         }
-        case kTeiDenied:
+        case decode::TeiMessage("DEN"):
             AddProblem(ProblemKind::TeiDenied, Severity::Warning, {in.record},
-                       decode::Format("TEI request with reference %05u denied by the network.", static_cast<unsigned>(f.ri)));
+                       decode::Format("TEI request with reference %05u denied by the network.", static_cast<unsigned>(m.ri)));
             break;
-        case kTeiCheckRequest:
-            m_checks.push_back(PendingCheck{in.record, time, f.ai});
+        case decode::TeiMessage("CRQ"):
+            m_checks.push_back(PendingCheck{in.record, time, m.ai});
             break;
-        case kTeiCheckResponse:
-            std::erase_if(m_checks, [&](const PendingCheck& c) { return c.ai == f.ai || c.ai == kGroupTei; });
+        case decode::TeiMessage("CRS"):
+            std::erase_if(m_checks, [&](const PendingCheck& c) { return c.ai == m.ai || c.ai == kGroupTei; });
             break;
-        case kTeiRemove: {
+        case decode::TeiMessage("REM"): {
             // The network gives up a TEI whose check went unanswered.
             std::erase_if(m_checks, [&](const PendingCheck& c) {
-                if (!c.expired || (f.ai != kGroupTei && c.ai != f.ai && c.ai != kGroupTei)) return false;
+                if (!c.expired || (m.ai != kGroupTei && c.ai != m.ai && c.ai != kGroupTei)) return false;
                 ReportCheck(c);
                 return true;
             });
             AddProblem(ProblemKind::TeiRemoved, Severity::Note, {in.record},
-                       f.ai == kGroupTei ? std::string("The network removed every TEI.")
-                                         : decode::Format("The network removed TEI %d.", f.ai));
+                       m.ai == kGroupTei ? std::string("The network removed every TEI.")
+                                         : decode::Format("The network removed TEI %d.", m.ai));
             for (std::size_t t = 0; t < m_teis.size(); ++t) {
-                if (f.ai != kGroupTei && t != f.ai) continue;
+                if (m.ai != kGroupTei && t != m.ai) continue;
                 m_teis[t].assigned = false;
                 m_links[t] = Link{};
             }

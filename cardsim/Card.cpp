@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "decode/LinkHeader.h"
 #include "platform/Win32Error.h"
 
 namespace cardsim {
@@ -22,11 +23,11 @@ constexpr std::uint32_t kTraceModeNone = 0xFFFFFFFFu;  // a trace control withou
 
 std::string AdapterName(std::size_t a) { return "OrinBri" + std::to_string(a + 1); }
 
-// I frames and UI frames carry layer 3; the rest are link control.
+// I frames and UI frames (TEI management too) carry information; the rest
+// are link control.
 bool CarriesInformation(std::span<const std::uint8_t> frame) {
-    if (frame.size() < 3) return false;
-    const std::uint8_t control = frame[2];
-    return (control & 0x01) == 0 || (control & 0xEF) == 0x03;
+    const decode::LinkHeader link = decode::ReadLink(frame);
+    return link.kind == decode::FrameKind::I || link.type == decode::FrameType::UI;
 }
 
 template <typename T>

@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "decode/LinkHeader.h"
 #include "decode/ProtocolNames.h"
 
 namespace cardsim {
@@ -11,9 +12,9 @@ using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::uint8_t kNetworkFlags = 0x01;  // exactly one of bits 0 and 2: network side
 constexpr std::uint8_t kUserFlags = 0x00;
-constexpr std::uint8_t kGroupTei = 127;
-constexpr std::uint8_t kSapiCallControl = 0;
-constexpr std::uint8_t kSapiManagement = 63;
+using decode::kGroupTei;
+using decode::kSapiCallControl;
+using decode::kSapiManagement;
 
 // Q.931 message types, by the names the decoder shows.
 using namespace decode::messages;
@@ -77,7 +78,7 @@ public:
     }
     void Management(bool fromNetwork, std::uint16_t ri, std::uint8_t type, std::uint8_t ai) {
         Ui(fromNetwork, kSapiManagement, kGroupTei,
-           {0x0F, static_cast<std::uint8_t>(ri >> 8), static_cast<std::uint8_t>(ri), type,
+           {decode::kManagementEntity, static_cast<std::uint8_t>(ri >> 8), static_cast<std::uint8_t>(ri), type,
             static_cast<std::uint8_t>((ai << 1) | 1)});
     }
     // An I frame: N(S) is the sender's V(S), N(R) acknowledges all it received.

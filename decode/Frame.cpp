@@ -17,60 +17,24 @@ namespace decode {
 // within its memory budget, so the summary stays a few octets.
 static_assert(sizeof(FrameSummary) <= 24);
 
-namespace {
-
-// U-frame modifier: the first control octet with P/F cleared, shifted right by 2.
-constexpr Name kUFrames[] = {
-    {0x00, "UI"}, {0x03, "DM"}, {0x10, "DISC"}, {0x18, "UA"}, {0x1B, "SABE"}, {0x21, "FRMR"}, {0x2B, "XID"},
-};
-static_assert(SortedUnique(kUFrames));
-
-// Supervisory function, bits 3..2 of the first control octet; 3 has no name.
-constexpr Name kSFrames[] = {{0, "RR"}, {1, "RNR"}, {2, "REJ"}};
-static_assert(SortedUnique(kSFrames));
-
-enum class Kind { None, I, S, U };
-
-Kind KindOf(std::uint8_t control) {
-    if ((control & 0x01) == 0) return Kind::I;
-    if ((control & 0x03) == 0x01) return Kind::S;
-    return Kind::U;
-}
-
-bool IsUi(std::uint8_t control) { return control == 0x03 || control == 0x13; }
-
-}  // namespace
-
 FrameSummary DecodeFrame(std::span<const std::uint8_t> frame, std::uint8_t flagsOctet, std::uint32_t mask) {
     FrameSummary s;
     if (wire::FromNetworkSide(flagsOctet)) s.m_bits |= FrameSummary::kNetworkSide;
-    s.m_count = static_cast<std::uint8_t>(frame.size() < 4 ? frame.size() : 4);
-    for (std::size_t i = 0; i < s.m_count; ++i) s.m_octets[i] = frame[i];
-    if (frame.size() < 3) return s;  // no control octet: no layer 3 either
-
-    const std::uint8_t control = frame[2];
-    // TEI management: SAPI 63, TEI 127, UI, management entity 0x0F.
-    if (frame.size() >= 4 && (frame[0] & 0xFC) == 0xFC && (frame[1] & 0xFE) == 0xFE && (control & 0x03) == 0x03 &&
-        (control & 0xEC) == 0 && frame[3] == 0x0F) {
+    s.m_count = static_cast<std::uint8_t>(std::min(frame.size(), std::size(s.m_octets)));
+    std::copy_n(frame.begin(), s.m_count, s.m_octets);
+    const LinkHeader link = s.Link();
+    if (link.teiManagement) {
         // The message text is one value: shown only when Ri, type and Ai are all present.
-        if (frame.size() >= 8 && !Lookup(kTeiMessages, frame[6]).empty()) {
+        if (link.teiMessage && !Lookup(kTeiMessages, link.teiMessage->type).empty()) {
             s.m_messageKind = MessageKind::TeiManagement;
-            s.m_messageValue = frame[6];
-            s.m_teiRi = static_cast<std::uint16_t>(frame[4] << 8 | frame[5]);
-            s.m_teiAi = static_cast<std::uint8_t>(frame[7] >> 1);
+            s.m_messageValue = link.teiMessage->type;
         }
         return s;
     }
-
     // An I or UI frame always counts as carrying layer 3, even when it ends
     // before its Q.931 header; the header texts are then empty.
-    if (KindOf(control) == Kind::I) {
-        s.m_headerLength = 4;
-    } else if (IsUi(control)) {
-        s.m_headerLength = 3;
-    } else {
-        return s;
-    }
+    if (!link.CarriesLayer3()) return s;
+    s.m_headerLength = link.layer3Offset;
     s.m_bits |= FrameSummary::kLayer3;
     DecodeQ931Header(frame, s.m_headerLength, s);
     if ((mask & kDecodeInfoElements) != 0) {
@@ -142,18 +106,18 @@ FrameLayout LayoutOf(std::span<const std::uint8_t> frame) {
     };
     FrameLayout layout;
     layout.address = cut(0, 2);
-    if (size < 3) return layout;
-    const std::uint8_t control = frame[2];
-    const bool twoOctets = KindOf(control) != Kind::U;
-    layout.control = cut(2, twoOctets ? 2 : 1);
-    const std::uint32_t header = twoOctets ? 4 : 3;
-    if (KindOf(control) == Kind::I || IsUi(control)) layout.layer3 = cut(header, size);
+    const LinkHeader link = ReadLink(frame);
+    if (link.kind == FrameKind::None) return layout;
+    layout.control = cut(2, link.ControlLength());
+    // Layer 3 is everything behind the header of an I or UI frame, TEI management too.
+    if (link.kind == FrameKind::I || link.type == FrameType::UI) layout.layer3 = cut(2 + link.ControlLength(), size);
     if (layout.layer3.count == 0) return layout;
-    if (frame.size() >= 4 && frame[3] == 0x0F && IsUi(control)) {
+    if (link.teiManagement) {
         // TEI management: reference, type and action indicator.
         layout.messageType = cut(4, 4);
         return layout;
     }
+    const std::uint32_t header = link.layer3Offset;
     const auto q931 = ReadQ931Header(frame, header);
     if (!q931 || q931->discriminator != kQ931Discriminator || !q931->callReferenceLength) return layout;
     const std::uint32_t callRefLength = *q931->callReferenceLength;
@@ -165,91 +129,77 @@ FrameLayout LayoutOf(std::span<const std::uint8_t> frame) {
 }
 
 std::optional<std::uint8_t> FrameSummary::Sapi() const {
-    if (m_count < 2) return std::nullopt;
-    return static_cast<std::uint8_t>(m_octets[0] >> 2);
+    const LinkHeader link = Link();
+    if (!link.hasAddress) return std::nullopt;
+    return link.sapi;
 }
 
 std::optional<std::uint8_t> FrameSummary::Tei() const {
-    if (m_count < 2) return std::nullopt;
-    return static_cast<std::uint8_t>(m_octets[1] >> 1);
+    const LinkHeader link = Link();
+    if (!link.hasAddress) return std::nullopt;
+    return link.tei;
 }
 
 std::optional<std::uint8_t> FrameSummary::CrBit() const {
-    if (m_count < 2) return std::nullopt;
-    return static_cast<std::uint8_t>((m_octets[0] >> 1) & 0x01);
+    const LinkHeader link = Link();
+    if (!link.hasAddress) return std::nullopt;
+    return link.cr;
 }
 
 std::optional<bool> FrameSummary::IsCommand() const {
-    const auto cr = CrBit();
-    if (!cr) return std::nullopt;
-    // The network side sends commands with C/R = 1 and the user side with
-    // C/R = 0, so command or response depends on which side sent the frame.
-    return *cr == (NetworkSide() ? 1 : 0);
+    const LinkHeader link = Link();
+    if (!link.hasAddress) return std::nullopt;
+    return link.IsCommand(NetworkSide());
 }
 
 std::optional<std::uint8_t> FrameSummary::SendSequence() const {
-    if (m_count < 3 || KindOf(m_octets[2]) != Kind::I) return std::nullopt;
-    return static_cast<std::uint8_t>(m_octets[2] >> 1);
+    const LinkHeader link = Link();
+    if (link.kind != FrameKind::I) return std::nullopt;
+    return link.ns;
 }
 
 std::optional<std::uint8_t> FrameSummary::ReceiveSequence() const {
-    if (m_count < 4 || KindOf(m_octets[2]) == Kind::U) return std::nullopt;
-    return static_cast<std::uint8_t>(m_octets[3] >> 1);
+    const LinkHeader link = Link();
+    if (!link.hasNr) return std::nullopt;
+    return link.nr;
 }
 
 std::optional<std::uint8_t> FrameSummary::PollFinalBit() const {
-    if (m_count < 3) return std::nullopt;
-    const std::uint8_t control = m_octets[2];
-    if (KindOf(control) == Kind::U) return static_cast<std::uint8_t>((control >> 4) & 0x01);
-    if (m_count < 4) return std::nullopt;
-    return static_cast<std::uint8_t>(m_octets[3] & 0x01);
+    const LinkHeader link = Link();
+    if (!link.hasPf) return std::nullopt;
+    return link.pf;
 }
 
 char* FrameSummary::WriteAddress(char* p) const {
-    if (m_count < 2) return p;
-    // The network side sends commands with C/R = 1 and the user side with
-    // C/R = 0, so command or response depends on which side sent the frame.
-    const unsigned n = (m_bits & kNetworkSide) ? 1 : 0;
-    const unsigned cr = (m_octets[0] >> 1) & 0x01;
-    p = WriteZeroPadded(p, m_octets[0] >> 2, 2);  // "%.2d-%.3d-%c"
+    const LinkHeader link = Link();
+    if (!link.hasAddress) return p;
+    p = WriteZeroPadded(p, link.sapi, 2);  // "%.2d-%.3d-%c"
     *p++ = '-';
-    p = WriteZeroPadded(p, m_octets[1] >> 1, 3);
+    p = WriteZeroPadded(p, link.tei, 3);
     *p++ = '-';
-    *p++ = cr == n ? 'C' : 'R';
+    *p++ = link.IsCommand(NetworkSide()) ? 'C' : 'R';
     return p;
 }
 
-char* FrameSummary::WriteFrameType(char* p) const {
-    if (m_count < 3) return p;
-    const std::uint8_t control = m_octets[2];
-    switch (KindOf(control)) {
-        case Kind::I: return WriteText(p, "I");
-        case Kind::S: return WriteText(p, Lookup(kSFrames, (control >> 2) & 0x03));
-        case Kind::U: return WriteText(p, Lookup(kUFrames, static_cast<std::uint8_t>((control & ~0x10) >> 2)));
-        case Kind::None: break;
-    }
-    return p;
-}
+char* FrameSummary::WriteFrameType(char* p) const { return WriteText(p, ShownName(Link().type)); }
 
 char* FrameSummary::WritePollFinal(char* p) const {
-    if (m_count < 3) return p;
-    const std::uint8_t control = m_octets[2];
-    if (KindOf(control) == Kind::U) {
-        *p++ = (control & 0x10) ? '1' : '0';
-    } else if (m_count >= 4) {
-        *p++ = (m_octets[3] & 0x01) ? '1' : '0';
-    }
+    const LinkHeader link = Link();
+    if (!link.hasPf) return p;
+    *p++ = link.pf ? '1' : '0';
     return p;
 }
 
 char* FrameSummary::WriteNS(char* p) const {
-    if (m_count < 3 || KindOf(m_octets[2]) != Kind::I) return p;
-    return WriteZeroPadded(p, m_octets[2] >> 1, 3);
+    const LinkHeader link = Link();
+    if (link.kind != FrameKind::I) return p;
+    return WriteZeroPadded(p, link.ns, 3);
 }
 
 char* FrameSummary::WriteNR(char* p) const {
-    if (m_count < 4 || KindOf(m_octets[2]) == Kind::U) return p;
-    return WriteZeroPadded(p, m_octets[3] >> 1, 3);
+    const LinkHeader link = Link();
+    if (!link.hasNr) return p;
+    return WriteZeroPadded(p, link.nr, 3);
 }
 
 char* FrameSummary::WriteCallReference(char* p) const {
@@ -262,13 +212,15 @@ char* FrameSummary::WriteMessage(char* p) const {
     switch (m_messageKind) {
         case MessageKind::None:
             return p;
-        case MessageKind::TeiManagement:
+        case MessageKind::TeiManagement: {
+            const TeiFields tei = Link().teiMessage.value_or(TeiFields{});
             p = WriteText(p, "ID_");  // "ID_%s R:%.5u A:%.3d"
             p = WriteText(p, Lookup(kTeiMessages, m_messageValue));
             p = WriteText(p, " R:");
-            p = WriteZeroPadded(p, m_teiRi, 5);
+            p = WriteZeroPadded(p, tei.ri, 5);
             p = WriteText(p, " A:");
-            return WriteZeroPadded(p, m_teiAi, 3);
+            return WriteZeroPadded(p, tei.ai, 3);
+        }
         case MessageKind::Q931: {
             const std::string_view name = Lookup(kMessageTypes, m_messageValue);
             if (!name.empty()) return WriteText(p, name);
@@ -286,10 +238,10 @@ char* FrameSummary::WriteMessage(char* p) const {
 // name, and a TEI message's name with its 17 other characters.
 static_assert(std::string_view(" ****UNKNOWN PROTOCOL (41H)\n").size() <= FrameSummary::kMaxTextLength);
 static_assert([] {
-    for (const std::span<const Name> table : {std::span<const Name>(kUFrames), std::span<const Name>(kSFrames),
-                                              std::span<const Name>(kMessageTypes)})
-        for (const Name& name : table)
-            if (name.text.size() > FrameSummary::kMaxTextLength) return false;
+    for (const FrameTypeRow& row : kFrameTypes)
+        if (row.shown.size() > FrameSummary::kMaxTextLength) return false;
+    for (const Name& name : kMessageTypes)
+        if (name.text.size() > FrameSummary::kMaxTextLength) return false;
     for (const Name& name : kTeiMessages)
         if (name.text.size() + 17 > FrameSummary::kMaxTextLength) return false;
     return true;

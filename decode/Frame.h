@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "decode/DecodeItem.h"
+#include "decode/LinkHeader.h"
 
 namespace decode {
 
@@ -58,6 +59,11 @@ public:
     char* WriteCallReference(char* p) const;
     char* WriteMessage(char* p) const;
     bool HasLayer3() const { return (m_bits & kLayer3) != 0; }
+
+    // The frame's address and control fields (and TEI-management octets),
+    // read by ReadLink from the octets this summary keeps: every number
+    // behind the layer-2 texts comes from here.
+    LinkHeader Link() const { return ReadLink(std::span<const std::uint8_t>(m_octets, m_count)); }
 
     // The numbers behind the texts, for display filters: each is there
     // exactly when its text is not empty.
@@ -102,14 +108,14 @@ private:
         kCallRefFlag = 0x08,  // call reference flag: 'D' rather than 'O'
     };
 
-    std::uint8_t m_octets[4] = {};  // address and control octets, the first m_count valid
+    // The frame's first octets (address, control and a TEI-management
+    // message), the first m_count valid: all ReadLink reads.
+    std::uint8_t m_octets[8] = {};
     std::uint8_t m_count = 0;
     std::uint8_t m_bits = 0;
     MessageKind m_messageKind = MessageKind::None;
     std::uint8_t m_messageValue = 0;  // TEI type, Q.931 type, national octet or discriminator
     std::uint8_t m_headerLength = 0;
-    std::uint8_t m_teiAi = 0;
-    std::uint16_t m_teiRi = 0;
     std::uint32_t m_itemCount = 0;
     std::uint32_t m_callRef = 0;  // call reference value modulo 100000
 };

@@ -8,6 +8,7 @@
 
 #include "decode/Frame.h"
 #include "decode/InfoElements.h"
+#include "decode/ProtocolNames.h"
 #include "filter/DisplayFilter.h"
 #include "filter/Program.h"
 #include "trace/TraceLog.h"
@@ -37,12 +38,6 @@ bool ContainsIgnoringCase(std::string_view text, std::string_view upper) {
 std::string_view Trimmed(std::string_view text) {
     while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
     return text;
-}
-
-std::int64_t FrameTypeCode(std::string_view decoderText) {
-    for (const NamedValue& n : kFrameTypeNames)
-        if (n.name == decoderText) return n.value;
-    return 0;
 }
 
 // One record as the matcher sees it; the frame is decoded once, on demand.
@@ -131,12 +126,10 @@ Numbers NumbersOf(Field field, Record& record) {
             if (summary.GetMessageKind() == decode::MessageKind::Q931) out.Add(summary.MessageValue());
             break;
         case Field::FrameType: {
-            if (const std::int64_t code = FrameTypeCode(summary.FrameType()); code != 0) out.Add(code);
-            if (summary.GetMessageKind() == decode::MessageKind::TeiManagement) {
-                const std::string message = summary.Message();
-                if (const std::int64_t code = FrameTypeCode(message.substr(0, message.find(' '))); code != 0)
-                    out.Add(code);
-            }
+            if (const decode::FrameType type = summary.Link().type; type != decode::FrameType::Unknown)
+                out.Add(static_cast<std::int64_t>(type));
+            if (summary.GetMessageKind() == decode::MessageKind::TeiManagement)
+                out.Add(kTeiTypeBase + summary.MessageValue());
             break;
         }
         default: break;
@@ -230,11 +223,10 @@ bool AnyText(Field field, Record& record, const std::function<bool(std::string_v
         case Field::Msg:
             return summary.GetMessageKind() == decode::MessageKind::Q931 && test(summary.Message());
         case Field::FrameType: {
-            const std::string type = summary.FrameType();
-            if (!type.empty() && test(type == "SABE" ? "SABME" : type)) return true;
+            const std::string_view type = decode::LapdName(summary.Link().type);
+            if (!type.empty() && test(type)) return true;
             if (summary.GetMessageKind() != decode::MessageKind::TeiManagement) return false;
-            const std::string message = summary.Message();
-            return test(std::string_view(message).substr(0, message.find(' ')));
+            return test("ID_" + std::string(decode::Lookup(decode::kTeiMessages, summary.MessageValue())));
         }
         default: return false;
     }

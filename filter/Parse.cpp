@@ -13,6 +13,7 @@
 #include <limits>
 
 #include "decode/Frame.h"
+#include "decode/ProtocolNames.h"
 #include "filter/DisplayFilter.h"
 #include "filter/Program.h"
 
@@ -420,7 +421,7 @@ private:
         }
         if (value.kind == Tok::Number) {
             if (info.field == Field::FrameType) {
-                Refuse(value, "ftype is a frame type name (" + NamesList(kFrameTypeNames) +
+                Refuse(value, "ftype is a frame type name (" + NamesList(FrameTypeNames()) +
                                   "), not a number");
             }
             node.number = value.number;
@@ -435,7 +436,7 @@ private:
             case Field::Source: names = kSourceNames; break;
             case Field::CrFlag: names = kCrFlagNames; break;
             case Field::Mod: names = kModNames; break;
-            case Field::FrameType: names = kFrameTypeNames; break;
+            case Field::FrameType: names = FrameTypeNames(); break;
             case Field::Msg: {
                 // Underscores stand for the blanks of a name written without quotes.
                 std::string spaced = name;
@@ -534,6 +535,26 @@ const FieldInfo* FindField(std::string_view name) {
     for (const FieldName& row : kFieldNames)
         if (SameName(row.name, name)) return &row.info;
     return nullptr;
+}
+
+std::span<const NamedValue> FrameTypeNames() {
+    // The texts the ID_ names are made of, then the names pointing into them.
+    static const std::vector<std::string> kTeiNames = [] {
+        std::vector<std::string> names;
+        for (const decode::Name& row : decode::kTeiMessages) names.push_back("ID_" + std::string(row.text));
+        return names;
+    }();
+    static const std::vector<NamedValue> kNames = [] {
+        std::vector<NamedValue> names;
+        for (const decode::FrameTypeRow& row : decode::kFrameTypes)
+            names.push_back({row.lapd, static_cast<std::int64_t>(row.type)});
+        for (std::size_t i = 0; i < kTeiNames.size(); ++i)
+            names.push_back({kTeiNames[i], kTeiTypeBase + decode::kTeiMessages[i].value});
+        for (const decode::FrameTypeRow& row : decode::kFrameTypes)
+            if (row.shown != row.lapd) names.push_back({row.shown, static_cast<std::int64_t>(row.type)});
+        return names;
+    }();
+    return kNames;
 }
 
 std::string FilterError::Text() const { return message + " (at character " + std::to_string(position) + ")"; }

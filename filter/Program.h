@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,14 +45,13 @@ struct NamedValue {
     std::int64_t value;
 };
 
-// The filter's own numbers for frame types: a frame's FTYP text (and, for
-// TEI management, its ID_ kind) turned into one of these when matched.
-inline constexpr NamedValue kFrameTypeNames[] = {
-    {"I", 1},       {"RR", 2},      {"RNR", 3},     {"REJ", 4},     {"SABME", 5},   {"DM", 6},
-    {"UI", 7},      {"DISC", 8},    {"UA", 9},      {"FRMR", 10},   {"XID", 11},    {"ID_REQ", 21},
-    {"ID_ASN", 22}, {"ID_DEN", 23}, {"ID_CRQ", 24}, {"ID_CRS", 25}, {"ID_REM", 26}, {"ID_VER", 27},
-    {"SABE", 5},  // the decoder's own spelling
-};
+// The filter's numbers for frame types: decode::FrameType's own for the
+// frame types, and kTeiTypeBase + the message type for a TEI-management
+// message ("ID_REQ" ...). FrameTypeNames lists every name they answer to,
+// made from the decoder's tables: the LAPD names, the ID_ names, and the
+// names the record list shows where they differ ("SABE").
+inline constexpr std::int64_t kTeiTypeBase = 20;
+std::span<const NamedValue> FrameTypeNames();
 
 enum class Op : std::uint8_t { Or, And, Not, Present, Eq, Ne, Lt, Le, Gt, Ge, Contains, Matches, True };
 

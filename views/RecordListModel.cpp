@@ -82,23 +82,22 @@ RecordListModel::RowKind RecordListModel::KindOf(const trace::CTraceLog& log, in
     if (!r) return RowKind::Other;
     if (trace::RecordTypeOf(r->GetHeaderCopy()) != trace::kDChannelRecord) return RowKind::TextOrHex;
     const std::span<const std::uint8_t> frame = r->GetData();
-    if (frame.size() < 3) return RowKind::Damaged;
-    const std::uint8_t control = frame[2];
-    if ((control & 0x01) == 0x00 || control == 0x03 || control == 0x13) {
-        if (frame.size() >= 4 && frame[3] == 0x0F && (control & 0xEF) == 0x03) return RowKind::TeiManagement;
+    const decode::LinkHeader link = decode::ReadLink(frame);
+    if (link.kind == decode::FrameKind::None) return RowKind::Damaged;
+    if (link.teiManagement) return RowKind::TeiManagement;
+    if (link.CarriesLayer3()) {
         // Call control: damaged when the frame ends inside its header or an
         // element's length runs past the frame.
-        const std::size_t header = (control & 0x01) == 0 ? 4 : 3;
         const decode::FrameLayout layout = decode::LayoutOf(frame);
         if (layout.messageType.count == 0) return RowKind::Damaged;
         bool cut = false;
-        decode::WalkElements(frame, header, [&](const decode::Element& e) {
+        decode::WalkElements(frame, link.layer3Offset, [&](const decode::Element& e) {
             if (!e.singleOctet && (!e.length || e.body.Remaining() < *e.length)) cut = true;
             return !cut;
         });
         return cut ? RowKind::Damaged : RowKind::CallControl;
     }
-    return (control & 0x03) == 0x01 ? RowKind::Supervisory : RowKind::LinkControl;
+    return link.kind == decode::FrameKind::S ? RowKind::Supervisory : RowKind::LinkControl;
 }
 
 QColor RecordListModel::Colour(RowKind kind) {

@@ -16,6 +16,8 @@
 #include <map>
 
 #include "tests/views/ViewSupport.h"
+#include "analysis/TraceFeed.h"
+#include "filter/DisplayFilter.h"
 #include "platform/File.h"
 #include "trace/LogFile.h"
 #include "trace/RecordCells.h"
@@ -78,6 +80,8 @@ private slots:
     void HexPaintsNothingWhileTheStoreIsEmpty();
     void SelectionIsBlackWhenTheListIsNotTheActivePane();
     void FrameSplitsItsHeightIntoThreePanes();
+    void EveryViewTellsTheSameOfAFrame_data();
+    void EveryViewTellsTheSameOfAFrame();
 };
 
 void ViewsTest::ListShowsOneRowPerRecordWithItsCells() {
@@ -445,6 +449,88 @@ void ViewsTest::FrameSplitsItsHeightIntoThreePanes() {
     doc.reset();
     delete frame;
     QVERIFY(watch.expired());
+}
+
+Q_DECLARE_METATYPE(Bytes)
+
+// A frame is TEI management only on SAPI 63 and TEI 127: the decoder's text,
+// the octets its Message node points the hex pane at, the row colour, the
+// display filter and the link checks all say so, or all say it is not.
+void ViewsTest::EveryViewTellsTheSameOfAFrame_data() {
+    QTest::addColumn<Bytes>("frame");
+    QTest::addColumn<std::uint8_t>("flags");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("messageFirst");  // the octets the Message node covers
+    QTest::addColumn<int>("messageCount");
+    QTest::addColumn<int>("rowKind");
+    QTest::addColumn<QString>("selects");  // a filter the frame passes
+    QTest::addColumn<QString>("refuses");  // a filter it fails
+    QTest::addColumn<bool>("teiRemoved");  // the link checks take it for a TEI removal
+    using Kind = views::RecordListModel::RowKind;
+    // Identity request octets behind a call-control address (SAPI 0, TEI 64).
+    QTest::newRow("request on SAPI 0") << Bytes{0x00, 0x81, 0x03, 0x0F, 0x12, 0x34, 0x01, 0xFF} << std::uint8_t{0}
+                                      << QStringLiteral(" ****UNKNOWN PROTOCOL (0FH)\n") << 0 << 0
+                                      << int(Kind::Damaged) << QStringLiteral("ftype == UI and sapi == 0")
+                                      << QStringLiteral("ftype == ID_REQ or ftype contains \"ID_\"") << false;
+    QTest::newRow("removal on SAPI 0") << Bytes{0x02, 0x81, 0x03, 0x0F, 0x12, 0x34, 0x06, 0x81} << std::uint8_t{1}
+                                      << QStringLiteral(" ****UNKNOWN PROTOCOL (0FH)\n") << 0 << 0
+                                      << int(Kind::Damaged) << QStringLiteral("ftype == UI")
+                                      << QStringLiteral("ftype == ID_REM") << false;
+    QTest::newRow("removal on TEI 64") << Bytes{0xFE, 0x81, 0x03, 0x0F, 0x12, 0x34, 0x06, 0x81} << std::uint8_t{1}
+                                      << QStringLiteral(" ****UNKNOWN PROTOCOL (0FH)\n") << 0 << 0
+                                      << int(Kind::Damaged) << QStringLiteral("ftype == UI and sapi == 63")
+                                      << QStringLiteral("ftype == ID_REM") << false;
+    QTest::newRow("removal") << Bytes{0xFE, 0xFF, 0x03, 0x0F, 0x12, 0x34, 0x06, 0x81} << std::uint8_t{1}
+                             << QStringLiteral("ID_REM R:04660 A:064") << 4 << 4 << int(Kind::TeiManagement)
+                             << QStringLiteral("ftype == ID_REM and ftype == UI") << QStringLiteral("ftype == ID_REQ")
+                             << true;
+    QTest::newRow("request") << Bytes{0xFC, 0xFF, 0x03, 0x0F, 0x12, 0x34, 0x01, 0xFF} << std::uint8_t{0}
+                             << QStringLiteral("ID_REQ R:04660 A:127") << 4 << 4 << int(Kind::TeiManagement)
+                             << QStringLiteral("ftype matches \"^ID_REQ$\"") << QStringLiteral("q931")
+                             << false;
+}
+
+void ViewsTest::EveryViewTellsTheSameOfAFrame() {
+    QFETCH(Bytes, frame);
+    QFETCH(std::uint8_t, flags);
+    Bytes raw = DChannelRecord(1, frame);
+    raw[17] = flags;
+    MemoryDocument doc;
+    doc.Log().AddRawRecord(raw);
+
+    // The decoder's text, in the list and in the tree, and the octets the
+    // tree's Message node (and so the hex pane's highlight) covers.
+    QFETCH(QString, message);
+    QCOMPARE(QString::fromStdString(trace::CellText(doc.Log(), 0, trace::Column::Message)), message);
+    const std::vector<DecodeNode> tree = trace::BuildDecodeTree(doc.Log(), 0);
+    const DecodeNode& messageNode = tree[1].children.back();
+    QCOMPARE(QString::fromStdString(messageNode.label), QStringLiteral("Message: ") + message);
+    QFETCH(int, messageFirst);
+    QFETCH(int, messageCount);
+    QCOMPARE(int(messageNode.octetCount), messageCount);
+    if (messageCount != 0) QCOMPARE(int(messageNode.firstOctet), messageFirst);
+
+    // The row colour.
+    QFETCH(int, rowKind);
+    QCOMPARE(int(views::RecordListModel::KindOf(doc.Log(), 0)), rowKind);
+
+    // The display filter.
+    QFETCH(QString, selects);
+    QFETCH(QString, refuses);
+    const auto passes = filter::DisplayFilter::Parse(selects.toStdString());
+    const auto fails = filter::DisplayFilter::Parse(refuses.toStdString());
+    QVERIFY(passes && fails);
+    QVERIFY(passes->Matches(doc.Log(), 0));
+    QVERIFY(!fails->Matches(doc.Log(), 0));
+
+    // The link checks.
+    QFETCH(bool, teiRemoved);
+    analysis::Analyzer analyzer;
+    analysis::FeedRecords(analyzer, doc.Log(), 0);
+    analyzer.Finish();
+    const auto removals = std::count_if(analyzer.Problems().begin(), analyzer.Problems().end(),
+                                        [](const analysis::Problem& p) { return p.kind == analysis::ProblemKind::TeiRemoved; });
+    QCOMPARE(removals, teiRemoved ? 1 : 0);
 }
 
 QTEST_MAIN(ViewsTest)
