@@ -3,15 +3,21 @@
 #include <array>
 
 #include "decode/ElementWalk.h"
+#include "decode/ProtocolNames.h"
 
 namespace analysis {
 namespace {
 
-// Digits of a number element: the octets from `from` on, printable ones only.
-std::string Digits(std::span<const std::uint8_t> body, std::size_t from) {
+constexpr std::uint8_t kChannelId = decode::ElementId("CHANNEL ID");
+constexpr std::uint8_t kKeypadId = decode::ElementId("KEYPAD FACILITY");
+constexpr std::uint8_t kCallingId = decode::ElementId("CALLING NUMBER");
+constexpr std::uint8_t kCalledId = decode::ElementId("CALLED NUMBER");
+
+// Digits of a number element, printable ones only.
+std::string Digits(std::span<const std::uint8_t> digits) {
     std::string text;
-    for (std::size_t i = from; i < body.size(); ++i) {
-        const char c = static_cast<char>(body[i] & 0x7F);
+    for (const std::uint8_t octet : digits) {
+        const char c = static_cast<char>(octet & 0x7F);
         if (c >= 0x20 && c < 0x7F) text.push_back(c);
     }
     return text;
@@ -19,20 +25,18 @@ std::string Digits(std::span<const std::uint8_t> body, std::size_t from) {
 
 }  // namespace
 
-std::string BearerWords(std::span<const std::uint8_t> body) {
-    if (body.empty()) return {};
-    if (((body[0] >> 5) & 0x03) != 0) return "non-ITU coding";
-    const std::uint8_t capability = body[0] & 0x1F;
-    const std::uint8_t mode = body.size() > 1 ? (body[1] >> 5) & 0x03 : 0;
-    const std::uint8_t rate = body.size() > 1 ? body[1] & 0x1F : 0;
-    switch (capability) {
+std::string BearerWords(const decode::BearerValue& bearer) {
+    if (bearer.codingStandard != 0) return "non-ITU coding";
+    const std::uint8_t mode = bearer.mode.value_or(0);
+    const std::uint8_t rate = bearer.rate.value_or(0);
+    switch (bearer.capability) {
         case 0x00: return "speech";
         case 0x10: return "3.1 kHz audio";
         case 0x11: return "7 kHz audio";
         case 0x18: return "video";
         case 0x08:
         case 0x09: {
-            const char* kind = capability == 0x08 ? "data" : "restricted data";
+            const char* kind = bearer.capability == 0x08 ? "data" : "restricted data";
             if (mode == 2) return std::string("packet ") + kind;
             switch (rate) {
                 case 0x10: return std::string("64 kbit/s ") + kind;
@@ -46,17 +50,11 @@ std::string BearerWords(std::span<const std::uint8_t> body) {
     }
 }
 
-std::string ChannelWords(std::span<const std::uint8_t> body) {
-    if (body.empty()) return {};
-    const std::uint8_t octet3 = body[0];
-    if (octet3 & 0x04) return "D";
-    if (octet3 & 0x20) {
-        // Other interfaces: the channel number is the last octet.
-        if (body.size() < 3) return "any";
-        return "B" + std::to_string(body.back() & 0x7F);
-    }
+std::string ChannelWords(const decode::ChannelValue& channel) {
+    if (channel.dChannel) return "D";
+    if (channel.otherInterface) return channel.number ? "B" + std::to_string(*channel.number) : "any";
     static constexpr std::array<const char*, 4> kBasic = {"none", "B1", "B2", "any"};
-    return kBasic[octet3 & 0x03];
+    return kBasic[channel.selection & 0x03];
 }
 
 MessageContent ReadMessageContent(std::span<const std::uint8_t> frame, std::size_t headerLength) {
@@ -75,31 +73,14 @@ MessageContent ReadMessageContent(std::span<const std::uint8_t> frame, std::size
         last[codeset] = e.id;
         if (e.codeset != 0) return true;
         c.present[e.id] = true;
-        const std::span<const std::uint8_t> body = e.body.Rest();
-        switch (e.id) {
-            case 0x04:
-                if (c.bearer.empty()) c.bearer = BearerWords(body);
-                break;
-            case 0x08:
-                if (!c.cause && !body.empty()) {
-                    const std::size_t at = (body[0] & 0x80) ? 1 : 2;
-                    if (body.size() > at) c.cause = body[at] & 0x7F;
-                }
-                break;
-            case 0x18:
-                c.channel = ChannelWords(body);
-                break;
-            case 0x2C:
-                c.keypad = Digits(body, 0);
-                break;
-            case 0x6C:
-                if (!body.empty()) c.calling = Digits(body, (body[0] & 0x80) ? 1 : 2);
-                break;
-            case 0x70:
-                c.called = Digits(body, 1);
-                break;
-            default:
-                break;
+        const decode::ElementValues values = decode::ValuesOf(e);
+        if (values.bearer && c.bearer.empty()) c.bearer = BearerWords(*values.bearer);
+        if (values.cause && !c.cause) c.cause = values.cause;
+        if (e.id == kChannelId) c.channel = values.channel ? ChannelWords(*values.channel) : std::string();
+        if (values.digits) {
+            if (e.id == kKeypadId) c.keypad = Digits(*values.digits);
+            if (e.id == kCallingId) c.calling = Digits(*values.digits);
+            if (e.id == kCalledId) c.called = Digits(*values.digits);
         }
         return true;
     });

@@ -2,7 +2,7 @@
 // What the call analysis reads from the elements of one Q.931 message, in one
 // walk: which codeset-0 elements are present, the first break of their
 // ascending order, and the values a call keeps (numbers, bearer, channel,
-// cause). Bounds-safe like every element decoder; any thread.
+// cause), as the decoder's element rows read them. Bounds-safe like every element decoder; any thread.
 
 #include <bitset>
 #include <cstddef>
@@ -11,6 +11,8 @@
 #include <span>
 #include <string>
 #include <utility>
+
+#include "decode/Elements.h"
 
 namespace analysis {
 
@@ -29,9 +31,9 @@ struct MessageContent {
 
 MessageContent ReadMessageContent(std::span<const std::uint8_t> frame, std::size_t headerLength);
 
-// Words for a bearer capability's content octets and a channel
-// identification's, as the call table shows them.
-std::string BearerWords(std::span<const std::uint8_t> body);
-std::string ChannelWords(std::span<const std::uint8_t> body);
+// Words for a bearer capability and a channel identification, as the call
+// table shows them.
+std::string BearerWords(const decode::BearerValue& bearer);
+std::string ChannelWords(const decode::ChannelValue& channel);
 
 }  // namespace analysis

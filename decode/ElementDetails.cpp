@@ -4,6 +4,7 @@
 #include <optional>
 #include <string_view>
 
+#include "decode/Elements.h"
 #include "decode/Format.h"
 #include "decode/InfoElements.h"
 #include "decode/NameTable.h"
@@ -212,11 +213,13 @@ std::string Characters(std::span<const std::uint8_t> octets) {
     return text;
 }
 
+}  // namespace
+
 // Collects the details of one element while reading its content octets
 // (`content`, which starts at octet `base` of the frame).
-class Details {
+class DetailWriter {
 public:
-    Details(std::span<const std::uint8_t> content, std::size_t base) : m_content(content), m_base(base) {}
+    DetailWriter(std::span<const std::uint8_t> content, std::size_t base) : m_content(content), m_base(base) {}
 
     // The next content octet; nullopt past the last.
     std::optional<std::uint8_t> Next() {
@@ -261,16 +264,18 @@ private:
     std::vector<ElementDetail> m_details;
 };
 
-void CodingStandard(Details& d, std::uint8_t octet) { d.Field("Coding standard", Coded(kCodingStandards, (octet >> 5) & 0x03)); }
+namespace ie {
+
+static void CodingStandard(DetailWriter& d, std::uint8_t octet) { d.Field("Coding standard", Coded(kCodingStandards, (octet >> 5) & 0x03)); }
 
 // Bearer capability and low layer compatibility share their layout; low
 // layer compatibility adds octet 3a (negotiation).
-void Capability(Details& d, bool lowLayer) {
+static void Capability(DetailWriter& d, bool lowLayer) {
     const auto octet3 = d.Next();
     if (!octet3) return;
     CodingStandard(d, *octet3);
     d.Field("Transfer capability", Coded(TransferCapabilityName(*octet3 & 0x1F), *octet3 & 0x1Fu));
-    if (lowLayer && Details::Continues(*octet3)) {
+    if (lowLayer && DetailWriter::Continues(*octet3)) {
         const auto octet3a = d.Next();
         if (!octet3a) return;
         d.Field("Negotiation", (*octet3a & 0x40) ? "out-band negotiation possible" : "out-band negotiation not possible");
@@ -290,7 +295,7 @@ void Capability(Details& d, bool lowLayer) {
         switch ((*octet >> 5) & 0x03) {
         case 1: {
             d.Field("Layer 1 protocol", Coded(kLayer1Protocols, *octet & 0x1F));
-            if (!Details::Continues(*octet)) break;
+            if (!DetailWriter::Continues(*octet)) break;
             const auto octet5a = d.Next();
             if (!octet5a) return;
             d.Field("Synchronous/asynchronous", (*octet5a & 0x40) ? "asynchronous" : "synchronous");
@@ -313,7 +318,7 @@ void Capability(Details& d, bool lowLayer) {
     }
 }
 
-void ChannelIdentification(Details& d) {
+void ChannelDetails(DetailWriter& d) {
     const auto octet3 = d.Next();
     if (!octet3) return;
     const bool explicitInterface = (*octet3 & 0x40) != 0;
@@ -343,12 +348,12 @@ void ChannelIdentification(Details& d) {
     while (const auto number = d.Next()) d.Field("Channel number", Format("%u", *number & 0x7Fu));
 }
 
-void Cause(Details& d) {
+void CauseDetails(DetailWriter& d) {
     const auto octet3 = d.Next();
     if (!octet3) return;
     CodingStandard(d, *octet3);
     d.Field("Location", Coded(kLocations, *octet3 & 0x0F));
-    if (Details::Continues(*octet3)) {
+    if (HasOctet3a(*octet3)) {
         const auto octet3a = d.Next();
         if (!octet3a) return;
         d.Field("Recommendation", Coded(kRecommendations, *octet3a & 0x7F));
@@ -363,12 +368,12 @@ void Cause(Details& d) {
     d.Rest("Diagnostics", HexOctets);
 }
 
-void PartyNumber(Details& d, bool calling) {
+static void PartyNumber(DetailWriter& d, bool calling) {
     const auto octet3 = d.Next();
     if (!octet3) return;
     d.Field("Type of number", Coded(kNumberTypes, (*octet3 >> 4) & 0x07));
     d.Field("Numbering plan", Coded(kNumberingPlans, *octet3 & 0x0F));
-    if (calling && Details::Continues(*octet3)) {
+    if (calling && HasOctet3a(*octet3)) {
         const auto octet3a = d.Next();
         if (!octet3a) return;
         d.Field("Presentation", Coded(kPresentations, (*octet3a >> 5) & 0x03));
@@ -377,7 +382,7 @@ void PartyNumber(Details& d, bool calling) {
     d.Rest("Digits", Characters);
 }
 
-void Progress(Details& d) {
+void ProgressDetails(DetailWriter& d) {
     const auto octet3 = d.Next();
     if (!octet3) return;
     CodingStandard(d, *octet3);
@@ -388,21 +393,21 @@ void Progress(Details& d) {
     d.Further();
 }
 
-void Signal(Details& d) {
+void SignalDetails(DetailWriter& d) {
     const auto octet3 = d.Next();
     if (!octet3) return;
     d.Field("Signal", Coded(SignalName(*octet3), *octet3));
     d.Further();
 }
 
-void Notification(Details& d) {
+void NotificationDetails(DetailWriter& d) {
     const auto octet3 = d.Next();
     if (!octet3) return;
     d.Field("Notification", Coded(NotificationName(*octet3), *octet3 & 0x7Fu));
     d.Further();
 }
 
-void DateTime(Details& d) {
+void DateTimeDetails(DetailWriter& d) {
     // The seconds octet is optional; the others are always there.
     static constexpr std::string_view kFields[] = {"Year", "Month", "Day", "Hour", "Minute", "Second"};
     for (const std::string_view field : kFields) {
@@ -413,7 +418,7 @@ void DateTime(Details& d) {
     d.Further();
 }
 
-void HighLayerCompatibility(Details& d) {
+void HighLayerDetails(DetailWriter& d) {
     const auto octet3 = d.Next();
     if (!octet3) return;
     CodingStandard(d, *octet3);
@@ -422,7 +427,7 @@ void HighLayerCompatibility(Details& d) {
     const auto octet4 = d.Next();
     if (!octet4) return;
     d.Field("High layer characteristics", Coded(kHighLayerCharacteristics, *octet4 & 0x7F));
-    if (Details::Continues(*octet4)) {
+    if (DetailWriter::Continues(*octet4)) {
         const auto octet4a = d.Next();
         if (!octet4a) return;
         d.Field("Extended characteristics", Coded(kHighLayerCharacteristics, *octet4a & 0x7F));
@@ -430,7 +435,14 @@ void HighLayerCompatibility(Details& d) {
     d.Further();
 }
 
-}  // namespace
+void BearerDetails(DetailWriter& d) { Capability(d, false); }
+void LowLayerDetails(DetailWriter& d) { Capability(d, true); }
+void CallingNumberDetails(DetailWriter& d) { PartyNumber(d, true); }
+void CalledNumberDetails(DetailWriter& d) { PartyNumber(d, false); }
+void DisplayDetails(DetailWriter& d) { d.Rest("Display text", Characters); }
+void KeypadDetails(DetailWriter& d) { d.Rest("Keypad digits", Characters); }
+
+}  // namespace ie
 
 std::vector<ElementDetail> DescribeElement(const DecodeItem& item, std::span<const std::uint8_t> frame) {
     // Outside codeset 0 an element has no name; single-octet elements carry no content.
@@ -439,23 +451,10 @@ std::vector<ElementDetail> DescribeElement(const DecodeItem& item, std::span<con
     if (first > frame.size()) return {};
     const std::size_t count = std::min<std::size_t>(item.ContentSize(), frame.size() - first);
     const std::span<const std::uint8_t> content = frame.subspan(first, count);
-    Details d(content, first);
-    switch (item.id) {
-    case ElementId("BEARER CAPABIL"): Capability(d, false); break;
-    case ElementId("LOW LAYER COMP"): Capability(d, true); break;
-    case ElementId("CAUSE"): Cause(d); break;
-    case ElementId("CHANNEL ID"): ChannelIdentification(d); break;
-    case ElementId("PROGRESS INDICA"): Progress(d); break;
-    case ElementId("NOTIFICATION IN"): Notification(d); break;
-    case ElementId("DISPLAY"): d.Rest("Display text", Characters); break;
-    case ElementId("DATE/TIME"): DateTime(d); break;
-    case ElementId("KEYPAD FACILITY"): d.Rest("Keypad digits", Characters); break;
-    case ElementId("SIGNAL"): Signal(d); break;
-    case ElementId("CALLING NUMBER"): PartyNumber(d, true); break;
-    case ElementId("CALLED NUMBER"): PartyNumber(d, false); break;
-    case ElementId("HIGH LAYER COMP"): HighLayerCompatibility(d); break;
-    default: return {};
-    }
+    const ElementRow* row = FindElement(item.id);
+    if (row == nullptr || row->details == nullptr) return {};
+    DetailWriter d(content, first);
+    row->details(d);
     return d.Take();
 }
 

@@ -190,7 +190,11 @@ std::string Characters(std::span<const std::uint8_t> octets) {
     return text;
 }
 
-std::string BearerCapability(ByteReader body) {
+}  // namespace
+
+namespace ie {
+
+std::string BearerMnemonic(ByteReader body) {
     const auto octet3 = body.Peek(0);
     if (!octet3) return {};
     const int codingStandard = (*octet3 >> 5) & 0x03;
@@ -205,16 +209,16 @@ std::string BearerCapability(ByteReader body) {
     return text;
 }
 
-std::optional<std::uint8_t> CauseOctet(ByteReader body) {
+static std::optional<std::uint8_t> CauseOctet(ByteReader body) {
     const auto octet3 = body.Peek(0);
     if (!octet3) return std::nullopt;
-    // Bit 7 clear: octet 3a (the recommendation) comes before the value.
-    const auto octet4 = body.Peek((*octet3 & 0x80) ? 1 : 2);
+    // Octet 3a (the recommendation) may come before the value.
+    const auto octet4 = body.Peek(HasOctet3a(*octet3) ? 2 : 1);
     if (!octet4) return std::nullopt;
     return static_cast<std::uint8_t>(*octet4 & 0x7F);
 }
 
-std::string Cause(ByteReader body) {
+std::string CauseMnemonic(ByteReader body) {
     const auto cause = CauseOctet(body);
     if (!cause) return {};
     const std::uint8_t value = *cause;
@@ -223,13 +227,13 @@ std::string Cause(ByteReader body) {
     return Format("(%d) %.*s", value, static_cast<int>(name.size()), name.data());
 }
 
-std::string CallState(ByteReader body) {
+std::string CallStateMnemonic(ByteReader body) {
     const auto octet3 = body.Peek(0);
     if (!octet3) return {};
     return NameOrUndefined(kCallStates, *octet3 & 0x3F);
 }
 
-std::string ChannelIdentification(ByteReader body) {
+std::string ChannelMnemonic(ByteReader body) {
     const auto octet3 = body.U8();
     if (!octet3) return {};
     std::string text = (*octet3 & 0x08) ? "EXCLUSIVE" : "PREFERRED";
@@ -268,54 +272,62 @@ std::string ChannelIdentification(ByteReader body) {
     return text;
 }
 
-std::string Progress(ByteReader body) {
+std::string ProgressMnemonic(ByteReader body) {
     const auto octet4 = body.Peek(1);
     if (!octet4) return {};
     return NameOrUndefined(kProgressDescriptions, *octet4 & 0x7F);
 }
 
-std::string Notification(ByteReader body) {
+std::string NotificationMnemonic(ByteReader body) {
     const auto octet3 = body.Peek(0);
     if (!octet3) return {};
     return NameOrUndefined(kNotifications, *octet3 & 0x7F);
 }
 
-std::string Text(ByteReader body) { return Characters(body.Rest()); }
+std::string TextMnemonic(ByteReader body) { return Characters(body.Rest()); }
 
-std::string DateTime(ByteReader body) {
+std::string DateTimeMnemonic(ByteReader body) {
     const std::span<const std::uint8_t> octets = body.Rest();
     if (octets.size() < 6) return {};  // a time stamp is one value: all six octets or nothing
     return Format("  %.2d:%.2d:%.2d:%.2d:%.2d:%.2d", octets[0], octets[1], octets[2], octets[3], octets[4],
                   octets[5]);
 }
 
-std::string Signal(ByteReader body) {
+std::string SignalMnemonic(ByteReader body) {
     const auto octet3 = body.Peek(0);
     if (!octet3) return {};
     return NameOrUndefined(kSignals, *octet3);
 }
 
-// Called number and both subaddresses: octet 3 (type) skipped.
-std::string Number(ByteReader body) {
-    if (!body.Skip(1)) return {};
-    return Characters(body.Rest());
+// The digits of a called number or subaddress: octet 3 (type) skipped.
+static std::optional<std::span<const std::uint8_t>> NumberDigits(ByteReader body) {
+    if (!body.Skip(1)) return std::nullopt;
+    return body.Rest();
 }
 
-// Calling number: octet 3a (presentation and screening) follows octet 3 when
-// bit 7 of octet 3 is clear.
-std::string CallingNumber(ByteReader body) {
+// The digits of a calling or connected number: octet 3a (presentation and
+// screening) follows octet 3 when octet 3's extension bit is 0.
+static std::optional<std::span<const std::uint8_t>> CallingDigits(ByteReader body) {
     const auto octet3 = body.U8();
-    if (!octet3) return {};
-    if (!(*octet3 & 0x80) && !body.Skip(1)) return {};
-    return Characters(body.Rest());
+    if (!octet3) return std::nullopt;
+    if (HasOctet3a(*octet3) && !body.Skip(1)) return std::nullopt;
+    return body.Rest();
+}
+
+std::string NumberMnemonic(ByteReader body) {
+    return Characters(NumberDigits(body).value_or(std::span<const std::uint8_t>()));
+}
+
+std::string CallingNumberMnemonic(ByteReader body) {
+    return Characters(CallingDigits(body).value_or(std::span<const std::uint8_t>()));
 }
 
 // Only the reason of octet 3b is shown; it is there when octets 3 and 3a
 // both have bit 7 clear.
-std::string RedirectingNumber(ByteReader body) {
+std::string RedirectingMnemonic(ByteReader body) {
     const auto octet3 = body.Peek(0);
     if (!octet3) return {};
-    if (*octet3 & 0x80) return "UNKNOWN";
+    if (!HasOctet3a(*octet3)) return "UNKNOWN";
     const auto octet3a = body.Peek(1);
     if (!octet3a) return {};
     if (*octet3a & 0x80) return "UNKNOWN";
@@ -324,47 +336,42 @@ std::string RedirectingNumber(ByteReader body) {
     return NameOrUndefined(kRedirectionReasons, *octet3b & 0x0F);
 }
 
-using MnemonicFn = std::string (*)(ByteReader body);
-
-// How the body of a known element reads as a mnemonic; an element without a
-// row here has none.
-struct Mnemonic {
-    std::uint8_t id;
-    MnemonicFn read;
-};
-
-constexpr Mnemonic kMnemonics[] = {
-    {ElementId("BEARER CAPABIL"), BearerCapability},
-    {ElementId("CAUSE"), Cause},
-    {ElementId("CALL STATE"), CallState},
-    {ElementId("CHANNEL ID"), ChannelIdentification},
-    {ElementId("PROGRESS INDICA"), Progress},
-    {ElementId("NOTIFICATION IN"), Notification},
-    {ElementId("DISPLAY"), Text},
-    {ElementId("DATE/TIME"), DateTime},
-    {ElementId("KEYPAD FACILITY"), Text},
-    {ElementId("SIGNAL"), Signal},
-    {ElementId("CALLING NUMBER"), CallingNumber},
-    {ElementId("CALLING SUBADDR"), Number},
-    {ElementId("CALLED NUMBER"), Number},
-    {ElementId("CALLED SUBADDR"), Number},
-    {ElementId("REDIRECTING NUM"), RedirectingNumber},
-};
-
-constexpr bool MnemonicsSorted() {
-    for (std::size_t i = 1; i < std::size(kMnemonics); ++i) {
-        if (kMnemonics[i - 1].id >= kMnemonics[i].id) return false;
+void BearerValues(ByteReader body, ElementValues& v) {
+    const auto octet3 = body.U8();
+    if (!octet3) return;
+    BearerValue bearer;
+    bearer.codingStandard = static_cast<std::uint8_t>((*octet3 >> 5) & 0x03);
+    bearer.capability = *octet3 & 0x1F;
+    if (const auto octet4 = body.U8()) {
+        bearer.mode = static_cast<std::uint8_t>((*octet4 >> 5) & 0x03);
+        bearer.rate = *octet4 & 0x1F;
     }
-    return true;
+    v.bearer = bearer;
 }
-static_assert(MnemonicsSorted());
 
-MnemonicFn FindMnemonic(std::uint8_t id) {
-    const auto it = std::lower_bound(std::begin(kMnemonics), std::end(kMnemonics), id,
-                                     [](const Mnemonic& row, std::uint8_t key) { return row.id < key; });
-    if (it == std::end(kMnemonics) || it->id != id) return nullptr;
-    return it->read;
+void CauseValues(ByteReader body, ElementValues& v) { v.cause = CauseOctet(body); }
+
+void ChannelValues(ByteReader body, ElementValues& v) {
+    const auto octet3 = body.Peek(0);
+    if (!octet3) return;
+    ChannelValue channel;
+    channel.otherInterface = (*octet3 & 0x20) != 0;
+    channel.exclusive = (*octet3 & 0x08) != 0;
+    channel.dChannel = (*octet3 & 0x04) != 0;
+    channel.selection = *octet3 & 0x03;
+    // Other interfaces: the channel number is in the element's last octet,
+    // behind octet 3.2.
+    if (channel.otherInterface && body.Remaining() >= 3) channel.number = body.Rest().back() & 0x7F;
+    v.channel = channel;
 }
+
+void KeypadValues(ByteReader body, ElementValues& v) { v.digits = body.Rest(); }
+void CallingNumberValues(ByteReader body, ElementValues& v) { v.digits = CallingDigits(body); }
+void CalledNumberValues(ByteReader body, ElementValues& v) { v.digits = NumberDigits(body); }
+
+}  // namespace ie
+
+namespace {
 
 // "%-15s": padded with blanks to 15 characters, never cut.
 std::string PaddedName(std::string_view name) {
@@ -381,7 +388,7 @@ std::string NameOf(const Element& element) {
         const std::string_view name = Lookup(kSingleOctetElements, o >> 4);
         return PaddedName(name.empty() ? std::string_view("RESERVED") : name);
     }
-    if (const std::string_view name = Lookup(kElements, element.id); !name.empty()) return PaddedName(name);
+    if (const ElementRow* row = FindElement(element.id); row && !row->name.empty()) return PaddedName(row->name);
     return PaddedName(Format("UNDEFINED [%02X]", element.id));
 }
 
@@ -401,7 +408,7 @@ DecodeItem MakeItem(const Element& element) {
         if ((element.id & 0xF0) == 0xB0) item.mnemonic = NameOrUndefined(kCongestionLevels, element.id & 0x0F);
         return item;
     }
-    if (const MnemonicFn read = FindMnemonic(element.id)) item.mnemonic = read(element.body);
+    if (const ElementRow* row = FindElement(element.id); row && row->mnemonic) item.mnemonic = row->mnemonic(element.body);
     return item;
 }
 
@@ -435,16 +442,26 @@ std::string DecodeItem::LengthText() const {
 
 std::string ElementName(const Element& element) { return NameOf(element); }
 
-std::optional<std::uint8_t> CauseValue(const Element& element) {
-    if (element.codeset != 0 || element.singleOctet || element.id != kCauseId) return std::nullopt;
-    return CauseOctet(element.body);
+const ElementRow* FindElement(std::uint8_t id) {
+    const auto it = std::lower_bound(std::begin(kElements), std::end(kElements), id,
+                                     [](const ElementRow& row, std::uint8_t key) { return row.id < key; });
+    if (it == std::end(kElements) || it->id != id) return nullptr;
+    return &*it;
 }
+
+ElementValues ValuesOf(const Element& element) {
+    ElementValues values;
+    if (element.codeset != 0 || element.singleOctet) return values;
+    if (const ElementRow* row = FindElement(element.id); row && row->values) row->values(element.body, values);
+    return values;
+}
+
+std::optional<std::uint8_t> CauseValue(const Element& element) { return ValuesOf(element).cause; }
 
 std::optional<std::string> PartyDigits(const Element& element) {
     if (element.codeset != 0 || element.singleOctet) return std::nullopt;
-    if (element.id == kCalledNumberId) return Number(element.body);
-    if (element.id == kCallingNumberId) return CallingNumber(element.body);
-    return std::nullopt;
+    if (element.id != kCalledNumberId && element.id != kCallingNumberId) return std::nullopt;
+    return Characters(ValuesOf(element).digits.value_or(std::span<const std::uint8_t>()));
 }
 
 std::vector<DecodeItem> DecodeInfoElements(std::span<const std::uint8_t> frame, std::size_t headerLength) {

@@ -9,6 +9,7 @@
 #include <span>
 #include <string_view>
 
+#include "decode/Elements.h"
 #include "decode/NameTable.h"
 
 namespace decode {
@@ -45,43 +46,8 @@ inline constexpr Name kMessageTypes[] = {
 };
 static_assert(SortedUnique(kMessageTypes));
 
-// Variable-length elements of codeset 0, named as an element's item shows
-// them (at most 15 characters, so some are cut).
-inline constexpr Name kElements[] = {
-    {0x00, "SEGMENTED MESSA"},
-    {0x04, "BEARER CAPABIL"},
-    {0x08, "CAUSE"},
-    {0x10, "CALL IDENTITY"},
-    {0x14, "CALL STATE"},
-    {0x18, "CHANNEL ID"},
-    {0x1E, "PROGRESS INDICA"},
-    {0x20, "NETWORK SPECIFIC"},
-    {0x27, "NOTIFICATION IN"},
-    {0x28, "DISPLAY"},
-    {0x29, "DATE/TIME"},
-    {0x2C, "KEYPAD FACILITY"},
-    {0x34, "SIGNAL"},
-    {0x40, "INFORMATION RAT"},
-    {0x42, "END-END DELAY"},
-    {0x43, "DELAY SEL/IND"},
-    {0x44, "BINARY PARAMETE"},
-    {0x45, "WINDOW SIZE"},
-    {0x46, "PACKET SIZE"},
-    {0x47, "CLOSED USER GRO"},
-    {0x4A, "REVERSE CHARGE"},
-    {0x6C, "CALLING NUMBER"},
-    {0x6D, "CALLING SUBADDR"},
-    {0x70, "CALLED NUMBER"},
-    {0x71, "CALLED SUBADDR"},
-    {0x74, "REDIRECTING NUM"},
-    {0x78, "TRANSIT NET SEL"},
-    {0x79, "RESTART INDICAT"},
-    {0x7C, "LOW LAYER COMP"},
-    {0x7D, "HIGH LAYER COMP"},
-    {0x7E, "USER-USER"},
-    {0x7F, "ESCAPE EXTENTIO"},
-};
-static_assert(SortedUnique(kElements));
+// The information elements (identifier, name, decoders) are the rows of
+// kElements in Elements.h.
 
 // TEI management message types, as the message text shows them behind "ID_".
 inline constexpr Name kTeiMessages[] = {
@@ -98,7 +64,12 @@ consteval std::uint8_t ValueNamed(std::span<const Name> table, std::string_view 
 }
 
 consteval std::uint8_t MessageType(std::string_view name) { return ValueNamed(kMessageTypes, name); }
-consteval std::uint8_t ElementId(std::string_view name) { return ValueNamed(kElements, name); }
+// The identifier of the element whose item name or full name is `name`.
+consteval std::uint8_t ElementId(std::string_view name) {
+    for (const ElementRow& row : kElements)
+        if (row.name == name || row.title == name) return row.id;
+    throw "no element has this name";
+}
 consteval std::uint8_t TeiMessage(std::string_view name) { return ValueNamed(kTeiMessages, name); }
 
 // The call control messages that the call checks and the emulated card
