@@ -102,8 +102,10 @@ public:
     void OnTraceStart();
     // Stop takes every record the file still holds before the reader ends,
     // so the list holds what the file holds; a caller that keeps only a
-    // part of the trace (trctool's --count) may leave the rest unread.
-    void OnTraceStop(bool takeTheRest = true);
+    // part of the trace (trctool's --count) may leave the rest unread, and
+    // one that is told to stop at once (a second Ctrl-C) gives up between
+    // two batches when keepTaking answers false.
+    void OnTraceStop(bool takeTheRest = true, const std::function<bool()>& keepTaking = {});
     bool CanStartTrace() const { return m_traceLog && !m_traceLog->IsRunning(); }
     bool CanStopTrace() const { return m_traceLog && m_traceLog->IsRunning(); }
     // While tracing: when the library stopped writing records (a failed
@@ -111,8 +113,9 @@ public:
     // file holds), tells the user once and says so in the trace status pane.
     // True when it stopped the trace. The program calls it now and then.
     bool CheckCapture();
-    // One record delivered by the reader: added, announced to the views with
-    // HINT_RECORD_ADDED, then acknowledged so the reader may go on. Returns 1.
+    // One batch delivered by the reader: each record added and announced to
+    // the views with HINT_RECORD_ADDED, then acknowledged so the reader may
+    // go on. Returns 1.
     int OnTraceRecord(trace::TraceReaderParams& params);
     // File > Save Log File: the trace is kept without the question; the
     // shell then closes the document, whose closing sequence asks for the name.

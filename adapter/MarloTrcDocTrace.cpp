@@ -49,20 +49,31 @@ void CMarloTrcDoc::OnTraceStart() {
     m_ui.SetTraceStatusText("TRACE: Reading from " + m_traceLog->GetLogPath());
 }
 
-void CMarloTrcDoc::OnTraceStop(bool takeTheRest) {
+void CMarloTrcDoc::OnTraceStop(bool takeTheRest, const std::function<bool()>& keepTaking) {
     if (!m_traceLog) return;
     m_ui.BeginWaitCursor();
     std::string errorText;
     DisableTraceControl(errorText);
     // The card has stopped sending (or is gone) and the library has written
     // every record it received: take all of them, so the list holds what the
-    // file holds.
+    // file holds, unless the caller gives up on them between two batches.
     if (takeTheRest)
-        m_traceLog->StopReader([this](trace::TraceReaderParams& params) { OnTraceRecord(params); });
+        m_traceLog->StopReader([this, &keepTaking](trace::TraceReaderParams& params) {
+            OnTraceRecord(params);
+            return !keepTaking || keepTaking();
+        });
     else
         m_traceLog->StopReader();
     m_ui.SetTraceStatusText("TRACE: Stopped reading from log file " + m_traceLog->GetLogPath());
     m_ui.EndWaitCursor();
+    // Frames the library could not write are lost from the trace: said, not
+    // left for the user to find missing.
+    if (const std::optional<TpxCaptureStatus> status = GetCaptureStatus(); status && status->framesTooLong != 0) {
+        const std::uint32_t n = status->framesTooLong;
+        platform::MessageBox(std::to_string(n) + (n == 1 ? " frame" : " frames") + " longer than a record holds (" +
+                             std::to_string(trace::kMaxDChannelData) + " octets) " + (n == 1 ? "was" : "were") +
+                             " not kept.");
+    }
 }
 
 bool CMarloTrcDoc::CheckCapture() {
@@ -90,12 +101,13 @@ bool CMarloTrcDoc::CheckCapture() {
 }
 
 int CMarloTrcDoc::OnTraceRecord(trace::TraceReaderParams& params) {
-    // A message whose record the stop's drain already took: nothing to do,
-    // and no acknowledgement (it would release the reader from another record).
+    // A message whose batch the stop's drain already took: nothing to do,
+    // and no acknowledgement (it would release the reader from another batch).
     if (!m_traceLog || !trace::HasDelivered(params)) return 1;
-    const int index = m_traceLog->AddReaderRecord(params);
-    trace::ReleaseDelivered(params);  // the record is copied: the reader may go on
-    if (index >= 0) UpdateAllViews(nullptr, trace::HINT_RECORD_ADDED, index);
+    // Each record is announced as soon as it is stored: a list that keeps
+    // only its newest record holds it only until the next.
+    m_traceLog->AddReaderRecords(params, [this](int index) { UpdateAllViews(nullptr, trace::HINT_RECORD_ADDED, index); });
+    trace::ReleaseDelivered(params);  // the records are copied: the reader may go on
     return 1;
 }
 

@@ -201,10 +201,12 @@ void DeliveryLatency(benchmark::State& state) {
             const auto params = queue.Next(std::chrono::seconds(5));
             if (!params) break;
             const auto now = Clock::now().time_since_epoch().count();
-            // The record's place: the records arrive in the order written.
-            const Clock::rep stamp = written[latenciesMs.size()].load(std::memory_order_acquire);
-            latenciesMs.push_back(static_cast<double>(now - stamp) / 1e6);
-            log.AddReaderRecord(**params);
+            // Each record's place: the records arrive in the order written.
+            for (std::size_t k = 0; k < (*params)->records.size() && static_cast<int>(latenciesMs.size()) < count; ++k) {
+                const Clock::rep stamp = written[latenciesMs.size()].load(std::memory_order_acquire);
+                latenciesMs.push_back(static_cast<double>(now - stamp) / 1e6);
+            }
+            log.AddReaderRecords(**params);
             platform::SetEvent(log.GetAckEvent());
             if (analyse && Clock::now() >= nextFeed) {
                 feed();

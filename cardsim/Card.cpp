@@ -418,7 +418,10 @@ void Card::EmitTraceLocked(Connection& connection) {
     out.U32(TPX_HEADER_OPCODE_OFFSET, TPX_OP_TRACE_INDICATION);
     indication.bytes[TPX_HEADER_FLAGS_OFFSET] = frame.flags;
     out.U32(TPX_HEADER_ADDRESS_OFFSET, TraceAddress(frame.b, frame.ln));
-    indication.bytes.insert(indication.bytes.end(), frame.data.begin(), frame.data.end());
+    // A read's block carries at most this much of a frame, as the driver's does.
+    constexpr std::size_t kRoom = kRequestBlockBytes - wire::kOffReadMessage - kTraceHeaderLength;
+    indication.bytes.insert(indication.bytes.end(), frame.data.begin(),
+                            frame.data.begin() + static_cast<std::ptrdiff_t>(std::min(frame.data.size(), kRoom)));
     connection.outbox.push_back(std::move(indication));
     ++m_traceFramesMade;
     DeliverLocked(connection);

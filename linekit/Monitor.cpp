@@ -32,6 +32,7 @@ std::atomic<std::uint16_t> g_sequence{1};
 struct CaptureCounters {
     std::atomic<std::uint64_t> written{0};
     std::atomic<std::uint64_t> lost{0};
+    std::atomic<std::uint32_t> tooLong{0};
     std::atomic<std::uint32_t> writeError{0};
     std::atomic<bool> running{true};
     std::atomic<std::uint32_t> readError{0};
@@ -162,8 +163,13 @@ void WriteTraceRecord(std::intptr_t captureFile, std::span<const std::uint8_t> m
         return;
     }
     const std::span<const std::uint8_t> data = message.subspan(std::min(headerLength, message.size()));
-    // A longer frame would make the whole log unreadable; no card sends one.
-    if (data.size() > kMaxDChannelData) return;
+    // A longer frame would make the whole log unreadable: it is not
+    // written, but counted, so the loss is said.
+    if (data.size() > kMaxDChannelData) {
+        counters.tooLong.fetch_add(1);
+        counters.lost.fetch_add(1);
+        return;
+    }
     const FieldReader header = Little(message.first(std::min(headerLength, message.size())));
     const std::uint32_t address = header.U32(TPX_HEADER_ADDRESS_OFFSET).value_or(0);
 
@@ -256,6 +262,7 @@ std::uint32_t GetCaptureStatus(TpxHandle device, std::uint32_t connectionId, Tpx
         status.writeError = c.writeError.load();
         status.recordsWritten = c.written.load();
         status.recordsLost = c.lost.load();
+        status.framesTooLong = c.tooLong.load();
         return 0;
     }
     return TPX_ERROR_INVALID_HANDLE;

@@ -19,8 +19,7 @@ CTraceLog::CTraceLog()
     : m_ackEvent(platform::CreateEvent({}, false)),
       m_stopEvent(platform::CreateEvent({}, false)),
       m_stoppedEvent(platform::CreateEvent({}, false)),
-      m_postedEvent(platform::CreateEvent({}, false)),
-      m_recordBuffer(std::make_unique<std::uint8_t[]>(kMaxRecordLength)) {}
+      m_postedEvent(platform::CreateEvent({}, false)) {}
 
 CTraceLog::~CTraceLog() {
     StopReader();

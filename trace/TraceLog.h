@@ -7,7 +7,7 @@
 // again once stored, and every text is decoded when asked. Every accessor takes a 0-based record index and answers a neutral
 // value (0, empty text, nullopt) for an index outside the list. All of it is
 // used on the user-interface thread; the reader thread shares only the
-// TraceReaderParams block and the record buffer, under the event handshake.
+// TraceReaderParams block and its batch, under the event handshake.
 
 #include <cstdint>
 #include <filesystem>
@@ -109,26 +109,30 @@ public:
     void SetLogFile(const CLogFile* file) { m_logFile = file; }
     std::string GetLogPath() const;
 
-    // Live reader. The target receives each complete record of the log file;
+    // Live reader. The target receives the complete records of the log file
+    // in batches;
     // StartReader starts following the file from its beginning, StopReader
     // stops the thread and waits for its end. Both return 1.
     void SetTarget(RecordTarget* target) { m_target = target; }
     RecordTarget* GetTarget() const { return m_target; }
     int StartReader();
-    // Without drain, the reader ends at once; a record it posted and nobody
+    // Without drain, the reader ends at once; a batch it posted and nobody
     // took yet stays for its message. With drain (the writer has stopped),
     // every record left in the file up to its end is handed to drain on the
-    // calling thread, in order, before the reader ends: what the file holds
-    // is what the document gets. drain consumes the block as the posted
-    // message would, ending with ReleaseDelivered (it may find a record
-    // posted before the drain began).
-    int StopReader(const std::function<void(TraceReaderParams&)>& drain = {});
+    // calling thread, batch by batch in order, before the reader ends: what
+    // the file holds is what the document gets. drain consumes the block as
+    // the posted message would, ending with ReleaseDelivered (it may find a
+    // batch posted before the drain began), and answers whether to go on:
+    // false ends the reader at once, leaving the rest of the file untaken.
+    int StopReader(const std::function<bool(TraceReaderParams&)>& drain = {});
     int IsRunning() const { return m_running; }
-    // Builds the record the reader delivered in the record buffer, appends
-    // it and returns its index (-1 when the block holds no deliverable record).
-    int AddReaderRecord(const TraceReaderParams& params);
+    // Builds the records of the batch the reader delivered and appends them
+    // in order, calling added with each one's index as soon as it is stored
+    // (a list that keeps only its newest record holds each only until the
+    // next). Returns how many were added.
+    int AddReaderRecords(const TraceReaderParams& params, const std::function<void(int)>& added = {});
     platform::EventHandle GetAckEvent() const { return m_ackEvent.Get(); }
-    // The file offset just behind the last record AddReaderRecord took: the
+    // The file offset just behind the last record AddReaderRecords took: the
     // length of a file that holds the records delivered so far.
     std::int64_t GetReaderRecordEnd() const { return m_readerRecordEnd; }
 
@@ -180,7 +184,6 @@ private:
     std::int64_t m_readerRecordEnd = 0;
     bool m_keepOnlyNewest = false;
     TraceReaderParams m_params;
-    std::unique_ptr<std::uint8_t[]> m_recordBuffer;
     std::string m_logPath;  // copy of the path the last reader was started on
     int m_running = 0;
     std::thread m_reader;

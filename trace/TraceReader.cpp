@@ -1,6 +1,7 @@
 // The live reader of CTraceLog: a thread at low priority that follows the
 // trace log file while the adapter library appends to it, and hands every
-// complete, well-framed record to the user-interface thread, one at a time.
+// complete, well-framed record to the user-interface thread, in batches of
+// whatever the file holds beyond the last one.
 
 #include <array>
 #include <cerrno>
@@ -15,43 +16,56 @@
 namespace trace {
 namespace {
 
-// Reads exactly n bytes at offset, or reports that they are not all there yet.
-bool ReadAt(int fd, std::uint8_t* out, std::size_t n, std::int64_t offset) {
+// Reads up to n bytes at offset; how many it got (0 at the end of the file).
+std::size_t ReadUpTo(int fd, std::uint8_t* out, std::size_t n, std::int64_t offset) {
     std::size_t done = 0;
     while (done < n) {
         const ssize_t got = ::pread(fd, out + done, n - done, static_cast<off_t>(offset) + static_cast<off_t>(done));
         if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
+        if (got <= 0) break;
         done += static_cast<std::size_t>(got);
     }
-    return true;
+    return done;
 }
 
 enum class Pass { Delivered, Skipped, NothingNew };
 
-// One pass over the file at position pos: reads one record if it is complete,
-// skipping whatever the framing rules reject. pos moves past what was read.
+// One pass over the file at position pos: reads a chunk and frames every
+// whole record in it, skipping whatever the framing rules reject, as far as
+// the last whole record (a record still being written is picked up by a
+// later pass). pos moves past what was framed or skipped.
 Pass ReadOnePass(int fd, std::int64_t& pos, TraceReaderParams& params) {
-    std::uint8_t* buffer = params.recordBuffer;
     if (pos == 0) {
         std::array<std::uint8_t, kFileHeaderSize> header;
-        if (!ReadAt(fd, header.data(), header.size(), 0)) return Pass::NothingNew;
+        if (ReadUpTo(fd, header.data(), header.size(), 0) < header.size()) return Pass::NothingNew;
         pos = kFileHeaderSize;
     }
-    if (!ReadAt(fd, buffer, kRecordHeaderSize, pos)) return Pass::NothingNew;  // header not complete yet
-    if (CheckRecordHeader(std::span<const std::uint8_t, kRecordHeaderSize>(buffer, kRecordHeaderSize)) !=
-        HeaderCheck::Ok) {
-        pos += kRecordHeaderSize;  // garbage: skip these 16 bytes, look at the next 16
-        return Pass::Skipped;
+    params.chunk.resize(kReaderChunkBytes);
+    params.records.clear();
+    const std::size_t got = ReadUpTo(fd, params.chunk.data(), params.chunk.size(), pos);
+    const std::uint8_t* bytes = params.chunk.data();
+    std::size_t at = 0;
+    bool skipped = false;
+    while (got - at >= kRecordHeaderSize) {
+        if (CheckRecordHeader(std::span<const std::uint8_t, kRecordHeaderSize>(bytes + at, kRecordHeaderSize)) !=
+            HeaderCheck::Ok) {
+            at += kRecordHeaderSize;  // garbage: skip these 16 bytes, look at the next 16
+            skipped = true;
+            continue;
+        }
+        const std::uint32_t length = ReadU32({bytes + at, 4}, 0);
+        if (got - at < length) break;  // body still being written, or beyond this chunk
+        const std::span<const std::uint8_t> record(bytes + at, length);
+        at += length;
+        if (CheckRecordBody(record) != BodyCheck::Ok) {  // wrong trailer, inconsistent, or types 4-6
+            skipped = true;
+            continue;
+        }
+        params.records.push_back({static_cast<std::uint32_t>(at - length), length, pos + static_cast<std::int64_t>(at)});
     }
-    const std::uint32_t length = ReadU32({buffer, 4}, 0);
-    if (!ReadAt(fd, buffer + kRecordHeaderSize, length - kRecordHeaderSize, pos + kRecordHeaderSize))
-        return Pass::NothingNew;  // body still being written: picked up by a later pass
-    pos += length;
-    const std::span<const std::uint8_t> record(buffer, length);
-    if (CheckRecordBody(record) != BodyCheck::Ok) return Pass::Skipped;  // wrong trailer, inconsistent, or types 4-6
-    params.data = buffer + DataOffset(RecordTypeOf(record));
-    return Pass::Delivered;
+    pos += static_cast<std::int64_t>(at);
+    if (!params.records.empty()) return Pass::Delivered;
+    return skipped ? Pass::Skipped : Pass::NothingNew;
 }
 
 void ReaderThread(TraceReaderParams* params) {
@@ -75,7 +89,6 @@ void ReaderThread(TraceReaderParams* params) {
             continue;
         }
         if (pass != Pass::Delivered) continue;
-        params->recordEnd = pos;
         platform::ResetEvent(params->ackEvent);
         params->pending.store(true, std::memory_order_release);
         // While draining, the stopping thread takes the records itself; a
@@ -99,7 +112,6 @@ int CTraceLog::StartReader() {
     m_params.ackEvent = m_ackEvent.Get();
     m_params.target = m_target;
     m_params.logPath = m_logPath;
-    m_params.recordBuffer = m_recordBuffer.get();
     m_params.postedEvent = m_postedEvent.Get();
     m_params.pending.store(false);  // a record of an earlier reader nobody took is not this trace's
     m_params.drain.store(false);
@@ -108,20 +120,22 @@ int CTraceLog::StartReader() {
     return 1;
 }
 
-int CTraceLog::StopReader(const std::function<void(TraceReaderParams&)>& drain) {
+int CTraceLog::StopReader(const std::function<bool(TraceReaderParams&)>& drain) {
     if (m_running && drain) {
         // Hand over every record still in the file, here on the calling
-        // thread: one posted before the drain began and not yet handled,
-        // then each the reader finds until the end of the file.
+        // thread: a batch posted before the drain began and not yet handled,
+        // then each the reader finds until the end of the file, unless drain
+        // says to stop taking them.
         m_params.drain.store(true, std::memory_order_release);
         const std::array events = {m_stoppedEvent.Get(), m_postedEvent.Get()};
         for (;;) {
             if (HasDelivered(m_params)) {
-                drain(m_params);  // consumes and releases it; the reader may at once deliver the next
+                // Consumes and releases it; the reader may at once deliver the next.
+                if (!drain(m_params)) break;
                 continue;
             }
             if (platform::WaitForAnyEvent(events, platform::kInfinite) == platform::kWaitObject0) {
-                if (HasDelivered(m_params)) continue;  // its last record came just before it ended
+                if (HasDelivered(m_params)) continue;  // its last batch came just before it ended
                 break;
             }
             platform::ResetEvent(m_postedEvent.Get());
@@ -142,13 +156,19 @@ int CTraceLog::StopReader(const std::function<void(TraceReaderParams&)>& drain) 
     return 1;
 }
 
-int CTraceLog::AddReaderRecord(const TraceReaderParams& params) {
-    if (!params.recordBuffer || !params.data) return -1;
-    const std::span<const std::uint8_t> header(params.recordBuffer, kRecordHeaderSize);
-    const std::uint32_t length = RecordLength(header);
-    if (length < kMinRecordLength || length > kMaxRecordLength) return -1;
-    m_readerRecordEnd = params.recordEnd;
-    return AddRawRecord({params.recordBuffer, length});
+int CTraceLog::AddReaderRecords(const TraceReaderParams& params, const std::function<void(int)>& added) {
+    int count = 0;
+    for (const TraceReaderParams::Delivered& record : params.records) {
+        if (record.length < kMinRecordLength || record.length > kMaxRecordLength ||
+            std::size_t{record.offset} + record.length > params.chunk.size())
+            continue;
+        const int index = AddRawRecord({params.chunk.data() + record.offset, record.length});
+        if (index < 0) continue;
+        m_readerRecordEnd = record.fileEnd;
+        ++count;
+        if (added) added(index);
+    }
+    return count;
 }
 
 }  // namespace trace

@@ -1,12 +1,15 @@
 #pragma once
-// The live reader's shared block and the hand-over of one record from the
-// reader thread to the user-interface thread. The reader thread and the
-// user-interface thread share exactly this block and the record buffer it
-// points to; the ack/stop/stopped events order every access (no locks).
+// The live reader's shared block and the hand-over of records from the
+// reader thread to the user-interface thread, a batch at a time: every whole
+// record the file holds beyond the last batch, up to a large chunk. The
+// reader thread and the user-interface thread share exactly this block and
+// the batch it holds; the ack/stop/stopped events order every access (no
+// locks).
 
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/Event.h"
 
@@ -18,12 +21,18 @@ struct TraceReaderParams {
     platform::EventHandle stoppedEvent = nullptr;  // set by the thread when it ends
     platform::EventHandle stopEvent = nullptr;     // the thread ends when it finds it set
     platform::EventHandle ackEvent = nullptr;      // set by the UI thread after consuming a record
-    RecordTarget* target = nullptr;                // receives each complete record
+    RecordTarget* target = nullptr;                // receives each batch of complete records
     std::string logPath;                           // the file the thread follows
-    std::uint8_t* recordBuffer = nullptr;          // the CTraceLog's 5000-byte buffer
-    const std::uint8_t* data = nullptr;            // first data byte of the delivered record
-    std::int64_t recordEnd = 0;                    // file offset just behind the delivered record
-    // Set by the thread when it hands a record over, cleared by whoever
+    // The batch: the file's bytes as read (a chunk), and where in them each
+    // well-framed record lies, in file order.
+    struct Delivered {
+        std::uint32_t offset = 0;  // in chunk
+        std::uint32_t length = 0;  // the whole record, header and trailer included
+        std::int64_t fileEnd = 0;  // file offset just behind the record
+    };
+    std::vector<std::uint8_t> chunk;
+    std::vector<Delivered> records;
+    // Set by the thread when it hands a batch over, cleared by whoever
     // consumes it (TakeDelivered). A posted message that finds it clear was
     // already consumed while the reader drained, and is stale.
     std::atomic<bool> pending{false};
@@ -34,10 +43,10 @@ struct TraceReaderParams {
     std::atomic<bool> drain{false};
 };
 
-// Receives the records the reader thread finds. PostTraceRecord is called on
+// Receives the batches the reader thread finds. PostTraceRecord is called on
 // the reader thread and must only queue the handling onto the user-interface
-// thread and return; the handler there builds the record from the block
-// (the document's OnTraceRecord) and sets the ack event as its last step.
+// thread and return; the handler there builds the batch's records from the
+// block (the document's OnTraceRecord) and sets the ack event as its last step.
 // The desktop program's record list view queues a call on the Qt event loop;
 // tests and trctool pump a queue of their own.
 class RecordTarget {
@@ -46,14 +55,18 @@ public:
     virtual void PostTraceRecord(TraceReaderParams* params) = 0;
 };
 
-// Whether the block holds a record nobody consumed yet. The consumer reads
-// the record, then calls ReleaseDelivered, which clears the flag and sets the
+// Whether the block holds a batch nobody consumed yet. The consumer reads
+// its records, then calls ReleaseDelivered, which clears the flag and sets the
 // ack event; a stale message (already consumed) must neither read nor ack.
 inline bool HasDelivered(const TraceReaderParams& params) { return params.pending.load(std::memory_order_acquire); }
 inline void ReleaseDelivered(TraceReaderParams& params) {
     params.pending.store(false, std::memory_order_release);
     platform::SetEvent(params.ackEvent);
 }
+
+// The most the reader reads from the file for one batch: tens of thousands
+// of records, which the user-interface thread takes in a few milliseconds.
+inline constexpr std::size_t kReaderChunkBytes = std::size_t{1} << 20;
 
 // Milliseconds the reader waits for the file to grow before looking again,
 // while watching the stop event: records arrive within this time of their

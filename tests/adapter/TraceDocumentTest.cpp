@@ -153,6 +153,33 @@ TEST_F(TraceDocumentTest, ACardThatGoesAwayStopsTheTraceWithOneMessage) {
               "TRACE: Stopped, the card stopped answering; 20 records kept in " + LogPath().string());
 }
 
+TEST_F(TraceDocumentTest, FramesLongerThanARecordHoldsAreSaidToBeLost) {
+    cardsim::Settings settings;
+    settings.rate = 0;
+    settings.traffic = cardsim::Traffic::Replay;
+    for (const std::size_t size : {std::size_t{4}, std::size_t{281}, std::size_t{5}}) {
+        cardsim::TraceFrame frame;
+        frame.data.assign(size, 0x41);
+        frame.data[0] = 0x00, frame.data[1] = 0x81, frame.data[2] = 0x01;
+        settings.replay.push_back(std::move(frame));
+    }
+    settings.unplugAfter = 6;
+    m_card = std::make_shared<cardsim::Card>(std::move(settings));
+    cardsim::InstallCard(m_card);
+    m_doc = std::make_unique<CMarloTrcDoc>(m_ui, kShortWait);
+    m_registration.emplace(*m_doc, m_view);
+    ASSERT_TRUE(m_doc->OnOpenDocument("Orin Strandex PCI 1 ST Adapter"));
+    m_doc->OnTraceStart();
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!m_doc->CheckCapture()) {
+        ASSERT_LT(std::chrono::steady_clock::now(), limit) << "the gone card was never noticed";
+        if (const auto params = m_view.target.Next(std::chrono::milliseconds(1))) m_doc->OnTraceRecord(**params);
+    }
+    EXPECT_EQ(m_doc->GetTraceLog()->GetRecordCount(), 4);
+    ASSERT_EQ(m_boxes.Texts().size(), 2u);
+    EXPECT_EQ(m_boxes.Texts()[0], "2 frames longer than a record holds (280 octets) were not kept.");
+}
+
 TEST_F(TraceDocumentTest, AFullFileStopsTheTraceWithOneMessageAndEveryWholeRecord) {
     Open("rate=0");
     // A file size limit a little above the empty log plays a full disk.

@@ -131,6 +131,38 @@ TEST(Connection, AFailedRecordWriteStopsWritingAndIsReported) {
     fs::remove(path);
 }
 
+TEST(Connection, AFrameLongerThanARecordHoldsIsCountedAsLostAndTheRestWritten) {
+    const fs::path path = fs::temp_directory_path() / ("linekit-long-" + std::to_string(::getpid()) + ".log");
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(fd, 0);
+    cardsim::Settings settings = Fast();
+    settings.traffic = cardsim::Traffic::Replay;
+    for (const std::size_t size : {std::size_t{4}, std::size_t{280}, std::size_t{281}, std::size_t{300}, std::size_t{5}}) {
+        cardsim::TraceFrame frame;
+        frame.data.assign(size, 0x41);
+        frame.data[0] = 0x00, frame.data[1] = 0x81, frame.data[2] = 0x01;
+        settings.replay.push_back(std::move(frame));
+    }
+    settings.unplugAfter = 5;  // one pass over the frames
+    {
+        Session s(settings, fd);
+        ASSERT_EQ(s.Open(), 0u);
+        ASSERT_EQ(TpxLineTraceControlEnable(s.device, s.clientId, s.connectionId), 0u);
+        ASSERT_TRUE(s.Await());
+        ASSERT_TRUE(s.beeps.WaitFor(1));
+        TpxCaptureStatus status{};
+        ASSERT_EQ(TpxGetCaptureStatus(s.device, s.connectionId, &status), 0u);
+        EXPECT_EQ(status.recordsWritten, 3u);
+        EXPECT_EQ(status.framesTooLong, 2u);
+        EXPECT_EQ(status.recordsLost, 2u) << "a frame that was not kept is a loss";
+        EXPECT_EQ(status.writeError, 0u) << "the frames after it are written";
+        s.Close();
+    }
+    ::close(fd);
+    EXPECT_EQ(fs::file_size(path), (28u + 4) + (28 + 280) + (28 + 5));
+    fs::remove(path);
+}
+
 TEST(Connection, LinkStatisticsFollowTheFramesSentAndZeroing) {
     Session s(Fast());
     ASSERT_EQ(s.Open(), 0u);

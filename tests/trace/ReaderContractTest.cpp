@@ -99,14 +99,14 @@ protected:
             log.StartReader();
             // The records it should find, then whatever else it posted by the
             // time it stops.
-            for (std::size_t i = 0; i < expected; ++i) {
+            while (static_cast<std::size_t>(log.GetRecordCount()) < expected) {
                 const auto params = target.Next();
                 if (!params) break;
-                log.AddReaderRecord(**params);
+                log.AddReaderRecords(**params);
                 platform::SetEvent(log.GetAckEvent());
             }
             log.StopReader();
-            while (const auto params = target.Next(std::chrono::milliseconds(0))) log.AddReaderRecord(**params);
+            while (const auto params = target.Next(std::chrono::milliseconds(0))) log.AddReaderRecords(**params);
         }
         for (int i = 0; i < log.GetRecordCount(); ++i) sequences.push_back(log.GetSequence(i));
         return sequences;

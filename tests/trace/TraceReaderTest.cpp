@@ -1,6 +1,6 @@
 // The live reader against a trace log file written piece by piece, as the
-// adapter library writes it: complete records only, each exactly once,
-// damaged data skipped, and a stop that never hangs.
+// adapter library writes it: complete records only, each exactly once, in
+// batches, damaged data skipped, and a stop that never hangs.
 
 #include <gtest/gtest.h>
 
@@ -35,19 +35,29 @@ protected:
 
     void Append(const Bytes& bytes) { ASSERT_EQ(platform::WriteAll(m_file->GetFd(), bytes), 0); }
 
-    // Plays the document's handling of one posted record: build, then ack.
-    // Returns the sequence number of the record added.
-    std::optional<int> DeliverNext() {
-        const auto params = m_target.Next();
-        if (!params) return std::nullopt;
-        const int index = m_log.AddReaderRecord(**params);
-        platform::SetEvent(m_log.GetAckEvent());
-        return index < 0 ? -1 : m_log.GetSequence(index);
+    // Plays the document's handling of posted batches until the log holds
+    // `count` records: build, then ack. Returns the sequence numbers of all
+    // the log's records.
+    std::vector<int> DeliverUntil(int count) {
+        while (m_log.GetRecordCount() < count) {
+            const auto params = m_target.Next();
+            if (!params) break;
+            m_log.AddReaderRecords(**params);
+            ++m_batches;
+            platform::SetEvent(m_log.GetAckEvent());
+        }
+        return Sequences();
+    }
+    std::vector<int> Sequences() const {
+        std::vector<int> sequences;
+        for (int i = 0; i < m_log.GetRecordCount(); ++i) sequences.push_back(m_log.GetSequence(i));
+        return sequences;
     }
 
     trace::CTraceLog m_log;
     std::unique_ptr<trace::CLogFile> m_file;
     testsupport::QueueTarget m_target;
+    int m_batches = 0;
 };
 
 TEST_F(TraceReaderTest, RecordWrittenInThreePiecesIsDeliveredOnceWhenComplete) {
@@ -57,8 +67,7 @@ TEST_F(TraceReaderTest, RecordWrittenInThreePiecesIsDeliveredOnceWhenComplete) {
     Append(Bytes(record.begin() + 24, record.end() - 4));
     Append(Bytes(record.end() - 4, record.end()));
     Append(Frame(2));
-    EXPECT_EQ(DeliverNext(), 1);
-    EXPECT_EQ(DeliverNext(), 2);
+    EXPECT_EQ(DeliverUntil(2), (std::vector<int>{1, 2}));
     m_log.StopReader();
     EXPECT_EQ(m_log.GetRecordCount(), 2);
     EXPECT_EQ(m_log.GetRecord(0)->GetData().size(), 7u);
@@ -82,8 +91,7 @@ TEST_F(TraceReaderTest, DamagedDataIsSkippedAndTheNextRecordDelivered) {
     Append(typeFive);
     Append(Frame(5));
     ASSERT_EQ(m_log.StartReader(), 1);
-    EXPECT_EQ(DeliverNext(), 1);
-    EXPECT_EQ(DeliverNext(), 5);
+    EXPECT_EQ(DeliverUntil(2), (std::vector<int>{1, 5}));
     m_log.StopReader();
     EXPECT_EQ(m_log.GetRecordCount(), 2);
 }
@@ -95,7 +103,7 @@ TEST_F(TraceReaderTest, StopWhileWaitingForTheAcknowledgementEndsAndThePostedRec
     ASSERT_TRUE(params);
     EXPECT_EQ(m_log.StopReader(), 1);  // must not hang: the reader waits for ack or stop
     EXPECT_EQ(m_log.IsRunning(), 0);
-    EXPECT_EQ(m_log.AddReaderRecord(**params), 0);
+    EXPECT_EQ(m_log.AddReaderRecords(**params), 1);
     EXPECT_EQ(m_log.GetSequence(0), 1);
 }
 
@@ -103,18 +111,68 @@ TEST_F(TraceReaderTest, EachStartReadsTheWholeFileAgain) {
     Append(Frame(1));
     Append(Frame(2));
     m_log.StartReader();
-    EXPECT_EQ(DeliverNext(), 1);
-    EXPECT_EQ(DeliverNext(), 2);
+    EXPECT_EQ(DeliverUntil(2), (std::vector<int>{1, 2}));
     m_log.StopReader();
 
     m_log.DeleteRecords();
     Append(Frame(3));
     m_log.StartReader();
-    EXPECT_EQ(DeliverNext(), 1);
-    EXPECT_EQ(DeliverNext(), 2);
-    EXPECT_EQ(DeliverNext(), 3);
+    EXPECT_EQ(DeliverUntil(3), (std::vector<int>{1, 2, 3}));
     m_log.StopReader();
     EXPECT_EQ(m_log.GetRecordCount(), 3);
+}
+
+// More than one chunk's worth: records that lie across a chunk's end come
+// whole in the next batch, none twice, none skipped.
+TEST_F(TraceReaderTest, AFileLargerThanOneChunkComesInBatchesInOrderEachRecordOnce) {
+    Bytes many;
+    int count = 0;
+    for (; many.size() < 2 * trace::kReaderChunkBytes + 1000; ++count)
+        for (const std::uint8_t b : Frame(static_cast<std::uint16_t>(count), 3 + count % 29)) many.push_back(b);
+    Append(many);
+    m_log.StartReader();
+    const std::vector<int> sequences = DeliverUntil(count);
+    m_log.StopReader();
+    ASSERT_EQ(sequences.size(), static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) ASSERT_EQ(sequences[static_cast<std::size_t>(i)], i % 65536) << i;
+    EXPECT_GE(m_batches, 3);
+    EXPECT_EQ(m_log.GetReaderRecordEnd(), static_cast<std::int64_t>(trace::kFileHeaderSize + many.size()));
+}
+
+// The stop's drain takes what the file holds, batch by batch, until it is
+// told to stop taking them: then the reader ends at once, the rest stays in
+// the file, and what was taken is whole.
+TEST_F(TraceReaderTest, ADrainThatIsToldToStopEndsBetweenTwoBatches) {
+    for (const bool goOn : {true, false}) {
+        SCOPED_TRACE(goOn ? "drain to the end" : "stop after the first batch");
+        trace::CTraceLog log;
+        std::unique_ptr<trace::CLogFile> file;
+        ASSERT_EQ(trace::CreateTraceLogFile(file, log, m_dir), 1);
+        testsupport::QueueTarget target;
+        log.SetTarget(&target);
+        Bytes many;
+        int count = 0;
+        for (; many.size() < 3 * trace::kReaderChunkBytes; ++count)
+            for (const std::uint8_t b : Frame(static_cast<std::uint16_t>(count))) many.push_back(b);
+        ASSERT_EQ(platform::WriteAll(file->GetFd(), many), 0);
+        log.StartReader();
+        int drained = 0;
+        log.StopReader([&](trace::TraceReaderParams& params) {
+            if (trace::HasDelivered(params)) log.AddReaderRecords(params);
+            trace::ReleaseDelivered(params);
+            ++drained;
+            return goOn;
+        });
+        EXPECT_EQ(log.IsRunning(), 0);
+        if (goOn) {
+            EXPECT_EQ(log.GetRecordCount(), count);
+        } else {
+            EXPECT_EQ(drained, 1);
+            EXPECT_GT(log.GetRecordCount(), 0);
+            EXPECT_LT(log.GetRecordCount(), count);
+        }
+        for (int i = 0; i < log.GetRecordCount(); ++i) ASSERT_EQ(log.GetSequence(i), i % 65536) << i;
+    }
 }
 
 TEST_F(TraceReaderTest, WithoutALogFileTheReaderFindsNothingAndStopsNormally) {

@@ -165,12 +165,11 @@ void ViewsTest::LiveReaderFillsTheListRowByRow() {
     QCOMPARE(trace::CreateTraceLogFile(file, doc.Log(), dir.path().toStdString()), 1);
     views::CMarloTrcListView list(doc);
     list.OnUpdate(nullptr, trace::HINT_INITIAL_UPDATE, 0);
-    // What the adapter document does with each delivered record.
+    // What the adapter document does with each delivered batch.
     int handled = 0;
     list.SetTraceRecordHandler([&](trace::TraceReaderParams& params) {
-        const int index = doc.Log().AddReaderRecord(params);
-        doc.UpdateAllViews(nullptr, trace::HINT_RECORD_ADDED, index);
-        ++handled;
+        handled += doc.Log().AddReaderRecords(
+            params, [&](int index) { doc.UpdateAllViews(nullptr, trace::HINT_RECORD_ADDED, index); });
         platform::SetEvent(doc.Log().GetAckEvent());
     });
     doc.Log().SetTarget(&list);

@@ -239,9 +239,11 @@ typedef struct TpxCaptureStatus {
     uint32_t running;          /* 1 while the monitor thread reads from the adapter */
     uint32_t readError;        /* the error of the read that ended it; 0 while running */
     uint32_t writeError;       /* errno of the failed record write; 0 while every record was written */
-    uint32_t reserved;         /* 0 */
+    uint32_t framesTooLong;    /* trace indications whose frame is longer than a record holds
+                                  (280 octets): not written, and counted in recordsLost too */
     uint64_t recordsWritten;   /* whole records appended to the capture file */
-    uint64_t recordsLost;      /* trace indications not written after writing stopped */
+    uint64_t recordsLost;      /* trace indications not written: after writing stopped, and
+                                  frames too long for a record */
 } TpxCaptureStatus;
 
 /* Fills *status for the open connection; TPX_ERROR_INVALID_HANDLE when the
