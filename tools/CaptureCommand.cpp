@@ -99,15 +99,19 @@ int RingCapture(CaptureOptions options, AdapterSession& adapter, trace::StreamFo
     options.keptBy = (pattern.parent_path() / (base.stem().string() + "_*" + pattern.extension().string())).string();
     adapter.traceLogFolder = TemporaryFolder();
     CaptureRing files(base, format, ring);
-    const PrintOptions print = options.print;
+    std::fflush(stdout);
+    RecordWriter printer(STDOUT_FILENO, options.print);
     std::int64_t released = 0;
-    CaptureSession session(std::move(options), adapter, [&](const trace::CTraceLog& log, int index) {
-        if (files.Add(*log.GetRecord(index)) != 0) return false;
-        ReleaseWhatTheRingHolds(adapter.doc ? adapter.doc->GetLogFile() : nullptr, log.GetReaderRecordEnd(), released);
-        if (displayFilter && !displayFilter->Matches(log, index)) return true;  // kept, not printed
-        PrintRecord(stdout, log, index, print);
-        return std::fflush(stdout) == 0 && !std::ferror(stdout);
-    });
+    CaptureSession session(
+        std::move(options), adapter,
+        [&](const trace::CTraceLog& log, int index) {
+            if (files.Add(*log.GetRecord(index)) != 0) return false;
+            ReleaseWhatTheRingHolds(adapter.doc ? adapter.doc->GetLogFile() : nullptr, log.GetReaderRecordEnd(),
+                                    released);
+            if (displayFilter && !displayFilter->Matches(log, index)) return true;  // kept, not printed
+            return printer.Add(log, index);
+        },
+        [&printer] { return printer.Flush(); });
     const int status = session.Run();
     if (files.Error() == 0) return status;
     const auto& left = files.Files();
@@ -118,19 +122,19 @@ int RingCapture(CaptureOptions options, AdapterSession& adapter, trace::StreamFo
     return 1;
 }
 
-}  // namespace
-
-int RunCapture(std::span<char* const> args, const CommandContext& context) {
-    const Command& self = FindCommand("capture");
-    std::vector<std::string> rest(args.begin(), args.end());
-    AdapterSession adapter(context);
-    std::string problem;
-    if (!TakeAdapterOption(rest, adapter.ui.adapter, problem)) return UsageError(self, problem);
-
+// What the capture's arguments ask for.
+struct CaptureArguments {
     CaptureOptions options;
     std::optional<filter::DisplayFilter> displayFilter;  // -Y: what is printed; the file keeps every record
     std::optional<trace::StreamFormat> format;
     std::optional<RingOptions> ring;  // -b: a ring of files after -w FILE
+};
+
+// Reads the options after --adapter; nullopt to go on, else the exit status
+// (a usage error, or 0 after --help).
+std::optional<int> ParseCaptureArguments(const Command& self, const std::vector<std::string>& rest,
+                                         CaptureArguments& parsed) {
+    CaptureOptions& options = parsed.options;
     for (std::size_t i = 0; i < rest.size(); ++i) {
         const std::string& arg = rest[i];
         const bool hasValue = i + 1 < rest.size();
@@ -158,46 +162,69 @@ int RunCapture(std::span<char* const> args, const CommandContext& context) {
         } else if (arg == "-Y") {
             if (!hasValue) return UsageError(self, "-Y needs a display filter");
             filter::FilterError error;
-            displayFilter = filter::DisplayFilter::Parse(rest[++i], &error);
-            if (!displayFilter) return UsageError(self, "bad display filter: " + error.Text());
+            parsed.displayFilter = filter::DisplayFilter::Parse(rest[++i], &error);
+            if (!parsed.displayFilter) return UsageError(self, "bad display filter: " + error.Text());
         } else if (arg == "-b" && hasValue) {
-            if (!ring) ring.emplace();
-            if (const std::string wrong = TakeRingOption(rest[++i], *ring); !wrong.empty())
+            if (!parsed.ring) parsed.ring.emplace();
+            if (const std::string wrong = TakeRingOption(rest[++i], *parsed.ring); !wrong.empty())
                 return UsageError(self, wrong);
         } else if (arg == "--format" && hasValue) {
-            format = trace::StreamFormatNamed(rest[++i]);
-            if (!format) return UsageError(self, "--format is log, pcapng or pcap");
+            parsed.format = trace::StreamFormatNamed(rest[++i]);
+            if (!parsed.format) return UsageError(self, "--format is log, pcapng or pcap");
         } else {
             return UsageError(self, "unexpected " + arg);
         }
     }
+    return std::nullopt;
+}
+
+// The capture printed on standard output: records are formatted into one
+// buffer that goes out after each batch the reader delivers, so a capture
+// at the card's full speed costs one write per batch, not one per record.
+int PrintCapture(CaptureOptions options, AdapterSession& adapter, std::optional<filter::DisplayFilter> displayFilter) {
+    std::fflush(stdout);
+    RecordWriter printer(STDOUT_FILENO, options.print);
+    CaptureSession session(
+        std::move(options), adapter,
+        [&printer, &displayFilter](const trace::CTraceLog& log, int index) {
+            if (displayFilter && !displayFilter->Matches(log, index)) return true;
+            return printer.Add(log, index);
+        },
+        // A reader that went away (| head) ends the capture quietly.
+        [&printer] { return printer.Flush(); });
+    return session.Run();
+}
+
+}  // namespace
+
+int RunCapture(std::span<char* const> args, const CommandContext& context) {
+    const Command& self = FindCommand("capture");
+    std::vector<std::string> rest(args.begin(), args.end());
+    AdapterSession adapter(context);
+    std::string problem;
+    if (!TakeAdapterOption(rest, adapter.ui.adapter, problem)) return UsageError(self, problem);
+    CaptureArguments parsed;
+    if (const std::optional<int> status = ParseCaptureArguments(self, rest, parsed)) return *status;
+    CaptureOptions& options = parsed.options;
+
     const bool streaming = options.keepAs && *options.keepAs == "-";
-    if (ring) {
+    if (parsed.ring) {
         if (!options.keepAs || streaming) return UsageError(self, "-b needs -w FILE, the name the ring's files are made from");
-        if (!ring->fileSizeKB && !ring->durationSeconds)
+        if (!parsed.ring->fileSizeKB && !parsed.ring->durationSeconds)
             return UsageError(self, "-b needs filesize:KB or duration:S to know when a new file begins");
         if (std::filesystem::is_directory(*options.keepAs))
             return UsageError(self, options.keepAs->string() + " is a folder; -w needs a file name");
-        return RingCapture(std::move(options), adapter, format.value_or(trace::StreamFormat::Log), *ring,
-                           std::move(displayFilter));
+        return RingCapture(std::move(options), adapter, parsed.format.value_or(trace::StreamFormat::Log), *parsed.ring,
+                           std::move(parsed.displayFilter));
     }
-    if (format && !streaming)
+    if (parsed.format && !streaming)
         return UsageError(self, "--format needs -w - (the capture on standard output) or -b (a ring of files)");
     if (streaming)
-        return StreamCapture(std::move(options), adapter, format.value_or(trace::StreamFormat::Log),
-                             std::move(displayFilter));
+        return StreamCapture(std::move(options), adapter, parsed.format.value_or(trace::StreamFormat::Log),
+                             std::move(parsed.displayFilter));
     if (const std::string refused = CaptureSession::CheckKeepAs(options); !refused.empty())
         return UsageError(self, refused);
-
-    const PrintOptions print = options.print;
-    CaptureSession session(std::move(options), adapter, [print, displayFilter = std::move(displayFilter)](
-                                                            const trace::CTraceLog& log, int index) {
-        if (displayFilter && !displayFilter->Matches(log, index)) return true;
-        PrintRecord(stdout, log, index, print);
-        // A reader that went away (| head) ends the capture quietly.
-        return std::fflush(stdout) == 0 && !std::ferror(stdout);
-    });
-    return session.Run();
+    return PrintCapture(std::move(options), adapter, std::move(parsed.displayFilter));
 }
 
 }  // namespace tools

@@ -1,5 +1,6 @@
 #include "tools/CaptureSession.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
@@ -20,6 +21,9 @@ using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 
 constexpr auto kProgressEvery = std::chrono::seconds(2);
+// A stop that finds more than this still to read from the trace log file
+// says so, and how to end at once.
+constexpr std::int64_t kSayTakingFrom = std::int64_t{4} << 20;
 
 // The record list of the terminal: hands each record the document adds to
 // the hook, and queues the reader's posts for the capture loop.
@@ -67,8 +71,9 @@ std::string Records(long long n) { return std::to_string(n) + (n == 1 ? " record
 
 }  // namespace
 
-CaptureSession::CaptureSession(CaptureOptions options, AdapterSession& adapter, CaptureRecordHook hook)
-    : m_options(std::move(options)), m_adapter(adapter), m_hook(std::move(hook)) {}
+CaptureSession::CaptureSession(CaptureOptions options, AdapterSession& adapter, CaptureRecordHook hook,
+                               CaptureFlushHook flush)
+    : m_options(std::move(options)), m_adapter(adapter), m_hook(std::move(hook)), m_flush(std::move(flush)) {}
 
 std::string CaptureSession::CheckKeepAs(const CaptureOptions& options) {
     if (!options.keepAs) return {};
@@ -125,7 +130,7 @@ int CaptureSession::Open() {
 CaptureEnd CaptureSession::Trace() {
     adapter::CMarloTrcDoc& doc = *m_adapter.doc;
     HookView view([&](int index) {
-        if (m_options.count && m_handed >= *m_options.count) return;  // drained behind the count: kept out
+        if (m_options.count && m_handed >= *m_options.count) return;  // delivered behind the count: kept out
         if (m_outputClosed) return;
         if (!m_hook(*doc.GetTraceLog(), index)) {
             m_outputClosed = true;
@@ -139,36 +144,68 @@ CaptureEnd CaptureSession::Trace() {
     m_started = m_lastProgress = Clock::now();
 
     doc.OnTraceStart();
-    CaptureEnd end = CaptureEnd::DocumentClosed;
-    if (doc.CanStopTrace()) {
-        const sigset_t stopSignals = StopSignals();
-        const auto deadline = m_options.seconds
-                                  ? std::optional(m_started + std::chrono::duration_cast<Clock::duration>(
-                                                                  std::chrono::duration<double>(*m_options.seconds)))
-                                  : std::nullopt;
-        for (;;) {
-            if (m_options.count && m_handed >= *m_options.count) { end = CaptureEnd::Count; break; }
-            if (m_outputClosed) { end = CaptureEnd::OutputClosed; break; }
-            if (deadline && Clock::now() >= *deadline) { end = CaptureEnd::Time; break; }
-            if (StopSignalPending(stopSignals)) { end = CaptureEnd::Signal; break; }
-            if (!doc.IsOpened()) { end = CaptureEnd::DocumentClosed; break; }
-            if (const auto status = doc.GetCaptureStatus()) {
-                if (status->writeError != 0) { end = CaptureEnd::WriteStopped; break; }
-                if (!status->running) { end = CaptureEnd::CardGone; break; }
-            }
-            if (const auto params = view.Queue().Next(std::chrono::milliseconds(50))) doc.OnTraceRecord(**params);
-            ShowProgress();
-        }
-        // Stopping drains the file into the document, through the view.
-        m_captureStatus = doc.GetCaptureStatus();
-        // Behind a reached count nothing more is printed or kept (the file
-        // is cut back to the count), so the rest need not be read.
-        doc.OnTraceStop(/*takeTheRest=*/end != CaptureEnd::Count);
-        if (const auto after = doc.GetCaptureStatus()) m_captureStatus = after;
-    } else {
+    if (!doc.CanStopTrace()) {
         m_startFailed = true;
+        return CaptureEnd::DocumentClosed;
     }
+    const CaptureEnd end = Follow(view.Queue());
+    Stop(end);
     return end;
+}
+
+CaptureEnd CaptureSession::Follow(trace::RecordQueue& queue) {
+    adapter::CMarloTrcDoc& doc = *m_adapter.doc;
+    const auto deadline = m_options.seconds
+                              ? std::optional(m_started + std::chrono::duration_cast<Clock::duration>(
+                                                              std::chrono::duration<double>(*m_options.seconds)))
+                              : std::nullopt;
+    for (;;) {
+        if (const std::optional<CaptureEnd> end = WhyEnd(deadline)) return *end;
+        if (const auto params = queue.Next(std::chrono::milliseconds(50))) {
+            doc.OnTraceRecord(**params);
+            FlushOutput();
+        }
+        ShowProgress();
+    }
+}
+
+std::optional<CaptureEnd> CaptureSession::WhyEnd(std::optional<Clock::time_point> deadline) const {
+    if (m_options.count && m_handed >= *m_options.count) return CaptureEnd::Count;
+    if (m_outputClosed) return CaptureEnd::OutputClosed;
+    if (deadline && Clock::now() >= *deadline) return CaptureEnd::Time;
+    if (StopSignalPending(StopSignals())) return CaptureEnd::Signal;
+    if (!m_adapter.doc->IsOpened()) return CaptureEnd::DocumentClosed;
+    if (const auto status = m_adapter.doc->GetCaptureStatus()) {
+        if (status->writeError != 0) return CaptureEnd::WriteStopped;
+        if (!status->running) return CaptureEnd::CardGone;
+    }
+    return std::nullopt;
+}
+
+bool CaptureSession::FlushOutput() {
+    if (!m_outputClosed && m_flush && !m_flush()) m_outputClosed = true;
+    return !m_outputClosed;
+}
+
+void CaptureSession::Stop(CaptureEnd end) {
+    adapter::CMarloTrcDoc& doc = *m_adapter.doc;
+    m_captureStatus = doc.GetCaptureStatus();
+    // Behind a reached count nothing more is printed or kept (the file is
+    // cut back to the count), so the rest need not be read.
+    const bool takeTheRest = end != CaptureEnd::Count;
+    const trace::CLogFile* file = doc.GetLogFile();
+    if (takeTheRest && file && file->GetLength() - doc.GetTraceLog()->GetReaderRecordEnd() > kSayTakingFrom)
+        std::fprintf(stderr, "trctool: stopping: printing the records the trace log file still holds (%s); "
+                             "Ctrl-C again ends at once and keeps the file\n",
+                     Size(file->GetLength() - doc.GetTraceLog()->GetReaderRecordEnd()).c_str());
+    // Stopping drains the file into the document, through the view, batch
+    // by batch; a stop signal now (the second) leaves the rest in the file.
+    doc.OnTraceStop(takeTheRest, [this] {
+        if (StopSignalPending(StopSignals())) m_stoppedAtOnce = true;
+        return FlushOutput() && !m_stoppedAtOnce;
+    });
+    FlushOutput();
+    if (const auto after = doc.GetCaptureStatus()) m_captureStatus = after;
 }
 
 void CaptureSession::ClearProgress() {
@@ -180,31 +217,16 @@ void CaptureSession::ClearProgress() {
 
 int CaptureSession::Close(CaptureEnd end) {
     adapter::CMarloTrcDoc& doc = *m_adapter.doc;
+    bool failed = m_startFailed;  // the card refused or did not answer; its message is on standard error
+    failed = !CloseCard(end) || failed;
+    failed = !CutToCount(end) || failed;
     const trace::CLogFile* file = doc.GetLogFile();
-    int status = m_startFailed ? 1 : 0;  // the card refused or did not answer; its message is on standard error
-
-    std::string closeError;
-    if (!doc.IsOpened()) {
-        if (!m_startFailed) status = 1;  // a time-out closed the adapter; its message is on standard error
-    } else if (!doc.CloseAdapter(closeError) && end != CaptureEnd::CardGone) {
-        std::fprintf(stderr, "trctool: the card did not close properly\n");
-        status = 1;
-    }
-    // --count: exactly that many records are kept, as they were printed.
-    if (end == CaptureEnd::Count && m_countEnd > 0 && file && file->IsOpen() && file->GetLength() > m_countEnd) {
-        if (::ftruncate(file->GetFd(), static_cast<off_t>(m_countEnd)) != 0) {
-            std::fprintf(stderr, "trctool: could not cut %s back to %lld records: %s\n", m_logPath.c_str(),
-                         static_cast<long long>(m_handed), platform::ErrorText(errno).c_str());
-            status = 1;
-        }
-    }
-    const std::int64_t length = file ? file->GetLength() : -1;
-    const bool traced = length > std::int64_t{trace::kFileHeaderSize};
-    long long kept = m_handed;
-    if (end == CaptureEnd::OutputClosed || end == CaptureEnd::Signal || end == CaptureEnd::Time ||
-        end == CaptureEnd::CardGone || end == CaptureEnd::WriteStopped || end == CaptureEnd::DocumentClosed) {
-        kept = m_captureStatus ? static_cast<long long>(m_captureStatus->recordsWritten) : m_handed;
-    }
+    const bool traced = file && file->GetLength() > std::int64_t{trace::kFileHeaderSize};
+    // Behind --count and a closed output what was handed over is what is
+    // kept; otherwise the whole file is.
+    const long long kept = end != CaptureEnd::Count && m_captureStatus
+                               ? static_cast<long long>(m_captureStatus->recordsWritten)
+                               : m_handed;
 
     // Save Log File without a question: with -w the file stays where it is
     // (beside FILE) and is then moved; without it, it is deleted.
@@ -212,46 +234,91 @@ int CaptureSession::Close(CaptureEnd end) {
     doc.OnCloseDocument();
 
     std::string keptWhere;
-    if (m_options.keepAs && traced) {
-        const int error = m_options.force ? platform::MoveFile(m_logPath, *m_options.keepAs,
-                                                               platform::MoveMode::kReplaceExisting)
-                                          : platform::MoveFileNoReplace(m_logPath, *m_options.keepAs);
-        if (error != 0) {
-            std::fprintf(stderr, "trctool: could not move the trace to %s: %s; it is kept as %s\n",
-                         m_options.keepAs->c_str(), platform::ErrorText(error).c_str(), m_logPath.c_str());
-            keptWhere = m_logPath.string();
-            status = 1;
-        } else {
-            keptWhere = m_options.keepAs->string();
-        }
-    } else if (m_options.keepAs && !m_startFailed) {
-        std::fprintf(stderr, "trctool: nothing was traced; %s was not written\n", m_options.keepAs->c_str());
-    }
+    failed = !MoveToKeepAs(traced, keptWhere) || failed;
+    failed = !ReportLoss(end, kept, keptWhere) || failed;
+    if (!failed) Summarise(end, kept, keptWhere);
+    return failed ? 1 : 0;
+}
 
-    if (end == CaptureEnd::WriteStopped && m_captureStatus) {
-        std::fprintf(stderr, "trctool: writing the trace log file stopped: %s; %s kept%s%s, %s after that not kept\n",
-                     platform::ErrorText(static_cast<int>(m_captureStatus->writeError)).c_str(),
-                     Records(static_cast<long long>(m_captureStatus->recordsWritten)).c_str(),
-                     keptWhere.empty() ? "" : " in ", keptWhere.c_str(),
-                     Records(static_cast<long long>(m_captureStatus->recordsLost)).c_str());
-        status = 1;
-    } else if (end == CaptureEnd::CardGone && m_captureStatus) {
-        std::fprintf(stderr, "trctool: the card stopped answering (error %u); %s kept%s%s\n",
-                     m_captureStatus->readError, Records(kept).c_str(), keptWhere.empty() ? "" : " in ",
-                     keptWhere.c_str());
-        status = 1;
+bool CaptureSession::CloseCard(CaptureEnd end) {
+    adapter::CMarloTrcDoc& doc = *m_adapter.doc;
+    // A time-out closed the adapter; its message is on standard error.
+    if (!doc.IsOpened()) return m_startFailed;
+    std::string closeError;
+    if (doc.CloseAdapter(closeError) || end == CaptureEnd::CardGone) return true;
+    std::fprintf(stderr, "trctool: the card did not close properly\n");
+    return false;
+}
+
+// --count: exactly that many records are kept, as they were printed.
+bool CaptureSession::CutToCount(CaptureEnd end) {
+    const trace::CLogFile* file = m_adapter.doc->GetLogFile();
+    if (end != CaptureEnd::Count || m_countEnd <= 0 || !file || !file->IsOpen() || file->GetLength() <= m_countEnd)
+        return true;
+    if (::ftruncate(file->GetFd(), static_cast<off_t>(m_countEnd)) == 0) return true;
+    std::fprintf(stderr, "trctool: could not cut %s back to %lld records: %s\n", m_logPath.c_str(),
+                 static_cast<long long>(m_handed), platform::ErrorText(errno).c_str());
+    return false;
+}
+
+bool CaptureSession::MoveToKeepAs(bool traced, std::string& keptWhere) {
+    if (!m_options.keepAs) return true;
+    if (!traced) {
+        if (!m_startFailed)
+            std::fprintf(stderr, "trctool: nothing was traced; %s was not written\n", m_options.keepAs->c_str());
+        return true;
     }
-    if (!m_options.quiet && status == 0 && end != CaptureEnd::OutputClosed) {
-        const double seconds = std::chrono::duration<double>(Clock::now() - m_started).count();
-        if (!keptWhere.empty())
-            std::fprintf(stderr, "trctool: %s in %.1f s, kept in %s\n", Records(kept).c_str(), seconds, keptWhere.c_str());
-        else if (!m_options.keptBy.empty())
-            std::fprintf(stderr, "trctool: %s in %.1f s, written to %s\n", Records(m_handed).c_str(), seconds,
-                         m_options.keptBy.c_str());
-        else if (!m_options.keepAs)
-            std::fprintf(stderr, "trctool: %s in %.1f s, not kept (no -w)\n", Records(m_handed).c_str(), seconds);
+    const int error = m_options.force
+                          ? platform::MoveFile(m_logPath, *m_options.keepAs, platform::MoveMode::kReplaceExisting)
+                          : platform::MoveFileNoReplace(m_logPath, *m_options.keepAs);
+    keptWhere = error != 0 ? m_logPath.string() : m_options.keepAs->string();
+    if (error == 0) return true;
+    std::fprintf(stderr, "trctool: could not move the trace to %s: %s; it is kept as %s\n", m_options.keepAs->c_str(),
+                 platform::ErrorText(error).c_str(), m_logPath.c_str());
+    return false;
+}
+
+// What was not kept, or not printed, said on standard error; false for a loss.
+bool CaptureSession::ReportLoss(CaptureEnd end, long long kept, const std::string& keptWhere) {
+    const std::string in = keptWhere.empty() ? std::string() : " in " + keptWhere;
+    if (m_stoppedAtOnce)
+        std::fprintf(stderr, "trctool: stopped at once; the trace log file holds every record the card wrote: "
+                             "%s kept%s; the last %lld were not printed\n",
+                     Records(kept).c_str(), in.c_str(), std::max(0LL, kept - m_handed));
+    if (!m_captureStatus) return true;
+    const TpxCaptureStatus& status = *m_captureStatus;
+    bool lost = false;
+    if (status.framesTooLong != 0) {
+        std::fprintf(stderr, "trctool: %s longer than a record holds (%u octets) not kept\n",
+                     (std::to_string(status.framesTooLong) + (status.framesTooLong == 1 ? " frame" : " frames")).c_str(),
+                     static_cast<unsigned>(trace::kMaxDChannelData));
+        lost = true;
     }
-    return status;
+    if (end == CaptureEnd::WriteStopped) {
+        std::fprintf(stderr, "trctool: writing the trace log file stopped: %s; %s kept%s, %s after that not kept\n",
+                     platform::ErrorText(static_cast<int>(status.writeError)).c_str(),
+                     Records(static_cast<long long>(status.recordsWritten)).c_str(), in.c_str(),
+                     Records(static_cast<long long>(status.recordsLost - status.framesTooLong)).c_str());
+        return false;
+    }
+    if (end == CaptureEnd::CardGone) {
+        std::fprintf(stderr, "trctool: the card stopped answering (error %u); %s kept%s\n", status.readError,
+                     Records(kept).c_str(), in.c_str());
+        return false;
+    }
+    return !lost;
+}
+
+void CaptureSession::Summarise(CaptureEnd end, long long kept, const std::string& keptWhere) {
+    if (m_options.quiet || end == CaptureEnd::OutputClosed || m_stoppedAtOnce) return;
+    const double seconds = std::chrono::duration<double>(Clock::now() - m_started).count();
+    if (!keptWhere.empty())
+        std::fprintf(stderr, "trctool: %s in %.1f s, kept in %s\n", Records(kept).c_str(), seconds, keptWhere.c_str());
+    else if (!m_options.keptBy.empty())
+        std::fprintf(stderr, "trctool: %s in %.1f s, written to %s\n", Records(m_handed).c_str(), seconds,
+                     m_options.keptBy.c_str());
+    else if (!m_options.keepAs)
+        std::fprintf(stderr, "trctool: %s in %.1f s, not kept (no -w)\n", Records(m_handed).c_str(), seconds);
 }
 
 void CaptureSession::ShowProgress() {

@@ -2,10 +2,13 @@
 // One terminal capture from start to end: opens the adapter as the desktop
 // program does, makes the trace log file (in -w FILE's folder, so the final
 // move is a rename), starts the trace, hands each record to a hook as the
-// document adds it, stops on a count, a time, a signal, a closed output, a
-// card that is gone or a write that failed, drains the file to its end,
-// closes the adapter, keeps the file under -w FILE or deletes it, and says
-// what happened. Everything a capture does happens in Run(), in that order.
+// document adds it (the reader delivers them in batches; after each batch
+// the flush hook puts out what the record hook buffered), stops on a count,
+// a time, a signal, a closed output, a card that is gone or a write that
+// failed, drains the file to its end (a second signal ends the drain at
+// once), closes the adapter, keeps the file under -w FILE or deletes it, and
+// says what happened. Everything a capture does happens in Run(), in that
+// order.
 
 #include <chrono>
 #include <cstdint>
@@ -19,6 +22,7 @@
 
 namespace trace {
 class CTraceLog;
+class RecordQueue;
 }
 
 namespace tools {
@@ -48,10 +52,14 @@ enum class CaptureEnd {
 // record list and the record's index. Returns false when the records have
 // nowhere to go any more (standard output closed): the capture then ends.
 using CaptureRecordHook = std::function<bool(const trace::CTraceLog& log, int index)>;
+// Called after each batch of records and at the end: puts out what the
+// record hook buffered. False when standard output is gone.
+using CaptureFlushHook = std::function<bool()>;
 
 class CaptureSession {
 public:
-    CaptureSession(CaptureOptions options, AdapterSession& adapter, CaptureRecordHook hook);
+    CaptureSession(CaptureOptions options, AdapterSession& adapter, CaptureRecordHook hook,
+                   CaptureFlushHook flush = {});
 
     // The whole capture; returns the exit status: 0 done, 1 failed (the card,
     // the file or the save), 2 when -w FILE may not be written.
@@ -66,21 +74,36 @@ private:
     int Open();
     // Start, the loop, then Stop, which drains the file into the document.
     CaptureEnd Trace();
+    // Hands the reader's batches to the document until something ends the capture.
+    CaptureEnd Follow(trace::RecordQueue& queue);
+    std::optional<CaptureEnd> WhyEnd(std::optional<std::chrono::steady_clock::time_point> deadline) const;
+    // Stops the trace; takes what the file still holds unless --count is
+    // reached, or a second signal says to stop at once.
+    void Stop(CaptureEnd end);
+    bool FlushOutput();
     // Closes the adapter, cuts a --count trace to its count, keeps or
     // deletes the file, moves it to -w FILE, reports; the exit status.
     int Close(CaptureEnd end);
+    // Each answers false when that step failed (and has said so).
+    bool CloseCard(CaptureEnd end);
+    bool CutToCount(CaptureEnd end);
+    bool MoveToKeepAs(bool traced, std::string& keptWhere);
+    bool ReportLoss(CaptureEnd end, long long kept, const std::string& keptWhere);
+    void Summarise(CaptureEnd end, long long kept, const std::string& keptWhere);
     void ShowProgress();
     void ClearProgress();
 
     CaptureOptions m_options;
     AdapterSession& m_adapter;
     CaptureRecordHook m_hook;
+    CaptureFlushHook m_flush;
 
     std::filesystem::path m_logPath;       // the trace log file while the capture runs
     long long m_handed = 0;                // records given to the hook
     std::int64_t m_countEnd = 0;           // file length that holds exactly --count records
     bool m_outputClosed = false;
     bool m_startFailed = false;            // the card refused or did not answer trace control
+    bool m_stoppedAtOnce = false;          // a second signal ended the drain: records kept but not printed
     std::optional<TpxCaptureStatus> m_captureStatus;  // the record writer's last word
     std::chrono::steady_clock::time_point m_started;
     std::chrono::steady_clock::time_point m_lastProgress;

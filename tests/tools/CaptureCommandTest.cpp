@@ -54,8 +54,14 @@ std::vector<long> Sequences(const std::vector<std::string>& lines) {
 // A trctool capture running in the background, its output going to files.
 class Background {
 public:
-    Background(const fs::path& dir, const std::vector<std::string>& args, const std::string& card)
+    // With pipeOut, standard output is a pipe the test reads (ReadSome,
+    // ReadToEnd) instead of a file: while nobody reads it, the capture is
+    // held up in its writes, as behind a slow terminal.
+    Background(const fs::path& dir, const std::vector<std::string>& args, const std::string& card,
+               bool pipeOut = false)
         : m_out(dir / "bg-out.txt"), m_err(dir / "bg-err.txt") {
+        int pipeEnds[2] = {-1, -1};
+        if (pipeOut && ::pipe(pipeEnds) != 0) return;
         std::vector<std::string> argv{kTrctool};
         argv.insert(argv.end(), args.begin(), args.end());
         std::vector<char*> cargs;
@@ -75,32 +81,56 @@ public:
         if (m_pid == 0) {
             // Only async-signal-safe calls between fork and exec.
             if (::chdir(dir.c_str()) != 0) ::_exit(127);
-            const int out = ::open(m_out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int out = pipeOut ? pipeEnds[1] : ::open(m_out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             const int err = ::open(m_err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             const int in = ::open("/dev/null", O_RDONLY);
             if (out < 0 || err < 0 || in < 0) ::_exit(127);
             ::dup2(in, 0);
             ::dup2(out, 1);
             ::dup2(err, 2);
+            if (pipeOut) ::close(pipeEnds[0]);
             ::execve(cargs[0], cargs.data(), cenv.data());
             ::_exit(127);
         }
+        if (pipeOut) {
+            ::close(pipeEnds[1]);
+            m_pipe = pipeEnds[0];
+        }
     }
     ~Background() {
+        if (m_pipe >= 0) ::close(m_pipe);
         if (m_pid > 0) {
             ::kill(m_pid, SIGKILL);
             ::waitpid(m_pid, nullptr, 0);
         }
     }
-    std::size_t LinesPrinted() const { return Lines(ReadText(m_out)).size(); }
-    // Sends the signal and waits for the end: the exit status, or 128 + the
-    // signal that killed it.
-    int Signal(int signal) {
-        ::kill(m_pid, signal);
+    // Standard output through the pipe: one read's worth (empty at its end),
+    // or everything up to its end.
+    std::string ReadSome() {
+        char buffer[65536];
+        const ssize_t n = ::read(m_pipe, buffer, sizeof buffer);
+        if (n > 0) m_piped.append(buffer, static_cast<std::size_t>(n));
+        return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+    }
+    const std::string& ReadToEnd() {
+        while (!ReadSome().empty()) {
+        }
+        return m_piped;
+    }
+    void Send(int signal) const { ::kill(m_pid, signal); }
+    // Waits for the end: the exit status, or 128 + the signal that killed it.
+    int Wait() {
         int status = 0;
         ::waitpid(m_pid, &status, 0);
         m_pid = -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    std::size_t LinesPrinted() const { return Lines(ReadText(m_out)).size(); }
+    // Sends the signal and waits for the end: the exit status, or 128 + the
+    // signal that killed it.
+    int Signal(int signal) {
+        Send(signal);
+        return Wait();
     }
     std::string Out() const { return ReadText(m_out); }
     std::string Err() const { return ReadText(m_err); }
@@ -109,6 +139,8 @@ private:
     fs::path m_out;
     fs::path m_err;
     pid_t m_pid = -1;
+    int m_pipe = -1;
+    std::string m_piped;
 };
 
 class CaptureCommandTest : public testsupport::TempDirTest {
@@ -296,6 +328,60 @@ TEST_F(CaptureCommandTest, SignalsEndTheCaptureAndKeepTheTrace) {
         EXPECT_EQ(Lines(dumped.out), Lines(capture.Out()));
         EXPECT_TRUE(TraceLogFiles().empty());
     }
+}
+
+// A capture held up behind its output while the card goes on at full speed:
+// the trace log file runs far ahead of what was printed. It holds `bytes`
+// once this returns true.
+bool BacklogOf(const fs::path& dir, std::uintmax_t bytes) {
+    return WaitUntil(
+        [&] {
+            std::error_code ec;
+            return fs::file_size(dir / "trc0000.log", ec) >= bytes && !ec;
+        },
+        std::chrono::seconds(120));
+}
+
+TEST_F(CaptureCommandTest, AStopDuringALargeBacklogPrintsAndKeepsEveryRecordTheCardWrote) {
+    Background capture(m_dir, {"capture", "-w", "backlog.log"}, "rate=0", /*pipeOut=*/true);
+    ASSERT_TRUE(BacklogOf(m_dir, 12u << 20)) << capture.Err();
+    capture.Send(SIGINT);
+    const std::string printed = capture.ReadToEnd();
+    EXPECT_EQ(capture.Wait(), 0) << capture.Err();
+    EXPECT_NE(capture.Err().find("stopping: printing the records the trace log file still holds"), std::string::npos)
+        << capture.Err();
+    const auto dumped = Dump(m_dir / "backlog.log");
+    ASSERT_EQ(dumped.status, 0) << dumped.err;
+    EXPECT_GT(Lines(dumped.out).size(), 100'000u);
+    EXPECT_TRUE(dumped.out == printed) << "every record kept is printed, and every one printed kept";
+    EXPECT_TRUE(TraceLogFiles().empty());
+}
+
+TEST_F(CaptureCommandTest, ASecondCtrlCEndsAtOnceKeepingEveryRecordInTheFile) {
+    Background capture(m_dir, {"capture", "-w", "twice.log"}, "rate=0", /*pipeOut=*/true);
+    ASSERT_TRUE(BacklogOf(m_dir, 12u << 20)) << capture.Err();
+    capture.Send(SIGINT);
+    // The first stop says that it prints what the file still holds; reading
+    // stops there, so the capture is held up again behind its output.
+    while (capture.Err().find("Ctrl-C again ends at once") == std::string::npos)
+        ASSERT_FALSE(capture.ReadSome().empty()) << "ended before taking the rest: " << capture.Err();
+    capture.Send(SIGINT);
+    const std::string printed = capture.ReadToEnd();
+    EXPECT_EQ(capture.Wait(), 0) << capture.Err();
+    const std::string err = capture.Err();
+    EXPECT_NE(err.find("stopped at once; the trace log file holds every record the card wrote"), std::string::npos)
+        << err;
+    const auto dumped = Dump(m_dir / "twice.log");
+    ASSERT_EQ(dumped.status, 0) << dumped.err;
+    const auto kept = Lines(dumped.out);
+    const auto shown = Lines(printed);
+    ASSERT_LT(shown.size(), kept.size()) << "the rest was left unprinted";
+    EXPECT_TRUE(std::equal(shown.begin(), shown.end(), kept.begin())) << "what was printed is the file's beginning";
+    EXPECT_NE(err.find(std::to_string(kept.size()) + " records kept in twice.log; the last " +
+                       std::to_string(kept.size() - shown.size()) + " were not printed"),
+              std::string::npos)
+        << err;
+    EXPECT_TRUE(TraceLogFiles().empty());
 }
 
 TEST_F(CaptureCommandTest, AClosedOutputEndsTheCaptureQuietlyAndKeepsTheTrace) {
