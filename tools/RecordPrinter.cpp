@@ -138,13 +138,14 @@ void AppendRecord(std::string& out, const trace::CTraceLog& log, int index, cons
     AppendRecordLine(out, log, index);
     if (options.tree) {
         // Two blanks per level of depth; the top-level nodes are at depth 1.
-        const auto tree =
-            options.detail ? trace::BuildDetailedDecodeTree(log, index) : trace::BuildDecodeTree(log, index);
-        trace::VisitPreOrder(tree, [&](const trace::DecodeNode& node, int depth) {
-            out.append(static_cast<std::size_t>(2 * depth), ' ');
-            AppendEscaped(out, node.label);
-            out += '\n';
-        });
+        // Printed as the tree is walked: no node is built.
+        trace::VisitDecodeTreeLabels(log, index, options.detail,
+                                     [&out](int depth, std::string_view prefix, std::string_view rest) {
+                                         out.append(static_cast<std::size_t>(2 * depth), ' ');
+                                         AppendEscaped(out, prefix);
+                                         AppendEscaped(out, rest);
+                                         out += '\n';
+                                     });
     }
     if (options.hex) {
         if (const std::optional<trace::CTraceRecord> r = log.GetRecord(index)) {

@@ -11,115 +11,125 @@
 namespace trace {
 namespace {
 
-DecodeNode Leaf(std::string label, decode::OctetRange octets = {}) {
-    return DecodeNode{std::move(label), 0, {}, octets.first, octets.count};
-}
-
 decode::OctetRange Part(decode::OctetRange range, std::uint32_t skip, std::uint32_t count) {
     if (skip >= range.count) return {};
     return {range.first + skip, std::min(count, range.count - skip)};
 }
 
-// "%03d" and "%2d".
-std::string ThreeDigits(unsigned value) {
-    char text[16];
-    return std::string(text, decode::WriteZeroPadded(text, value, 3));
+std::string_view View(const char* begin, const char* end) {
+    return std::string_view(begin, static_cast<std::size_t>(end - begin));
 }
 
-std::string TwoPlaces(unsigned value) {
-    char text[16];
-    return std::string(text, decode::WriteBlankPadded(text, value, 2));
-}
-
-std::string LowerCase(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
-
-// The frame's texts from one decode without the element walk (as the record
-// list shows them) and its elements from one decode with it: the record is
-// read once, not once a text.
-std::vector<DecodeNode> Build(const CTraceLog& log, int index, bool elementDetails) {
+// Walks the tree of record `index` in pre-order without building it: for
+// each node, sink.Node(depth, prefix, rest, octets, itemData), its label
+// being prefix followed by rest. The frame's texts come from one decode
+// without the element walk (as the record list shows them) and its elements
+// from one decode with it: the record is read once, not once a text.
+template <class Sink>
+void Walk(const CTraceLog& log, int index, bool elementDetails, Sink& sink) {
     // A record that is not there reads as zeros and no data, as the log's
     // accessors answer for it.
     static constexpr std::uint8_t kNoRecord[kHeaderCopySize] = {};
     const CTraceRecord r = log.GetRecord(index).value_or(CTraceRecord(kNoRecord, {}));
-    DecodeNode frame{"Frame", index, {}};
-    frame.children.reserve(4);
-    frame.children.push_back(Leaf("Seq: " + ThreeDigits(r.GetSequence())));
+    const std::span<const std::uint8_t> data = r.GetData();
+    const auto size = static_cast<std::uint32_t>(data.size());
+    char text[32];
+
+    sink.Node(1, "Frame", {}, {0, size}, index);
+    sink.Node(2, "Seq: ", View(text, decode::WriteZeroPadded(text, r.GetSequence(), 3)), {}, 0);
     // The tree writes the hundredths after a colon, the record list after a point.
-    char time[32];
-    char* p = decode::WriteText(time, "Time:   ");
+    char* p = text;
     for (const unsigned part : {unsigned{r.GetHours()}, unsigned{r.GetMinutes()}, unsigned{r.GetSeconds()}}) {
         p = decode::WriteZeroPadded(p, part, 2);
         *p++ = ':';
     }
-    p = decode::WriteZeroPadded(p, r.GetHundredths(), 2);
-    frame.children.push_back(Leaf(std::string(time, p)));
-    frame.children.push_back(Leaf("B: " + TwoPlaces(r.GetBNumber())));
-    frame.children.push_back(Leaf("LN: " + TwoPlaces(r.GetLNNumber())));
+    sink.Node(2, "Time:   ", View(text, decode::WriteZeroPadded(p, r.GetHundredths(), 2)), {}, 0);
+    sink.Node(2, "B: ", View(text, decode::WriteBlankPadded(text, r.GetBNumber(), 2)), {}, 0);
+    sink.Node(2, "LN: ", View(text, decode::WriteBlankPadded(text, r.GetLNNumber(), 2)), {}, 0);
 
-    const std::span<const std::uint8_t> data = r.GetData();
-    const auto size = static_cast<std::uint32_t>(data.size());
-    frame.firstOctet = 0;
-    frame.octetCount = size;
     // Only a D-channel frame has parts to point at; hex and ASCII data is one block.
     const bool dchannel = r.IsDChannel();
     const decode::FrameLayout parts = dchannel ? decode::LayoutOf(data) : decode::FrameLayout{};
     const decode::OctetRange control = parts.control;
     const bool uFrame = control.count == 1;
     const decode::FrameSummary texts = r.Summary(decode::kDecodeMask & ~decode::kDecodeInfoElements);
-    const auto text = [dchannel](std::string value) { return dchannel ? value : std::string(); };
+    char value[4 * decode::FrameSummary::kMaxTextLength + 1];
+    const auto field = [&](const char* prefix, char* (decode::FrameSummary::*write)(char*) const,
+                           decode::OctetRange octets) {
+        sink.Node(2, prefix, dchannel ? View(value, (texts.*write)(value)) : std::string_view(), octets, 0);
+    };
+    sink.Node(1, "Layer 2", {},
+              {0, dchannel ? std::min<std::uint32_t>(size, control.first + control.count) : 0u}, index);
+    field("Source: ", &decode::FrameSummary::WriteSource, {});
+    field("Address: ", &decode::FrameSummary::WriteAddress, parts.address);
+    field("FTYP: ", &decode::FrameSummary::WriteFrameType, control);
+    field("P: ", &decode::FrameSummary::WritePollFinal, Part(control, uFrame ? 0 : 1, 1));
+    field("NS: ", &decode::FrameSummary::WriteNS, uFrame ? decode::OctetRange{} : Part(control, 0, 1));
+    field("NR: ", &decode::FrameSummary::WriteNR, uFrame ? decode::OctetRange{} : Part(control, 1, 1));
+    field("CRV: ", &decode::FrameSummary::WriteCallReference, parts.callReference);
+    if (dchannel)
+        field("Message: ", &decode::FrameSummary::WriteMessage, parts.messageType);
+    else
+        sink.Node(2, "Message: ", r.GetMessage(), parts.messageType, 0);
 
-    DecodeNode layer2{"Layer 2", index, {}};
-    if (dchannel) layer2.octetCount = std::min<std::uint32_t>(size, control.first + control.count);
-    layer2.children.reserve(8);
-    layer2.children.push_back(Leaf("Source: " + text(texts.Source())));
-    layer2.children.push_back(Leaf("Address: " + text(texts.Address()), parts.address));
-    layer2.children.push_back(Leaf("FTYP: " + text(texts.FrameType()), control));
-    layer2.children.push_back(Leaf("P: " + text(texts.PollFinal()), Part(control, uFrame ? 0 : 1, 1)));
-    layer2.children.push_back(Leaf("NS: " + text(texts.NS()), uFrame ? decode::OctetRange{} : Part(control, 0, 1)));
-    layer2.children.push_back(Leaf("NR: " + text(texts.NR()), uFrame ? decode::OctetRange{} : Part(control, 1, 1)));
-    layer2.children.push_back(Leaf("CRV: " + text(texts.CallReference()), parts.callReference));
-    layer2.children.push_back(Leaf("Message: " + (dchannel ? texts.Message() : r.GetMessage()), parts.messageType));
-
-    DecodeNode layer3{"Layer 3", index, {}};
-    layer3.firstOctet = parts.layer3.first;
-    layer3.octetCount = parts.layer3.count;
-    if (dchannel && texts.HasLayer3()) {
-        const decode::FrameSummary elements = r.Summary();
-        const auto count = elements.ItemCount();
-        layer3.children.reserve(count);
-        for (std::uint32_t k = 0; k < count; ++k) {
-            const std::optional<DecodeItem> item = elements.Item(data, k);
-            if (!item) break;
-            const decode::OctetRange whole{item->offset, item->size};
-            // The number, "- " and the lower-case name with its padding blanks.
-            DecodeNode element = Leaf(std::to_string(k + 1) + "- " + LowerCase(item->name), whole);
-            element.children.reserve(5);
-            element.children.push_back(Leaf("Index: " + item->IndexText(), Part(whole, 0, 1)));
-            element.children.push_back(Leaf("#: " + item->IdText(), Part(whole, 0, 1)));
-            element.children.push_back(
-                Leaf("Ln: " + item->LengthText(), item->singleOctet ? Part(whole, 0, 1) : Part(whole, 1, 1)));
-            element.children.push_back(Leaf("Name: " + item->name, Part(whole, 0, 1)));
-            element.children.push_back(
-                Leaf("Mnemonic: " + item->mnemonic, {item->ContentOffset(), item->ContentSize()}));
-            if (elementDetails) {
-                for (decode::ElementDetail& detail : decode::DescribeElement(*item, data))
-                    element.children.push_back(
-                        Leaf(std::move(detail.label), {detail.firstOctet, detail.octetCount}));
-            }
-            layer3.children.push_back(std::move(element));
-        }
+    sink.Node(1, "Layer 3", {}, parts.layer3, index);
+    if (!dchannel || !texts.HasLayer3()) return;
+    const decode::FrameSummary elements = r.Summary();
+    const auto count = elements.ItemCount();
+    std::string lower;
+    for (std::uint32_t k = 0; k < count; ++k) {
+        const std::optional<DecodeItem> item = elements.Item(data, k);
+        if (!item) break;
+        const decode::OctetRange whole{item->offset, item->size};
+        // The number, "- " and the lower-case name with its padding blanks.
+        p = decode::WriteText(text, std::to_string(k + 1));
+        p = decode::WriteText(p, "- ");
+        lower = item->name;
+        for (char& c : lower)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        sink.Node(2, View(text, p), lower, whole, 0);
+        sink.Node(3, "Index: ", item->IndexText(), Part(whole, 0, 1), 0);
+        sink.Node(3, "#: ", item->IdText(), Part(whole, 0, 1), 0);
+        sink.Node(3, "Ln: ", item->LengthText(), item->singleOctet ? Part(whole, 0, 1) : Part(whole, 1, 1), 0);
+        sink.Node(3, "Name: ", item->name, Part(whole, 0, 1), 0);
+        sink.Node(3, "Mnemonic: ", item->mnemonic, {item->ContentOffset(), item->ContentSize()}, 0);
+        if (!elementDetails) continue;
+        for (const decode::ElementDetail& detail : decode::DescribeElement(*item, data))
+            sink.Node(3, detail.label, {}, {detail.firstOctet, detail.octetCount}, 0);
     }
-    std::vector<DecodeNode> tree;
-    tree.reserve(3);
-    tree.push_back(std::move(frame));
-    tree.push_back(std::move(layer2));
-    tree.push_back(std::move(layer3));
-    return tree;
+}
+
+// Builds the nodes the walk names, each under the last node one level up.
+class TreeBuilder {
+public:
+    void Node(int depth, std::string_view prefix, std::string_view rest, decode::OctetRange octets, int itemData) {
+        m_path.resize(static_cast<std::size_t>(depth - 1));
+        std::vector<DecodeNode>& siblings = m_path.empty() ? m_tree : m_path.back()->children;
+        std::string label;
+        label.reserve(prefix.size() + rest.size());
+        label.append(prefix).append(rest);
+        siblings.push_back(DecodeNode{std::move(label), itemData, {}, octets.first, octets.count});
+        m_path.push_back(&siblings.back());
+    }
+    std::vector<DecodeNode> Take() { return std::move(m_tree); }
+
+private:
+    std::vector<DecodeNode> m_tree;
+    std::vector<DecodeNode*> m_path;  // the last node at each depth; each lives in its parent's list, never moved
+};
+
+// Hands each node's depth and label to a visitor, and nothing else.
+struct LabelSink {
+    const DecodeLabelVisitor& visit;
+    void Node(int depth, std::string_view prefix, std::string_view rest, decode::OctetRange, int) {
+        visit(depth, prefix, rest);
+    }
+};
+
+std::vector<DecodeNode> Build(const CTraceLog& log, int index, bool elementDetails) {
+    TreeBuilder builder;
+    Walk(log, index, elementDetails, builder);
+    return builder.Take();
 }
 
 }  // namespace
@@ -127,6 +137,11 @@ std::vector<DecodeNode> Build(const CTraceLog& log, int index, bool elementDetai
 std::vector<DecodeNode> BuildDecodeTree(const CTraceLog& log, int index) { return Build(log, index, false); }
 
 std::vector<DecodeNode> BuildDetailedDecodeTree(const CTraceLog& log, int index) { return Build(log, index, true); }
+
+void VisitDecodeTreeLabels(const CTraceLog& log, int index, bool elementDetails, const DecodeLabelVisitor& visit) {
+    LabelSink sink{visit};
+    Walk(log, index, elementDetails, sink);
+}
 
 namespace {
 

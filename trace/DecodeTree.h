@@ -7,7 +7,9 @@
 // the CTraceLog).
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace trace {
@@ -35,6 +37,12 @@ std::vector<DecodeNode> BuildDecodeTree(const CTraceLog& log, int index);
 // its five fields, what the element's octets mean, field by field, each
 // detail node covering the octets it was read from.
 std::vector<DecodeNode> BuildDetailedDecodeTree(const CTraceLog& log, int index);
+
+// The labels of the same tree, in pre-order with their depths (the top-level
+// nodes have depth 1), without building it: for a reader that only prints
+// it. Each label is prefix followed by rest.
+using DecodeLabelVisitor = std::function<void(int depth, std::string_view prefix, std::string_view rest)>;
+void VisitDecodeTreeLabels(const CTraceLog& log, int index, bool elementDetails, const DecodeLabelVisitor& visit);
 
 // Visits every node depth-first in pre-order (a node, its children, then its
 // next sibling); the top-level nodes have depth 1.
