@@ -38,6 +38,10 @@ else
     echo "== listview_bench not built (no Qt program in this build)" >&2
 fi
 run pipeline_bench "$bin/pipeline_bench"
+run capture-bench "$here/capture-bench.sh" "$bin"
+if [[ -x $bin/desktop_capture_bench ]]; then
+    run desktop_capture_bench "$bin/desktop_capture_bench"
+fi
 run analysis_bench "$bin/analysis_bench" --benchmark_filter='CallsAndProblems|OneLiveRecord'
 run registry_bench "$bin/registry_bench" --benchmark_filter=Load64
 run dump-bench "$here/dump-bench.sh" "$bin"
