@@ -92,14 +92,26 @@ public:
     // document after the adapter) and reads its configuration; shows the
     // error text of a failed open.
     bool OnOpenDocument(const std::filesystem::path& path) override;
+    // Before the closing sequence, with the trace still running: asks
+    // whether to keep a trace log file that holds records ("Yes" / "No" /
+    // "Cancel"; after Save Log File straight away for the name). Cancel, in
+    // the question or the save dialog, answers false and changes nothing.
+    bool SaveModified() override;
     // The closing sequence: releases the reader, closes the adapter, then
-    // keeps the trace log file under a name the user chooses or deletes it.
-    // A file holding only its header is deleted without a question. Runs
-    // once; the shell then destroys the views and the document.
+    // keeps the trace log file under the name SaveModified chose or deletes
+    // it as the user said. A file holding only its header is deleted without
+    // a question; when SaveModified was not asked, it is asked now, and a
+    // cancel keeps the file under its own name. Runs once; the shell then
+    // destroys the views and the document.
     void OnCloseDocument() override;
 
     // Trace > Start and Stop (enabled while no reader runs, and while one does).
-    void OnTraceStart();
+    // Start begins a new capture showing only its own records: records in
+    // the list that are not saved are offered first ("Save" a copy of the
+    // file so far / "Discard" / "Cancel"). The list is emptied only once
+    // the card has accepted trace control; a refusal keeps it and says why.
+    // True when the trace runs.
+    bool OnTraceStart();
     // Stop takes every record the file still holds before the reader ends,
     // so the list holds what the file holds; a caller that keeps only a
     // part of the trace (trctool's --count) may leave the rest unread, and
@@ -120,6 +132,9 @@ public:
     // File > Save Log File: the trace is kept without the question; the
     // shell then closes the document, whose closing sequence asks for the name.
     void OnSaveLogFile() { m_unsaved = false; }
+    // The closing sequence deletes the trace log file without a question
+    // (trctool without -w: the capture was only printed).
+    void DiscardLogFile() { m_fate = LogFileFate::Delete; }
     const trace::CLogFile* GetLogFile() const { return m_logFile.get(); }
     // A document that will never trace (trctool's card commands) opens the
     // adapter without making a trace log file; trace indications are dropped.
@@ -212,8 +227,14 @@ private:
     void TimedOut(std::string_view message);
     std::optional<std::size_t> SelectAdapter();
 
-    // What becomes of the trace log file when the document closes.
+    // What becomes of the trace log file when the document closes: asked
+    // by SaveModified, carried out by KeepOrDeleteLogFile.
+    enum class LogFileFate { Undecided, KeepAs, Delete };
+    bool DecideLogFileFate();
     void KeepOrDeleteLogFile();
+    // Start's offer to keep the records of the capture before it; false
+    // when the user cancelled (or the copy could not be written).
+    bool OfferRecordsBeforeRestart();
 
     trace::UiServices& m_ui;
     const std::uint32_t m_responseTimeoutMs;
@@ -224,6 +245,11 @@ private:
     std::unique_ptr<trace::CTraceLog> m_traceLog = std::make_unique<trace::CTraceLog>();
     std::unique_ptr<trace::CLogFile> m_logFile;
     bool m_unsaved = true;  // cleared only by Save Log File
+    LogFileFate m_fate = LogFileFate::Undecided;
+    std::filesystem::path m_keepAs;  // with LogFileFate::KeepAs
+    // Where in the trace log file the current capture's records begin:
+    // the reader skips those of the captures before it.
+    std::int64_t m_captureStart = 0;
     bool m_logFileWanted = true;
     std::filesystem::path m_logFolder;
     bool m_closed = false;  // the closing sequence has run

@@ -6,6 +6,7 @@
 
 #include "platform/File.h"
 #include "platform/MessageBox.h"
+#include "trace/CaptureExport.h"
 #include "trace/MarloLogDoc.h"
 
 namespace adapter {
@@ -33,20 +34,60 @@ std::intptr_t CMarloTrcDoc::CreateTraceLogFile() {
     return m_logFile->IsOpen() ? m_logFile->GetFd() : 0;
 }
 
-void CMarloTrcDoc::OnTraceStart() {
-    if (!m_traceLog) return;
-    m_traceLog->DeleteRecords();
-    UpdateAllViews(nullptr, trace::HINT_TRACE_RESTARTED);
-    if (!GetViews().empty()) m_traceLog->SetTarget(GetViews().front()->GetRecordTarget());
-    if (!m_traceLog->GetTarget()) return;  // nobody to hand records to: a reader would wait forever
+bool CMarloTrcDoc::OfferRecordsBeforeRestart() {
+    const std::string question = "The list holds " + std::to_string(m_traceLog->GetRecordCount()) +
+                                 " records that are not saved.\nSave them before the new trace starts?";
+    const platform::MbResult answer = platform::MessageBox(question, {}, platform::MbButtons::SaveDiscardCancel);
+    if (answer == platform::MbResult::Cancel) return false;
+    if (answer == platform::MbResult::Yes) {
+        const std::filesystem::path live = m_logFile->GetFilePath();
+        const auto chosen = m_ui.AskSaveFileName({"log", live.string(), trace::kLogFileFilter, /*confirmOverwrite=*/true});
+        if (!chosen) return false;
+        // A copy of the file as it is: the trace goes on in the same file.
+        if (chosen->string() != live.string()) {
+            const trace::ExportResult copied = trace::WriteFileBeside(*chosen, /*replaceExisting=*/true, [&](int fd) {
+                trace::ExportResult result;
+                const int error = platform::CopyFileInto(live, fd);
+                result.ok = error == 0;
+                if (error != 0) result.error = platform::ErrorText(error);
+                return result;
+            });
+            if (!copied.ok) {
+                platform::MessageBox("The records could not be saved as " + chosen->string() + ":\n" + copied.error +
+                                     ".\nThe trace was not started; the list is as it was.");
+                return false;
+            }
+            m_ui.SetTraceStatusText("TRACE: Saved as " + chosen->string());
+        }
+    }
+    // Saved or discarded: the new capture shows only its own records (the
+    // file keeps the earlier ones until the document closes).
+    m_captureStart = m_logFile->GetLength();
+    return true;
+}
 
+bool CMarloTrcDoc::OnTraceStart() {
+    if (!m_traceLog) return false;
+    if (!GetViews().empty()) m_traceLog->SetTarget(GetViews().front()->GetRecordTarget());
+    if (!m_traceLog->GetTarget()) return false;  // nobody to hand records to: a reader would wait forever
+    if (m_unsaved && m_traceLog->GetRecordCount() > 0 && m_logFile && m_logFile->IsOpen() &&
+        !OfferRecordsBeforeRestart())
+        return false;
+
+    // The list is emptied only once the card traces: a refusal keeps it.
     std::string errorText;
     if (!EnableTraceControl(errorText)) {
-        platform::MessageBox("Could not start trace.");
-        return;
+        platform::MessageBox(errorText.empty() ? std::string("Could not start trace.")
+                                               : "Could not start trace.\n" + errorText);
+        m_ui.SetTraceStatusText(errorText.empty() ? std::string("TRACE: Could not start")
+                                                  : "TRACE: Could not start: " + errorText);
+        return false;
     }
+    m_traceLog->DeleteRecords();
+    UpdateAllViews(nullptr, trace::HINT_TRACE_RESTARTED);
     m_traceLog->StartReader();
     m_ui.SetTraceStatusText("TRACE: Reading from " + m_traceLog->GetLogPath());
+    return true;
 }
 
 void CMarloTrcDoc::OnTraceStop(bool takeTheRest, const std::function<bool()>& keepTaking) {
@@ -104,11 +145,42 @@ int CMarloTrcDoc::OnTraceRecord(trace::TraceReaderParams& params) {
     // A message whose batch the stop's drain already took: nothing to do,
     // and no acknowledgement (it would release the reader from another batch).
     if (!m_traceLog || !trace::HasDelivered(params)) return 1;
+    // Records of a capture before this one, which the user saved or
+    // discarded, are passed over.
+    if (m_captureStart > 0)
+        std::erase_if(params.records, [this](const auto& r) { return r.fileEnd <= m_captureStart; });
     // Each record is announced as soon as it is stored: a list that keeps
     // only its newest record holds it only until the next.
     m_traceLog->AddReaderRecords(params, [this](int index) { UpdateAllViews(nullptr, trace::HINT_RECORD_ADDED, index); });
     trace::ReleaseDelivered(params);  // the records are copied: the reader may go on
     return 1;
+}
+
+bool CMarloTrcDoc::SaveModified() {
+    if (m_closed || !m_logFile || !m_logFile->IsOpen()) return true;
+    if (m_logFile->GetLength() == static_cast<std::int64_t>(trace::kFileHeaderSize)) return true;  // nothing to keep
+    return DecideLogFileFate();
+}
+
+bool CMarloTrcDoc::DecideLogFileFate() {
+    m_fate = LogFileFate::Undecided;
+    if (m_unsaved) {
+        const platform::MbResult answer = platform::MessageBox(kNotSavedQuestion, {}, platform::MbButtons::YesNoCancel);
+        if (answer == platform::MbResult::Cancel) return false;
+        if (answer == platform::MbResult::No) {
+            m_fate = LogFileFate::Delete;
+            return true;
+        }
+    }
+    const std::filesystem::path path = m_logFile->GetFilePath();
+    const auto chosen = m_ui.AskSaveFileName({"log", path.string(), trace::kLogFileFilter, /*confirmOverwrite=*/true});
+    if (!chosen) {
+        m_unsaved = true;  // Save Log File cancelled: the next close asks again
+        return false;
+    }
+    m_fate = LogFileFate::KeepAs;
+    m_keepAs = *chosen;
+    return true;
 }
 
 void CMarloTrcDoc::OnCloseDocument() {
@@ -124,28 +196,29 @@ void CMarloTrcDoc::OnCloseDocument() {
 void CMarloTrcDoc::KeepOrDeleteLogFile() {
     if (!m_logFile || !m_logFile->IsOpen()) return;
     const std::filesystem::path path = m_logFile->GetFilePath();
-    const std::int64_t length = m_logFile->GetLength();
-    m_logFile.reset();  // closes the file
-
     std::error_code ec;
-    if (length == static_cast<std::int64_t>(trace::kFileHeaderSize)) {
+    if (m_logFile->GetLength() == static_cast<std::int64_t>(trace::kFileHeaderSize)) {
+        m_logFile.reset();  // closes the file
         std::filesystem::remove(path, ec);  // nothing was traced
         m_ui.SetTraceStatusText("TRACE: Closed");
         return;
     }
-    const bool keep = !m_unsaved || platform::MessageBox(kNotSavedQuestion, {}, platform::MbButtons::YesNo) ==
-                                        platform::MbResult::Yes;
-    if (keep) {
-        const auto chosen = m_ui.AskSaveFileName({"log", path.string(), trace::kLogFileFilter, /*confirmOverwrite=*/true});
-        if (chosen) {
-            // A failed move is reported and the trace stays under its own name:
-            // nothing the user wanted kept is deleted.
-            if (chosen->string() == path.string() || trace::MoveTraceLogFile(path, *chosen, /*userAgreedToReplace=*/true))
-                m_ui.SetTraceStatusText("TRACE: Saved as " + chosen->string());
-            else
-                m_ui.SetTraceStatusText("TRACE: Kept as " + path.string());
-            return;
-        }
+    // Closed without SaveModified (the document destroyed, trctool): asked
+    // now, and a cancel keeps the file where it is.
+    if (m_fate == LogFileFate::Undecided && !DecideLogFileFate()) {
+        m_logFile.reset();
+        m_ui.SetTraceStatusText("TRACE: Kept as " + path.string());
+        return;
+    }
+    m_logFile.reset();
+    if (m_fate == LogFileFate::KeepAs) {
+        // A failed move is reported and the trace stays under its own name:
+        // nothing the user wanted kept is deleted.
+        if (m_keepAs.string() == path.string() || trace::MoveTraceLogFile(path, m_keepAs, /*userAgreedToReplace=*/true))
+            m_ui.SetTraceStatusText("TRACE: Saved as " + m_keepAs.string());
+        else
+            m_ui.SetTraceStatusText("TRACE: Kept as " + path.string());
+        return;
     }
     std::filesystem::remove(path, ec);
     m_ui.SetTraceStatusText("TRACE: Closed, " + path.filename().string() + " deleted");

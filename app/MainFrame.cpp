@@ -36,8 +36,9 @@
 
 namespace app {
 
-CChildFrame::CChildFrame(std::shared_ptr<trace::CDocument> document, QWidget* content)
-    : m_document(std::move(document)), m_content(content) {
+CChildFrame::CChildFrame(std::shared_ptr<trace::CDocument> document, QWidget* content, QString kind,
+                         QMdiSubWindow* list)
+    : m_document(std::move(document)), m_kind(std::move(kind)), m_list(list), m_content(content) {
     setWidget(content);
 }
 
@@ -61,6 +62,12 @@ CMainFrame::CMainFrame(DocumentServices& documents, QWidget* parent)
     connect(m_mdi.get(), &QMdiArea::subWindowActivated, this, [this] {
         UpdateMenus();
         UpdateProblemCount();
+        // Notes and the trace pane speak of the active document.
+        if (m_noteDocument != nullptr && m_noteDocument != ActiveDocument()) {
+            statusBar()->clearMessage();
+            m_noteDocument = nullptr;
+        }
+        ShowTraceText();
     });
 
     CreateActions();
@@ -72,7 +79,9 @@ CMainFrame::CMainFrame(DocumentServices& documents, QWidget* parent)
 
     m_loads = new views::BackgroundLoads(this);
     connect(m_loads, &views::BackgroundLoads::Progress, this,
-            [this](const QString& text) { statusBar()->showMessage(text, 8000); });
+            [this](trace::CDocument* document, const QString& text) {
+                if (SharedDocument(*document) != nullptr) ShowNote(document, text);
+            });
     connect(m_loads, &views::BackgroundLoads::Ended, this,
             [this](trace::CDocument* document, trace::CMarloLogDoc::LoadStep step) {
                 if (step == trace::CMarloLogDoc::LoadStep::Refused) {
@@ -81,7 +90,7 @@ CMainFrame::CMainFrame(DocumentServices& documents, QWidget* parent)
                 }
                 if (step == trace::CMarloLogDoc::LoadStep::IntactPartKept) RetitleFrames(*document);
                 if (step == trace::CMarloLogDoc::LoadStep::Complete)
-                    statusBar()->showMessage(tr("Loaded: %1 records.").arg(document->GetTraceLog()->GetRecordCount()), 8000);
+                    ShowNote(document, tr("Loaded: %1 records.").arg(document->GetTraceLog()->GetRecordCount()));
                 UpdateMenus();
             });
 }
@@ -101,7 +110,9 @@ QAction* CMainFrame::Action(int id) const {
 template <typename Command>
 void CMainFrame::WithTraceDocument(Command command) {
     trace::CDocument* document = ActiveDocument();
-    if (document != nullptr && m_services.KindOf(*document) == DocumentKind::Trace) command(*document);
+    if (document == nullptr || m_services.KindOf(*document) != DocumentKind::Trace) return;
+    const Speaking about(*this, document);
+    command(*document);
 }
 
 // One row a command: what it is called, what the status bar and its tool
@@ -116,6 +127,7 @@ const CMainFrame::ActionRow CMainFrame::kActionRows[] = {
          // otherwise a new adapter document.
          trace::CDocument* document = f.ActiveDocument();
          if (document != nullptr && f.m_services.KindOf(*document) == DocumentKind::Trace) {
+             const Speaking about(f, document);
              f.m_services.ReopenAdapter(*document);
              f.RetitleFrames(*document);  // the windows follow the adapter now open
          } else {
@@ -205,9 +217,9 @@ const CMainFrame::ActionRow CMainFrame::kActionRows[] = {
                  frame->TreeView()->SetTreeBuilder(f.DecodeTreeBuilder());
      }},
     {ID_VIEW_CALLS, QT_TR_NOOP("Ca&lls"), QT_TR_NOOP("List the calls of the trace and show their ladders"), nullptr,
-     {}, kPlain, [](CMainFrame& f) { f.OnViewCalls(); }},
+     {}, kCheckable, [](CMainFrame& f) { f.ToggleAnalysisWindow(AnalysisWindow::Calls); }},
     {ID_VIEW_PROBLEMS, QT_TR_NOOP("&Problems"), QT_TR_NOOP("List the problems found in the trace"), nullptr, {},
-     kPlain, [](CMainFrame& f) { f.OnViewProblems(); }},
+     kCheckable, [](CMainFrame& f) { f.ToggleAnalysisWindow(AnalysisWindow::Problems); }},
     {ID_TRACE_START, QT_TR_NOOP("Star&t"), QT_TR_NOOP("Start a trace"), nullptr, {}, kPlain,
      [](CMainFrame& f) { f.WithTraceDocument([&f](trace::CDocument& d) { f.m_services.TraceStart(d); }); }},
     {ID_TRACE_STOP, QT_TR_NOOP("Sto&p"), QT_TR_NOOP("Stop the trace"), nullptr, {}, kPlain,
@@ -453,7 +465,10 @@ void CMainFrame::CreateStatusBar() {
     connect(captures, &QTimer::timeout, this, [this] {
         const auto documents = m_documents;  // a message box runs the event loop
         bool stopped = false;
-        for (const auto& document : documents) stopped = m_services.CheckCapture(*document) || stopped;
+        for (const auto& document : documents) {
+            const Speaking about(*this, document.get());
+            stopped = m_services.CheckCapture(*document) || stopped;
+        }
         if (stopped) UpdateMenus();
     });
     captures->start(500);
@@ -475,11 +490,29 @@ void CMainFrame::UpdateLockIndicators() {
 }
 
 void CMainFrame::SetTraceStatusText(const std::string& text) {
-    m_tracePane->setText(QString::fromStdString(text));
+    const trace::CDocument* about = m_speaking != nullptr ? m_speaking : ActiveDocument();
+    const QString full = QString::fromStdString(text);
+    if (about != nullptr && about == m_closing) {
+        ShowNote(nullptr, full);  // the document goes: its pane text goes with it
+        return;
+    }
+    m_traceTexts[about] = full;
+    ShowTraceText();
+}
+
+void CMainFrame::ShowTraceText() {
+    const auto found = m_traceTexts.find(ActiveDocument());
+    m_traceText = found == m_traceTexts.end() ? QString() : found->second;
+    const int room = m_tracePane->contentsRect().width() - 2 * m_tracePane->margin() - 4;
+    m_tracePane->setText(m_tracePane->fontMetrics().elidedText(m_traceText, Qt::ElideMiddle, room));
+    m_tracePane->setToolTip(m_traceText);
     m_tracePane->repaint();
 }
 
-QString CMainFrame::TraceStatusText() const { return m_tracePane->text(); }
+void CMainFrame::ShowNote(const trace::CDocument* document, const QString& text) {
+    m_noteDocument = document;
+    statusBar()->showMessage(text, 8000);
+}
 
 void CMainFrame::UpdateMenus() {
     trace::CDocument* document = ActiveDocument();
@@ -510,6 +543,10 @@ void CMainFrame::UpdateCommandStates() {
     Action(ID_TRACE_START)->setEnabled(isTrace && !tracing);
     Action(ID_TRACE_STOP)->setEnabled(tracing);
     Action(ID_VIEW_CARD_STATISTICS)->setChecked(m_statsWindowFlag != 0);
+    for (const auto& [id, kind] : {std::pair{ID_VIEW_CALLS, tr("Calls")}, std::pair{ID_VIEW_PROBLEMS, tr("Problems")}}) {
+        Action(id)->setEnabled(document != nullptr);
+        Action(id)->setChecked(document != nullptr && FindChild(*document, kind) != nullptr);
+    }
     const bool hasChild = m_mdi->activeSubWindow() != nullptr;
     for (int id : {ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE}) Action(id)->setEnabled(hasChild);
     Action(ID_WINDOW_NEW)->setEnabled(ActiveTraceFrame() != nullptr);
@@ -572,8 +609,10 @@ views::CTraceChildFrame* CMainFrame::OpenFrame(const std::shared_ptr<trace::CDoc
     }
     m_frameDocuments[frame] = document.get();
     connect(frame, &views::CTraceChildFrame::AnalysisUpdated, this, [this] { UpdateProblemCount(); });
-    connect(frame, &views::CTraceChildFrame::StatusNote, this,
-            [this](const QString& text) { statusBar()->showMessage(text, 8000); });
+    connect(frame, &views::CTraceChildFrame::StatusNote, this, [this, frame](const QString& text) {
+        // A window on its way out has nothing more to say.
+        if (const trace::CDocument* about = DocumentOf(frame)) ShowNote(about, text);
+    });
     connect(frame->ListView(), &views::CMarloTrcListView::AutoScrollChanged, this, [this] { UpdateCommandStates(); });
     // Ctrl+C and the toolbar's Copy follow the selection, not only the menus.
     connect(frame, &views::CTraceChildFrame::CopySourceChanged, this, [this, frame] {
@@ -593,20 +632,25 @@ void CMainFrame::RetitleFrames(const trace::CDocument& document) {
     QString title = QString::fromStdString(document.GetTitle());
     if (title.isEmpty()) title = QString::fromStdString(std::filesystem::path(document.GetPathName()).filename().string());
     const std::vector<QMdiSubWindow*> frames = FramesOf(document);
-    if (frames.size() == 1) {
-        frames.front()->setWindowTitle(title);
-        return;
-    }
-    // Several windows on one document: "name:1", "name:2", ...
+    const auto lists = std::count_if(frames.begin(), frames.end(), [](QMdiSubWindow* f) {
+        return qobject_cast<views::CTraceChildFrame*>(f) != nullptr;
+    });
+    // Several list windows on one document: "name:1", "name:2", ...; the
+    // other windows say what they are: "name – Problems".
     int n = 0;
     for (QMdiSubWindow* frame : frames) {
-        if (qobject_cast<views::CTraceChildFrame*>(frame) == nullptr) continue;
-        frame->setWindowTitle(title + QStringLiteral(":%1").arg(++n));
+        if (auto* child = qobject_cast<CChildFrame*>(frame); child != nullptr && !child->Kind().isEmpty())
+            frame->setWindowTitle(title + QStringLiteral(" \u2013 ") + child->Kind());
+        else if (lists > 1 && qobject_cast<views::CTraceChildFrame*>(frame) != nullptr)
+            frame->setWindowTitle(title + QStringLiteral(":%1").arg(++n));
+        else if (lists <= 1)
+            frame->setWindowTitle(title);
     }
 }
 
 void CMainFrame::OnFileOpenAdapter() {
     std::shared_ptr<trace::CDocument> document = m_services.CreateDocument(DocumentKind::Trace, *m_ui);
+    const Speaking about(*this, document.get());
     if (!document->OnOpenDocument(kAdapterTitle)) {
         // A failed open still runs the closing sequence, which removes the
         // trace log file it had created.
@@ -660,14 +704,14 @@ void CMainFrame::OnFileExport() {
     // milliseconds for a million records); Close stops the load instead.
     if (!m_loads->Finish(*document)) return;
     const std::string base = document->GetPathName().empty() ? document->GetTitle() : document->GetPathName();
-    // Text and CSV hold the records the window shows (filtered or not);
-    // the capture formats every frame.
+    // Every format holds the records the window shows (filtered or not).
     trace::TextExport text;
     std::vector<int> shown;
     views::CTraceChildFrame* frame = ActiveTraceFrame();
     if (frame != nullptr && &frame->GetDocument() == document) {
         shown = frame->ListView()->ShownRecords();
         text.records = static_cast<int>(shown.size());
+        text.shown = &shown;
         text.write = [log = document->GetTraceLog(), &shown](int fd, bool csv) {
             return tools::WriteRecordsText(fd, *log, shown, csv);
         };
@@ -737,13 +781,13 @@ void CMainFrame::OnCardStatistics() {
         platform::MessageBox("Command failed.");
         return;
     }
-    auto* frame = new CChildFrame(SharedDocument(*document), form);
+    auto* frame = new CChildFrame(SharedDocument(*document), form, tr("Statistics"));
     frame->setAttribute(Qt::WA_DeleteOnClose, false);
-    frame->setWindowTitle(active->windowTitle());
     m_frameDocuments[frame] = document;
     connect(frame, &CChildFrame::CloseRequested, this, [this](QMdiSubWindow* f) { OnFrameCloseRequested(f); });
     m_mdi->addSubWindow(frame);
     m_statsFrame = frame;
+    RetitleFrames(*document);
     frame->show();
     UpdateMenus();
 }
@@ -763,20 +807,46 @@ void CMainFrame::OnFrameCloseRequested(QMdiSubWindow* frame) {
         return qobject_cast<views::CTraceChildFrame*>(f) != nullptr;
     });
     if (qobject_cast<views::CTraceChildFrame*>(frame) == nullptr || lists > 1) {
-        m_frameDocuments.erase(frame);
-        frame->hide();
-        frame->deleteLater();
-        RetitleFrames(*document);
-        UpdateMenus();
+        RemoveFrame(frame);
         return;
     }
     CloseDocument(*document);
 }
 
-void CMainFrame::CloseDocument(trace::CDocument& document) {
-    // The closing sequence may ask questions and move files; the windows
-    // stay until it is done.
-    document.OnCloseDocument();
+void CMainFrame::RemoveFrame(QMdiSubWindow* frame) {
+    trace::CDocument* document = DocumentOf(frame);
+    if (document == nullptr) return;
+    // The windows that serve a list window (its calls and problems) go with it.
+    for (QMdiSubWindow* other : FramesOf(*document)) {
+        if (auto* child = qobject_cast<CChildFrame*>(other); child != nullptr && child->List() == frame) {
+            m_frameDocuments.erase(other);
+            other->hide();
+            other->deleteLater();
+        }
+    }
+    m_frameDocuments.erase(frame);
+    frame->hide();
+    frame->deleteLater();
+    RetitleFrames(*document);
+    UpdateMenus();
+}
+
+bool CMainFrame::CloseDocument(trace::CDocument& document) {
+    // Whether to keep what the document holds is asked while everything is
+    // still in place; Cancel leaves it all as it was.
+    {
+        const Speaking about(*this, &document);
+        if (!document.SaveModified()) return false;
+        // The closing sequence may move files; the windows stay until it is done.
+        m_closing = &document;
+        if (m_noteDocument == &document) {
+            statusBar()->clearMessage();
+            m_noteDocument = nullptr;
+        }
+        document.OnCloseDocument();
+        m_closing = nullptr;
+    }
+    m_traceTexts.erase(&document);
     for (QMdiSubWindow* frame : FramesOf(document)) {
         m_frameDocuments.erase(frame);
         // Hidden first, so the main window repaints without it at once.
@@ -785,10 +855,14 @@ void CMainFrame::CloseDocument(trace::CDocument& document) {
     }
     std::erase_if(m_documents, [&document](const auto& open) { return open.get() == &document; });
     UpdateMenus();
+    ShowTraceText();
+    return true;
 }
 
-void CMainFrame::CloseAllDocuments() {
-    while (!m_documents.empty()) CloseDocument(*m_documents.front());
+bool CMainFrame::CloseAllDocuments() {
+    while (!m_documents.empty())
+        if (!CloseDocument(*m_documents.front())) return false;
+    return true;
 }
 
 void CMainFrame::AddToRecentFiles(const QString& name) {
@@ -822,31 +896,61 @@ void CMainFrame::OnAbout() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    CloseAllDocuments();
-    event->accept();
+    // A Cancel keeps the program, and the documents not closed yet, open.
+    if (CloseAllDocuments())
+        event->accept();
+    else
+        event->ignore();
 }
 
 }  // namespace app
 
 namespace app {
 
-void CMainFrame::OnViewCalls() {
-    views::CTraceChildFrame* frame = ActiveTraceFrame();
-    if (frame == nullptr || !m_loads->Finish(frame->GetDocument())) return;
-    auto* window = new views::CCallsWindow(*frame, frame->Analysis(), this);
-    window->show();
+views::CTraceChildFrame* CMainFrame::ListFrameOf(const trace::CDocument& document) const {
+    // The active record list window when it shows the document, else its first.
+    if (views::CTraceChildFrame* active = ActiveTraceFrame(); active != nullptr && &active->GetDocument() == &document)
+        return active;
+    for (QMdiSubWindow* frame : FramesOf(document))
+        if (auto* list = qobject_cast<views::CTraceChildFrame*>(frame)) return list;
+    return nullptr;
 }
 
-void CMainFrame::OnViewProblems() {
-    views::CTraceChildFrame* frame = ActiveTraceFrame();
-    if (frame == nullptr || !m_loads->Finish(frame->GetDocument())) return;
-    auto* window = new views::CProblemsWindow(*frame, frame->Analysis(), this);
-    window->show();
+CChildFrame* CMainFrame::FindChild(const trace::CDocument& document, const QString& kind) const {
+    for (QMdiSubWindow* frame : FramesOf(document))
+        if (auto* child = qobject_cast<CChildFrame*>(frame); child != nullptr && child->Kind() == kind) return child;
+    return nullptr;
+}
+
+void CMainFrame::ToggleAnalysisWindow(AnalysisWindow which) {
+    trace::CDocument* document = ActiveDocument();
+    if (document == nullptr) return;
+    const QString kind = which == AnalysisWindow::Calls ? tr("Calls") : tr("Problems");
+    if (CChildFrame* open = FindChild(*document, kind)) {
+        RemoveFrame(open);
+        return;
+    }
+    views::CTraceChildFrame* list = ListFrameOf(*document);
+    if (list == nullptr || !m_loads->Finish(*document)) return;
+    QWidget* content = which == AnalysisWindow::Calls
+                           ? static_cast<QWidget*>(new views::CCallsWindow(*list, list->Analysis()))
+                           : static_cast<QWidget*>(new views::CProblemsWindow(*list, list->Analysis()));
+    auto* frame = new CChildFrame(SharedDocument(*document), content, kind, list);
+    frame->setAttribute(Qt::WA_DeleteOnClose, false);
+    frame->setWindowIcon(list->windowIcon());
+    m_frameDocuments[frame] = document;
+    connect(frame, &CChildFrame::CloseRequested, this, [this](QMdiSubWindow* f) { OnFrameCloseRequested(f); });
+    m_mdi->addSubWindow(frame);
+    frame->resize(content->size());
+    RetitleFrames(*document);
+    frame->show();
+    UpdateMenus();
 }
 
 void CMainFrame::UpdateProblemCount() {
     if (m_problemsPane == nullptr) return;
-    views::CTraceChildFrame* frame = ActiveTraceFrame();
+    const trace::CDocument* document = ActiveDocument();
+    views::CTraceChildFrame* frame = document != nullptr ? ListFrameOf(*document) : nullptr;
     if (frame == nullptr) {
         m_problemsPane->clear();
         return;

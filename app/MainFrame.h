@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "app/CommandIds.h"
@@ -39,7 +40,13 @@ namespace app {
 class CChildFrame final : public QMdiSubWindow {
     Q_OBJECT
 public:
-    CChildFrame(std::shared_ptr<trace::CDocument> document, QWidget* content);
+    // `kind` names the window after its document's title ("Problems" gives
+    // "OrinBri1 – Problems"); `list` is the record list window it serves,
+    // if any: it goes when that window goes.
+    CChildFrame(std::shared_ptr<trace::CDocument> document, QWidget* content, QString kind,
+                QMdiSubWindow* list = nullptr);
+    const QString& Kind() const { return m_kind; }
+    QMdiSubWindow* List() const { return m_list; }
 signals:
     void CloseRequested(QMdiSubWindow* frame);
 
@@ -48,6 +55,8 @@ protected:
 
 private:
     std::shared_ptr<trace::CDocument> m_document;
+    QString m_kind;
+    QPointer<QMdiSubWindow> m_list;
     std::unique_ptr<QWidget> m_content;  // held after the document, so it goes first
 };
 
@@ -95,12 +104,18 @@ public:
     }
     // The Timestamp column of every trace window.
     void SetTimeFormat(views::RecordListModel::TimeFormat format);
-    // Closes every document through its closing sequence (program exit).
-    void CloseAllDocuments();
+    // Closes every document through its closing sequence (program exit),
+    // oldest first; false when the user cancelled one (it and the later
+    // ones stay open).
+    bool CloseAllDocuments();
 
-    // Status pane 1, repainted at once.
+    // The trace status pane speaks of the active document: each document's
+    // last text is kept and shown while one of its windows is active (a
+    // long one cut in the middle, whole in the tool tip). The last word of
+    // a document that closes goes to the message area for a while instead.
+    // Repainted at once.
     void SetTraceStatusText(const std::string& text);
-    QString TraceStatusText() const;
+    QString TraceStatusText() const { return m_traceText; }
 
     // Recent-file list, newest first, at most four entries.
     void AddToRecentFiles(const QString& name);
@@ -143,13 +158,31 @@ private:
     void ListWindows(QMenu& menu);
     void ListRecentFiles(QMenu& menu);
     void UpdateLockIndicators();
+    void ShowTraceText();
+    // A note in the message area about a document (null: about none); it
+    // goes when the document goes or another document becomes active.
+    void ShowNote(const trace::CDocument* document, const QString& text);
+    // Status texts set while this lives are about `document`.
+    class Speaking {
+    public:
+        Speaking(CMainFrame& frame, trace::CDocument* document)
+            : m_frame(frame), m_previous(std::exchange(frame.m_speaking, document)) {}
+        ~Speaking() { m_frame.m_speaking = m_previous; }
+        Speaking(const Speaking&) = delete;
+        Speaking& operator=(const Speaking&) = delete;
+
+    private:
+        CMainFrame& m_frame;
+        trace::CDocument* m_previous;
+    };
     void ArrangeIcons();
 
     views::CTraceChildFrame* OpenFrame(const std::shared_ptr<trace::CDocument>& document);
     // The decode tree the trace windows show: with element details or without.
     views::TreeBuilder DecodeTreeBuilder() const;
     void OnFrameCloseRequested(QMdiSubWindow* frame);
-    void CloseDocument(trace::CDocument& document);
+    // False when the user cancelled: the document stays open as it was.
+    bool CloseDocument(trace::CDocument& document);
     std::vector<QMdiSubWindow*> FramesOf(const trace::CDocument& document) const;
     trace::CDocument* DocumentOf(QMdiSubWindow* frame) const;
     std::shared_ptr<trace::CDocument> SharedDocument(trace::CDocument& document) const;
@@ -158,8 +191,15 @@ private:
     void OnFileNew();
     void OnFileSave();
     void OnFileExport();
-    void OnViewCalls();
-    void OnViewProblems();
+    // View > Calls and View > Problems: one window of each per document, an
+    // MDI child of its own; choosing the command again closes it.
+    enum class AnalysisWindow { Calls, Problems };
+    void ToggleAnalysisWindow(AnalysisWindow which);
+    CChildFrame* FindChild(const trace::CDocument& document, const QString& kind) const;
+    // The record list window a command on the document works with.
+    views::CTraceChildFrame* ListFrameOf(const trace::CDocument& document) const;
+    // Removes a window that is not the last record list of its document.
+    void RemoveFrame(QMdiSubWindow* frame);
     void UpdateProblemCount();
     void OnAbout();
     template <typename Command>
@@ -171,6 +211,11 @@ private:
     std::map<int, std::vector<QMenu*>> m_menus;  // the menus of each menu bar (MenuId)
     int m_menuId = 0;
     QLabel* m_tracePane = nullptr;
+    QString m_traceText;  // what the trace pane shows, whole
+    std::map<const trace::CDocument*, QString> m_traceTexts;  // each document's last trace status text
+    trace::CDocument* m_speaking = nullptr;  // the document status texts are about now
+    trace::CDocument* m_closing = nullptr;   // the document whose closing sequence runs
+    const trace::CDocument* m_noteDocument = nullptr;  // what the message area's note is about
     // Reads the rest of large logs between events after their first screen.
     views::BackgroundLoads* m_loads = nullptr;
     QLabel* m_problemsPane = nullptr;  // errors and warnings of the active window's trace

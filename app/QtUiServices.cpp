@@ -108,6 +108,16 @@ platform::MbResult QtMessageBox(const platform::MessageBoxRequest& request) {
                    ? platform::MbResult::Yes
                    : platform::MbResult::No;
     }
+    if (request.buttons == platform::MbButtons::YesNoCancel || request.buttons == platform::MbButtons::SaveDiscardCancel) {
+        // Escape and the close box answer Cancel: nothing is discarded.
+        const bool save = request.buttons == platform::MbButtons::SaveDiscardCancel;
+        const auto yes = save ? QMessageBox::Save : QMessageBox::Yes;
+        const auto no = save ? QMessageBox::Discard : QMessageBox::No;
+        const auto answer = QMessageBox::question(parent, caption, text, yes | no | QMessageBox::Cancel,
+                                                  QMessageBox::Cancel);
+        if (answer == yes) return platform::MbResult::Yes;
+        return answer == no ? platform::MbResult::No : platform::MbResult::Cancel;
+    }
     if (request.icon == platform::MbIcon::Information)
         QMessageBox::information(parent, caption, text, QMessageBox::Ok);
     else

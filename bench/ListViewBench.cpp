@@ -26,6 +26,9 @@
 #include "bench/MixRecords.h"
 #include "bench/TempFolder.h"
 #include "bench/Result.h"
+#include "cardsim/Conversation.h"
+#include "views/CallsWindow.h"
+#include "wire/Tpx.h"
 #include "trace/MarloLogDoc.h"
 #include "tracefile/RawRecord.h"
 #include "trace/TraceLog.h"
@@ -228,8 +231,69 @@ void BM_LiveCaptureLatency(benchmark::State& state) {
     }
 }
 
+// Resident bytes of the process now.
+double ResidentBytes() {
+    long pages = 0;
+    long resident = 0;
+    std::ifstream statm("/proc/self/statm");
+    statm >> pages >> resident;
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE));
+}
+
+// The emulated line's rounds, one faulty round in ten: a million records
+// with some hundreds of thousands of problems.
+void AddFaultyMillion(LiveDocument& doc) {
+    int n = 0;
+    for (unsigned round = 0; n < kRecords; ++round) {
+        const auto frames = round % 10 == 9 ? cardsim::CallsConversation::FaultyRound(round)
+                                            : cardsim::CallsConversation::Round(round);
+        for (const auto& f : frames) {
+            if (n == kRecords) break;
+            wire::DChannelHeader header;
+            header.sequence = static_cast<std::uint16_t>(n);
+            header.hour = static_cast<std::uint8_t>(n / 36000 % 24);
+            header.minute = static_cast<std::uint8_t>(n / 600 % 60);
+            header.second = static_cast<std::uint8_t>(n / 10 % 60);
+            header.hundredths = static_cast<std::uint8_t>(n % 10 * 10);
+            header.flags = f.flags;
+            doc.GetTraceLog()->AddRawRecord(wire::DChannelRecord(header, f.data));
+            ++n;
+        }
+    }
+}
+
+// View > Problems on a million-record faulty trace whose analysis is done:
+// from the command to the window painted, and what the window adds to the
+// process per problem.
+void BM_ProblemsWindowOfAMillionRecords(benchmark::State& state) {
+    auto doc = std::make_shared<LiveDocument>();
+    AddFaultyMillion(*doc);
+    views::CTraceChildFrame frame(doc, trace::BuildDecodeTree, QSize(1280, 900));
+    frame.UpdateAnalysis();
+    const auto problems = static_cast<double>(frame.Analysis()->Analyzer().Problems().size());
+    double bestMs = 1e300;
+    double perProblem = 1e300;
+    for (auto _ : state) {
+        const double before = ResidentBytes();
+        const auto t0 = Clock::now();
+        {
+            views::CProblemsWindow window(frame, frame.Analysis());
+            window.resize(900, 600);
+            ShowExposed(window);
+            window.repaint();
+            bestMs = std::min(bestMs, Ms(Clock::now() - t0));
+            perProblem = std::min(perProblem, (ResidentBytes() - before) / problems);
+            benchmark::DoNotOptimize(window.Table()->model()->rowCount());
+        }
+    }
+    state.counters["problems"] = problems;
+    bench::Result("problems window of 1M records, to painted", bestMs, "ms", "value<500");
+    bench::Result("problems window, resident bytes per problem", std::max(0.0, perProblem), "bytes", "value<100");
+}
+
 }  // namespace
 
+BENCHMARK(BM_ProblemsWindowOfAMillionRecords)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_OpenMillionRecordLog)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_ScrollMillionRecordList)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_LiveCaptureLatency)->Unit(benchmark::kMillisecond)->Iterations(1);

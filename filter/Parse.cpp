@@ -380,7 +380,7 @@ private:
             options.set_log_errors(false);
             node.pattern = std::make_shared<const re2::RE2>(node.text, options);
             if (!node.pattern->ok())
-                Refuse(value, "bad regular expression " + Quoted(value.source) + ": " + node.pattern->error());
+                Refuse(value, "bad regular expression " + Quoted(node.text) + ": " + node.pattern->error());
             return;
         }
         switch (info.kind) {

@@ -147,21 +147,26 @@ std::int64_t FileSize(int fd) {
     return st.st_size;
 }
 
+int CopyFileInto(const std::filesystem::path& from, int out) {
+    int error = 0;
+    UniqueFd in = OpenForReading(from, &error);
+    if (!in) return error;
+    std::vector<std::uint8_t> buffer(1 << 16);
+    for (;;) {
+        const std::size_t got = ReadUpTo(in.Get(), buffer.data(), buffer.size(), &error);
+        if (error == 0 && got > 0) error = WriteAll(out, {buffer.data(), got});
+        if (error != 0 || got < buffer.size()) break;
+    }
+    return error;
+}
+
 namespace {
 
 // Copies from into a new file at to (which must not exist), synced to disk.
 int CopyToNewFile(const std::filesystem::path& from, const std::filesystem::path& to) {
-    int error = 0;
-    UniqueFd in = OpenForReading(from, &error);
-    if (!in) return error;
     UniqueFd out(OpenAboveStandardStreams(to.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644));
     if (!out) return errno;
-    std::vector<std::uint8_t> buffer(1 << 16);
-    for (;;) {
-        const std::size_t got = ReadUpTo(in.Get(), buffer.data(), buffer.size(), &error);
-        if (error == 0 && got > 0) error = WriteAll(out.Get(), {buffer.data(), got});
-        if (error != 0 || got < buffer.size()) break;
-    }
+    int error = CopyFileInto(from, out.Get());
     if (error == 0 && ::fsync(out.Get()) != 0) error = errno;
     out.Reset();
     if (error != 0) ::unlink(to.c_str());

@@ -70,6 +70,9 @@ UniqueFd OpenRegularFile(const std::filesystem::path& path, std::int64_t maxSize
 std::optional<std::vector<std::uint8_t>> ReadRegularFile(const std::filesystem::path& path, std::int64_t maxSize,
                                                          std::string* problem = nullptr);
 
+// Copies the whole of a file to an open descriptor. Returns 0 or errno.
+int CopyFileInto(const std::filesystem::path& from, int out);
+
 // Size of an open file, or -1.
 std::int64_t FileSize(int fd);
 

@@ -17,7 +17,13 @@ MbResult StderrMessageBox(const MessageBoxRequest& request) {
     while (!line.empty() && line.back() == '\n') line.pop_back();
     std::fprintf(stderr, "%s\n", line.c_str());
     std::fflush(stderr);
-    return request.buttons == MbButtons::Ok ? MbResult::Ok : MbResult::No;
+    switch (request.buttons) {
+    case MbButtons::Ok: return MbResult::Ok;
+    case MbButtons::YesNo: return MbResult::No;
+    case MbButtons::YesNoCancel:
+    case MbButtons::SaveDiscardCancel: return MbResult::Cancel;
+    }
+    return MbResult::Cancel;
 }
 
 MbResult MessageBox(std::string_view text, std::string_view caption, MbButtons buttons) {

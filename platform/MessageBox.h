@@ -10,8 +10,10 @@
 
 namespace platform {
 
-enum class MbButtons { Ok, YesNo };
-enum class MbResult { Ok, Yes, No };
+// SaveDiscardCancel asks the same as YesNoCancel with buttons that name
+// what they do: Save answers Yes, Discard No.
+enum class MbButtons { Ok, YesNo, YesNoCancel, SaveDiscardCancel };
+enum class MbResult { Ok, Yes, No, Cancel };
 // A report of something done shows the information icon; a problem the warning.
 enum class MbIcon { Warning, Information };
 
@@ -36,7 +38,8 @@ void InformationBox(std::string_view text);
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
 
 // Writes the text to standard error, one message per line; answers No to a
-// question, so nothing is kept or overwritten without a person saying so.
+// question, so nothing is kept or overwritten without a person saying so,
+// and Cancel where the question offers it, so nothing is discarded either.
 MbResult StderrMessageBox(const MessageBoxRequest& request);
 
 }  // namespace platform

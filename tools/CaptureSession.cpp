@@ -228,9 +228,12 @@ int CaptureSession::Close(CaptureEnd end) {
                                ? static_cast<long long>(m_captureStatus->recordsWritten)
                                : m_handed;
 
-    // Save Log File without a question: with -w the file stays where it is
-    // (beside FILE) and is then moved; without it, it is deleted.
-    doc.OnSaveLogFile();
+    // No question: with -w the file stays where it is (beside FILE) and is
+    // then moved; without it, it is deleted.
+    if (m_adapter.ui.saveFile)
+        doc.OnSaveLogFile();
+    else
+        doc.DiscardLogFile();
     doc.OnCloseDocument();
 
     std::string keptWhere;

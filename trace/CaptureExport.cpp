@@ -155,15 +155,17 @@ TraceDate ExportDate(const CTraceLog& log, std::string* note) {
     return today;
 }
 
-ExportResult ExportTraceToFd(const CTraceLog& log, int fd, CaptureFormat format) {
+ExportResult ExportTraceToFd(const CTraceLog& log, int fd, CaptureFormat format, const std::vector<int>* records) {
     ExportResult result;
     RecordClock clock(ExportDate(log, &result.dateNote));
     Bytes buffer;
     buffer.reserve(kFlushAt + 512);
     CaptureWriter writer(format, buffer);
     int error = 0;
-    for (int i = 0; i < log.GetRecordCount() && error == 0; ++i) {
-        const std::optional<CTraceRecord> record = log.GetRecord(i);
+    const int count = records != nullptr ? static_cast<int>(records->size()) : log.GetRecordCount();
+    for (int n = 0; n < count && error == 0; ++n) {
+        const std::optional<CTraceRecord> record = log.GetRecord(records != nullptr ? (*records)[static_cast<std::size_t>(n)] : n);
+        if (!record) continue;
         const auto header = record->GetHeaderCopy();
         if (RecordTypeOf(header) != kDChannelRecord) {
             ++result.recordsSkipped;
@@ -188,7 +190,7 @@ ExportResult ExportTraceToFd(const CTraceLog& log, int fd, CaptureFormat format)
 
 ExportResult ExportTrace(const CTraceLog& log, const std::filesystem::path& out, const ExportOptions& options) {
     return WriteFileBeside(out, options.replaceExisting,
-                           [&](int fd) { return ExportTraceToFd(log, fd, options.format); });
+                           [&](int fd) { return ExportTraceToFd(log, fd, options.format, options.records); });
 }
 
 ExportResult WriteFileBeside(const std::filesystem::path& out, bool replaceExisting,
@@ -273,7 +275,7 @@ ExportResult ExportWithDialog(const CTraceLog& log, UiServices& ui, const std::s
         return result;
     }
     const CaptureFormat format = chosen->extension() == ".pcap" ? CaptureFormat::Pcap : CaptureFormat::PcapNg;
-    const ExportResult result = ExportTrace(log, *chosen, {format, /*replaceExisting=*/true});
+    const ExportResult result = ExportTrace(log, *chosen, {format, /*replaceExisting=*/true, textExport.shown});
     if (!result.ok) {
         platform::MessageBox("The capture could not be exported:\n" + result.error + ".");
         return result;

@@ -25,6 +25,8 @@ struct ExportOptions {
     // An existing output file is replaced only when asked for; otherwise the
     // export fails and the file stays as it was.
     bool replaceExisting = false;
+    // Only these records, in this order (a window's shown records); null: all.
+    const std::vector<int>* records = nullptr;
 };
 
 struct ExportResult {
@@ -64,8 +66,10 @@ FrameSide SideOfRecord(std::span<const std::uint8_t> headerCopy);
 // today, `note` says so and why (no date, or the banner's date is invalid).
 TraceDate ExportDate(const CTraceLog& log, std::string* note = nullptr);
 
-// Writes every D-channel record of the log to an open file descriptor.
-ExportResult ExportTraceToFd(const CTraceLog& log, int fd, CaptureFormat format);
+// Writes every D-channel record of the log (or of `records`, in their
+// order) to an open file descriptor.
+ExportResult ExportTraceToFd(const CTraceLog& log, int fd, CaptureFormat format,
+                             const std::vector<int>* records = nullptr);
 
 // Writes the capture to `out` through a temporary file beside it, so a
 // failed export leaves no half-written file and never a damaged original.
@@ -91,6 +95,9 @@ class UiServices;
 struct TextExport {
     std::function<int(int fd, bool csv)> write;
     int records = 0;
+    // The records the window shows: the capture formats write only these
+    // too (null: every record).
+    const std::vector<int>* shown = nullptr;
 };
 
 // File > Export... of either document: asks for a file name (proposing

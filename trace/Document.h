@@ -54,6 +54,10 @@ public:
 
     virtual bool OnOpenDocument(const std::filesystem::path& path) = 0;
     virtual bool OnSaveDocument(const std::filesystem::path& /*path*/) { return false; }
+    // Asked before the document closes, while everything is still in place:
+    // whether and where to keep what it holds. False when the user cancelled;
+    // the document then stays open exactly as it was.
+    virtual bool SaveModified() { return true; }
     virtual void OnCloseDocument() {}
 
 private:

@@ -51,7 +51,7 @@ trace::CMarloLogDoc::LoadStep BackgroundLoads::Step(trace::CMarloLogDoc& documen
     if (const trace::CTraceLog* log = document.GetTraceLog())
         document.UpdateAllViews(nullptr, trace::HINT_RECORDS_LOADED, log->GetRecordCount());
     if (step == trace::CMarloLogDoc::LoadStep::GoesOn) {
-        emit Progress(ProgressText(document));
+        emit Progress(&document, ProgressText(document));
         return step;
     }
     emit Ended(&document, step);

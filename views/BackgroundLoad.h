@@ -39,7 +39,7 @@ public:
     static QString ProgressText(const trace::CMarloLogDoc& document);
 
 signals:
-    void Progress(const QString& text);
+    void Progress(trace::CDocument* document, const QString& text);
     // The load of the document ended: Complete, IntactPartKept (retitle its
     // windows) or Refused (close it).
     void Ended(trace::CDocument* document, trace::CMarloLogDoc::LoadStep step);

@@ -10,7 +10,9 @@
 #include <QScrollArea>
 #include <QSplitter>
 #include <QStyle>
+#include <QTableView>
 #include <QTableWidget>
+#include <tuple>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -146,10 +148,8 @@ void LadderWidget::mousePressEvent(QMouseEvent* event) {
 }
 
 CCallsWindow::CCallsWindow(CTraceChildFrame& frame, std::shared_ptr<DocumentAnalysis> analysis, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_frame(&frame), m_analysis(std::move(analysis)) {
-    setWindowTitle(tr("Calls - %1").arg(frame.windowTitle()));
-    setAttribute(Qt::WA_DeleteOnClose);
-    connect(&frame, &QObject::destroyed, this, &QWidget::close);
+    : QWidget(parent), m_frame(&frame), m_analysis(std::move(analysis)) {
+    setWindowTitle(tr("Calls"));
     auto* layout = new QVBoxLayout(this);
     auto* splitter = new QSplitter(Qt::Vertical, this);
     m_table = new QTableWidget(splitter);
@@ -257,60 +257,224 @@ void CCallsWindow::ShowOnlyCall(bool only) {
     m_callFilter.clear();
 }
 
+ProblemsModel::ProblemsModel(std::shared_ptr<DocumentAnalysis> analysis, QObject* parent)
+    : QAbstractTableModel(parent), m_analysis(std::move(analysis)) {}
+
+int ProblemsModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+int ProblemsModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumnCount; }
+
+const analysis::Problem& ProblemsModel::ProblemAt(int row) const {
+    return m_analysis->Analyzer().Problems()[m_rows[static_cast<std::size_t>(row)]];
+}
+
+namespace {
+
+
+std::uint32_t FirstRecord(const analysis::Problem& p) { return p.records.empty() ? 0 : p.records.front(); }
+
+}  // namespace
+
+// Records are named as the record list and trctool check name them.
+QString ProblemsModel::RecordName(std::uint32_t record) const { return Text(m_analysis->RecordName(record)); }
+
+QString ProblemsModel::RelatedRecords(const analysis::Problem& p) const {
+    QString related;
+    for (std::size_t i = 1; i < p.records.size(); ++i) {
+        if (!related.isEmpty()) related += QStringLiteral(", ");
+        related += RecordName(p.records[i]);
+    }
+    return related;
+}
+
+QVariant ProblemsModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount()) return {};
+    const analysis::Problem& p = ProblemAt(index.row());
+    if (role == Qt::DisplayRole || (role == Qt::ToolTipRole && index.column() >= kProblem)) {
+        switch (index.column()) {
+        case kRecord: return p.records.empty() ? QString() : RecordName(p.records.front());
+        case kSeverity: return Text(std::string(analysis::SeverityName(p.severity)));
+        case kProblem: return Text(p.text);
+        case kRelated: return RelatedRecords(p);
+        default: return {};
+        }
+    }
+    if (role == Qt::DecorationRole && index.column() == kSeverity) {
+        const QStyle::StandardPixmap icon = p.severity == analysis::Severity::Error     ? QStyle::SP_MessageBoxCritical
+                                            : p.severity == analysis::Severity::Warning ? QStyle::SP_MessageBoxWarning
+                                                                                        : QStyle::SP_MessageBoxInformation;
+        return QApplication::style()->standardIcon(icon);
+    }
+    if (role == Qt::TextAlignmentRole && index.column() == kRecord)
+        return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
+    return {};
+}
+
+QVariant ProblemsModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    static const char* const kHeadings[] = {QT_TR_NOOP("Record"), QT_TR_NOOP("Severity"), QT_TR_NOOP("Problem"),
+                                            QT_TR_NOOP("Related records")};
+    return section >= 0 && section < kColumnCount ? tr(kHeadings[section]) : QVariant();
+}
+
+bool ProblemsModel::Before(std::uint32_t a, std::uint32_t b) const {
+    const auto& problems = m_analysis->Analyzer().Problems();
+    const analysis::Problem& x = problems[a];
+    const analysis::Problem& y = problems[b];
+    // Each column's own order, then record order, then the order found.
+    auto key = [this](const analysis::Problem& p) -> std::tuple<int, std::string_view, std::uint32_t> {
+        switch (m_sortColumn) {
+        case kSeverity: return {static_cast<int>(p.severity), {}, 0};
+        case kProblem: return {0, p.text, 0};
+        case kRelated: return {p.records.size() > 1 ? 0 : 1, {}, p.records.size() > 1 ? p.records[1] : 0};
+        default: return {0, {}, 0};
+        }
+    };
+    const auto kx = key(x);
+    const auto ky = key(y);
+    if (kx != ky) return m_sortOrder == Qt::AscendingOrder ? kx < ky : ky < kx;
+    if (FirstRecord(x) != FirstRecord(y))
+        return (m_sortOrder == Qt::AscendingOrder || m_sortColumn != kRecord) ? FirstRecord(x) < FirstRecord(y)
+                                                                              : FirstRecord(y) < FirstRecord(x);
+    return a < b;
+}
+
+void ProblemsModel::Reorder(const std::function<void()>& reorder) {
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList persistent = persistentIndexList();
+    std::vector<std::uint32_t> problemOf;
+    problemOf.reserve(static_cast<std::size_t>(persistent.size()));
+    for (const QModelIndex& index : persistent) problemOf.push_back(m_rows[static_cast<std::size_t>(index.row())]);
+    reorder();
+    QModelIndexList moved;
+    for (std::size_t i = 0; i < problemOf.size(); ++i) {
+        const auto at = std::find(m_rows.begin(), m_rows.end(), problemOf[i]);
+        moved.append(index(static_cast<int>(at - m_rows.begin()), persistent[static_cast<qsizetype>(i)].column()));
+    }
+    changePersistentIndexList(persistent, moved);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void ProblemsModel::sort(int column, Qt::SortOrder order) {
+    m_sortColumn = column;
+    m_sortOrder = order;
+    Reorder([this] {
+        std::sort(m_rows.begin(), m_rows.end(), [this](std::uint32_t a, std::uint32_t b) { return Before(a, b); });
+    });
+}
+
+void ProblemsModel::Update() {
+    const auto& problems = m_analysis->Analyzer().Problems();
+    if (m_generation != m_analysis->Generation()) {  // the trace started over
+        beginResetModel();
+        m_rows.clear();
+        m_generation = m_analysis->Generation();
+        endResetModel();
+    }
+    const std::size_t known = m_rows.size();
+    if (problems.size() <= known) return;
+    std::vector<std::uint32_t> added(problems.size() - known);
+    for (std::size_t i = 0; i < added.size(); ++i) added[i] = static_cast<std::uint32_t>(known + i);
+    auto before = [this](std::uint32_t a, std::uint32_t b) { return Before(a, b); };
+    std::sort(added.begin(), added.end(), before);
+    if (m_rows.empty() || !before(added.front(), m_rows.back())) {
+        // The usual case: the new problems belong after the others.
+        beginInsertRows({}, static_cast<int>(known), static_cast<int>(known + added.size() - 1));
+        m_rows.insert(m_rows.end(), added.begin(), added.end());
+        endInsertRows();
+        return;
+    }
+    Reorder([&] {
+        m_rows.insert(m_rows.end(), added.begin(), added.end());
+        std::inplace_merge(m_rows.begin(), m_rows.begin() + static_cast<std::ptrdiff_t>(known), m_rows.end(), before);
+    });
+}
+
+QString ProblemsModel::WidestText(int column) const {
+    const auto& problems = m_analysis->Analyzer().Problems();
+    switch (column) {
+    case kRecord: {
+        QString widest;
+        for (const analysis::Problem& p : problems) {
+            if (p.records.empty()) continue;
+            QString name = RecordName(p.records.front());
+            if (name.size() > widest.size()) widest = std::move(name);
+        }
+        return widest;
+    }
+    case kSeverity: return Text(std::string(analysis::SeverityName(analysis::Severity::Warning)));
+    case kProblem: {
+        const analysis::Problem* longest = nullptr;
+        for (const analysis::Problem& p : problems)
+            if (longest == nullptr || p.text.size() > longest->text.size()) longest = &p;
+        return longest != nullptr ? Text(longest->text) : QString();
+    }
+    default: return {};
+    }
+}
+
 CProblemsWindow::CProblemsWindow(CTraceChildFrame& frame, std::shared_ptr<DocumentAnalysis> analysis, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_frame(&frame), m_analysis(std::move(analysis)) {
-    setWindowTitle(tr("Problems - %1").arg(frame.windowTitle()));
-    setAttribute(Qt::WA_DeleteOnClose);
-    connect(&frame, &QObject::destroyed, this, &QWidget::close);
+    : QWidget(parent), m_frame(&frame), m_analysis(std::move(analysis)) {
+    setWindowTitle(tr("Problems"));
     auto* layout = new QVBoxLayout(this);
-    m_table = new QTableWidget(this);
-    m_table->setColumnCount(3);
-    m_table->setHorizontalHeaderLabels({tr("Record"), tr("Severity"), tr("Problem")});
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_model = new ProblemsModel(m_analysis, this);
+    m_table = new QTableView(this);
+    m_table->setModel(m_model);
     m_table->verticalHeader()->hide();
+    // One line a row, all rows alike: nothing is measured row by row.
+    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
+    m_table->setWordWrap(false);
     m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table->horizontalHeader()->setSortIndicator(ProblemsModel::kRecord, Qt::AscendingOrder);
+    m_table->setSortingEnabled(true);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     layout->addWidget(m_table);
     resize(820, 420);
-    connect(m_table, &QTableWidget::cellDoubleClicked, this, [this](int row) {
-        const auto& problems = m_analysis->Analyzer().Problems();
-        if (!m_frame || row < 0 || row >= static_cast<int>(problems.size())) return;
-        const auto& records = problems[static_cast<std::size_t>(row)].records;
-        if (!records.empty()) SelectRecordInList(*m_frame, static_cast<int>(records.front()));
-    });
+    // A double click or Enter on a problem shows its record.
+    connect(m_table, &QAbstractItemView::activated, this, &CProblemsWindow::Jump);
     m_timer = new QTimer(this);
     connect(m_timer, &QTimer::timeout, this, &CProblemsWindow::Refresh);
     m_timer->start(kRefreshMs);
     Refresh();
 }
 
+void CProblemsWindow::Jump(const QModelIndex& index) {
+    if (!m_frame || !index.isValid()) return;
+    const analysis::Problem& p = m_model->ProblemAt(index.row());
+    if (!p.records.empty()) SelectRecordInList(*m_frame, static_cast<int>(p.records.front()));
+}
+
 void CProblemsWindow::Refresh() {
     if (!m_frame) return;
     m_frame->UpdateAnalysis();
     const std::uint32_t seen = m_analysis->Analyzer().RecordsSeen();
-    if (seen == m_seen && m_generation == m_analysis->Generation()) return;
+    if (seen == m_seen && m_model->rowCount() == static_cast<int>(m_analysis->Analyzer().Problems().size())) return;
     m_seen = seen;
-    if (m_generation != m_analysis->Generation()) m_table->setRowCount(0);  // started over
-    m_generation = m_analysis->Generation();
-    const auto& problems = m_analysis->Analyzer().Problems();
-    const int old = m_table->rowCount();
-    m_table->setRowCount(static_cast<int>(problems.size()));
-    QStyle* style = QApplication::style();
-    for (int i = std::min(old, static_cast<int>(problems.size())); i < static_cast<int>(problems.size()); ++i) {
-        const analysis::Problem& p = problems[static_cast<std::size_t>(i)];
-        auto* recordItem =
-            new QTableWidgetItem(p.records.empty() ? QString() : Text(m_analysis->RecordName(p.records.front())));
-        auto* severityItem = new QTableWidgetItem(Text(std::string(analysis::SeverityName(p.severity))));
-        const QStyle::StandardPixmap icon = p.severity == analysis::Severity::Error     ? QStyle::SP_MessageBoxCritical
-                                            : p.severity == analysis::Severity::Warning ? QStyle::SP_MessageBoxWarning
-                                                                                        : QStyle::SP_MessageBoxInformation;
-        severityItem->setIcon(style->standardIcon(icon));
-        m_table->setItem(i, 0, recordItem);
-        m_table->setItem(i, 1, severityItem);
-        m_table->setItem(i, 2, new QTableWidgetItem(Text(p.text)));
+    m_model->Update();
+    FitColumns();
+}
+
+void CProblemsWindow::FitColumns() {
+    // Each column as wide as its longest text (the record and severity
+    // columns) or up to half the window (the problem); the last takes the rest.
+    const QFontMetrics metrics = m_table->fontMetrics();
+    const int padding = 2 * m_table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_table) + 12;
+    QHeaderView* header = m_table->horizontalHeader();
+    for (int column : {ProblemsModel::kRecord, ProblemsModel::kSeverity, ProblemsModel::kProblem}) {
+        const QString heading = m_model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+        int width = std::max(metrics.horizontalAdvance(m_model->WidestText(column)),
+                             metrics.horizontalAdvance(heading) + 16);
+        if (column == ProblemsModel::kSeverity)
+            width += m_table->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, m_table) + 8;
+        if (column == ProblemsModel::kProblem) width = std::min(width, std::max(200, m_table->width() / 2));
+        header->resizeSection(column, width + padding);
     }
-    m_table->resizeColumnToContents(0);
-    m_table->resizeColumnToContents(1);
 }
 
 }  // namespace views

@@ -5,6 +5,7 @@
 // loaded file), a few times a second, so record delivery never waits for it.
 // User-interface thread only.
 
+#include <QAbstractTableModel>
 #include <QPointer>
 #include <QWidget>
 #include <functional>
@@ -18,6 +19,7 @@
 
 class QLabel;
 class QPushButton;
+class QTableView;
 class QTableWidget;
 class QTimer;
 
@@ -106,20 +108,61 @@ private:
     std::uint32_t m_seen = 0;
 };
 
+// The problems of an analysis as a table (record, severity, problem,
+// related records) without a copy of them: a row is an index into the
+// analyser's problems, so a window over hundreds of thousands of problems
+// costs four bytes a problem. Rows are in record order until sorted by a
+// column; problems found later are merged in where they belong.
+class ProblemsModel final : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column { kRecord, kSeverity, kProblem, kRelated, kColumnCount };
+    explicit ProblemsModel(std::shared_ptr<DocumentAnalysis> analysis, QObject* parent = nullptr);
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    void sort(int column, Qt::SortOrder order) override;
+    // Takes in the problems the analysis found since the last call.
+    void Update();
+    // The problem a row shows.
+    const analysis::Problem& ProblemAt(int row) const;
+    // The longest text of a column, for its width.
+    QString WidestText(int column) const;
+
+private:
+    bool Before(std::uint32_t a, std::uint32_t b) const;
+    QString RecordName(std::uint32_t record) const;
+    QString RelatedRecords(const analysis::Problem& p) const;
+    // Reorders the rows, keeping the selection and current row on their problems.
+    void Reorder(const std::function<void()>& reorder);
+
+    std::shared_ptr<DocumentAnalysis> m_analysis;
+    std::vector<std::uint32_t> m_rows;  // index into the analyser's problems, per row
+    unsigned m_generation = ~0u;
+    int m_sortColumn = kRecord;
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
+};
+
 class CProblemsWindow final : public QWidget {
     Q_OBJECT
 public:
     CProblemsWindow(CTraceChildFrame& frame, std::shared_ptr<DocumentAnalysis> analysis, QWidget* parent = nullptr);
     void Refresh();
-    QTableWidget* Table() const { return m_table; }
+    QTableView* Table() const { return m_table; }
+    ProblemsModel* Model() const { return m_model; }
 
 private:
+    // Selects the problem's record in the list (double click, Enter).
+    void Jump(const QModelIndex& index);
+    void FitColumns();
+
     QPointer<CTraceChildFrame> m_frame;
     std::shared_ptr<DocumentAnalysis> m_analysis;
-    QTableWidget* m_table = nullptr;
+    ProblemsModel* m_model = nullptr;
+    QTableView* m_table = nullptr;
     QTimer* m_timer = nullptr;
-    unsigned m_generation = ~0u;
-    std::uint32_t m_seen = 0;
+    std::uint32_t m_seen = ~0u;
 };
 
 // Selects and shows a record in the frame's record list (the tree and hex

@@ -65,12 +65,20 @@ void FilterBar::Apply() {
     const QString text = Text();
     filter::FilterError error;
     if (!text.trimmed().isEmpty() && !filter::DisplayFilter::Parse(text.toStdString(), &error)) {
-        emit Refused(QString::fromStdString(error.Text()));
+        Revert();
+        const QString shown = m_shown.trimmed().isEmpty() ? tr("every record") : m_shown;
+        emit Refused(tr("Not applied: %1; the list shows %2").arg(QString::fromStdString(error.Text()), shown));
         return;
     }
-    if (!text.trimmed().isEmpty()) Remember(text);
     emit Applied(text);
 }
+
+void FilterBar::Confirm(const QString& text) {
+    m_shown = text.trimmed().isEmpty() ? QString() : text;
+    if (!m_shown.isEmpty()) Remember(m_shown);
+}
+
+void FilterBar::Revert() { m_field->setEditText(m_shown); }
 
 void FilterBar::Clear() {
     m_field->setEditText({});

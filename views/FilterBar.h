@@ -29,15 +29,24 @@ public:
     QString CountText() const;
     QComboBox* Field() const { return m_field; }
 
-    // Applies what the field holds (Enter does the same).
+    // Applies what the field holds (Enter does the same). An expression that
+    // does not parse is refused and the field returns to the one the list
+    // shows.
     void Apply();
+    // The list shows `text` now (Applied went through), or still shows what
+    // it showed (the pass was cancelled): the field says which.
+    void Confirm(const QString& text);
+    void Revert();
+    // The expression the list shows ("" for every record).
+    const QString& Shown() const { return m_shown; }
     // Empties the field and applies the empty filter.
     void Clear();
 
 signals:
     // The text to apply; it parses (blank text: every record).
     void Applied(const QString& text);
-    // An expression that does not parse was applied: what is wrong with it.
+    // An expression that does not parse was applied: it, what is wrong with
+    // it, and what the list goes on showing.
     void Refused(const QString& message);
 
 private:
@@ -49,6 +58,7 @@ private:
     QPushButton* m_clear = nullptr;
     QLabel* m_count = nullptr;
     int m_state = 0;
+    QString m_shown;
 };
 
 }  // namespace views

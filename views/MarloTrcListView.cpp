@@ -86,9 +86,12 @@ CMarloTrcListView::~CMarloTrcListView() {
 void CMarloTrcListView::OnUpdate(trace::CView* /*sender*/, std::uint32_t hint, std::intptr_t object) {
     if (hint == trace::HINT_INITIAL_UPDATE || (hint & trace::HINT_TRACE_RESTARTED) != 0) {
         m_pendingRows = 0;
+        m_viewed = -1;
         m_model.ResetToStore();
         ScrollToRow(0);
         EmitCounts();
+        // A new capture follows its newest record until a row is chosen.
+        if (hint != trace::HINT_INITIAL_UPDATE) SetAutoScroll(true);
         return;
     }
     if ((hint & trace::HINT_RECORD_ADDED) != 0) {
@@ -168,7 +171,6 @@ bool CMarloTrcListView::ApplyFilter(const QString& expression, QString* error) {
         if (error != nullptr) *error = QString::fromStdString(problem.Text());
         return false;
     }
-    const int selected = SelectedRecord();
     QProgressDialog progress(tr("Applying the display filter..."), tr("Cancel"), 0, std::max(1, m_model.RecordCount()),
                              this);
     progress.setWindowModality(Qt::WindowModal);
@@ -183,7 +185,15 @@ bool CMarloTrcListView::ApplyFilter(const QString& expression, QString* error) {
         return false;
     }
     EmitCounts();
-    if (selected >= 0 && m_model.RowOf(selected) >= 0) SelectRecord(selected);
+    // The tree and hex panes show the record being viewed while the list
+    // shows it, and nothing while the filter hides it; a later filter that
+    // shows it again returns to it.
+    if (m_viewed >= 0 && m_model.RowOf(m_viewed) >= 0) {
+        SelectRecord(m_viewed);
+    } else if (m_viewed >= 0) {
+        clearSelection();
+        m_document.UpdateAllViews(this, trace::HINT_RECORD_SELECTED, -1);
+    }
     return true;
 }
 
@@ -315,7 +325,8 @@ void CMarloTrcListView::OnSelectionChanged(const QItemSelection& selected) {
         SetAutoScroll(false);
         emit StatusNote(tr("Auto Scroll is off while you look at a record; End turns it on again."));
     }
-    m_document.UpdateAllViews(this, trace::HINT_RECORD_SELECTED, m_model.RecordAt(row));
+    m_viewed = m_model.RecordAt(row);
+    m_document.UpdateAllViews(this, trace::HINT_RECORD_SELECTED, m_viewed);
 }
 
 }  // namespace views

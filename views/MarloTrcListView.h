@@ -78,7 +78,8 @@ public:
     // Shows only the records the expression lets through (blank: all).
     // Returns false, changing nothing, when it does not parse or the user
     // cancelled the pass; a pass longer than half a second shows its
-    // progress with Cancel. The selected record stays selected when shown.
+    // progress with Cancel. The record being viewed stays selected while
+    // shown; while hidden the tree and hex panes show nothing.
     bool ApplyFilter(const QString& expression, QString* error = nullptr);
 
     // Selects the next (forward) or previous shown record after the selected
@@ -123,6 +124,7 @@ private:
     int m_pendingRows = 0;  // records announced by HINT_RECORD_ADDED, not yet looked at
     bool m_flushQueued = false;
     bool m_autoScroll = true;
+    int m_viewed = -1;  // the record last chosen, shown in the tree and hex panes while the list shows it
     // Last, so it is the last of this view to go.
     trace::ViewRegistration m_registration{m_document, *this};
 };

@@ -137,7 +137,7 @@ void CMarloTrcTreeView::Rebuild(int index) {
     SaveStates();
     clear();
     const trace::CTraceLog* log = m_document.GetTraceLog();
-    if (log != nullptr && m_builder) {
+    if (log != nullptr && m_builder && index >= 0) {  // -1: no record is shown
         QList<QTreeWidgetItem*> top;
         for (const trace::DecodeNode& node : m_builder(*log, index)) top.append(MakeItem(node));
         addTopLevelItems(top);

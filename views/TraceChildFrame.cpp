@@ -55,7 +55,12 @@ CTraceChildFrame::CTraceChildFrame(std::shared_ptr<trace::CDocument> document, c
 
     connect(m_filterBar, &FilterBar::Applied, this, [this](const QString& text) {
         QString error;
-        if (!m_list->ApplyFilter(text, &error)) emit StatusNote(error);
+        if (m_list->ApplyFilter(text, &error)) {
+            m_filterBar->Confirm(text);
+        } else {
+            m_filterBar->Revert();
+            emit StatusNote(error);
+        }
     });
     connect(m_filterBar, &FilterBar::Refused, this, &CTraceChildFrame::StatusNote);
     connect(m_list, &CMarloTrcListView::CountsChanged, this, [this](int shown, int total, bool filtered) {

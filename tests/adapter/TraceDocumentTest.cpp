@@ -221,23 +221,82 @@ TEST_F(TraceDocumentTest, AFullFileStopsTheTraceWithOneMessageAndEveryWholeRecor
     EXPECT_EQ(reread.GetRecordCount(), shown);
 }
 
-TEST_F(TraceDocumentTest, ASecondStartShowsTheEarlierRecordsAgainFirst) {
+// A new Start shows only its own records; what the list held and nobody
+// saved is offered first, and a Cancel (of the question or of the save
+// dialog) starts nothing and changes nothing.
+struct RestartCase {
+    const char* name;
+    platform::MbResult answer;              // Save (Yes), Discard (No) or Cancel
+    std::optional<std::string> chosenName;  // in the save dialog; nullopt: cancel
+    bool starts;
+};
+
+void PrintTo(const RestartCase& c, std::ostream* os) { *os << c.name; }
+
+class RestartTest : public TraceDocumentTest, public ::testing::WithParamInterface<RestartCase> {};
+
+TEST_P(RestartTest, OffersTheRecordsNotSavedAndShowsOnlyTheNewCapture) {
+    const RestartCase& c = GetParam();
     Open();
     TraceSomeRecords(2);
-    const std::uint16_t first = m_doc->GetTraceLog()->GetSequence(0);
-    m_doc->OnTraceStart();
-    Deliver(3);
+    trace::CTraceLog& log = *m_doc->GetTraceLog();
+    const int before = log.GetRecordCount();
+    const std::uint16_t last = log.GetSequence(before - 1);
+    const auto traced = testsupport::ReadFile(LogPath());
+    m_boxes.ScriptAnswers({c.answer});
+    if (c.chosenName) m_ui.fileAnswers = {m_dir / *c.chosenName};
+
+    EXPECT_EQ(m_doc->OnTraceStart(), c.starts);
+    ASSERT_EQ(m_boxes.Texts().size(), 1u);
+    EXPECT_EQ(m_boxes.Texts()[0],
+              "The list holds " + std::to_string(before) + " records that are not saved.\nSave them before the new trace starts?");
+    if (c.chosenName) {
+        EXPECT_EQ(testsupport::ReadFile(m_dir / *c.chosenName), traced);
+    }
+    if (!c.starts) {
+        EXPECT_TRUE(m_doc->CanStartTrace());
+        EXPECT_EQ(log.GetRecordCount(), before);
+        EXPECT_EQ(testsupport::ReadFile(LogPath()), traced);
+        return;
+    }
+    Deliver(1);
     m_doc->OnTraceStop();
-    EXPECT_EQ(m_doc->GetTraceLog()->GetSequence(0), first);
-    EXPECT_EQ(m_doc->GetTraceLog()->GetSequence(2), first + 2);
+    EXPECT_GT(log.GetSequence(0), last) << "a record of the capture before";
 }
 
-TEST_F(TraceDocumentTest, RefusedTraceControlStartsNoReader) {
+const RestartCase kRestartCases[] = {
+    {"Cancel", platform::MbResult::Cancel, std::nullopt, false},
+    {"SaveThenCancel", platform::MbResult::Yes, std::nullopt, false},
+    {"SaveACopy", platform::MbResult::Yes, "before.log", true},
+    {"Discard", platform::MbResult::No, std::nullopt, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Answers, RestartTest, ::testing::ValuesIn(kRestartCases),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+// A start the card refuses keeps the list and says why, as trctool does.
+TEST_F(TraceDocumentTest, RefusedTraceControlStartsNoReaderAndKeepsTheList) {
     Open("rate=0;refuse=9900:5");
-    m_doc->OnTraceStart();
-    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{"Could not start trace."});
+    EXPECT_FALSE(m_doc->OnTraceStart());
+    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{"Could not start trace.\nTpx Trace Control Enable Response 5"});
     EXPECT_TRUE(m_doc->CanStartTrace());
     EXPECT_EQ(m_doc->GetTraceLog()->GetRecordCount(), 0);
+}
+
+TEST_F(TraceDocumentTest, AStartAfterTheCardWentAwayKeepsTheList) {
+    Open("rate=0;unplug=3");
+    m_doc->OnTraceStart();
+    Deliver(3);
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!m_doc->CheckCapture()) ASSERT_LT(std::chrono::steady_clock::now(), limit);
+    DrainPosted();
+    m_boxes.Clear();
+    m_boxes.ScriptAnswers({platform::MbResult::No});  // discard them: the start fails all the same
+    EXPECT_FALSE(m_doc->OnTraceStart());
+    EXPECT_EQ(m_doc->GetTraceLog()->GetRecordCount(), 3);
+    ASSERT_EQ(m_boxes.Texts().size(), 2u);
+    EXPECT_EQ(m_boxes.Texts()[1].rfind("Could not start trace.\nTpx Trace Control Enable", 0), 0u) << m_boxes.Texts()[1];
+    EXPECT_EQ(m_ui.statusTexts.back().rfind("TRACE: Could not start: Tpx Trace Control Enable", 0), 0u);
 }
 
 TEST_F(TraceDocumentTest, NothingTracedDeletesTheFileWithoutAQuestion) {
@@ -253,8 +312,10 @@ TEST_F(TraceDocumentTest, NothingTracedDeletesTheFileWithoutAQuestion) {
 struct CloseCase {
     const char* name;
     bool saveLogFile;                             // File > Save Log File instead of the close box
+    bool askFirst;                                // SaveModified before the closing sequence, as the program does
     std::vector<platform::MbResult> answers;      // to the question
     std::optional<std::string> chosenName;        // in the save dialog; nullopt: cancel
+    bool closes;                                  // SaveModified's answer
     std::vector<std::string> expectedFiles;
     int questions;
 };
@@ -267,29 +328,45 @@ TEST_P(ClosingSequenceTest, KeepsOrDeletesExactlyWhatTheUserChose) {
     const CloseCase& c = GetParam();
     Open();
     TraceSomeRecords();
+    const int records = m_doc->GetTraceLog()->GetRecordCount();
     const auto traced = testsupport::ReadFile(LogPath());
     m_boxes.ScriptAnswers(c.answers);
     if (c.chosenName) m_ui.fileAnswers = {m_dir / *c.chosenName};
     if (c.saveLogFile) m_doc->OnSaveLogFile();
-    m_doc->OnCloseDocument();
+    const bool closes = !c.askFirst || m_doc->SaveModified();
+    EXPECT_EQ(closes, c.closes);
+    if (closes) {
+        m_doc->OnCloseDocument();
+    } else {
+        // Nothing emptied, closed or deleted: the document is as it was.
+        EXPECT_EQ(m_doc->GetTraceLog()->GetRecordCount(), records);
+        EXPECT_TRUE(m_doc->IsOpened());
+    }
 
     std::vector<std::filesystem::path> expected(c.expectedFiles.begin(), c.expectedFiles.end());
     EXPECT_EQ(Files(), expected);
     EXPECT_EQ(static_cast<int>(m_boxes.Texts().size()), c.questions);
     if (c.questions > 0) {
         EXPECT_EQ(m_boxes.Texts()[0], kQuestion);
+        EXPECT_EQ(m_boxes.Requests()[0].buttons, platform::MbButtons::YesNoCancel);
     }
     if (!expected.empty()) {
         EXPECT_EQ(testsupport::ReadFile(m_dir / expected[0]), traced);
     }
 }
 
+using R = platform::MbResult;
 const CloseCase kCloseCases[] = {
-    {"No", false, {platform::MbResult::No}, std::nullopt, {}, 1},
-    {"YesThenCancel", false, {platform::MbResult::Yes}, std::nullopt, {}, 1},
-    {"YesAndAName", false, {platform::MbResult::Yes}, "kept.log", {"kept.log"}, 1},
-    {"SaveLogFileAsksNoQuestion", true, {}, "saved.log", {"saved.log"}, 0},
-    {"SaveLogFileUnderItsOwnName", true, {}, "trc0000.log", {"trc0000.log"}, 0},
+    {"No", false, true, {R::No}, std::nullopt, true, {}, 1},
+    {"Cancel", false, true, {R::Cancel}, std::nullopt, false, {"trc0000.log"}, 1},
+    {"YesThenCancel", false, true, {R::Yes}, std::nullopt, false, {"trc0000.log"}, 1},
+    {"YesAndAName", false, true, {R::Yes}, "kept.log", true, {"kept.log"}, 1},
+    {"SaveLogFileAsksNoQuestion", true, true, {}, "saved.log", true, {"saved.log"}, 0},
+    {"SaveLogFileCancelled", true, true, {}, std::nullopt, false, {"trc0000.log"}, 0},
+    {"SaveLogFileUnderItsOwnName", true, true, {}, "trc0000.log", true, {"trc0000.log"}, 0},
+    // Closed without being asked first (a document destroyed): asked then,
+    // and a cancel keeps the file where it is.
+    {"UnaskedCancelKeepsTheFile", false, false, {R::Cancel}, std::nullopt, true, {"trc0000.log"}, 1},
 };
 
 INSTANTIATE_TEST_SUITE_P(Branches, ClosingSequenceTest, ::testing::ValuesIn(kCloseCases),

@@ -10,6 +10,7 @@
 #include <QMdiArea>
 #include <QAbstractButton>
 #include <QMessageBox>
+#include <functional>
 #include <thread>
 #include <QMenuBar>
 #include <QProcess>
@@ -176,7 +177,17 @@ void AppTest::MenusFollowTheActiveDocument() {
     QTRY_COMPARE(calls->Table()->rowCount(), 1);
     QTRY_COMPARE(m_frame->findChild<QLabel*>(QStringLiteral("problemsPane"))->text(),
                  QStringLiteral("0 errors, 0 warnings"));
-    calls->close();
+    // It is a window of the document inside the main window, one a
+    // document, named after it, its View item checked while it is open;
+    // choosing the item again closes it.
+    QMdiSubWindow* callsFrame = m_frame->MdiArea()->activeSubWindow();
+    QCOMPARE(callsFrame->widget(), calls);
+    QCOMPARE(callsFrame->windowTitle(), QStringLiteral("sample-call.log \u2013 Calls").replace("sample-call", QFileInfo(m_sample).baseName()));
+    QVERIFY(m_frame->Action(app::ID_VIEW_CALLS)->isChecked());
+    QCOMPARE(m_frame->MdiArea()->subWindowList().size(), 2);
+    m_frame->Action(app::ID_VIEW_CALLS)->trigger();
+    QVERIFY(!m_frame->Action(app::ID_VIEW_CALLS)->isChecked());
+    QTRY_COMPARE(m_frame->findChildren<views::CCallsWindow*>().size(), 0);
 
     m_frame->Action(app::ID_FILE_OPEN)->trigger();  // a log document active: a new adapter document
     QCOMPARE(m_frame->CurrentMenuId(), 129);
@@ -502,6 +513,28 @@ void AppTest::TraceStatusTextGoesToPaneOne() {
     auto* pane = m_frame->statusBar()->findChild<QLabel*>(QStringLiteral("tracePane"));
     QVERIFY(pane);
     QCOMPARE(pane->width(), CMainFrame::kTraceStatusPaneWidth);
+
+    // The pane speaks of the active document; a long path is cut in the
+    // middle and whole in the tool tip.
+    m_frame->Action(app::ID_FILE_OPEN)->trigger();
+    QMdiSubWindow* adapter = m_frame->MdiArea()->activeSubWindow();
+    const QString path = QStringLiteral("TRACE: Reading from /") + QString(20, QLatin1Char('d')).append('/').repeated(8) +
+                         QStringLiteral("trc0000.log");
+    m_frame->SetTraceStatusText(path.toStdString());
+    QCOMPARE(m_frame->TraceStatusText(), path);
+    QCOMPARE(pane->toolTip(), path);
+    QVERIFY(pane->text().startsWith(QStringLiteral("TRACE: Reading")) && pane->text().endsWith(QStringLiteral("trc0000.log")));
+    QVERIFY(pane->fontMetrics().horizontalAdvance(pane->text()) <= pane->contentsRect().width());
+    int records = 0;
+    const QString large = WriteLargeLog(QStringLiteral("large.log"), &records);
+    QVERIFY(m_frame->OpenLogFile(large.toStdString()));
+    QCOMPARE(m_frame->TraceStatusText(), QString());
+    // A log's progress goes with its window.
+    QTRY_VERIFY(!m_frame->statusBar()->currentMessage().isEmpty());
+    m_frame->OnFileClose();
+    QCOMPARE(m_frame->statusBar()->currentMessage(), QString());
+    QTRY_COMPARE(m_frame->MdiArea()->activeSubWindow(), adapter);
+    QCOMPARE(m_frame->TraceStatusText(), path);
 }
 
 void AppTest::MessageBoxesShowCaptionAndAnswer() {
@@ -517,6 +550,13 @@ void AppTest::MessageBoxesShowCaptionAndAnswer() {
          "MarloTrc", false},
         {{"Keep it?", "Other", platform::MbButtons::YesNo}, QMessageBox::Yes, platform::MbResult::Yes, "Other", false},
         {{"Keep it?", "", platform::MbButtons::YesNo}, QMessageBox::No, platform::MbResult::No, "MarloTrc", true},
+        // The questions that may discard a trace can be cancelled.
+        {{"Save it?", "", platform::MbButtons::YesNoCancel}, QMessageBox::Cancel, platform::MbResult::Cancel,
+         "MarloTrc", false},
+        {{"Save them?", "", platform::MbButtons::SaveDiscardCancel}, QMessageBox::Save, platform::MbResult::Yes,
+         "MarloTrc", false},
+        {{"Save them?", "", platform::MbButtons::SaveDiscardCancel}, QMessageBox::Discard, platform::MbResult::No,
+         "MarloTrc", false},
     };
     for (const Case& c : cases) {
         QString seenCaption;
@@ -630,6 +670,27 @@ void AppTest::StartOnTheEmulatedCardFillsTheListRowByRow() {
         frame.Action(app::ID_TRACE_STOP)->trigger();
         QVERIFY(frame.Action(app::ID_TRACE_START)->isEnabled());
         QVERIFY(QString::fromStdString(script.statusTexts.back()).startsWith(QStringLiteral("TRACE: Stopped reading")));
+
+        // A Cancel anywhere on the way out leaves the capture as it was: in
+        // Save As after Ctrl+S, in the closing question, in Exit's, and in
+        // Start's offer to keep the records first.
+        const int stopped = model->rowCount();
+        const QStringList files = QDir(m_dir->path()).entryList({QStringLiteral("trc*.log")});
+        const std::vector<std::pair<const char*, std::function<void()>>> cancels = {
+            {"Save As", [&] { QTest::keyClick(&frame, Qt::Key_S, Qt::ControlModifier); }},
+            {"Close", [&] { frame.OnFileClose(); }},
+            {"Exit", [&] { QVERIFY(!frame.close()); }},
+            {"Start", [&] { frame.Action(app::ID_TRACE_START)->trigger(); }},
+        };
+        for (const auto& [name, cancel] : cancels) {
+            messages.ScriptAnswers({platform::MbResult::Cancel});
+            script.fileAnswers.clear();
+            cancel();
+            QVERIFY2(frame.DocumentCount() == 1 && frame.isVisible(), name);
+            QVERIFY2(frame.Action(app::ID_TRACE_START)->isEnabled(), name);
+            QVERIFY2(model->rowCount() == stopped, name);
+            QVERIFY2(QDir(m_dir->path()).entryList({QStringLiteral("trc*.log")}) == files, name);
+        }
 
         // Closing asks whether to keep the trace; No deletes it.
         messages.ScriptAnswers({platform::MbResult::No});

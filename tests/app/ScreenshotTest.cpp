@@ -12,6 +12,7 @@
 #include "app/MainFrame.h"
 #include "app/ProgramDocuments.h"
 #include "app/ToolbarIcons.h"
+#include "platform/MessageBox.h"
 #include "tests/app/AppSupport.h"
 #include "views/FilterBar.h"
 #include "views/MarloTrcListView.h"
@@ -140,7 +141,12 @@ void ScreenshotTest::AdapterWindowOnTheEmulatedCard() {
     trace->TreeView()->expandAll();
     QTest::qWait(100);
     QVERIFY(frame.grab().save(QStringLiteral(SCREENSHOT_DIR "/adapter-window.png")));
-    frame.CloseAllDocuments();  // the terminal's message handler answers No: the trace is deleted
+    // No to the closing question: the trace is deleted.
+    const auto previous = platform::SetMessageBoxHandler([](const platform::MessageBoxRequest&) {
+        return platform::MbResult::No;
+    });
+    QVERIFY(frame.CloseAllDocuments());
+    platform::SetMessageBoxHandler(previous);
 }
 
 void ScreenshotTest::TraceWindowWithDecodedSetup() {

@@ -259,7 +259,7 @@ TEST(DisplayFilterErrors, NamePositionAndWhatWasExpected) {
          "ID_ASN, ID_DEN, ID_CRQ, ID_CRS, ID_REM, ID_VER, SABE"},
         {"source == XX", 11, "unknown source \"XX\": expected one of TE, NT, USER, NETWORK"},
         {"cr < C", 4, "\"<\" does not apply to cr, unless it is compared with a number"},
-        {"text matches \"(\"", 14, "bad regular expression \"\"(\"\""},
+        {"text matches \"(\"", 14, "bad regular expression \"(\": "},
         {"time == 25:00", 9, "time takes hh:mm, hh:mm:ss or hh:mm:ss.cc, not \"25:00\""},
         {"time == 10:00:00.1.2", 9, "time takes hh:mm, hh:mm:ss or hh:mm:ss.cc"},
         {"time contains 1", 6, "\"contains\" does not apply to time, which is a time of day"},

@@ -91,6 +91,15 @@ TEST_F(ExportDialogTest, TextAndCsvNamesWriteTheWindowsRecords) {
     for (const auto& entry : std::filesystem::directory_iterator(m_dir))
         EXPECT_NE(entry.path().filename().string().rfind(".full.csv", 0), 0u) << "temporary file left behind";
 
+    // The capture formats write the window's records too: here the last one.
+    const std::vector<int> shown = {2};
+    text.shown = &shown;
+    const auto pcapng = m_dir / "shown.pcapng";
+    m_ui.fileAnswers = {pcapng};
+    m_boxes.Clear();
+    ASSERT_TRUE(trace::ExportWithDialog(m_log, m_ui, "OrinBri1", text).ok);
+    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{"1 D-channel frames exported to " + pcapng.string() + "."});
+
     // Without a window's text the dialog offers only captures.
     m_ui.fileAnswers = {std::nullopt};
     trace::ExportWithDialog(m_log, m_ui, "OrinBri1");

@@ -143,6 +143,8 @@ void FindTheRecordsTest::FilterBarShowsOnlyMatchingRecordsAlsoAsTheyArrive() {
     w.Bar().Apply();  // refused: nothing changes, the reason goes to the status bar
     QCOMPARE(w.List().model()->rowCount(), 3);
     QVERIFY(!notes.isEmpty() && notes.last().at(0).toString().contains(QStringLiteral("at character 7")));
+    QVERIFY(notes.last().at(0).toString().endsWith(QStringLiteral("the list shows every record")));
+    QCOMPARE(w.Bar().Text(), QString());  // the field says what the list shows
 
     w.Bar().SetText(QStringLiteral("msg == \"SETUP\" and called contains \"555\""));
     QCOMPARE(w.Bar().State(), 1);
@@ -174,12 +176,25 @@ void FindTheRecordsTest::FilterBarShowsOnlyMatchingRecordsAlsoAsTheyArrive() {
     QCOMPARE(w.List().SelectedRecord(), 1);
     QCOMPARE(w.Bar().Field()->itemText(0), QStringLiteral("ftype == I"));  // newest first
     QCOMPARE(w.Bar().Field()->count(), 2);
+    // An expression that does not parse leaves the field on the filter shown.
+    w.Bar().SetText(QStringLiteral("ftype == "));
+    w.Bar().Apply();
+    QCOMPARE(w.Bar().Text(), QStringLiteral("ftype == I"));
+    QVERIFY(notes.last().at(0).toString().endsWith(QStringLiteral("the list shows ftype == I")));
 
+    // A filter that hides the record being viewed empties the tree and the
+    // dump; one that shows it again returns to it.
+    w.Bar().SetText(QStringLiteral("ftype == RR"));
+    w.Bar().Apply();
+    QCOMPARE(w.List().SelectedRecord(), -1);
+    QCOMPARE(w.frame->TreeView()->topLevelItemCount(), 0);
+    QVERIFY(w.frame->HexView()->DumpText().empty());
     w.Bar().Clear();
     QCOMPARE(w.List().model()->rowCount(), 5);
     QCOMPARE(w.Bar().CountText(), QStringLiteral("5 records"));
     QCOMPARE(w.Bar().State(), 0);
     QCOMPARE(w.List().SelectedRecord(), 1);
+    QCOMPARE(w.frame->HexView()->DumpText(), expected);
 }
 
 void FindTheRecordsTest::TreeNodesHighlightTheirOctetsAndOctetsChooseNodes() {
@@ -274,6 +289,15 @@ void FindTheRecordsTest::AutoScrollStopsWhileARecordIsLookedAtDuringACapture() {
     QVERIFY(visible(199));
     QTest::keyClick(&list, Qt::Key_Home, Qt::ControlModifier);
     QCOMPARE(list.SelectedRecord(), 0);
+    list.selectRow(3);
+    QVERIFY(!list.AutoScroll());
+    // A new capture follows its newest record again.
+    w.doc->Log().DeleteRecords();
+    w.doc->UpdateAllViews(nullptr, trace::HINT_TRACE_RESTARTED);
+    QVERIFY(list.AutoScroll());
+    for (int i = 0; i < 100; ++i) w.doc->Append(DChannelRecord(static_cast<std::uint16_t>(i), kRR));
+    QTRY_COMPARE(list.model()->rowCount(), 100);
+    QVERIFY(visible(99));
     w.doc->Log().StopReader();
     // Without a capture, choosing a row leaves auto-scroll as it is.
     list.SetAutoScroll(true);
