@@ -2,6 +2,7 @@
 // record is selected and decoded, saved as a picture in the build tree
 // (screenshots/trace-window-setup.png) for a person to look at.
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QMdiArea>
 #include <QGuiApplication>
@@ -13,6 +14,8 @@
 #include "app/ProgramDocuments.h"
 #include "app/ToolbarIcons.h"
 #include "platform/MessageBox.h"
+#include "tests/support/ScriptedUi.h"
+#include "views/CallsWindow.h"
 #include "tests/app/AppSupport.h"
 #include "views/FilterBar.h"
 #include "views/MarloTrcListView.h"
@@ -27,7 +30,54 @@ private slots:
     void FilterColoursAndHighlightedElement();
     void ElementDetailsOfTheSetup();
     void LargeLogWhileItLoads();
+    void ProblemsCallsAndACancelledSave();
 };
+
+// A faulty capture on the emulated card with its Problems and Calls windows
+// tiled beside it, then Save Log File cancelled: the capture is still there,
+// and the status bar says what it is doing.
+void ScreenshotTest::ProblemsCallsAndACancelledSave() {
+    QTemporaryDir dir;
+    QVERIFY(QDir::setCurrent(dir.path()));  // the trace log files go to the current folder
+    qputenv("ORINTPX_EMULATOR", "rate=200;traffic=faulty");
+    app::ProgramDocuments documents;
+    app::CMainFrame frame(documents);
+    auto ui = std::make_unique<testsupport::ScriptedUi>();  // the save dialog is cancelled
+    testsupport::ScriptedUi& script = *ui;
+    frame.SetUiServices(std::move(ui));
+    frame.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    frame.OnFileOpenAdapter();
+    views::CTraceChildFrame* trace = frame.ActiveTraceFrame();
+    QVERIFY(trace);
+    frame.Action(app::ID_TRACE_START)->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(trace->ListView()->model()->rowCount() >= 600, 30000);
+    frame.Action(app::ID_TRACE_STOP)->trigger();
+    frame.Action(app::ID_VIEW_PROBLEMS)->trigger();
+    frame.MdiArea()->setActiveSubWindow(trace);
+    frame.Action(app::ID_VIEW_CALLS)->trigger();
+    frame.MdiArea()->tileSubWindows();
+    QVERIFY(QDir().mkpath(QStringLiteral(SCREENSHOT_DIR)));
+    QTRY_VERIFY(frame.findChild<views::CProblemsWindow*>()->Table()->model()->rowCount() > 0);
+    QVERIFY(frame.grab().save(QStringLiteral(SCREENSHOT_DIR "/problems-and-calls.png")));
+
+    const int rows = trace->ListView()->model()->rowCount();
+    frame.MdiArea()->setActiveSubWindow(trace);
+    trace->showMaximized();
+    QTest::keyClick(&frame, Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(frame.DocumentCount(), std::size_t{1});
+    QCOMPARE(trace->ListView()->model()->rowCount(), rows);
+    frame.SetTraceStatusText(script.statusTexts.back());  // what the program's own services show there
+    QVERIFY(frame.grab().save(QStringLiteral(SCREENSHOT_DIR "/cancelled-save.png")));
+    const auto answer = platform::SetMessageBoxHandler([](const platform::MessageBoxRequest&) {
+        return platform::MbResult::No;
+    });
+    QVERIFY(frame.CloseAllDocuments());
+    platform::SetMessageBoxHandler(answer);
+    qunsetenv("ORINTPX_EMULATOR");
+    QVERIFY(QDir::setCurrent(QDir::tempPath()));  // not the folder about to go
+}
 
 // A large log a moment after it opened: its first screen is up, and the
 // status bar tells how far the rest of the load has got, and then how far
@@ -48,8 +98,10 @@ void ScreenshotTest::LargeLogWhileItLoads() {
     QVERIFY(trace);
     trace->showMaximized();
     // Step by step until the status bar shows the load's progress.
-    while (!frame.statusBar()->currentMessage().startsWith(QStringLiteral("Loading")))
+    const QDeadlineTimer deadline(30000);
+    while (!frame.statusBar()->currentMessage().startsWith(QStringLiteral("Loading")) && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QVERIFY(frame.statusBar()->currentMessage().startsWith(QStringLiteral("Loading")));
     frame.statusBar()->repaint();
     QVERIFY(QDir().mkpath(QStringLiteral(SCREENSHOT_DIR)));
     QVERIFY(frame.grab().save(QStringLiteral(SCREENSHOT_DIR "/large-log-loading.png")));
