@@ -16,7 +16,7 @@ namespace tools {
 namespace {
 
 constexpr std::array kCommands = {
-    Command{"capture", "capture [--adapter NAME|INDEX] [--count N] [--seconds S] [-w FILE [--force] | -w - [--format F] | -w FILE -b filesize:KB|duration:S [-b files:N] [--format F]] [-q] [--tree] [--hex] [-Y FILTER]",
+    Command{"capture", "capture [--adapter NAME|INDEX] [--count N] [--seconds S] [-w FILE [--force] [--format F] | -w - [--format F] | -w FILE -b filesize:KB|duration:S [-b files:N] [--format F]] [-q] [--tree] [--hex] [-Y FILTER]",
             "Trace the adapter's D-channel and print each record as it arrives.", RunCapture},
     Command{"dump", "dump [--tree [--detail]] [--hex] [-Y FILTER] FILE", "Print every record of a trace log file (or a LAPD pcap/pcapng capture).", RunDump},
     Command{"calls", "calls [--ladder N] FILE",
