@@ -43,6 +43,7 @@ if [[ -x $bin/desktop_capture_bench ]]; then
     run desktop_capture_bench "$bin/desktop_capture_bench"
 fi
 run analysis_bench "$bin/analysis_bench" --benchmark_filter='CallsAndProblems|OneLiveRecord'
+run capture_read_bench "$bin/capture_read_bench"
 run registry_bench "$bin/registry_bench" --benchmark_filter=Load64
 run dump-bench "$here/dump-bench.sh" "$bin"
 

@@ -4,9 +4,6 @@
 // in steps of a few records, as a window loads a large log, and must give
 // the same answer and the same records.
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -14,23 +11,10 @@
 #include <filesystem>
 #include <string>
 
+#include "fuzz/ScratchFile.h"
 #include "platform/MessageBox.h"
 #include "trace/DecodeTree.h"
 #include "trace/TraceLog.h"
-
-namespace {
-
-// One in-memory file per fuzzing process, rewritten for every input and
-// opened by the loader through its /proc name (a file on disk would be
-// flushed on every rewrite).
-const std::filesystem::path& ScratchPath(int& fd) {
-    static int memfd = ::memfd_create("marlo-fuzz-loadfile", 0);
-    static const std::filesystem::path path = "/proc/self/fd/" + std::to_string(memfd);
-    fd = memfd;
-    return path;
-}
-
-}  // namespace
 
 // Keeps the formatted texts observable, so none of the work is dropped.
 volatile std::size_t g_sink;
@@ -43,10 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }();
     (void)quiet;
 
-    int fd = -1;
-    const std::filesystem::path& path = ScratchPath(fd);
-    if (fd < 0 || ::ftruncate(fd, 0) != 0) std::abort();
-    if (size > 0 && ::pwrite(fd, data, size, 0) != static_cast<ssize_t>(size)) std::abort();
+    const std::filesystem::path& path = fuzz::ScratchFile(data, size);
 
     trace::CTraceLog log;
     const int whole = log.LoadFile(path);

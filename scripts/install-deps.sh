@@ -7,6 +7,8 @@ packages=(
   clang libclang-rt-14-dev
   qt6-base-dev libgl1-mesa-dev
   libre2-dev
+  libwiretap-dev libwsutil-dev libglib2.0-dev
+  gzip zstd lz4
   xvfb xauth tshark
   man-db groff-base
 )

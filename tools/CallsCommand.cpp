@@ -18,15 +18,17 @@ namespace tools {
 namespace {
 
 // Loads and analyses the file; false (with the message printed) when it
-// cannot be opened. *complete tells whether every byte was read.
+// cannot be opened or holds nothing to analyse (no trace at all, or a
+// capture without LAPD). *complete tells whether every byte was read.
 bool Analyse(const char* path, trace::CTraceLog& log, analysis::Analyzer& analyzer, bool* complete) {
     int openError = 0;
     const int loaded = log.LoadFile(path, &openError);
     if (openError != 0) {
-        std::fprintf(stderr, "trctool: cannot open %s: %s\n", path, platform::ErrorText(openError).c_str());
+        TraceOpenError(path, openError);
         return false;
     }
     *complete = loaded == 1;
+    if (loaded == 0 && log.GetRecordCount() == 0) return false;  // the loader said why
     if (!*complete) {
         std::fprintf(stderr, "trctool: %s could not be read to its end; the %d records before the fault are analysed\n",
                      path, log.GetRecordCount());

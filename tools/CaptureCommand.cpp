@@ -45,6 +45,15 @@ bool ParseSeconds(const std::string& text, double& value) {
            value <= kMaxSeconds;
 }
 
+// The format a file name asks for by its extension: .pcapng, .pcap, else a
+// trace log.
+trace::StreamFormat FormatOfName(const std::filesystem::path& file) {
+    for (const trace::StreamFormat format : {trace::StreamFormat::PcapNg, trace::StreamFormat::Pcap}) {
+        if (file.extension() == trace::StreamExtension(format)) return format;
+    }
+    return trace::StreamFormat::Log;
+}
+
 // -w -: the capture goes to standard output as it arrives, one whole record
 // per write; what a person reads goes to standard error. A reader that goes
 // away ends the capture as Ctrl-C does. With -Y only the records the filter
@@ -214,14 +223,22 @@ int RunCapture(std::span<char* const> args, const CommandContext& context) {
             return UsageError(self, "-b needs filesize:KB or duration:S to know when a new file begins");
         if (std::filesystem::is_directory(*options.keepAs))
             return UsageError(self, options.keepAs->string() + " is a folder; -w needs a file name");
-        return RingCapture(std::move(options), adapter, parsed.format.value_or(trace::StreamFormat::Log), *parsed.ring,
-                           std::move(parsed.displayFilter));
+        return RingCapture(std::move(options), adapter, parsed.format.value_or(FormatOfName(*options.keepAs)),
+                           *parsed.ring, std::move(parsed.displayFilter));
     }
-    if (parsed.format && !streaming)
-        return UsageError(self, "--format needs -w - (the capture on standard output) or -b (a ring of files)");
+    if (parsed.format && !options.keepAs) return UsageError(self, "--format needs -w FILE or -w -");
+    // Standard output gets pcapng, what packet analysers reading a pipe
+    // expect; a file gets the format its name ends in, unless --format says.
     if (streaming)
-        return StreamCapture(std::move(options), adapter, parsed.format.value_or(trace::StreamFormat::Log),
+        return StreamCapture(std::move(options), adapter, parsed.format.value_or(trace::StreamFormat::PcapNg),
                              std::move(parsed.displayFilter));
+    if (options.keepAs) {
+        switch (parsed.format.value_or(FormatOfName(*options.keepAs))) {
+            case trace::StreamFormat::PcapNg: options.convertTo = trace::CaptureFormat::PcapNg; break;
+            case trace::StreamFormat::Pcap: options.convertTo = trace::CaptureFormat::Pcap; break;
+            case trace::StreamFormat::Log: break;
+        }
+    }
     if (const std::string refused = CaptureSession::CheckKeepAs(options); !refused.empty())
         return UsageError(self, refused);
     return PrintCapture(std::move(options), adapter, std::move(parsed.displayFilter));

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "platform/File.h"
+#include "trace/CaptureExport.h"
 #include "trace/Document.h"
 #include "trace/LogFile.h"
 #include "trace/RecordQueue.h"
@@ -270,6 +271,20 @@ bool CaptureSession::MoveToKeepAs(bool traced, std::string& keptWhere) {
         if (!m_startFailed)
             std::fprintf(stderr, "trctool: nothing was traced; %s was not written\n", m_options.keepAs->c_str());
         return true;
+    }
+    if (m_options.convertTo) {
+        // The trace log becomes the capture file; it goes only once that is written whole.
+        const trace::ExportResult written =
+            trace::ExportTrace(m_logPath, *m_options.keepAs, {*m_options.convertTo, m_options.force});
+        keptWhere = written.ok ? m_options.keepAs->string() : m_logPath.string();
+        if (written.ok) {
+            std::error_code ignored;
+            std::filesystem::remove(m_logPath, ignored);
+            return true;
+        }
+        std::fprintf(stderr, "trctool: could not write %s: %s; the trace is kept as %s\n", m_options.keepAs->c_str(),
+                     written.error.c_str(), m_logPath.c_str());
+        return false;
     }
     const int error = m_options.force
                           ? platform::MoveFile(m_logPath, *m_options.keepAs, platform::MoveMode::kReplaceExisting)

@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 
+#include "tracefile/CaptureFormat.h"
 #include "tools/AdapterSession.h"
 #include "tools/RecordPrinter.h"
 
@@ -31,6 +32,8 @@ struct CaptureOptions {
     std::optional<long long> count;                 // --count N: exactly N records printed and kept
     std::optional<double> seconds;                  // --seconds S
     std::optional<std::filesystem::path> keepAs;    // -w FILE
+    // -w FILE.pcapng or .pcap: the trace log is kept in FILE as this capture format.
+    std::optional<trace::CaptureFormat> convertTo;
     bool force = false;                             // --force: -w may replace an existing file
     bool quiet = false;                             // -q: no start line, progress line or summary
     PrintOptions print;                             // --tree, --hex

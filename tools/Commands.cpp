@@ -1,11 +1,13 @@
 // The command table of trctool and its dispatch.
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "platform/File.h"
 #include "platform/Version.h"
 #include "tools/Commands.h"
 #include "tools/Extcap.h"
@@ -14,7 +16,7 @@ namespace tools {
 namespace {
 
 constexpr std::array kCommands = {
-    Command{"capture", "capture [--adapter NAME|INDEX] [--count N] [--seconds S] [-w FILE [--force] | -w - [--format F] | -w FILE -b filesize:KB|duration:S [-b files:N] [--format F]] [-q] [--tree] [--hex] [-Y FILTER]",
+    Command{"capture", "capture [--adapter NAME|INDEX] [--count N] [--seconds S] [-w FILE [--force] [--format F] | -w - [--format F] | -w FILE -b filesize:KB|duration:S [-b files:N] [--format F]] [-q] [--tree] [--hex] [-Y FILTER]",
             "Trace the adapter's D-channel and print each record as it arrives.", RunCapture},
     Command{"dump", "dump [--tree [--detail]] [--hex] [-Y FILTER] FILE", "Print every record of a trace log file (or a LAPD pcap/pcapng capture).", RunDump},
     Command{"calls", "calls [--ladder N] FILE",
@@ -55,6 +57,14 @@ int UsageError(const Command& command, std::string_view problem) {
     if (!problem.empty()) std::fprintf(stderr, "trctool %s: %.*s\n", command.name.data(), int(problem.size()), problem.data());
     std::fprintf(stderr, "usage: trctool %s\n", command.usage.data());
     return 2;
+}
+
+int TraceOpenError(const char* path, int error) {
+    if (error == EISDIR)
+        std::fprintf(stderr, "trctool: %s is a folder; give a trace log or capture file\n", path);
+    else
+        std::fprintf(stderr, "trctool: cannot open %s: %s\n", path, platform::ErrorText(error).c_str());
+    return 1;
 }
 
 int RunTrctool(int argc, char** argv, const CommandContext& context) {

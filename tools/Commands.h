@@ -41,6 +41,10 @@ int PrintCommandHelp(const Command& command);
 int UsageError(const Command& command, std::string_view problem = {});
 const Command& FindCommand(std::string_view name);
 
+// Says on standard error why a trace file did not open (a folder is said to
+// be one); returns 1.
+int TraceOpenError(const char* path, int error);
+
 // The whole program: picks the command named by argv[1].
 int RunTrctool(int argc, char** argv, const CommandContext& context = {});
 

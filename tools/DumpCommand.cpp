@@ -61,10 +61,7 @@ int RunDump(std::span<char* const> args, const CommandContext& /*context*/) {
         4096);
     int openError = 0;
     const int loaded = log.LoadFile(path, &openError);
-    if (openError != 0) {
-        std::fprintf(stderr, "trctool: cannot open %s: %s\n", path, platform::ErrorText(openError).c_str());
-        return 1;
-    }
+    if (openError != 0) return TraceOpenError(path, openError);
     if (!writer.Flush()) {
         std::fprintf(stderr, "trctool: cannot write the records: %s\n", platform::ErrorText(writer.Error()).c_str());
         return 1;

@@ -10,6 +10,7 @@
 #include "platform/File.h"
 #include "platform/MessageBox.h"
 #include "tracefile/RawRecord.h"
+#include "tracefile/WiretapReader.h"
 #include "trace/TraceLog.h"
 
 namespace trace {
@@ -86,45 +87,74 @@ std::vector<std::uint8_t> CaptureRecord(std::uint16_t sequence, const CaptureFra
     return raw;
 }
 
-int LoadCapture(CTraceLog& log, ByteSource& source) {
-    bool cut = false;
-    bool sideless = false;
-    std::uint16_t sequence = 0;
-    const bool empty = log.GetRecordCount() == 0;
-    LocalClock clock;
-    Bytes raw;
-    bool first = true;
-    const CaptureReadResult result = ReadCapture(source, [&](const CaptureFrame& frame) {
+class CaptureLoad::LocalClock : public trace::LocalClock {};
+
+CaptureLoad::CaptureLoad(std::unique_ptr<ByteSource> source, std::unique_ptr<CaptureReader> reader, std::int64_t size)
+    : m_source(std::move(source)), m_reader(std::move(reader)), m_size(size), m_clock(std::make_unique<LocalClock>()) {}
+
+CaptureLoad::~CaptureLoad() = default;
+
+double CaptureLoad::Fraction() const {
+    if (m_size <= 0) return 1.0;
+    return std::min(1.0, static_cast<double>(m_reader->BytesRead()) / static_cast<double>(m_size));
+}
+
+int CaptureLoad::Step(CTraceLog& log, int records, std::vector<std::string>& messages) {
+    const std::optional<CaptureReadResult> result = m_reader->Read(records, [&](const CaptureFrame& frame) {
         // The first frame dates the trace (sequence numbers wrap after 65535).
-        if (first && empty) log.SetTraceDate(LocalTraceDate(static_cast<std::time_t>(frame.seconds)));
-        cut = cut || frame.lapd.size() > kMaxDChannelData;
-        sideless = sideless || frame.side == FrameSide::Unknown;
-        first = false;
-        WriteCaptureRecord(raw, ++sequence, frame, clock.Local(frame.seconds));
-        log.AddRawRecord(raw);
+        if (m_first && log.GetRecordCount() == 0)
+            log.SetTraceDate(LocalTraceDate(static_cast<std::time_t>(frame.seconds)));
+        m_first = false;
+        m_cut = m_cut || frame.lapd.size() > kMaxDChannelData;
+        m_sideless = m_sideless || frame.side == FrameSide::Unknown;
+        WriteCaptureRecord(m_raw, ++m_sequence, frame, m_clock->Local(frame.seconds));
+        log.AddRawRecord(m_raw);
     });
-    if (cut) platform::MessageBox("Frames longer than 280 octets were cut to their first 280 octets.");
-    if (sideless)
-        platform::MessageBox(
+    if (!result) return CTraceLog::kLoadGoesOn;
+    if (m_cut) messages.emplace_back("Frames longer than 280 octets were cut to their first 280 octets.");
+    if (m_sideless)
+        messages.emplace_back(
             "This capture file does not say which side sent each frame; its frames are shown as from the user "
             "side (TE), and the side is unknown.");
-    if (result.skippedPackets > 0)
-        platform::MessageBox(std::to_string(result.skippedPackets) +
-                             (result.skippedPackets == 1 ? " packet" : " packets") +
-                             " of other link types (the first of link type " +
-                             std::to_string(result.skippedLinkType) +
-                             ") were skipped; the LAPD frames are shown.");
-    if (result.status != CaptureStatus::Ok) platform::MessageBox(result.message);
-    switch (result.status) {
+    if (result->skippedPackets > 0 && result->status != CaptureStatus::NoLapd)
+        messages.emplace_back(std::to_string(result->skippedPackets) +
+                              (result->skippedPackets == 1 ? " packet that is not D-channel LAPD ("
+                                                           : " packets that are not D-channel LAPD (the first of them ") +
+                              result->skippedKind + (result->skippedPackets == 1 ? ") was" : ") were") +
+                              " skipped; the LAPD frames are shown.");
+    if (result->status == CaptureStatus::NotCapture) messages.emplace_back(kNotLogFileMessage);
+    else if (result->status != CaptureStatus::Ok) messages.push_back(result->message);
+    switch (result->status) {
         case CaptureStatus::Ok: return 1;
         case CaptureStatus::Truncated: return 2;
         default: return 0;
     }
 }
 
-int LoadCaptureFile(CTraceLog& log, int fd) {
-    FdSource source(fd);
-    return LoadCapture(log, source);
+std::unique_ptr<CaptureLoad> OpenCaptureLoad(int fd, CaptureReadResult* failure) {
+    const std::int64_t size = platform::FileSize(fd);
+    if (IsCaptureFile(fd)) {
+        // pcap and pcapng: the project's own reader, the fastest.
+        auto source = std::make_unique<FdSource>(fd);
+        auto reader = NewPcapReader(*source);
+        return std::make_unique<CaptureLoad>(std::move(source), std::move(reader), size);
+    }
+    // Every other format: libwiretap opens the same file by its name in /proc.
+    auto reader = OpenWiretapCapture("/proc/self/fd/" + std::to_string(fd), failure);
+    if (!reader) {
+        if (failure->status == CaptureStatus::NotCapture) failure->message = kNotLogFileMessage;
+        return nullptr;
+    }
+    return std::make_unique<CaptureLoad>(nullptr, std::move(reader), size);
+}
+
+int LoadCapture(CTraceLog& log, ByteSource& source) {
+    CaptureLoad load(nullptr, NewPcapReader(source), 0);
+    std::vector<std::string> messages;
+    int loaded = CTraceLog::kLoadGoesOn;
+    while (loaded == CTraceLog::kLoadGoesOn) loaded = load.Step(log, 1 << 16, messages);
+    for (const std::string& message : messages) platform::MessageBox(message);
+    return loaded;
 }
 
 bool IsCaptureFile(int fd) {

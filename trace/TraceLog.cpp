@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
 #include <sys/mman.h>
+#include <sys/stat.h>
 
 #include "platform/File.h"
 #include "platform/MessageBox.h"
@@ -218,6 +220,7 @@ struct CTraceLog::PendingLoad {
     platform::UniqueFd fd;
     ChunkReader in;
     std::int64_t size;
+    std::unique_ptr<CaptureLoad> capture;  // set when the file is a capture file
 };
 
 int CTraceLog::LoadFile(const std::filesystem::path& path, int* openError) {
@@ -230,20 +233,35 @@ int CTraceLog::BeginLoad(const std::filesystem::path& path, int* openError, int 
     m_load.reset();
     int error = 0;
     platform::UniqueFd fd = platform::OpenForReading(path, &error);
+    if (struct stat st {}; fd && ::fstat(fd.Get(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        // A folder opens, but holds no records: say what it is.
+        error = EISDIR;
+        fd.Reset();
+    }
     if (openError) *openError = error;
     if (!fd) return 0;
-    // pcap and pcapng files are known by their magic number, whatever their name.
-    if (IsCaptureFile(fd.Get())) return LoadCaptureFile(*this, fd.Get());
     auto load = std::make_unique<PendingLoad>(std::move(fd));
+    // Capture files are known by their content, whatever their name: pcap
+    // and pcapng by their magic number, the other formats packet analysers
+    // read by libwiretap, once the file is no trace log.
+    if (IsCaptureFile(load->fd.Get())) return BeginCaptureLoad(std::move(load), records);
 
     std::size_t headerBytes = 0;
     const std::uint8_t* head = load->in.Take(kFileHeaderSize, &headerBytes);
-    if (!HasBanner({head, headerBytes})) {
-        platform::MessageBox("This file is not a valid log file.");
-        return 0;
-    }
+    if (!HasBanner({head, headerBytes})) return BeginCaptureLoad(std::move(load), records);
     m_traceDate = ParseBannerDate({head, headerBytes});
     m_bannerDateInvalid = !m_traceDate;
+    m_load = std::move(load);
+    return ReadRecords(records);
+}
+
+int CTraceLog::BeginCaptureLoad(std::unique_ptr<PendingLoad> load, int records) {
+    CaptureReadResult failure;
+    load->capture = OpenCaptureLoad(load->fd.Get(), &failure);
+    if (!load->capture) {
+        platform::MessageBox(failure.message);
+        return 0;
+    }
     m_load = std::move(load);
     return ReadRecords(records);
 }
@@ -251,6 +269,7 @@ int CTraceLog::BeginLoad(const std::filesystem::path& path, int* openError, int 
 int CTraceLog::LoadMore(int records) { return m_load ? ReadRecords(records) : 0; }
 
 double CTraceLog::LoadedFraction() const {
+    if (m_load && m_load->capture) return m_load->capture->Fraction();
     if (!m_load || m_load->size <= 0) return 1.0;
     return std::min(1.0, static_cast<double>(m_load->in.Taken()) / static_cast<double>(m_load->size));
 }
@@ -258,6 +277,14 @@ double CTraceLog::LoadedFraction() const {
 void CTraceLog::CancelLoad() { m_load.reset(); }
 
 int CTraceLog::ReadRecords(int records) {
+    if (m_load->capture) {
+        std::vector<std::string> messages;
+        const int loaded = m_load->capture->Step(*this, records, messages);
+        // As for a trace log: the load is over before its messages are said.
+        if (loaded != kLoadGoesOn) m_load.reset();
+        for (const std::string& message : messages) platform::MessageBox(message);
+        return loaded;
+    }
     ChunkReader& in = m_load->in;
     const char* damage = nullptr;  // what the message about the damage says
     bool damageToStderr = false;

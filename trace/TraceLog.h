@@ -65,18 +65,19 @@ public:
     // index, or -1 when the raw type has no record class (nothing is added).
     int AddRawRecord(std::span<const std::uint8_t> raw);
 
-    // Loads a whole binary trace log file (or a LAPD capture file). Returns 1
-    // when every byte was read, 0 otherwise; records read before a failure
-    // stay in the list. A capture file that ends inside a packet gives 2: its
-    // frames before the cut are loaded and worth showing. A failure
-    // to open the file shows nothing and leaves errno's value in *openError.
+    // Loads a whole binary trace log file (or a capture file of LAPD frames,
+    // in any format packet analysers read). Returns 1 when every byte was
+    // read, 0 otherwise; records read before a failure stay in the list. A
+    // capture file that ends inside a packet gives 2: its frames before the
+    // cut are loaded and worth showing. A failure to open the file (or a
+    // folder: EISDIR) shows nothing and leaves errno's value in *openError.
     int LoadFile(const std::filesystem::path& path, int* openError = nullptr);
 
     // Loading in steps, so a window can show the first records of a large
     // log while the rest are read between events. BeginLoad answers as
     // LoadFile does once the file is done, having read at most `records`
-    // records of a trace log file (a capture file is read whole); while
-    // records are left it answers kLoadGoesOn, and each LoadMore reads up to
+    // records (or frames of a capture file); while records are left it
+    // answers kLoadGoesOn, and each LoadMore reads up to
     // `records` more and answers the same way. The loader's messages about
     // damage come from the step that finds it. Records are only ever
     // appended, in file order, each once.
@@ -160,12 +161,14 @@ private:
     // Reads up to `records` records of the load going on; the load ends
     // (and the file is closed) when the answer is not kLoadGoesOn.
     int ReadRecords(int records);
+    struct PendingLoad;
+    // Goes on with a file that is no trace log as a capture file.
+    int BeginCaptureLoad(std::unique_ptr<PendingLoad> load, int records);
     // Hands the records to the stream's consumer and forgets them.
     void ConsumeBatch();
     // Forgets every record; the blocks stay allocated for the next ones.
     void ForgetRecordsKeepingBlocks();
 
-    struct PendingLoad;
     std::unique_ptr<PendingLoad> m_load;
     std::vector<Block<std::uint8_t>> m_blocks;
     std::size_t m_blocksInUse = 0;

@@ -41,8 +41,12 @@ public:
 // The same filter text the program's dialogs use, in the pipe-separated form.
 inline constexpr const char* kLogFileFilter = "Log files (*.log)|*.log|All files (*.*)|*.*||";
 // What File > Open Log File offers: the program's own logs and the packet
-// captures it reads as well.
+// captures it reads as well, in the names their formats usually carry
+// (pcap, pcapng, EyeSDN, i4btrace, DCT2000, ERF, K12, text traces of
+// routers and testers), also compressed.
 inline constexpr const char* kOpenFileFilter =
-    "Trace logs (*.log)|*.log|Captures (*.pcap *.pcapng)|*.pcap;*.pcapng|All files (*)|*||";
+    "Trace logs (*.log)|*.log|"
+    "Captures (*.pcap *.pcapng *.cap *.trc *.trace *.out *.erf *.rf5 *.txt *.gz *.zst *.lz4)|"
+    "*.pcap;*.pcapng;*.cap;*.trc;*.trace;*.out;*.erf;*.rf5;*.txt;*.gz;*.zst;*.lz4|All files (*)|*||";
 
 }  // namespace trace

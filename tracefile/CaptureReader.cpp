@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <optional>
 
 namespace trace {
@@ -32,21 +33,11 @@ std::uint32_t LittleU32(std::span<const std::uint8_t> bytes, std::size_t at = 0)
 }
 
 CaptureReadResult Problem(CaptureStatus status, std::string message, int frames) {
-    return {status, std::move(message), frames};
-}
-CaptureReadResult Damaged(const std::string& what, int frames) {
-    return Problem(CaptureStatus::Damaged, "The capture file is damaged: " + what + ".", frames);
-}
-CaptureReadResult Truncated(int frames) {
-    return Problem(CaptureStatus::Truncated,
-                   "The capture file ends in the middle of a packet; the frames before it are shown.", frames);
-}
-CaptureReadResult UnknownLinkType(std::uint32_t linkType, int frames) {
-    return Problem(CaptureStatus::UnknownLinkType,
-                   Format("The capture file holds frames of link type %u. Only LAPD captures (link types 177 and "
-                          "203) can be opened.",
-                          linkType),
-                   frames);
+    CaptureReadResult result;
+    result.status = status;
+    result.message = std::move(message);
+    result.frames = frames;
+    return result;
 }
 CaptureReadResult Unsupported(unsigned major, unsigned minor, int frames) {
     return Problem(CaptureStatus::Damaged,
@@ -76,24 +67,12 @@ private:
 };
 
 // Splits a link type 177 packet into the side that sent it and the frame.
-// The packet type says how the frame met the capturing host: 4 it sent the
-// frame itself; 3 it overheard a frame meant for another host, which on a
-// basic-rate bus is another terminal talking to the network, so the user
-// side whichever side the host is on; 0 to 2 (to this host, broadcast,
-// multicast) and any other type it received the frame from the other side.
-// Address octet 0 is set when the host was the network side.
 bool SplitLinuxLapd(std::span<const std::uint8_t> packet, FrameSide& side, std::span<const std::uint8_t>& lapd) {
     const FieldReader header(packet, ByteOrder::Big);
     const auto packetType = header.U16(0);
     const auto networkHost = header.U8(6);
     if (!packetType || !networkHost || packet.size() < kLapdPseudoHeaderSize) return false;
-    const FrameSide hostSide = *networkHost != 0 ? FrameSide::Network : FrameSide::User;
-    const FrameSide otherSide = *networkHost != 0 ? FrameSide::User : FrameSide::Network;
-    switch (*packetType) {
-        case kPacketSent: side = hostSide; break;
-        case kPacketOtherHost: side = FrameSide::User; break;
-        default: side = otherSide; break;
-    }
+    side = LinuxLapdSide(*packetType, *networkHost != 0);
     lapd = packet.subspan(kLapdPseudoHeaderSize);
     return true;
 }
@@ -113,44 +92,91 @@ bool Deliver(std::uint32_t linkType, std::span<const std::uint8_t> packet, std::
     return true;
 }
 
-CaptureReadResult ReadPcap(Input& in, Bytes& head, const std::function<void(const CaptureFrame&)>& onFrame) {
-    const std::uint32_t magic = LittleU32(head);
-    const ByteOrder order =
-        magic == kPcapMagicMicro || magic == kPcapMagicNano ? ByteOrder::Little : ByteOrder::Big;
-    const bool nano = magic == kPcapMagicNano || magic == Swap32(kPcapMagicNano);
-    if (in.Append(head, kPcapFileHeaderSize - head.size()) + 4 < kPcapFileHeaderSize)
-        return Damaged("it is too short to hold its file header", 0);
-    const FieldReader header(head, order);
-    if (*header.U16(4) != 2) return Unsupported(*header.U16(4), *header.U16(6), 0);
-    // The snapshot length is not needed: every packet says its own length,
-    // and a file that gives 0 (meaning no limit to some writers) reads the same.
-    const std::uint32_t linkType = *header.U32(20) & 0xFFFF;  // the upper bits tell about checksums
-    if (!IsLapd(linkType)) return UnknownLinkType(linkType, 0);
+// "Carry on" (nullopt), or the result the read ends with.
+using Stop = std::optional<CaptureReadResult>;
 
-    int frames = 0;
-    Bytes packet;
-    for (;;) {
-        packet.clear();
-        const std::size_t got = in.Append(packet, kPcapPacketHeaderSize);
-        if (got == 0) return {CaptureStatus::Ok, {}, frames};
-        if (got < kPcapPacketHeaderSize) return Truncated(frames);
+// Reads a classic pcap file: the file header first, then one packet a step.
+class PcapReader final : public CaptureReader {
+public:
+    PcapReader(const Input& in, Bytes head) : m_in(in), m_packet(std::move(head)) {}
+
+    std::optional<CaptureReadResult> Read(int frames, const FrameSink& onFrame) override {
+        if (!m_started) {
+            m_started = true;
+            if (Stop stop = ReadFileHeader()) return Finish(std::move(*stop));
+        }
+        for (const int before = m_frames; m_frames - before < frames;) {
+            if (Stop stop = ReadPacket(onFrame)) return Finish(std::move(*stop));
+        }
+        return std::nullopt;
+    }
+    std::uint64_t BytesRead() const override { return m_in.Offset(); }
+
+private:
+    Stop ReadFileHeader() {
+        const std::uint32_t magic = LittleU32(m_packet);
+        m_order = magic == kPcapMagicMicro || magic == kPcapMagicNano ? ByteOrder::Little : ByteOrder::Big;
+        m_nano = magic == kPcapMagicNano || magic == Swap32(kPcapMagicNano);
+        if (m_in.Append(m_packet, kPcapFileHeaderSize - m_packet.size()) + 4 < kPcapFileHeaderSize)
+            return CaptureDamaged("it is too short to hold its file header", 0);
+        const FieldReader header(m_packet, m_order);
+        if (*header.U16(4) != 2) return Unsupported(*header.U16(4), *header.U16(6), 0);
+        // The snapshot length is not needed: every packet says its own length,
+        // and a file that gives 0 (meaning no limit to some writers) reads the same.
+        m_linkType = *header.U32(20) & 0xFFFF;  // the upper bits tell about checksums
+        return std::nullopt;
+    }
+
+    Stop ReadPacket(const FrameSink& onFrame) {
+        m_packet.clear();
+        const std::size_t got = m_in.Append(m_packet, kPcapPacketHeaderSize);
+        if (got == 0) return Problem(CaptureStatus::Ok, {}, m_frames);
+        if (got < kPcapPacketHeaderSize) return CaptureTruncated(m_frames);
         // Read the header's fields before the body is appended: that may move the bytes.
-        const FieldReader ph(packet, order);
+        const FieldReader ph(m_packet, m_order);
         const std::uint32_t capturedLength = *ph.U32(8);
         const std::uint32_t wholeSeconds = *ph.U32(0);
         const std::uint64_t fraction = *ph.U32(4);
+        const int number = m_frames + m_skipped.Count() + 1;
         if (capturedLength > kMaxPacketLength)
-            return Damaged(Format("packet %d claims %u octets", frames + 1, capturedLength), frames);
-        if (in.Append(packet, capturedLength) < capturedLength) return Truncated(frames);
-        const auto nanoseconds = static_cast<std::uint32_t>(nano ? fraction % 1000000000 : fraction % 1000000 * 1000);
+            return CaptureDamaged(Format("packet %d claims %u octets", number, capturedLength), m_frames);
+        if (m_in.Append(m_packet, capturedLength) < capturedLength) return CaptureTruncated(m_frames);
+        if (!IsLapd(m_linkType)) {
+            m_skipped.Add(LinkTypeName(m_linkType));
+            return std::nullopt;
+        }
+        const auto nanoseconds =
+            static_cast<std::uint32_t>(m_nano ? fraction % 1000000000 : fraction % 1000000 * 1000);
         const std::int64_t seconds = std::int64_t{wholeSeconds} +
-                                     static_cast<std::int64_t>(nano ? fraction / 1000000000 : fraction / 1000000);
-        if (!Deliver(linkType, std::span<const std::uint8_t>(packet).subspan(kPcapPacketHeaderSize), seconds,
+                                     static_cast<std::int64_t>(m_nano ? fraction / 1000000000 : fraction / 1000000);
+        if (!Deliver(m_linkType, std::span<const std::uint8_t>(m_packet).subspan(kPcapPacketHeaderSize), seconds,
                      nanoseconds, FrameSide::Unknown, onFrame))
-            return Damaged(Format("packet %d is shorter than its 16-octet LAPD header", frames + 1), frames);
-        ++frames;
+            return CaptureDamaged(Format("packet %d is shorter than its 16-octet LAPD header", number), m_frames);
+        ++m_frames;
+        return std::nullopt;
     }
-}
+
+    CaptureReadResult Finish(CaptureReadResult result) {
+        // A file of another link type says what it holds; it may hold no packet at all.
+        if (result.status == CaptureStatus::Ok && !IsLapd(m_linkType)) {
+            if (m_skipped.Count() > 0) return m_skipped.NoLapd("pcap");
+            return Problem(CaptureStatus::NoLapd,
+                           "This capture file (pcap) holds no frames, and its link type, " + LinkTypeName(m_linkType) +
+                               ", is not LAPD.",
+                           0);
+        }
+        return result;
+    }
+
+    Input m_in;
+    Bytes m_packet;
+    bool m_started = false;
+    ByteOrder m_order = ByteOrder::Little;
+    bool m_nano = false;
+    std::uint32_t m_linkType = 0;
+    int m_frames = 0;
+    SkippedPackets m_skipped;
+};
 
 // One interface of a pcapng section.
 struct Interface {
@@ -175,14 +201,6 @@ bool ForEachOption(const FieldReader& block, std::size_t at, std::size_t end, Vi
         at += 4 + padded;
     }
     return at == end;
-}
-
-FrameSide SideOfFlags(std::uint32_t flags) {
-    switch (flags & 3) {
-        case kFlagsInbound: return FrameSide::Network;  // we are the user side
-        case kFlagsOutbound: return FrameSide::User;
-        default: return FrameSide::Unknown;
-    }
 }
 
 // Time stamp units to seconds and nanoseconds: 10^-p, or 2^-p when bit 7 of
@@ -213,13 +231,6 @@ void SplitStamp(std::uint64_t units, std::uint8_t resolution, std::int64_t& seco
     nanoseconds = static_cast<std::uint32_t>(nanos);
 }
 
-// Packets of a pcapng file that are not LAPD.
-struct Skipped {
-    int packets = 0;
-    std::uint32_t linkType = 0;  // of the first one
-    bool lapdInterface = false;  // whether any interface was LAPD at all
-};
-
 // What a packet block carries, before its interface is looked up.
 struct BlockPacket {
     std::uint32_t interfaceId = 0;
@@ -229,34 +240,48 @@ struct BlockPacket {
     std::span<const std::uint8_t> data;
 };
 
-// "Carry on" (nullopt), or the result the read ends with.
-using Stop = std::optional<CaptureReadResult>;
-
 // Reads the blocks of a pcapng file one at a time: the loop reads a whole
 // block and hands it to the reader of its type. Keeps what the blocks read
 // so far tell: the section's byte order and interfaces, the frames delivered.
-class PcapNgBlocks {
+class PcapNgReader final : public CaptureReader {
 public:
-    PcapNgBlocks(Input& in, Bytes& block, const std::function<void(const CaptureFrame&)>& onFrame, Skipped& skipped)
-        : m_in(in), m_block(block), m_onFrame(onFrame), m_skipped(skipped) {}
+    PcapNgReader(const Input& in, Bytes head) : m_in(in), m_block(std::move(head)) {}
 
-    CaptureReadResult Read() {
-        for (bool first = true;; first = false) {
-            const std::uint64_t offset = first ? 0 : m_in.Offset();
-            if (Stop stop = ReadBlock(first, offset)) return *stop;
-            const FieldReader b(m_block, m_order);
-            const std::uint32_t type = *b.U32(0);
-            Stop stop;
-            switch (type) {
-                case kBlockSectionHeader: stop = SectionHeader(b); break;
-                case kBlockInterface: stop = InterfaceDescription(b, offset); break;
-                case kBlockEnhancedPacket:
-                case kBlockObsoletePacket: stop = EnhancedPacket(b, type); break;
-                case kBlockSimplePacket: stop = SimplePacket(b); break;
-                default: break;  // statistics, name resolution, comments: nothing to show
-            }
-            if (stop) return *stop;
+    std::optional<CaptureReadResult> Read(int frames, const FrameSink& onFrame) override {
+        m_onFrame = &onFrame;
+        for (const int before = m_frames; m_frames - before < frames;) {
+            if (Stop stop = Step()) return Finish(std::move(*stop));
         }
+        return std::nullopt;
+    }
+    std::uint64_t BytesRead() const override { return m_in.Offset(); }
+
+private:
+    // Reads one block and hands it to the reader of its type.
+    Stop Step() {
+        const bool first = m_first;
+        m_first = false;
+        const std::uint64_t offset = first ? 0 : m_in.Offset();
+        if (Stop stop = ReadBlock(first, offset)) return stop;
+        const FieldReader b(m_block, m_order);
+        const std::uint32_t type = *b.U32(0);
+        switch (type) {
+            case kBlockSectionHeader: return SectionHeader(b);
+            case kBlockInterface: return InterfaceDescription(b, offset);
+            case kBlockEnhancedPacket:
+            case kBlockObsoletePacket: return EnhancedPacket(b, type);
+            case kBlockSimplePacket: return SimplePacket(b);
+            default: return std::nullopt;  // statistics, name resolution, comments: nothing to show
+        }
+    }
+
+    CaptureReadResult Finish(CaptureReadResult result) {
+        // A file with no LAPD interface at all is not a D-channel capture: it
+        // says what it holds.
+        if (result.status == CaptureStatus::Ok && result.frames == 0 && m_skipped.Count() > 0 && !m_lapdInterface)
+            return m_skipped.NoLapd("pcapng");
+        m_skipped.Into(result);
+        return result;
     }
 
 private:
@@ -267,10 +292,10 @@ private:
         if (!first) {
             m_block.clear();
             const std::size_t got = m_in.Append(m_block, 8);
-            if (got == 0) return CaptureReadResult{CaptureStatus::Ok, {}, m_frames};
-            if (got < 8) return Truncated(m_frames);
+            if (got == 0) return Problem(CaptureStatus::Ok, {}, m_frames);
+            if (got < 8) return CaptureTruncated(m_frames);
         } else if (m_in.Append(m_block, 8 - m_block.size()) + 4 < 8) {
-            return Damaged("it is too short to hold its section header", 0);
+            return CaptureDamaged("it is too short to hold its section header", 0);
         }
         // The section header's type reads the same both ways.
         if (LittleU32(m_block) == kBlockSectionHeader) {
@@ -280,13 +305,13 @@ private:
         const std::uint32_t length = *head.U32(4);
         const std::uint32_t minimum = *head.U32(0) == kBlockSectionHeader ? 28 : 12;
         if (length < minimum || length % 4 != 0 || length > kMaxBlockLength)
-            return Damaged(Format("the block at offset %llu gives the length %u",
+            return CaptureDamaged(Format("the block at offset %llu gives the length %u",
                                   static_cast<unsigned long long>(offset), length),
                            m_frames);
         const std::size_t rest = length - m_block.size();
-        if (m_in.Append(m_block, rest) < rest) return Truncated(m_frames);
+        if (m_in.Append(m_block, rest) < rest) return CaptureTruncated(m_frames);
         if (*FieldReader(m_block, m_order).U32(length - 4) != length)
-            return Damaged(Format("the block at offset %llu ends with the wrong length",
+            return CaptureDamaged(Format("the block at offset %llu ends with the wrong length",
                                   static_cast<unsigned long long>(offset)),
                            m_frames);
         return std::nullopt;
@@ -294,14 +319,14 @@ private:
 
     Stop ReadByteOrderMark(bool first, std::uint64_t offset) {
         if (m_in.Append(m_block, 4) < 4)
-            return first ? Damaged("it is too short to hold its section header", 0) : Truncated(m_frames);
+            return first ? CaptureDamaged("it is too short to hold its section header", 0) : CaptureTruncated(m_frames);
         const std::uint32_t bom = LittleU32(m_block, 8);
         if (bom == kByteOrderMagic) {
             m_order = ByteOrder::Little;
         } else if (bom == Swap32(kByteOrderMagic)) {
             m_order = ByteOrder::Big;
         } else {
-            return Damaged(Format("the section header at offset %llu has no byte-order mark",
+            return CaptureDamaged(Format("the section header at offset %llu has no byte-order mark",
                                   static_cast<unsigned long long>(offset)),
                            m_frames);
         }
@@ -319,7 +344,7 @@ private:
 
     Stop InterfaceDescription(const FieldReader& b, std::uint64_t offset) {
         if (b.Size() < 20)
-            return Damaged(Format("the interface block at offset %llu is too short",
+            return CaptureDamaged(Format("the interface block at offset %llu is too short",
                                   static_cast<unsigned long long>(offset)),
                            m_frames);
         Interface itf;
@@ -330,10 +355,10 @@ private:
             if (code == kOptIfTsOffset && value.Size() >= 8) itf.offset = static_cast<std::int64_t>(*value.U64(0));
         });
         if (!whole)
-            return Damaged(Format("the options of the interface block at offset %llu run past its end",
+            return CaptureDamaged(Format("the options of the interface block at offset %llu run past its end",
                                   static_cast<unsigned long long>(offset)),
                            m_frames);
-        m_skipped.lapdInterface = m_skipped.lapdInterface || IsLapd(itf.linkType);
+        m_lapdInterface = m_lapdInterface || IsLapd(itf.linkType);
         m_interfaces.push_back(itf);
         return std::nullopt;
     }
@@ -341,7 +366,7 @@ private:
     // An enhanced packet block, or the obsolete packet block it replaced
     // (whose interface number has 16 bits).
     Stop EnhancedPacket(const FieldReader& b, std::uint32_t type) {
-        if (b.Size() < 32) return Damaged(Format("packet %d has a short block", m_frames + 1), m_frames);
+        if (b.Size() < 32) return CaptureDamaged(Format("packet %d has a short block", m_frames + 1), m_frames);
         BlockPacket packet;
         packet.interfaceId = type == kBlockEnhancedPacket ? *b.U32(8) : *b.U16(8);
         packet.units = std::uint64_t{*b.U32(12)} << 32 | *b.U32(16);
@@ -349,13 +374,13 @@ private:
         const std::size_t optionsEnd = OptionsEnd(b);
         const auto data = b.Bytes(28, capturedLength);
         if (!data || 28 + ((std::size_t{capturedLength} + 3) & ~std::size_t{3}) > optionsEnd)
-            return Damaged(Format("packet %d claims more octets than its block holds", m_frames + 1), m_frames);
+            return CaptureDamaged(Format("packet %d claims more octets than its block holds", m_frames + 1), m_frames);
         packet.data = *data;
         if (!ForEachOption(b, 28 + ((capturedLength + 3u) & ~3u), optionsEnd,
                            [&](std::uint16_t code, const FieldReader& value) {
                                if (code == kOptPacketFlags && value.Size() >= 4) packet.flags = *value.U32(0);
                            }))
-            return Damaged(Format("the options of packet %d run past the end of its block", m_frames + 1),
+            return CaptureDamaged(Format("the options of packet %d run past the end of its block", m_frames + 1),
                            m_frames);
         return DeliverPacket(packet);
     }
@@ -363,7 +388,7 @@ private:
     // No time stamp and no flags; the captured part is what the block holds,
     // up to the original length and the snapshot length.
     Stop SimplePacket(const FieldReader& b) {
-        if (b.Size() < 16) return Damaged(Format("packet %d has a short block", m_frames + 1), m_frames);
+        if (b.Size() < 16) return CaptureDamaged(Format("packet %d has a short block", m_frames + 1), m_frames);
         std::size_t captured = std::min<std::size_t>(*b.U32(8), OptionsEnd(b) - 12);
         if (!m_interfaces.empty() && m_interfaces[0].snapLength != 0)
             captured = std::min<std::size_t>(captured, m_interfaces[0].snapLength);
@@ -375,14 +400,14 @@ private:
 
     Stop DeliverPacket(const BlockPacket& packet) {
         if (packet.interfaceId >= m_interfaces.size())
-            return Damaged(Format("packet %d names interface %u, which the file does not describe", m_frames + 1,
+            return CaptureDamaged(Format("packet %d names interface %u, which the file does not describe", m_frames + 1,
                                   packet.interfaceId),
                            m_frames);
         const Interface& itf = m_interfaces[packet.interfaceId];
         if (!IsLapd(itf.linkType)) {
             // Another interface of the capture (Ethernet beside the D-channel):
             // its packets are not ours to show, the LAPD ones still are.
-            if (m_skipped.packets++ == 0) m_skipped.linkType = itf.linkType;
+            m_skipped.Add(LinkTypeName(itf.linkType));
             return std::nullopt;
         }
         std::int64_t seconds = 0;
@@ -391,31 +416,35 @@ private:
             SplitStamp(packet.units, itf.resolution, seconds, nanoseconds);
             seconds += itf.offset;
         }
-        if (!Deliver(itf.linkType, packet.data, seconds, nanoseconds, SideOfFlags(packet.flags), m_onFrame))
-            return Damaged(Format("packet %d is shorter than its 16-octet LAPD header", m_frames + 1), m_frames);
+        if (!Deliver(itf.linkType, packet.data, seconds, nanoseconds, SideOfFlags(packet.flags), *m_onFrame))
+            return CaptureDamaged(Format("packet %d is shorter than its 16-octet LAPD header", m_frames + 1), m_frames);
         ++m_frames;
         return std::nullopt;
     }
 
-    Input& m_in;
-    Bytes& m_block;
-    const std::function<void(const CaptureFrame&)>& m_onFrame;
-    Skipped& m_skipped;
+    Input m_in;
+    Bytes m_block;
+    const FrameSink* m_onFrame = nullptr;
+    bool m_first = true;
+    SkippedPackets m_skipped;
+    bool m_lapdInterface = false;  // whether any interface was LAPD at all
     ByteOrder m_order = ByteOrder::Little;
     std::vector<Interface> m_interfaces;
     int m_frames = 0;
 };
 
-CaptureReadResult ReadPcapNg(Input& in, Bytes& block, const std::function<void(const CaptureFrame&)>& onFrame) {
-    Skipped skipped;
-    CaptureReadResult result = PcapNgBlocks(in, block, onFrame, skipped).Read();
-    // A file with no LAPD interface at all is not a D-channel capture.
-    if (result.status == CaptureStatus::Ok && result.frames == 0 && skipped.packets > 0 && !skipped.lapdInterface)
-        return UnknownLinkType(skipped.linkType, 0);
-    result.skippedPackets = skipped.packets;
-    result.skippedLinkType = skipped.linkType;
-    return result;
-}
+// A file without a capture magic.
+class NotCaptureReader final : public CaptureReader {
+public:
+    explicit NotCaptureReader(std::uint64_t read) : m_read(read) {}
+    std::optional<CaptureReadResult> Read(int, const FrameSink&) override {
+        return Problem(CaptureStatus::NotCapture, "This file is not a pcap or pcapng capture file.", 0);
+    }
+    std::uint64_t BytesRead() const override { return m_read; }
+
+private:
+    std::uint64_t m_read;
+};
 
 }  // namespace
 
@@ -433,13 +462,80 @@ bool IsCaptureMagic(std::span<const std::uint8_t> head) {
            m == Swap32(kPcapMagicNano) || m == kBlockSectionHeader;
 }
 
-CaptureReadResult ReadCapture(ByteSource& source, const std::function<void(const CaptureFrame&)>& onFrame) {
+std::unique_ptr<CaptureReader> NewPcapReader(ByteSource& source) {
     Input in(source);
     Bytes head;
-    if (in.Append(head, 4) < 4 || !IsCaptureMagic(head))
-        return Problem(CaptureStatus::NotCapture, "This file is not a pcap or pcapng capture file.", 0);
-    if (LittleU32(head) == kBlockSectionHeader) return ReadPcapNg(in, head, onFrame);
-    return ReadPcap(in, head, onFrame);
+    if (in.Append(head, 4) < 4 || !IsCaptureMagic(head)) return std::make_unique<NotCaptureReader>(in.Offset());
+    if (LittleU32(head) == kBlockSectionHeader) return std::make_unique<PcapNgReader>(in, std::move(head));
+    return std::make_unique<PcapReader>(in, std::move(head));
+}
+
+CaptureReadResult ReadCapture(ByteSource& source, const FrameSink& onFrame) {
+    const std::unique_ptr<CaptureReader> reader = NewPcapReader(source);
+    for (;;) {
+        if (auto result = reader->Read(std::numeric_limits<int>::max(), onFrame)) return *result;
+    }
+}
+
+FrameSide LinuxLapdSide(std::uint16_t packetType, bool networkHost) {
+    const FrameSide hostSide = networkHost ? FrameSide::Network : FrameSide::User;
+    const FrameSide otherSide = networkHost ? FrameSide::User : FrameSide::Network;
+    switch (packetType) {
+        case kPacketSent: return hostSide;
+        case kPacketOtherHost: return FrameSide::User;
+        default: return otherSide;
+    }
+}
+
+FrameSide SideOfFlags(std::uint32_t flags) {
+    switch (flags & 3) {
+        case kFlagsInbound: return FrameSide::Network;  // we are the user side
+        case kFlagsOutbound: return FrameSide::User;
+        default: return FrameSide::Unknown;
+    }
+}
+
+void SkippedPackets::Add(const std::string& kind) {
+    ++m_count;
+    for (auto& [name, count] : m_kinds) {
+        if (name == kind) {
+            ++count;
+            return;
+        }
+    }
+    m_kinds.emplace_back(kind, 1);
+}
+
+void SkippedPackets::Into(CaptureReadResult& result) const {
+    result.skippedPackets = m_count;
+    result.skippedKind = m_kinds.empty() ? std::string() : m_kinds.front().first;
+}
+
+CaptureReadResult SkippedPackets::NoLapd(const std::string& format) const {
+    // The kinds the file holds, most frequent first: "DPNSS (92) and EyeSDN Layer 1 event (8)".
+    std::vector<std::pair<std::string, int>> kinds = m_kinds;
+    std::stable_sort(kinds.begin(), kinds.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+    std::string what;
+    for (std::size_t i = 0; i < kinds.size(); ++i) {
+        if (i > 0) what += i + 1 == kinds.size() ? " and " : ", ";
+        what += kinds[i].first;
+        if (kinds.size() > 1) what += " (" + std::to_string(kinds[i].second) + ")";
+    }
+    const std::string text = "This capture file (" + format + ") holds " + std::to_string(m_count) +
+                             (m_count == 1 ? " frame of " + what + ", which is not LAPD."
+                                           : " frames of " + what + ", none of them LAPD.");
+    CaptureReadResult result = Problem(CaptureStatus::NoLapd, text, 0);
+    Into(result);
+    return result;
+}
+
+CaptureReadResult CaptureDamaged(const std::string& what, int frames) {
+    return Problem(CaptureStatus::Damaged, "The capture file is damaged: " + what + ".", frames);
+}
+
+CaptureReadResult CaptureTruncated(int frames) {
+    return Problem(CaptureStatus::Truncated,
+                   "The capture file ends in the middle of a packet; the frames before it are shown.", frames);
 }
 
 }  // namespace trace

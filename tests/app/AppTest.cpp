@@ -233,7 +233,8 @@ void AppTest::BothOpenLogEntriesProposeTraceLog() {
     QCOMPARE(m_ui->openRequests[0].defaultExtension, std::string("log"));
     QCOMPARE(m_ui->openRequests[0].filter, std::string(trace::kOpenFileFilter));
     QCOMPARE(app::QtFilter(trace::kOpenFileFilter),
-             QStringLiteral("Trace logs (*.log);;Captures (*.pcap *.pcapng);;All files (*)"));
+             QStringLiteral("Trace logs (*.log);;Captures (*.pcap *.pcapng *.cap *.trc *.trace *.out *.erf *.rf5 "
+                            "*.txt *.gz *.zst *.lz4);;All files (*)"));
     QCOMPARE(m_frame->DocumentCount(), std::size_t{1});
     // A cancelled dialog does nothing.
     m_frame->Action(command)->trigger();

@@ -56,7 +56,7 @@ TEST_F(ReplayCapture, RefusesCapturesItCannotReplayWithTheReason) {
         Bytes file;
         const char* reason;
     } cases[] = {
-        {"ethernet.pcap", Pcap(false, false, 1, {{1, 0, kSabme}}), "link type 1"},
+        {"ethernet.pcap", Pcap(false, false, 1, {{1, 0, kSabme}}), "1 frame of Ethernet, which is not LAPD"},
         {"empty.pcapng", PcapNg(false).Section().Interface(203).Out(), "no frames in the capture file"},
         {"damaged.pcap", Pcap(false, false, 203, {{1, 0, kSabme, 0x10000000}}), "damaged"},
     };

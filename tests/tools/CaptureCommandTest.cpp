@@ -503,6 +503,43 @@ TEST_F(CaptureCommandTest, ARingOfFilesHoldsEveryRecordInOrderAndEachFileOpensOn
     EXPECT_TRUE(TraceLogFiles().empty()) << "the card's own trace log file is only the way there";
 }
 
+// -w FILE keeps the trace in the format its name ends in (.pcapng, .pcap,
+// otherwise a trace log) unless --format says; every record is kept, and
+// the working trace log goes once the file is written.
+TEST_F(CaptureCommandTest, AFileTakesTheFormatItsNameAsksFor) {
+    constexpr std::uint32_t kPcapNg = 0x0A0D0D0A, kPcap = 0xA1B2C3D4, kLog = 0;
+    const struct {
+        const char* name;
+        std::vector<std::string> format;
+        std::uint32_t magic;  // the first four octets, little-endian; kLog for a trace log
+    } cases[] = {
+        {"a.pcapng", {}, kPcapNg},          {"b.pcap", {}, kPcap},
+        {"c.log", {}, kLog},                {"d.trace", {}, kLog},
+        {"e.pcap", {"--format", "log"}, kLog}, {"f.log", {"--format", "pcapng"}, kPcapNg},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> args{"capture", "-q", "--count", "20", "-w", c.name};
+        args.insert(args.end(), c.format.begin(), c.format.end());
+        const auto result = Capture(args);
+        ASSERT_EQ(result.status, 0) << result.err;
+        EXPECT_TRUE(TraceLogFiles().empty());
+        const auto bytes = testsupport::ReadFile(m_dir / c.name);
+        ASSERT_GE(bytes.size(), 4u);
+        const std::uint32_t magic = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | std::uint32_t{bytes[3]} << 24;
+        if (c.magic == kLog) {
+            EXPECT_NE(magic, kPcapNg);
+            EXPECT_NE(magic, kPcap);
+        } else {
+            EXPECT_EQ(magic, c.magic);
+        }
+        const auto dumped = Dump(m_dir / c.name);
+        EXPECT_EQ(dumped.status, 0) << dumped.err;
+        EXPECT_EQ(Lines(dumped.out).size(), 20u);
+    }
+    EXPECT_EQ(Capture({"capture", "--count", "3", "--format", "pcap"}).status, 2) << "--format needs -w";
+}
+
 TEST_F(CaptureCommandTest, ARingKeepsItsNewestFilesInAnyFormat) {
     for (const std::string format : {"log", "pcapng"}) {
         SCOPED_TRACE(format);

@@ -112,9 +112,11 @@ std::vector<ImportCase> Cases() {
     cases.push_back({"pcapTruncatedPacketHeader",
                      Cut(Pcap(false, false, 177, {{kWhen, 0, LinuxLapd(0, 0, kUa)}, {kWhen, 0, LinuxLapd(4, 0, {})}}), 20),
                      2, {{"NT", kUa, 0}}, {kTruncated}});
-    cases.push_back({"pcapUnknownLinkType", Pcap(false, false, 1, {{kWhen, 0, kUa}}), 0, {},
-                     {"The capture file holds frames of link type 1. Only LAPD captures (link types 177 and 203) can "
-                      "be opened."}});
+    cases.push_back({"pcapOfAnotherLinkTypeSaysWhatItHolds",
+                     Pcap(false, false, 1, {{kWhen, 0, Bytes(60, 0xEE)}, {kWhen, 0, Bytes(60, 0xEE)}}), 0, {},
+                     {"This capture file (pcap) holds 2 frames of Ethernet, none of them LAPD."}});
+    cases.push_back({"pcapOfAnUnknownLinkTypeWithoutPackets", Pcap(false, false, 4000, {}), 0, {},
+                     {"This capture file (pcap) holds no frames, and its link type, link type 4000, is not LAPD."}});
     cases.push_back({"pcapShortFileHeader", Cut(Pcap(false, false, 177, {}), 4), 0, {},
                      {"The capture file is damaged: it is too short to hold its file header."}});
     cases.push_back({"pcapVersion1", [] {
@@ -172,10 +174,9 @@ std::vector<ImportCase> Cases() {
                          return b;
                      }(),
                      1, {{"TE", kSabme, 0}, {"TE", kRr, 0}}, {}});
-    cases.push_back({"pcapngUnknownLinkType",
+    cases.push_back({"pcapngOfAnotherLinkTypeSaysWhatItHolds",
                      PcapNg(false).Section().Interface(1).Packet(0, Micro(kWhen, 0), kSabme, 2).Out(), 0, {},
-                     {"The capture file holds frames of link type 1. Only LAPD captures (link types 177 and 203) can "
-                      "be opened."}});
+                     {"This capture file (pcapng) holds 1 frame of Ethernet, which is not LAPD."}});
     cases.push_back({"pcapngOtherLinkTypesBesideLapdAreSkippedAndCounted",
                      PcapNg(false)
                          .Section()
@@ -187,8 +188,8 @@ std::vector<ImportCase> Cases() {
                          .Packet(1, Micro(kWhen, 0), kUa, 1)
                          .Out(),
                      1, {{"TE", kSabme, 0}, {"NT", kUa, 0}},
-                     {"2 packets of other link types (the first of link type 1) were skipped; the LAPD frames are "
-                      "shown."}});
+                     {"2 packets that are not D-channel LAPD (the first of them Ethernet) were skipped; the LAPD "
+                      "frames are shown."}});
     cases.push_back({"pcapngPacketOptionsRunPastTheBlock",
                      [] {
                          Bytes b = PcapNg(false).Section().Interface(203).Packet(0, Micro(kWhen, 0), kSabme, 2).Out();
