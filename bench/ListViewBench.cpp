@@ -28,6 +28,7 @@
 #include "bench/Result.h"
 #include "cardsim/Conversation.h"
 #include "views/CallsWindow.h"
+#include "views/RecordFinder.h"
 #include "wire/Tpx.h"
 #include "trace/MarloLogDoc.h"
 #include "tracefile/RawRecord.h"
@@ -291,8 +292,35 @@ void BM_ProblemsWindowOfAMillionRecords(benchmark::State& state) {
     bench::Result("problems window, resident bytes per problem", std::max(0.0, perProblem), "bytes", "value<100");
 }
 
+// Edit > Find of a text no record holds, over every record of the million:
+// the cells and the decode tree's labels of each.
+void BM_FindAMissInAMillionRecords(benchmark::State& state) {
+    NoUi ui;
+    auto doc = std::make_shared<trace::CMarloLogDoc>(ui);
+    if (!doc->OnOpenDocument(MillionRecordFile())) {
+        state.SkipWithError("load failed");
+        return;
+    }
+    const trace::CTraceLog& log = *doc->GetTraceLog();
+    double bestMs = 1e300;
+    double bestCpuMs = 1e300;
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        const double c0 = ThreadCpuMs();
+        const views::RecordFinder finder(log, QStringLiteral("no such text"));
+        int found = 0;
+        for (int record = 0; record < log.GetRecordCount(); ++record) found += finder.Matches(record) ? 1 : 0;
+        bestCpuMs = std::min(bestCpuMs, ThreadCpuMs() - c0);
+        bestMs = std::min(bestMs, Ms(Clock::now() - t0));
+        if (found != 0) state.SkipWithError("a miss was found");
+    }
+    bench::Result("find a missing text in 1M records", bestMs, "ms", "-");
+    bench::Result("find a missing text in 1M records (processor)", bestCpuMs, "ms", "value<1000");
+}
+
 }  // namespace
 
+BENCHMARK(BM_FindAMissInAMillionRecords)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_ProblemsWindowOfAMillionRecords)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_OpenMillionRecordLog)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_ScrollMillionRecordList)->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "trace/DecodeTree.h"
+#include "views/RecordFinder.h"
 #include "trace/RecordCells.h"
 #include "trace/TraceLog.h"
 
@@ -201,41 +202,25 @@ bool CMarloTrcListView::Find(const QString& what, bool forward) {
     const trace::CTraceLog* log = m_document.GetTraceLog();
     const int rows = m_model.rowCount();
     if (log == nullptr || rows == 0 || what.trimmed().isEmpty()) return false;
-    std::function<bool(int)> matches;
-    const std::string text = what.toStdString();
-    static const QRegularExpression kOctets(QStringLiteral("^\\s*[0-9A-Fa-f]{2}([ :][0-9A-Fa-f]{2})*\\s*$"));
-    if (auto parsed = filter::DisplayFilter::Parse(text)) {
-        matches = [log, f = std::move(*parsed)](int record) { return f.Matches(*log, record); };
-    } else if (kOctets.match(what).hasMatch()) {
-        std::string octets;
-        for (const QString& pair : what.simplified().split(QRegularExpression(QStringLiteral("[ :]"))))
-            octets.push_back(static_cast<char>(pair.toInt(nullptr, 16)));
-        matches = [log, octets](int record) {
-            const std::optional<trace::CTraceRecord> r = log->GetRecord(record);
-            if (!r) return false;
-            const auto frameOctets = r->GetData();
-            const std::string_view bytes(reinterpret_cast<const char*>(frameOctets.data()), frameOctets.size());
-            return bytes.find(octets) != std::string_view::npos;
-        };
-    } else {
-        const QString wanted = what;
-        matches = [log, wanted](int record) {
-            for (int c = 0; c < trace::kColumnCount; ++c) {
-                if (QString::fromStdString(trace::CellText(*log, record, static_cast<trace::Column>(c)))
-                        .contains(wanted, Qt::CaseInsensitive))
-                    return true;
-            }
-            bool found = false;
-            trace::VisitPreOrder(trace::BuildDecodeTree(*log, record), [&](const trace::DecodeNode& node, int) {
-                found = found || QString::fromStdString(node.label).contains(wanted, Qt::CaseInsensitive);
-            });
-            return found;
-        };
-    }
+    const RecordFinder finder(*log, what);
+    // In slices between looks at Cancel: a search longer than half a second
+    // shows its progress.
+    QProgressDialog progress(tr("Finding \"%1\"...").arg(what), tr("Cancel"), 0, rows, this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    constexpr int kSlice = 4096;
     const int current = currentIndex().isValid() ? currentIndex().row() : (forward ? -1 : rows);
     for (int k = 1; k <= rows; ++k) {
+        if (k % kSlice == 0) {
+            progress.setValue(k);
+            if (progress.wasCanceled()) {
+                emit StatusNote(tr("Find cancelled: the selection is where it was."));
+                return false;
+            }
+        }
         const int row = ((current + (forward ? k : -k)) % rows + rows) % rows;
-        if (!matches(m_model.RecordAt(row))) continue;
+        if (!finder.Matches(m_model.RecordAt(row))) continue;
+        progress.reset();
         const bool wrapped = forward ? row <= current : row >= current;
         selectRow(row);
         ScrollToRow(row);
@@ -244,6 +229,7 @@ bool CMarloTrcListView::Find(const QString& what, bool forward) {
                                     : tr("Find went past the first record and went on from the last."));
         return true;
     }
+    progress.reset();
     emit StatusNote(tr("Not found: %1").arg(what));
     return false;
 }
