@@ -136,11 +136,16 @@ constexpr std::uint8_t kTeiRequest = decode::TeiMessage("REQ"), kTeiAssigned = d
                        kTeiRemove = decode::TeiMessage("REM");
 constexpr std::uint8_t kNeverAssignedTei = 100;
 
+// Each round's terminal asks for its TEI with a fresh reference number and
+// gets one of four TEIs.
+std::uint8_t TeiOfRound(unsigned round) { return static_cast<std::uint8_t>(64 + round % 4); }
+std::uint16_t RiOfRound(unsigned round) { return static_cast<std::uint16_t>(0x2A51 + round * 0x0137); }
+
 }  // namespace
 
 std::vector<TraceFrame> CallsConversation::Round(unsigned round) {
-    const auto tei = static_cast<std::uint8_t>(64 + round % 4);
-    const auto ri = static_cast<std::uint16_t>(0x2A51 + round * 0x0137);
+    const std::uint8_t tei = TeiOfRound(round);
+    const std::uint16_t ri = RiOfRound(round);
     const auto outgoing = static_cast<std::uint8_t>(1 + (2 * round) % 126);
     const auto incoming = static_cast<std::uint8_t>(outgoing + 1);
     Builder b(tei);
@@ -289,8 +294,8 @@ void StrayTerminalAndTeiRemoval(Builder& b, std::uint16_t ri, std::uint8_t first
 }  // namespace
 
 std::vector<TraceFrame> CallsConversation::FaultyRound(unsigned round) {
-    const auto tei = static_cast<std::uint8_t>(64 + round % 4);
-    const auto ri = static_cast<std::uint16_t>(0x2A51 + round * 0x0137);
+    const std::uint8_t tei = TeiOfRound(round);
+    const std::uint16_t ri = RiOfRound(round);
     const auto first = static_cast<std::uint8_t>(1 + (4 * round) % 120);
     const auto second = static_cast<std::uint8_t>(first + 1);
     const auto third = static_cast<std::uint8_t>(first + 2);
