@@ -135,8 +135,11 @@ private:
         bool seen = false;         // any frame of this data link so far
         bool wholeInTrace = false; // the trace saw it begin (assignment or SABME first): its calls are all in it
         bool established = false;
-        std::optional<std::uint32_t> sabme;  // a SABME waiting for its UA
-        bool disc = false;                   // a DISC waiting for its UA
+        // What the next UA answers: nothing, a SABME (its record kept) or a
+        // DISC. A DISC does not replace a SABME still waiting: the UA that
+        // follows establishes the link.
+        enum class Awaiting { Nothing, Establishment, Release } awaiting = Awaiting::Nothing;
+        std::uint32_t sabme = 0;  // the record of the SABME waiting, while Establishment
     };
     struct TeiState {
         bool assigned = false;
@@ -156,12 +159,23 @@ private:
     std::uint32_t TraceTime(std::uint32_t recordTime);
     void CheckLink(const FrameInput& in, const LinkFrame& f, std::uint32_t time);
     void CheckSequence(const FrameInput& in, const LinkFrame& f, Link& link);
+    void CheckUnnumbered(const FrameInput& in, const LinkFrame& f, Link& link);
     void CheckManagement(const FrameInput& in, const LinkFrame& f, std::uint32_t time);
     void ExpireChecks(std::uint32_t now);
     void ReportCheck(const PendingCheck& check);
     void ExpireSetups(std::uint32_t now);
     void NoteLink(const LinkFrame& f);
     void OnMessage(const FrameInput& in, const LinkFrame& f, std::uint32_t time);
+    // A message as its checks and its call see it (CallChecks.cpp).
+    struct Message;
+    using MessageCheck = void (Analyzer::*)(const Message& m);
+    void CheckMessageType(const Message& m);
+    void CheckCallRefLength(const Message& m);
+    void CheckElementOrder(const Message& m);
+    void CheckMandatoryElements(const Message& m);
+    void CheckCause(const Message& m);
+    Call* TakeIntoCall(Message& m, std::uint32_t time);
+    void UpdateCall(Call& call, const Message& m, std::uint32_t time);
     std::size_t FindOrStartCall(const FrameInput& in, const LinkFrame& f, std::uint32_t time, bool& isNew);
 
     std::vector<Call> m_calls;

@@ -89,113 +89,135 @@ std::size_t Analyzer::FindOrStartCall(const FrameInput& in, const LinkFrame& f, 
     return m_calls.size() - 1;
 }
 
+struct Analyzer::Message {
+    const FrameInput& in;
+    const LinkFrame& f;
+    MessageContent content;
+    std::string name;
+    const char* side;
+    bool clearing = false;       // DISCONNECT, RELEASE or RELEASE COMPLETE
+    bool firstClearing = true;   // no clearing message of its call came before
+};
+
 void Analyzer::OnMessage(const FrameInput& in, const LinkFrame& f, std::uint32_t time) {
-    const MessageContent content = ReadMessageContent(in.frame, f.layer3Offset);
-    const std::string name = MessageName(f.messageType);
-    const char* side = SideName(f.sender);
+    // The checks of the message alone, then those that depend on its call,
+    // in the order their problems are listed.
+    static constexpr MessageCheck kMessageChecks[] = {
+        &Analyzer::CheckMessageType, &Analyzer::CheckCallRefLength, &Analyzer::CheckElementOrder};
+    static constexpr MessageCheck kCallChecks[] = {&Analyzer::CheckMandatoryElements, &Analyzer::CheckCause};
 
-    if (f.messageType != 0 && decode::MessageTypeName(f.messageType).empty()) {
-        AddProblem(ProblemKind::UnknownMessage, Severity::Warning, {in.record},
-                   decode::Format("Unknown message type %02X from %s.", f.messageType, side));
-    }
-    if (f.callRefLength != 0) {
-        if (m_callRefLength == 0) {
-            m_callRefLength = f.callRefLength;
-        } else if (f.callRefLength != m_callRefLength) {
-            AddProblem(ProblemKind::CallRefLength, Severity::Error, {in.record},
-                       decode::Format("%s from %s has a call reference of %d octets where the link uses %d.", name.c_str(),
-                            side, f.callRefLength, m_callRefLength));
-        }
-    }
-    if (content.orderBreak) {
-        AddProblem(ProblemKind::ElementOrder, Severity::Warning, {in.record},
-                   decode::Format("%s from %s: element %02X follows element %02X; elements go in ascending order.",
-                        name.c_str(), side, content.orderBreak->second, content.orderBreak->first));
-    }
+    Message m{in, f, ReadMessageContent(in.frame, f.layer3Offset), MessageName(f.messageType), SideName(f.sender)};
+    m.clearing = f.messageType == kDisconnect || f.messageType == kRelease || f.messageType == kReleaseComplete;
+    for (const MessageCheck check : kMessageChecks) (this->*check)(m);
+    Call* call = TakeIntoCall(m, time);
+    for (const MessageCheck check : kCallChecks) (this->*check)(m);
+    if (call) UpdateCall(*call, m, time);
+}
 
-    // The dummy and the global call reference belong to no call.
-    Call* call = nullptr;
-    bool firstClearing = true;
-    if (f.callRefLength != 0 && f.callRef != 0) {
-        bool isNew = false;
-        const std::size_t index = FindOrStartCall(in, f, time, isNew);
-        call = &m_calls[index];
-        firstClearing = !call->released;
-        call->records.push_back(in.record);
-        ++call->messages;
-        call->end = time;
+void Analyzer::CheckMessageType(const Message& m) {
+    if (m.f.messageType != 0 && decode::MessageTypeName(m.f.messageType).empty()) {
+        AddProblem(ProblemKind::UnknownMessage, Severity::Warning, {m.in.record},
+                   decode::Format("Unknown message type %02X from %s.", m.f.messageType, m.side));
     }
+}
 
-    const Way way = f.sender == Side::TE ? Way::ToNetwork : Way::ToUser;
-    for (const MandatoryElement& rule : MandatoryFor(f.messageType)) {
+void Analyzer::CheckCallRefLength(const Message& m) {
+    if (m.f.callRefLength == 0) return;
+    if (m_callRefLength == 0) {
+        m_callRefLength = m.f.callRefLength;
+    } else if (m.f.callRefLength != m_callRefLength) {
+        AddProblem(ProblemKind::CallRefLength, Severity::Error, {m.in.record},
+                   decode::Format("%s from %s has a call reference of %d octets where the link uses %d.",
+                                  m.name.c_str(), m.side, m.f.callRefLength, m_callRefLength));
+    }
+}
+
+void Analyzer::CheckElementOrder(const Message& m) {
+    if (!m.content.orderBreak) return;
+    AddProblem(ProblemKind::ElementOrder, Severity::Warning, {m.in.record},
+               decode::Format("%s from %s: element %02X follows element %02X; elements go in ascending order.",
+                              m.name.c_str(), m.side, m.content.orderBreak->second, m.content.orderBreak->first));
+}
+
+void Analyzer::CheckMandatoryElements(const Message& m) {
+    const Way way = m.f.sender == Side::TE ? Way::ToNetwork : Way::ToUser;
+    for (const MandatoryElement& rule : MandatoryFor(m.f.messageType)) {
         if (rule.way != Way::Both && rule.way != way) continue;
-        if (rule.firstClearingOnly && !firstClearing) continue;
-        if (content.present[rule.element]) continue;
-        AddProblem(ProblemKind::MissingElement, Severity::Error, {in.record},
-                   decode::Format("%s from %s lacks its mandatory %s element; the receiver rejects it.", name.c_str(), side,
-                        std::string(ElementWordFor(rule.element)).c_str()));
+        if (rule.firstClearingOnly && !m.firstClearing) continue;
+        if (m.content.present[rule.element]) continue;
+        AddProblem(ProblemKind::MissingElement, Severity::Error, {m.in.record},
+                   decode::Format("%s from %s lacks its mandatory %s element; the receiver rejects it.",
+                                  m.name.c_str(), m.side, std::string(ElementWordFor(rule.element)).c_str()));
     }
+}
 
-    const bool clearing =
-        f.messageType == kDisconnect || f.messageType == kRelease || f.messageType == kReleaseComplete;
-    if (clearing && content.cause) {
-        const std::uint8_t value = *content.cause;
-        if (value != 16 && value != 31) {
-            std::string_view causeName = decode::CauseName(value);
-            if (causeName.empty()) causeName = "UNDEFINED";
-            AddProblem(ProblemKind::AbnormalCause, Severity::Note, {in.record},
-                       decode::Format("%s from %s with cause %d (%.*s).", name.c_str(), side, value,
-                            static_cast<int>(causeName.size()), causeName.data()));
-        }
-    }
-    if (!call) return;
+void Analyzer::CheckCause(const Message& m) {
+    if (!m.clearing || !m.content.cause) return;
+    const std::uint8_t value = *m.content.cause;
+    if (value == 16 || value == 31) return;
+    std::string_view causeName = decode::CauseName(value);
+    if (causeName.empty()) causeName = "UNDEFINED";
+    AddProblem(ProblemKind::AbnormalCause, Severity::Note, {m.in.record},
+               decode::Format("%s from %s with cause %d (%.*s).", m.name.c_str(), m.side, value,
+                              static_cast<int>(causeName.size()), causeName.data()));
+}
 
+// The message's call, found or begun, with the message added to it; nullptr
+// for the dummy and the global call reference, which belong to no call.
+Call* Analyzer::TakeIntoCall(Message& m, std::uint32_t time) {
+    if (m.f.callRefLength == 0 || m.f.callRef == 0) return nullptr;
+    bool isNew = false;
+    Call* call = &m_calls[FindOrStartCall(m.in, m.f, time, isNew)];
+    m.firstClearing = !call->released;
+    call->records.push_back(m.in.record);
+    ++call->messages;
+    call->end = time;
+    return call;
+}
+
+void Analyzer::UpdateCall(Call& call, const Message& m, std::uint32_t time) {
+    const LinkFrame& f = m.f;
+    const MessageContent& content = m.content;
     // A terminal that answered a broadcast offer but lost it to another is
     // cleared too; that clearing is not the call's own.
-    const bool ownLink = call->tei == f.tei || f.tei == kGroupTei;
-    if (f.sender != call->originator) call->answeredBack = true;
-    if (f.messageType == kSetup && f.sender == call->originator) {
-        call->lastSetup = time;
-        call->setupTimedOut = false;
-        const auto index = static_cast<std::size_t>(call - m_calls.data());
-        if (!call->answeredBack && std::find(m_awaitingAnswer.begin(), m_awaitingAnswer.end(), index) ==
-                                       m_awaitingAnswer.end()) {
+    const bool ownLink = call.tei == f.tei || f.tei == kGroupTei;
+    if (f.sender != call.originator) call.answeredBack = true;
+    if (f.messageType == kSetup && f.sender == call.originator) {
+        call.lastSetup = time;
+        call.setupTimedOut = false;
+        const auto index = static_cast<std::size_t>(&call - m_calls.data());
+        if (!call.answeredBack && std::find(m_awaitingAnswer.begin(), m_awaitingAnswer.end(), index) ==
+                                      m_awaitingAnswer.end()) {
             m_awaitingAnswer.push_back(index);
         }
     }
     if (f.messageType == kSetup) {
-        if (!content.bearer.empty()) call->bearer = content.bearer;
-        if (!content.calling.empty()) call->calling = content.calling;
-        if (!content.called.empty()) call->called = content.called;
-        if (!content.keypad.empty() && call->called.empty()) call->called = content.keypad;
-    } else if (f.messageType == kInformation && f.sender == call->originator) {
-        call->called += content.called;
-        call->called += content.keypad;
+        if (!content.bearer.empty()) call.bearer = content.bearer;
+        if (!content.calling.empty()) call.calling = content.calling;
+        if (!content.called.empty()) call.called = content.called;
+        if (!content.keypad.empty() && call.called.empty()) call.called = content.keypad;
+    } else if (f.messageType == kInformation && f.sender == call.originator) {
+        call.called += content.called;
+        call.called += content.keypad;
     }
-    if (!content.channel.empty() && ownLink) call->channel = content.channel;
+    if (!content.channel.empty() && ownLink) call.channel = content.channel;
     if (!ownLink) return;
     switch (f.messageType) {
         case kSetupAck:
         case kCallProceeding:
-        case kProgress: Advance(*call, CallState::Proceeding); break;
-        case kAlerting: Advance(*call, CallState::Alerting); break;
+        case kProgress: Advance(call, CallState::Proceeding); break;
+        case kAlerting: Advance(call, CallState::Alerting); break;
         case kConnect:
-        case kConnectAck: Advance(*call, CallState::Active); break;
+        case kConnectAck: Advance(call, CallState::Active); break;
         default: break;
     }
-    if (clearing) {
-        if (!call->cause && content.cause) call->cause = CallCause{*content.cause, f.sender};
-        call->released = true;
+    if (m.clearing) {
+        if (!call.cause && content.cause) call.cause = CallCause{*content.cause, f.sender};
+        call.released = true;
     }
     if (f.messageType == kReleaseComplete) {
-        call->closed = true;
-        for (auto it = m_open.begin(); it != m_open.end();) {
-            if (&m_calls[it->second] == call) {
-                it = m_open.erase(it);
-            } else {
-                ++it;
-            }
-        }
+        call.closed = true;
+        std::erase_if(m_open, [&](const auto& entry) { return &m_calls[entry.second] == &call; });
     }
 }
 

@@ -105,7 +105,7 @@ std::vector<LadderStep> BuildLadder(const Analyzer& analyzer, std::size_t index,
 }
 
 std::span<const std::string_view> CallColumns() {
-    static constexpr std::array<std::string_view, 16> kColumns = {
+    static constexpr std::array<std::string_view, kCallColumnCount> kColumns = {
         "#",       "start",   "end",     "duration", "direction", "TEI",       "CRV",       "calling",
         "called",  "bearer",  "channel", "state",    "outcome",   "cause",     "cleared by", "messages",
     };

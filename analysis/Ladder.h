@@ -40,6 +40,27 @@ std::string FormatTime(std::uint32_t hundredths);
 // "M:SS.hh" of a duration.
 std::string FormatDuration(std::uint32_t hundredths);
 
+// The call table's columns, by position.
+enum CallColumn : std::size_t {
+    kCallNumber,
+    kCallStart,
+    kCallEnd,
+    kCallDuration,
+    kCallDirection,
+    kCallTei,
+    kCallCrv,
+    kCallCalling,
+    kCallCalled,
+    kCallBearer,
+    kCallChannel,
+    kCallState,
+    kCallOutcome,
+    kCallCause,
+    kCallClearedBy,
+    kCallMessages,
+    kCallColumnCount
+};
+
 // The columns of the call table and one call's cells, in that order.
 std::span<const std::string_view> CallColumns();
 std::vector<std::string> CallCells(const Call& call, std::size_t index);

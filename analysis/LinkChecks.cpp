@@ -62,48 +62,53 @@ void Analyzer::CheckLink(const FrameInput& in, const LinkFrame& f, std::uint32_t
             }
             CheckSequence(in, f, link);
             break;
-        case FrameKind::U: {
+        case FrameKind::U:
             if (f.type == FrameType::UI || f.type == FrameType::XID) break;
             m_linkEvents.push_back(LinkEvent{in.record, time, f.tei});
-            if (f.type == FrameType::SABME) {
-                if (link.sabme) {
-                    AddProblem(ProblemKind::LinkReset, Severity::Warning, {in.record, *link.sabme},
-                               decode::Format("SABME from %s on TEI %d sent again before any UA: link establishment retried.",
-                                    side, f.tei));
-                } else if (link.established) {
-                    AddProblem(ProblemKind::LinkReset, Severity::Warning, {in.record},
-                               decode::Format("SABME from %s on TEI %d while the link was up: the link is re-established.",
-                                    side, f.tei));
-                }
-                link.sabme = in.record;
-            } else if (f.type == FrameType::DISC) {
-                link.disc = true;
-            } else if (f.type == FrameType::UA) {
-                if (link.sabme) {
-                    link.established = true;
-                    for (Direction& d : link.dir) d = Direction{true, 0, 0, std::nullopt};
-                } else if (link.disc) {
-                    link.established = false;
-                    for (Direction& d : link.dir) d = Direction{};
-                }
-                link.sabme.reset();
-                link.disc = false;
-            } else if (f.type == FrameType::DM) {
-                AddProblem(ProblemKind::DisconnectedMode, Severity::Warning, {in.record},
-                           decode::Format("DM from %s on TEI %d: the data link is not (or no longer) established.", side,
-                                f.tei));
-                link.established = false;
-                link.sabme.reset();
-                link.disc = false;
-                for (Direction& d : link.dir) d = Direction{};
-            } else if (f.type == FrameType::FRMR) {
-                AddProblem(ProblemKind::FrameReject, Severity::Error, {in.record},
-                           decode::Format("FRMR from %s on TEI %d: a frame was rejected as invalid.", side, f.tei));
-            }
+            CheckUnnumbered(in, f, link);
             break;
-        }
         case FrameKind::None:
             break;
+    }
+}
+
+// The link's set-up and release: SABME, DISC, UA, DM and FRMR.
+void Analyzer::CheckUnnumbered(const FrameInput& in, const LinkFrame& f, Link& link) {
+    using Awaiting = Link::Awaiting;
+    const char* side = SideName(f.sender);
+    if (f.type == FrameType::SABME) {
+        if (link.awaiting == Awaiting::Establishment) {
+            AddProblem(ProblemKind::LinkReset, Severity::Warning, {in.record, link.sabme},
+                       decode::Format("SABME from %s on TEI %d sent again before any UA: link establishment retried.",
+                                      side, f.tei));
+        } else if (link.established) {
+            AddProblem(ProblemKind::LinkReset, Severity::Warning, {in.record},
+                       decode::Format("SABME from %s on TEI %d while the link was up: the link is re-established.",
+                                      side, f.tei));
+        }
+        link.awaiting = Awaiting::Establishment;
+        link.sabme = in.record;
+    } else if (f.type == FrameType::DISC) {
+        if (link.awaiting != Awaiting::Establishment) link.awaiting = Awaiting::Release;
+    } else if (f.type == FrameType::UA) {
+        if (link.awaiting == Awaiting::Establishment) {
+            link.established = true;
+            for (Direction& d : link.dir) d = Direction{true, 0, 0, std::nullopt};
+        } else if (link.awaiting == Awaiting::Release) {
+            link.established = false;
+            for (Direction& d : link.dir) d = Direction{};
+        }
+        link.awaiting = Awaiting::Nothing;
+    } else if (f.type == FrameType::DM) {
+        AddProblem(ProblemKind::DisconnectedMode, Severity::Warning, {in.record},
+                   decode::Format("DM from %s on TEI %d: the data link is not (or no longer) established.", side,
+                                  f.tei));
+        link.established = false;
+        link.awaiting = Awaiting::Nothing;
+        for (Direction& d : link.dir) d = Direction{};
+    } else if (f.type == FrameType::FRMR) {
+        AddProblem(ProblemKind::FrameReject, Severity::Error, {in.record},
+                   decode::Format("FRMR from %s on TEI %d: a frame was rejected as invalid.", side, f.tei));
     }
 }
 

@@ -136,11 +136,16 @@ constexpr std::uint8_t kTeiRequest = decode::TeiMessage("REQ"), kTeiAssigned = d
                        kTeiRemove = decode::TeiMessage("REM");
 constexpr std::uint8_t kNeverAssignedTei = 100;
 
+// Each round's terminal asks for its TEI with a fresh reference number and
+// gets one of four TEIs.
+std::uint8_t TeiOfRound(unsigned round) { return static_cast<std::uint8_t>(64 + round % 4); }
+std::uint16_t RiOfRound(unsigned round) { return static_cast<std::uint16_t>(0x2A51 + round * 0x0137); }
+
 }  // namespace
 
 std::vector<TraceFrame> CallsConversation::Round(unsigned round) {
-    const auto tei = static_cast<std::uint8_t>(64 + round % 4);
-    const auto ri = static_cast<std::uint16_t>(0x2A51 + round * 0x0137);
+    const std::uint8_t tei = TeiOfRound(round);
+    const std::uint16_t ri = RiOfRound(round);
     const auto outgoing = static_cast<std::uint8_t>(1 + (2 * round) % 126);
     const auto incoming = static_cast<std::uint8_t>(outgoing + 1);
     Builder b(tei);
@@ -197,16 +202,14 @@ std::vector<TraceFrame> CallsConversation::Round(unsigned round) {
     return b.Take();
 }
 
-std::vector<TraceFrame> CallsConversation::FaultyRound(unsigned round) {
-    const auto tei = static_cast<std::uint8_t>(64 + round % 4);
-    const auto ri = static_cast<std::uint16_t>(0x2A51 + round * 0x0137);
-    const auto first = static_cast<std::uint8_t>(1 + (4 * round) % 120);
-    const auto second = static_cast<std::uint8_t>(first + 1);
-    const auto third = static_cast<std::uint8_t>(first + 2);
-    Builder b(tei);
+namespace {
 
-    // The first request is denied; the second gets a TEI. The terminal sends
-    // SABME twice before the network's UA.
+// The faulty round's scenes, one after another on one builder.
+
+// The first request is denied; the second gets a TEI. The terminal sends
+// SABME twice before the network's UA. Then the network checks a TEI no
+// terminal holds; nobody answers.
+void DeniedTeiAndRepeatedSabme(Builder& b, std::uint16_t ri, std::uint8_t tei) {
     b.Management(kUser, static_cast<std::uint16_t>(ri - 1), kTeiRequest, kGroupTei);
     b.Management(kNet, static_cast<std::uint16_t>(ri - 1), kTeiDenied, kGroupTei);
     b.Management(kUser, ri, kTeiRequest, kGroupTei);
@@ -215,16 +218,16 @@ std::vector<TraceFrame> CallsConversation::FaultyRound(unsigned round) {
     b.U(kUser, true, kSabmeP);
     b.U(kNet, false, kUaF);
     b.ResetSequence();
-    // The network checks a TEI no terminal holds; nobody answers.
     b.Management(kNet, 0, kTeiCheck, kNeverAssignedTei);
+}
 
-    // A SETUP without bearer capability, refused.
+// A SETUP without bearer capability, refused; then a SETUP the network never
+// answers, sent again when T303 runs out, then given up by the terminal.
+void RefusedAndUnansweredSetups(Builder& b, std::uint8_t first, std::uint8_t second) {
     b.I(kUser, Message(first, false, kSetup, {ChannelId(0x83), CalledNumber("5550000")}));
     b.I(kNet, Message(first, true, kReleaseComplete, {Cause(0x02, 96)}));  // mandatory element missing
     b.Rr(kUser, false, false);
 
-    // A SETUP the network never answers, sent again when T303 runs out, then
-    // given up by the terminal.
     const Bytes unanswered = Message(second, false, kSetup, {BearerSpeech(), ChannelId(0x83), CalledNumber("5550001")});
     b.I(kUser, unanswered);
     b.Rr(kNet, false, false);
@@ -232,9 +235,12 @@ std::vector<TraceFrame> CallsConversation::FaultyRound(unsigned round) {
     b.Rr(kNet, false, false);
     b.I(kUser, Message(second, false, kReleaseComplete, {Cause(0x00, 102)}));  // recovery on timer expiry
     b.Rr(kNet, false, false);
+}
 
-    // An answered call: the ALERTING is lost on the bus, the terminal asks
-    // for it again with REJ and the network sends it and the CONNECT again.
+// An answered call: the ALERTING is lost on the bus, the terminal asks for
+// it again with REJ and the network sends it and the CONNECT again. The
+// network polls; the terminal's final comes only after the second poll.
+void CallWithLostAlerting(Builder& b, std::uint8_t third) {
     b.I(kUser, Message(third, false, kSetup, {BearerSpeech(), ChannelId(0x83), CalledNumber("5551234")}));
     b.I(kNet, Message(third, true, kCallProceeding, {ChannelId(0x89)}));
     const Bytes alerting = Message(third, true, kAlerting, {Signal(0x01)});
@@ -245,10 +251,13 @@ std::vector<TraceFrame> CallsConversation::FaultyRound(unsigned round) {
     b.IRaw(kNet, lost, b.VS(kUser), alerting);
     b.IRaw(kNet, static_cast<std::uint8_t>((lost + 1) % 128), b.VS(kUser), connect);
     b.I(kUser, Message(third, false, kConnectAck));
-    // The network polls; the terminal's final comes only after the second poll.
     b.Rr(kNet, true, true);
     b.Rr(kNet, true, true);
     b.Rr(kUser, false, true);
+}
+
+// The same call with broken messages and a broken link until it clears.
+void BrokenMessagesAndLink(Builder& b, std::uint8_t third, std::uint8_t tei) {
     // A message type the decoder does not know, elements out of order and a
     // two-octet call reference on a basic-rate line.
     b.I(kNet, Message(third, true, 0x63));
@@ -270,14 +279,32 @@ std::vector<TraceFrame> CallsConversation::FaultyRound(unsigned round) {
     // The terminal takes its link down; the network says it was not up.
     b.U(kUser, true, kDiscP);
     b.U(kNet, false, kDmF);
+}
 
-    // Another terminal sends on a TEI it never got.
+// Another terminal sends on a TEI it never got; the network gives the first
+// terminal's TEI to a second reference, then removes it.
+void StrayTerminalAndTeiRemoval(Builder& b, std::uint16_t ri, std::uint8_t first, std::uint8_t tei) {
     b.Frame(kUser, true, kSapiCallControl, kNeverAssignedTei, {0x00, 0x00},
             Message(first, false, kSetup, {BearerSpeech()}));
-    // The network gives the first terminal's TEI to a second reference, then removes it.
     b.Management(kUser, static_cast<std::uint16_t>(ri + 7), kTeiRequest, kGroupTei);
     b.Management(kNet, static_cast<std::uint16_t>(ri + 7), kTeiAssigned, tei);
     b.Management(kNet, 0, kTeiRemove, tei);
+}
+
+}  // namespace
+
+std::vector<TraceFrame> CallsConversation::FaultyRound(unsigned round) {
+    const std::uint8_t tei = TeiOfRound(round);
+    const std::uint16_t ri = RiOfRound(round);
+    const auto first = static_cast<std::uint8_t>(1 + (4 * round) % 120);
+    const auto second = static_cast<std::uint8_t>(first + 1);
+    const auto third = static_cast<std::uint8_t>(first + 2);
+    Builder b(tei);
+    DeniedTeiAndRepeatedSabme(b, ri, tei);
+    RefusedAndUnansweredSetups(b, first, second);
+    CallWithLostAlerting(b, third);
+    BrokenMessagesAndLink(b, third, tei);
+    StrayTerminalAndTeiRemoval(b, ri, first, tei);
     return b.Take();
 }
 

@@ -56,74 +56,123 @@ std::optional<MessageKey> Opcode(std::string_view s) {
     return Key(2, static_cast<std::uint32_t>(*v));
 }
 
-// Applies one key=value; false with a reason when it is not understood.
-bool Apply(Settings& settings, std::string_view key, std::string_view value, std::string& reason) {
-    if (key == "adapters") {
-        auto v = Number(value);
-        if (!v || *v < 1 || *v > 8) return reason = "adapters must be 1 to 8", false;
-        settings.adapters = static_cast<int>(*v);
-    } else if (key == "rate") {
-        double rate = 0;
-        const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), rate);
-        if (value.empty() || ec != std::errc() || end != value.data() + value.size() || !std::isfinite(rate) ||
-            rate < 0 || rate > 1e6)
-            return reason = "rate must be 0 (as fast as read) or frames per second up to 1000000", false;
-        settings.rate = rate;
-    } else if (key == "traffic") {
-        if (value == "calls") {
-            settings.traffic = Traffic::Calls;
-        } else if (value == "faulty") {
-            settings.traffic = Traffic::Faulty;
-        } else if (value == "none") {
-            settings.traffic = Traffic::None;
-        } else if (value.substr(0, 7) == "replay:") {
-            auto frames = LoadReplayFrames(std::string(value.substr(7)), &reason);
-            if (!frames) return false;
-            settings.traffic = Traffic::Replay;
-            settings.replay = std::move(*frames);
-        } else {
-            return reason = "traffic must be calls, faulty, none or replay:PATH", false;
-        }
-    } else if (key == "absent") {
-        if (value != "0" && value != "1") return reason = "absent must be 0 or 1", false;
-        settings.absent = value == "1";
-    } else if (key == "unanswered") {
-        for (std::string_view item : Split(value, ',')) {
-            auto op = Opcode(item);
-            if (!op) return reason = "not an opcode: " + std::string(item), false;
-            settings.unanswered.insert(*op);
-        }
-    } else if (key == "refuse") {
-        for (std::string_view item : Split(value, ',')) {
-            const auto colon = item.find(':');
-            auto op = Opcode(Trim(item.substr(0, colon)));
-            auto result = colon == std::string_view::npos ? std::nullopt : Number(Trim(item.substr(colon + 1)));
-            if (!op || !result || *result == 0 || *result > 0xFFFFFFFFu)
-                return reason = "expected OPCODE:RESULT with a non-zero result: " + std::string(item), false;
-            settings.refuse[*op] = static_cast<std::uint32_t>(*result);
-        }
-    } else if (key == "stall") {
-        for (std::string_view item : Split(value, ',')) {
-            auto code = Number(item);
-            if (!code || *code < 1 || *code > 6) return reason = "request codes are 1 to 6", false;
-            settings.stall.insert(static_cast<std::uint32_t>(*code));
-        }
-    } else if (key == "unplug") {
-        auto v = Number(value);
-        if (!v) return reason = "unplug takes a number of trace frames", false;
-        settings.unplugAfter = *v;
-    } else if (key == "line" || key == "rx" || key == "tx" || key == "l2" || key == "l3") {
-        auto v = Byte(value);
-        if (!v) return reason = "a status byte is 0 to 255", false;
-        (key == "line" ? settings.line
-         : key == "rx" ? settings.rx
-         : key == "tx" ? settings.tx
-         : key == "l2" ? settings.l2
-                       : settings.l3) = *v;
+// Each setting's reader: takes the value into the settings, or false with
+// the reason it is not understood.
+using SettingReader = bool (*)(Settings& settings, std::string_view value, std::string& reason);
+
+bool ReadAdapters(Settings& settings, std::string_view value, std::string& reason) {
+    auto v = Number(value);
+    if (!v || *v < 1 || *v > 8) return reason = "adapters must be 1 to 8", false;
+    settings.adapters = static_cast<int>(*v);
+    return true;
+}
+
+bool ReadRate(Settings& settings, std::string_view value, std::string& reason) {
+    double rate = 0;
+    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), rate);
+    if (value.empty() || ec != std::errc() || end != value.data() + value.size() || !std::isfinite(rate) ||
+        rate < 0 || rate > 1e6)
+        return reason = "rate must be 0 (as fast as read) or frames per second up to 1000000", false;
+    settings.rate = rate;
+    return true;
+}
+
+bool ReadTraffic(Settings& settings, std::string_view value, std::string& reason) {
+    if (value == "calls") {
+        settings.traffic = Traffic::Calls;
+    } else if (value == "faulty") {
+        settings.traffic = Traffic::Faulty;
+    } else if (value == "none") {
+        settings.traffic = Traffic::None;
+    } else if (value.substr(0, 7) == "replay:") {
+        auto frames = LoadReplayFrames(std::string(value.substr(7)), &reason);
+        if (!frames) return false;
+        settings.traffic = Traffic::Replay;
+        settings.replay = std::move(*frames);
     } else {
-        return reason = "unknown setting", false;
+        return reason = "traffic must be calls, faulty, none or replay:PATH", false;
     }
     return true;
+}
+
+bool ReadAbsent(Settings& settings, std::string_view value, std::string& reason) {
+    if (value != "0" && value != "1") return reason = "absent must be 0 or 1", false;
+    settings.absent = value == "1";
+    return true;
+}
+
+bool ReadUnanswered(Settings& settings, std::string_view value, std::string& reason) {
+    for (std::string_view item : Split(value, ',')) {
+        auto op = Opcode(item);
+        if (!op) return reason = "not an opcode: " + std::string(item), false;
+        settings.unanswered.insert(*op);
+    }
+    return true;
+}
+
+bool ReadRefuse(Settings& settings, std::string_view value, std::string& reason) {
+    for (std::string_view item : Split(value, ',')) {
+        const auto colon = item.find(':');
+        auto op = Opcode(Trim(item.substr(0, colon)));
+        auto result = colon == std::string_view::npos ? std::nullopt : Number(Trim(item.substr(colon + 1)));
+        if (!op || !result || *result == 0 || *result > 0xFFFFFFFFu)
+            return reason = "expected OPCODE:RESULT with a non-zero result: " + std::string(item), false;
+        settings.refuse[*op] = static_cast<std::uint32_t>(*result);
+    }
+    return true;
+}
+
+bool ReadStall(Settings& settings, std::string_view value, std::string& reason) {
+    for (std::string_view item : Split(value, ',')) {
+        auto code = Number(item);
+        if (!code || *code < 1 || *code > 6) return reason = "request codes are 1 to 6", false;
+        settings.stall.insert(static_cast<std::uint32_t>(*code));
+    }
+    return true;
+}
+
+bool ReadUnplug(Settings& settings, std::string_view value, std::string& reason) {
+    auto v = Number(value);
+    if (!v) return reason = "unplug takes a number of trace frames", false;
+    settings.unplugAfter = *v;
+    return true;
+}
+
+// The line's and the links' status bytes, one reader each.
+template <std::uint8_t Settings::*Field>
+bool ReadStatusByte(Settings& settings, std::string_view value, std::string& reason) {
+    auto v = Byte(value);
+    if (!v) return reason = "a status byte is 0 to 255", false;
+    settings.*Field = *v;
+    return true;
+}
+
+struct SettingRow {
+    std::string_view key;
+    SettingReader read;
+};
+constexpr SettingRow kSettings[] = {
+    {"adapters", ReadAdapters},
+    {"rate", ReadRate},
+    {"traffic", ReadTraffic},
+    {"absent", ReadAbsent},
+    {"unanswered", ReadUnanswered},
+    {"refuse", ReadRefuse},
+    {"stall", ReadStall},
+    {"unplug", ReadUnplug},
+    {"line", ReadStatusByte<&Settings::line>},
+    {"rx", ReadStatusByte<&Settings::rx>},
+    {"tx", ReadStatusByte<&Settings::tx>},
+    {"l2", ReadStatusByte<&Settings::l2>},
+    {"l3", ReadStatusByte<&Settings::l3>},
+};
+
+// Applies one key=value; false with a reason when it is not understood.
+bool Apply(Settings& settings, std::string_view key, std::string_view value, std::string& reason) {
+    for (const SettingRow& row : kSettings) {
+        if (row.key == key) return row.read(settings, value, reason);
+    }
+    return reason = "unknown setting", false;
 }
 
 // The frames of a pcap or pcapng capture of LAPD: the side as the capture

@@ -370,6 +370,51 @@ struct ParsedValue {
     bool remove = false;
 };
 
+// One to eight hex digits, as dword values and hex(N) types write them.
+std::optional<std::uint32_t> ParseHex32(std::string_view digits) {
+    if (digits.empty() || digits.size() > 8) return std::nullopt;
+    std::uint32_t v = 0;
+    for (char c : digits) {
+        const int d = HexDigit(c);
+        if (d < 0) return std::nullopt;
+        v = v * 16 + static_cast<std::uint32_t>(d);
+    }
+    return v;
+}
+
+// "hex:..." or "hex(N):...", with the pieces of its continuation lines.
+std::optional<ParsedValue> ParseHexValue(std::string_view data, ValueText& more, bool wide) {
+    const std::size_t colon = data.find(':');
+    if (colon == std::string_view::npos) return std::nullopt;
+    const std::string kind = Lower(Trim(data.substr(3, colon - 3)));
+    std::uint32_t type = 3;  // REG_BINARY
+    if (!kind.empty()) {
+        if (kind.size() < 3 || kind.front() != '(' || kind.back() != ')') return std::nullopt;
+        const auto number = ParseHex32(std::string_view(kind).substr(1, kind.size() - 2));
+        if (!number) return std::nullopt;
+        type = *number;
+    }
+    // Only strings and DWORDs keep their bytes; other types are checked.
+    std::string bytes;
+    HexDecoder hex(type == 1 || type == 2 || type == 4 ? &bytes : nullptr);
+    hex.Feed(data.substr(colon + 1));
+    for (std::string_view piece; more.Next(piece);) hex.Feed(piece);
+    if (!hex.Valid()) return std::nullopt;
+    ParsedValue parsed;
+    if (type == 1 || type == 2) {
+        parsed.value.type = type == 1 ? RegistryType::String : RegistryType::ExpandString;
+        const auto* raw = reinterpret_cast<const std::uint8_t*>(bytes.data());
+        parsed.value.text = TextUpToNul(wide ? NarrowUtf16({raw, bytes.size()}) : std::move(bytes));
+    } else if (type == 4 && hex.Count() == 4) {
+        const auto byte = [&bytes](std::size_t i) { return static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[i])); };
+        parsed.value.type = RegistryType::Dword;
+        parsed.value.dword = byte(0) | byte(1) << 8 | byte(2) << 16 | byte(3) << 24;
+    } else {
+        parsed.value.type = type == 3 ? RegistryType::Binary : RegistryType::Other;
+    }
+    return parsed;
+}
+
 std::optional<ParsedValue> ParseValueData(std::string_view data, ValueText& more, bool wide) {
     ParsedValue parsed;
     data = Trim(data);
@@ -387,120 +432,88 @@ std::optional<ParsedValue> ParseValueData(std::string_view data, ValueText& more
     }
     const std::string lower = Lower(data.substr(0, std::min<std::size_t>(data.size(), 12)));
     if (lower.starts_with("dword:")) {
-        const std::string_view digits = Trim(data.substr(6));
-        if (digits.empty() || digits.size() > 8) return std::nullopt;
-        std::uint32_t v = 0;
-        for (char c : digits) {
-            const int d = HexDigit(c);
-            if (d < 0) return std::nullopt;
-            v = v * 16 + static_cast<std::uint32_t>(d);
-        }
+        const auto v = ParseHex32(Trim(data.substr(6)));
+        if (!v) return std::nullopt;
         parsed.value.type = RegistryType::Dword;
-        parsed.value.dword = v;
+        parsed.value.dword = *v;
         return parsed;
     }
-    if (lower.starts_with("hex")) {
-        const std::size_t colon = data.find(':');
-        if (colon == std::string_view::npos) return std::nullopt;
-        const std::string kind = Lower(Trim(data.substr(3, colon - 3)));
-        unsigned type = 3;  // REG_BINARY
-        if (!kind.empty()) {
-            if (kind.size() < 3 || kind.front() != '(' || kind.back() != ')') return std::nullopt;
-            type = 0;
-            const std::string_view digits = std::string_view(kind).substr(1, kind.size() - 2);
-            if (digits.empty() || digits.size() > 8) return std::nullopt;
-            for (char c : digits) {
-                const int d = HexDigit(c);
-                if (d < 0) return std::nullopt;
-                type = type * 16 + static_cast<unsigned>(d);
-            }
-        }
-        // Only strings and DWORDs keep their bytes; other types are checked.
-        std::string bytes;
-        HexDecoder hex(type == 1 || type == 2 || type == 4 ? &bytes : nullptr);
-        hex.Feed(data.substr(colon + 1));
-        for (std::string_view piece; more.Next(piece);) hex.Feed(piece);
-        if (!hex.Valid()) return std::nullopt;
-        if (type == 1 || type == 2) {
-            parsed.value.type = type == 1 ? RegistryType::String : RegistryType::ExpandString;
-            const auto* raw = reinterpret_cast<const std::uint8_t*>(bytes.data());
-            parsed.value.text = TextUpToNul(wide ? NarrowUtf16({raw, bytes.size()}) : std::move(bytes));
-        } else if (type == 4 && hex.Count() == 4) {
-            const auto byte = [&bytes](std::size_t i) { return static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[i])); };
-            parsed.value.type = RegistryType::Dword;
-            parsed.value.dword = byte(0) | byte(1) << 8 | byte(2) << 16 | byte(3) << 24;
-        } else {
-            parsed.value.type = type == 3 ? RegistryType::Binary : RegistryType::Other;
-        }
-        return parsed;
-    }
+    if (lower.starts_with("hex")) return ParseHexValue(data, more, wide);
     return std::nullopt;
 }
 
-// Reads the keys of an export, line by line; false when its first line
-// that is not blank is no export header.
-bool ParseLines(LineSource& lines, std::map<std::string, RegistryKeyData>& keys) {
+// The export's header, its first line that is not blank: true for either
+// kind, with *wide set for the UTF-16 one.
+bool ReadExportHeader(LineSource& lines, bool* wide) {
     std::string_view header;
     do {
         if (!lines.Next(header)) return false;
         header = Trim(header);
     } while (header.empty());
-    bool wide = false;
-    if (header == "Windows Registry Editor Version 5.00") {
-        wide = true;
-    } else if (header != "REGEDIT4") {
-        return false;
-    }
+    *wide = header == "Windows Registry Editor Version 5.00";
+    return *wide || header == "REGEDIT4";
+}
 
+// A key line ("[name]" or "[-name]"): the key later values go to, or nullptr
+// when it names none (a deleted key, with its subkeys, or a bad name).
+RegistryKeyData* TakeKeyLine(std::string_view line, std::map<std::string, RegistryKeyData>& keys) {
+    const std::size_t close = line.rfind(']');
+    if (close == std::string_view::npos || close < 1) return nullptr;
+    std::string_view name = line.substr(1, close - 1);
+    if (!name.empty() && name.front() == '-') {
+        const std::string gone = NormaliseKeyName(name.substr(1));
+        if (gone.empty()) return nullptr;
+        keys.erase(gone);
+        const std::string prefix = gone + '\\';
+        auto it = keys.lower_bound(prefix);
+        while (it != keys.end() && it->first.starts_with(prefix)) it = keys.erase(it);
+        return nullptr;
+    }
+    const std::string key = NormaliseKeyName(name);
+    if (key.empty()) return nullptr;
+    return &keys[key];
+}
+
+// A value line's lower-case name and value; nullopt when it is not one.
+std::optional<std::pair<std::string, ParsedValue>> ReadValueLine(ValueText& value, bool wide) {
+    std::string_view rest = value.First();
+    if (rest.empty()) return std::nullopt;
+    std::string name;
+    std::size_t pos = 0;
+    if (rest.front() == '@') {
+        pos = 1;
+    } else if (rest.front() == '"') {
+        auto quoted = ReadQuoted(rest, pos);
+        if (!quoted) return std::nullopt;
+        name = std::move(*quoted);
+    } else {
+        return std::nullopt;
+    }
+    rest = Trim(rest.substr(pos));
+    if (rest.empty() || rest.front() != '=') return std::nullopt;
+    auto parsedValue = ParseValueData(rest.substr(1), value, wide);
+    if (!parsedValue) return std::nullopt;
+    return std::pair{Lower(name), std::move(*parsedValue)};
+}
+
+// Reads the keys of an export, line by line; false when its first line
+// that is not blank is no export header.
+bool ParseLines(LineSource& lines, std::map<std::string, RegistryKeyData>& keys) {
+    bool wide = false;
+    if (!ReadExportHeader(lines, &wide)) return false;
     RegistryKeyData* current = nullptr;
     for (std::string_view raw; lines.Next(raw);) {
         const std::string_view line = Trim(raw);
         if (line.empty() || line.front() == ';') continue;
         if (line.front() == '[') {
-            current = nullptr;
-            const std::size_t close = line.rfind(']');
-            if (close == std::string_view::npos || close < 1) continue;
-            std::string_view name = line.substr(1, close - 1);
-            if (!name.empty() && name.front() == '-') {
-                const std::string gone = NormaliseKeyName(name.substr(1));
-                if (gone.empty()) continue;
-                keys.erase(gone);
-                const std::string prefix = gone + '\\';
-                auto it = keys.lower_bound(prefix);
-                while (it != keys.end() && it->first.starts_with(prefix)) it = keys.erase(it);
-                continue;
-            }
-            const std::string key = NormaliseKeyName(name);
-            if (key.empty()) continue;
-            current = &keys[key];
+            current = TakeKeyLine(line, keys);
             continue;
         }
-
         // A value line; hex data may continue over lines ending in a
         // backslash, which the value reads as it goes. Whatever becomes of
         // the value, its continuation lines are passed over with it.
         ValueText value(line, lines);
-        auto parsed = [&]() -> std::optional<std::pair<std::string, ParsedValue>> {
-            if (current == nullptr) return std::nullopt;
-            std::string_view rest = value.First();
-            if (rest.empty()) return std::nullopt;
-            std::string name;
-            std::size_t pos = 0;
-            if (rest.front() == '@') {
-                pos = 1;
-            } else if (rest.front() == '"') {
-                auto quoted = ReadQuoted(rest, pos);
-                if (!quoted) return std::nullopt;
-                name = std::move(*quoted);
-            } else {
-                return std::nullopt;
-            }
-            rest = Trim(rest.substr(pos));
-            if (rest.empty() || rest.front() != '=') return std::nullopt;
-            auto parsedValue = ParseValueData(rest.substr(1), value, wide);
-            if (!parsedValue) return std::nullopt;
-            return std::pair{Lower(name), std::move(*parsedValue)};
-        }();
+        auto parsed = current ? ReadValueLine(value, wide) : std::nullopt;
         value.Skip();
         if (!parsed) continue;
         if (parsed->second.remove) {

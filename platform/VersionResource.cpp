@@ -141,9 +141,15 @@ std::optional<VersionBlock> FindChild(const VersionBlock& parent, std::string_vi
     return std::nullopt;
 }
 
-}  // namespace
+// Where an image keeps its resources: its sections and the resource
+// table's address and size; nullopt for what is not a PE image with one.
+struct ResourceLocation {
+    std::vector<Section> sections;
+    std::uint32_t rva = 0;
+    std::uint32_t size = 0;
+};
 
-std::optional<std::span<const std::uint8_t>> FindVersionResource(std::span<const std::uint8_t> image) {
+std::optional<ResourceLocation> LocateResources(std::span<const std::uint8_t> image) {
     if (image.size() < 0x40 || image[0] != 'M' || image[1] != 'Z') return std::nullopt;
     const auto peOffset = wire::Little(image).U32(0x3C);
     if (!peOffset) return std::nullopt;
@@ -169,7 +175,7 @@ std::optional<std::span<const std::uint8_t>> FindVersionResource(std::span<const
     const auto rsrcSize = wire::Little(optional).U32(countAt + 4 + 2 * 8 + 4);
     if (!rsrcRva || !rsrcSize || *rsrcRva == 0 || *rsrcSize == 0) return std::nullopt;
 
-    std::vector<Section> sections;
+    ResourceLocation location{{}, *rsrcRva, *rsrcSize};
     const std::size_t table = opt + *optionalSize;
     for (std::size_t i = 0; i < *sectionCount; ++i) {
         const std::size_t s = table + i * 40;
@@ -178,12 +184,20 @@ std::optional<std::span<const std::uint8_t>> FindVersionResource(std::span<const
         const auto rawSize = wire::Little(image).U32(s + 16);
         const auto rawOffset = wire::Little(image).U32(s + 20);
         if (!vsize || !va || !rawSize || !rawOffset) return std::nullopt;
-        sections.push_back({*va, *vsize, *rawSize, *rawOffset});
+        location.sections.push_back({*va, *vsize, *rawSize, *rawOffset});
     }
+    return location;
+}
 
-    auto rsrc = MapRvaToSectionEnd(image, sections, *rsrcRva);
+}  // namespace
+
+std::optional<std::span<const std::uint8_t>> FindVersionResource(std::span<const std::uint8_t> image) {
+    const std::optional<ResourceLocation> location = LocateResources(image);
+    if (!location) return std::nullopt;
+    const std::vector<Section>& sections = location->sections;
+    auto rsrc = MapRvaToSectionEnd(image, sections, location->rva);
     if (!rsrc) return std::nullopt;
-    if (rsrc->size() > *rsrcSize) rsrc = rsrc->first(*rsrcSize);
+    if (rsrc->size() > location->size) rsrc = rsrc->first(location->size);
 
     // Three fixed levels: type, name, language. Any name and language will do,
     // the first one found, preferring the name 1 (VS_VERSION_INFO).

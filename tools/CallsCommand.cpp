@@ -86,8 +86,11 @@ int RunCalls(std::span<char* const> args, const CommandContext& /*context*/) {
                                                  [&](std::uint32_t r) { return analysis::FrameOfRecord(log, r); });
         const auto cells = analysis::CallCells(calls[static_cast<std::size_t>(ladder - 1)],
                                                static_cast<std::size_t>(ladder - 1));
-        std::printf("call %s: %s %s -> %s, %s, %s\n", cells[0].c_str(), cells[4].c_str(), cells[7].c_str(),
-                    cells[8].c_str(), cells[12].c_str(), cells[13].empty() ? "no cause" : cells[13].c_str());
+        using namespace analysis;
+        const std::string& cause = cells[kCallCause];
+        std::printf("call %s: %s %s -> %s, %s, %s\n", cells[kCallNumber].c_str(), cells[kCallDirection].c_str(),
+                    cells[kCallCalling].c_str(), cells[kCallCalled].c_str(), cells[kCallOutcome].c_str(),
+                    cause.empty() ? "no cause" : cause.c_str());
         analysis::RecordNames names;
         const auto nameOf = [&](std::uint32_t r) { return names.Name(log, r); };
         for (const std::string& line : analysis::LadderLines(steps, nameOf)) std::printf("%s\n", line.c_str());

@@ -227,8 +227,10 @@ void CCallsWindow::ShowCall(int row) {
     }
     const auto cells = analysis::CallCells(calls[static_cast<std::size_t>(row)], static_cast<std::size_t>(row));
     m_title->setText(tr("Call %1: %2 %3 -> %4, %5")
-                         .arg(Text(cells[0]), Text(cells[4]), Text(cells[7].empty() ? "?" : cells[7]),
-                              Text(cells[8].empty() ? "?" : cells[8]), Text(cells[12])));
+                         .arg(Text(cells[analysis::kCallNumber]), Text(cells[analysis::kCallDirection]),
+                              Text(cells[analysis::kCallCalling].empty() ? "?" : cells[analysis::kCallCalling]),
+                              Text(cells[analysis::kCallCalled].empty() ? "?" : cells[analysis::kCallCalled]),
+                              Text(cells[analysis::kCallOutcome])));
     m_ladder->SetSteps(analysis::BuildLadder(m_analysis->Analyzer(), static_cast<std::size_t>(row),
                                              [this](std::uint32_t r) { return m_analysis->Frame(r); }));
     m_onlyThisCall->setEnabled(true);

@@ -15,6 +15,7 @@
 #include "cardsim/Conversation.h"
 #include "linekit/WaitLimit.h"
 #include "tests/linekit/Session.h"
+#include "tests/support/WaitUntil.h"
 
 namespace {
 
@@ -22,17 +23,7 @@ using testing_support::Session;
 using Bytes = std::vector<std::uint8_t>;
 namespace fs = std::filesystem;
 
-// Polls a condition the card reports, up to a limit: waiting for the card to
-// have done something, not papering over a race.
-template <typename Condition>
-bool WaitUntil(Condition condition, std::chrono::seconds limit = std::chrono::seconds(20)) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
+using testsupport::WaitUntil;
 
 cardsim::Settings Fast() {
     cardsim::Settings settings;

@@ -18,6 +18,7 @@
 
 #include "tests/support/RunProgram.h"
 #include "tests/support/TraceFiles.h"
+#include "tests/support/WaitUntil.h"
 
 namespace {
 
@@ -34,15 +35,7 @@ std::string ReadText(const fs::path& path) {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-template <typename Condition>
-bool WaitUntil(Condition condition, std::chrono::seconds limit = std::chrono::seconds(30)) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
+using testsupport::WaitUntil;
 
 // The sequence number cell of each dumped or printed line.
 std::vector<long> Sequences(const std::vector<std::string>& lines) {
