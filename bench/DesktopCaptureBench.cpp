@@ -131,7 +131,7 @@ int main(int argc, char** argv) {
                   "value<=0");
     if (rows > rowsHalf)
         bench::Result("desktop live capture, resident per further record",
-                      static_cast<double>(residentEnd - residentHalf) * 1024.0 / (rows - rowsHalf), "bytes", "value<=64");
+                      static_cast<double>(residentEnd - residentHalf) * 1024.0 / (rows - rowsHalf), "bytes", "-");
     messages.ScriptAnswers({platform::MbResult::No});
     frame.CloseAllDocuments();
 

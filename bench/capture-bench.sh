@@ -30,6 +30,7 @@ cd "$work"
 
 now() { date +%s.%N; }
 calc() { awk "BEGIN { print $* }"; }
+max() { awk -v a="$1" -v b="$2" 'BEGIN { m = a + 0; if (b + 0 > m) m = b + 0; print m }'; }
 
 best_rate=0 worst_stop=0 worst_signal_stop=0 rates='' stops='' signal_stops='' mismatch=0
 for ((k = 0; k < repeat; k++)); do
@@ -46,8 +47,8 @@ for ((k = 0; k < repeat; k++)); do
     stop=$(calc "($end - $start - $seconds) * 1000")
     rates+="$(printf '%.0f ' "$rate")"
     stops+="$(printf '%.0f ' "$stop")"
-    best_rate=$(calc "$rate > $best_rate ? $rate : $best_rate")
-    worst_stop=$(calc "$stop > $worst_stop ? $stop : $worst_stop")
+    best_rate=$(max "$rate" "$best_rate")
+    worst_stop=$(max "$stop" "$worst_stop")
 
     rm -f b.log out.txt
     "$bin/trctool" capture -q -w b.log >out.txt &
@@ -59,7 +60,7 @@ for ((k = 0; k < repeat; k++)); do
     end=$(now)
     stop=$(calc "($end - $signalled) * 1000")
     signal_stops+="$(printf '%.0f ' "$stop")"
-    worst_signal_stop=$(calc "$stop > $worst_signal_stop ? $stop : $worst_signal_stop")
+    worst_signal_stop=$(max "$stop" "$worst_signal_stop")
     [[ $("$bin/trctool" dump b.log | wc -l) == "$(wc -l <out.txt)" ]] || mismatch=1
 done
 echo "capture rates (records/s): $rates; --seconds stops (ms): $stops; Ctrl-C stops (ms): $signal_stops" >&2
