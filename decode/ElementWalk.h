@@ -43,19 +43,21 @@ struct Q931Header {
 
 // Reads the header behind headerLength octets of layer 2; absent when the
 // frame ends before the protocol discriminator. Only the Q.931 discriminator
-// is read further. Two rules differ on purpose: the message summary takes
+// is read further, unless anyDiscriminator asks for the header of whatever
+// protocol there is, read as Q.931's (as packet analysers read SAPI 0). Two rules differ on purpose: the message summary takes
 // any type whose low seven bits are 0 as nationally specific (named by the
 // octet behind it), while the elements start behind a second octet only when
 // the whole type octet is 0x00: behind 0x80 the next octet is read as the
 // first element.
-inline std::optional<Q931Header> ReadQ931Header(std::span<const std::uint8_t> frame, std::size_t headerLength) {
+inline std::optional<Q931Header> ReadQ931Header(std::span<const std::uint8_t> frame, std::size_t headerLength,
+                                                bool anyDiscriminator = false) {
     ByteReader reader(frame);
     if (!reader.Skip(headerLength)) return std::nullopt;
     const auto discriminator = reader.U8();
     if (!discriminator) return std::nullopt;
     Q931Header header;
     header.discriminator = *discriminator;
-    if (header.discriminator != kQ931Discriminator) return header;
+    if (header.discriminator != kQ931Discriminator && !anyDiscriminator) return header;
     const auto lengthOctet = reader.U8();
     if (!lengthOctet) return header;
     header.callReferenceLength = static_cast<std::uint8_t>(*lengthOctet & 0x0F);

@@ -460,7 +460,8 @@ std::optional<std::uint8_t> CauseValue(const Element& element) { return ValuesOf
 
 std::optional<std::string> PartyDigits(const Element& element) {
     if (element.codeset != 0 || element.singleOctet) return std::nullopt;
-    if (element.id != kCalledNumberId && element.id != kCallingNumberId) return std::nullopt;
+    if (element.id != kCalledNumberId && element.id != kCallingNumberId && element.id != kConnectedNumberId)
+        return std::nullopt;
     return Characters(ValuesOf(element).digits.value_or(std::span<const std::uint8_t>()));
 }
 

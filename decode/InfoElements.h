@@ -20,6 +20,7 @@ namespace decode {
 inline constexpr std::uint8_t kCauseId = ElementId("CAUSE");
 inline constexpr std::uint8_t kCallingNumberId = ElementId("CALLING NUMBER");
 inline constexpr std::uint8_t kCalledNumberId = ElementId("CALLED NUMBER");
+inline constexpr std::uint8_t kConnectedNumberId = 0x4C;  // the list and tree show it as UNDEFINED [4C]
 
 // One item per element, in frame order.
 std::vector<DecodeItem> DecodeInfoElements(std::span<const std::uint8_t> frame, std::size_t headerLength);
@@ -49,7 +50,8 @@ std::string ElementName(const Element& element);
 std::optional<std::uint8_t> CauseValue(const Element& element);
 
 // The digits of a codeset-0 called or calling party number element, as its
-// mnemonic shows them; nullopt for other elements.
+// mnemonic shows them, or of a connected number (laid out as a calling
+// party number); nullopt for other elements.
 std::optional<std::string> PartyDigits(const Element& element);
 
 }  // namespace decode

@@ -7,7 +7,10 @@
 #include <functional>
 
 #include "decode/Frame.h"
+#include "decode/ElementWalk.h"
+#include "decode/Elements.h"
 #include "decode/InfoElements.h"
+#include "decode/LinkHeader.h"
 #include "decode/ProtocolNames.h"
 #include "filter/DisplayFilter.h"
 #include "filter/Program.h"
@@ -40,6 +43,34 @@ std::string_view Trimmed(std::string_view text) {
     return text;
 }
 
+// A frame as a packet analyser's dissectors read it, for the fields that
+// carry their names: the information field of every I and UI frame goes to
+// Q.931 on SAPI 0 (whatever its discriminator) and to TEI management on
+// SAPI 63 (whatever its TEI), each field there as far as the frame holds
+// its octets.
+struct AnalyserFrame {
+    decode::LinkHeader link;
+    bool command = false;
+    bool control = false;          // the whole control field is there
+    std::size_t information = 0;   // where the information field starts; 0 when there is none
+    std::optional<decode::Q931Header> q931;
+
+    AnalyserFrame(std::span<const std::uint8_t> frame, bool fromNetwork) : link(decode::ReadLink(frame)) {
+        command = link.IsCommand(fromNetwork);
+        control = link.kind == decode::FrameKind::U ||
+                  ((link.kind == decode::FrameKind::I || link.kind == decode::FrameKind::S) && link.hasNr);
+        if (link.kind == decode::FrameKind::I && link.hasNr) {
+            information = 4;
+        } else if (link.type == decode::FrameType::UI) {
+            information = 3;
+        }
+        if (information != 0 && link.sapi == decode::kSapiCallControl)
+            q931 = decode::ReadQ931Header(frame, information, true);
+    }
+    bool Q931() const { return information != 0 && link.sapi == decode::kSapiCallControl; }
+    bool Tei() const { return information != 0 && link.sapi == decode::kSapiManagement; }
+};
+
 // One record as the matcher sees it; the frame is decoded once, on demand.
 class Record {
 public:
@@ -54,6 +85,11 @@ public:
                                             decode::kDecodeMask & ~decode::kDecodeInfoElements);
         }
         return *m_summary;
+    }
+
+    const AnalyserFrame& Analyser() {
+        if (!m_analyser) m_analyser.emplace(m_subject.data, Summary().NetworkSide());
+        return *m_analyser;
     }
 
     // The Message cell.
@@ -76,6 +112,7 @@ public:
 private:
     const Subject& m_subject;
     std::optional<decode::FrameSummary> m_summary;
+    std::optional<AnalyserFrame> m_analyser;
 };
 
 // The numbers a field has in a record (none when it is absent; two for the
@@ -89,6 +126,82 @@ struct Numbers {
 template <class T>
 void AddIf(Numbers& out, const std::optional<T>& value) {
     if (value) out.Add(static_cast<std::int64_t>(*value));
+}
+
+// The numbers of the fields with a packet analyser's names.
+Numbers AnalyserNumbers(Field field, Record& record, const Subject& s) {
+    Numbers out;
+    const AnalyserFrame& a = record.Analyser();
+    const decode::LinkHeader& link = a.link;
+    switch (field) {
+        case Field::CrBit:
+            if (link.hasAddress) out.Add(link.cr);
+            break;
+        case Field::Poll:
+        case Field::Final:
+            // Only a set bit is shown: as poll in a command, as final in a response.
+            if (a.control && link.hasPf && link.pf != 0 && a.command == (field == Field::Poll)) out.Add(1);
+            break;
+        case Field::Control:
+            if (a.control && link.kind == decode::FrameKind::U) out.Add(link.control);
+            if (a.control && link.kind != decode::FrameKind::U) out.Add(link.control | (link.nr << 1 | link.pf) << 8);
+            break;
+        case Field::ControlFormat:
+            if (a.control) out.Add(link.kind == decode::FrameKind::I ? 0 : link.kind == decode::FrameKind::S ? 1 : 3);
+            break;
+        case Field::SFunction:
+            if (a.control && link.kind == decode::FrameKind::S) out.Add(link.control >> 2 & 0x03);
+            break;
+        case Field::UModifierCommand:
+        case Field::UModifierResponse:
+            if (a.control && link.kind == decode::FrameKind::U && a.command == (field == Field::UModifierCommand))
+                out.Add((link.control & 0xEC) >> 2);
+            break;
+        case Field::TeiEntity:
+        case Field::TeiReference:
+        case Field::TeiMessage:
+        case Field::TeiAction: {
+            if (!a.Tei()) break;
+            decode::ByteReader reader(s.data);
+            reader.Skip(a.information);
+            const auto entity = reader.U8();
+            const auto high = reader.U8();
+            const auto low = reader.U8();
+            const auto message = high && low ? reader.U8() : std::nullopt;
+            const auto action = message ? reader.U8() : std::nullopt;
+            if (field == Field::TeiEntity) AddIf(out, entity);
+            if (field == Field::TeiReference && high && low) out.Add(*high << 8 | *low);
+            if (field == Field::TeiMessage) AddIf(out, message);
+            if (field == Field::TeiAction && action) out.Add(*action >> 1);
+            break;
+        }
+        case Field::Q931Discriminator:
+            if (a.q931) out.Add(a.q931->discriminator);
+            break;
+        case Field::Q931CallRefLength:
+            if (a.q931) AddIf(out, a.q931->callReferenceLength);
+            break;
+        case Field::Q931CallRefFlag:
+            if (a.q931 && a.q931->callReference && !a.q931->callReference->Empty())
+                out.Add(*a.q931->callReference->Peek() >> 7);
+            break;
+        case Field::Q931MessageType:
+            if (a.q931) AddIf(out, a.q931->messageType);
+            break;
+        default: break;
+    }
+    return out;
+}
+
+// The octets of the Q.931 call reference value as packet analysers show
+// them: the flag bit cleared; nullopt without a value.
+std::optional<std::string> CallReferenceOctets(Record& record) {
+    const AnalyserFrame& a = record.Analyser();
+    if (!a.q931 || !a.q931->callReference || a.q931->callReference->Empty()) return std::nullopt;
+    const auto octets = a.q931->callReference->Rest();
+    std::string text(reinterpret_cast<const char*>(octets.data()), octets.size());
+    text[0] = static_cast<char>(text[0] & 0x7F);
+    return text;
 }
 
 // Numbers of the fields that have at most two; element fields are walked.
@@ -107,6 +220,7 @@ Numbers NumbersOf(Field field, Record& record) {
         default: break;
     }
     if (!record.IsDChannel()) return out;
+    if (field >= Field::CrBit) return AnalyserNumbers(field, record, s);
     const decode::FrameSummary& summary = record.Summary();
     switch (field) {
         case Field::Sapi: AddIf(out, summary.Sapi()); break;
@@ -167,6 +281,14 @@ bool AnyNumber(Field field, Record& record, const std::function<bool(std::int64_
             });
             return found;
         }
+        case Field::ChannelExclusive: {
+            bool found = false;
+            record.Elements([&](const decode::Element& e) {
+                if (const auto channel = decode::ValuesOf(e).channel) found = test(channel->exclusive ? 1 : 0);
+                return !found;
+            });
+            return found;
+        }
         default: {
             const Numbers numbers = NumbersOf(field, record);
             for (int i = 0; i < numbers.count; ++i)
@@ -188,13 +310,22 @@ bool AnyText(Field field, Record& record, const std::function<bool(std::string_v
             if (s.type == kHex) return test("HEX");
             if (s.type == kDChannel) return test("DCH");
             return false;
+        case Field::Q931CallRef: {
+            const auto octets = CallReferenceOctets(record);
+            return octets && test(*octets);
+        }
         case Field::Called:
-        case Field::Calling: {
-            const std::uint8_t id = field == Field::Called ? decode::kCalledNumberId : decode::kCallingNumberId;
+        case Field::Calling:
+        case Field::Connected: {
+            const std::uint8_t id = field == Field::Called    ? decode::kCalledNumberId
+                                    : field == Field::Calling ? decode::kCallingNumberId
+                                                              : decode::kConnectedNumberId;
             bool found = false;
             record.Elements([&](const decode::Element& e) {
                 if (e.id == id) {
-                    if (const auto digits = decode::PartyDigits(e)) found = test(*digits);
+                    // A connected number without digits shows none (packet analysers' way).
+                    const auto digits = decode::PartyDigits(e);
+                    if (digits && !(field == Field::Connected && digits->empty())) found = test(*digits);
                 }
                 return !found;
             });
@@ -220,7 +351,12 @@ bool AnyText(Field field, Record& record, const std::function<bool(std::string_v
         }
         case Field::Source: return test(summary.NetworkSide() ? "NT" : "TE");
         case Field::CrFlag: return summary.HasCallReference() && test(summary.CallReferenceFlag() ? "D" : "O");
+        case Field::Q931CallRefFlag: {
+            const Numbers flag = NumbersOf(field, record);
+            return flag.count > 0 && test(flag.values[0] != 0 ? "D" : "O");
+        }
         case Field::Msg:
+        case Field::Q931MessageType:
             return summary.GetMessageKind() == decode::MessageKind::Q931 && test(summary.Message());
         case Field::FrameType: {
             const std::string_view type = decode::LapdName(summary.Link().type);
@@ -233,19 +369,33 @@ bool AnyText(Field field, Record& record, const std::function<bool(std::string_v
 }
 
 bool IsTextField(Field field) {
-    return field == Field::Text || field == Field::Frame || field == Field::Called || field == Field::Calling;
+    return field == Field::Text || field == Field::Frame || field == Field::Called || field == Field::Calling ||
+           field == Field::Connected || field == Field::Q931CallRef;
+}
+
+// Octets ordered as packet analysers order them: the shorter first, then
+// octet by octet.
+int CompareOctets(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto x = static_cast<unsigned char>(a[i]);
+        const auto y = static_cast<unsigned char>(b[i]);
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return 0;
 }
 
 bool Present(Field field, Record& record) {
     switch (field) {
         case Field::Lapd: return record.IsDChannel();
-        case Field::Q931:
-            return record.IsDChannel() && (record.Summary().GetMessageKind() == decode::MessageKind::Q931 ||
-                                           record.Summary().GetMessageKind() == decode::MessageKind::National);
+        // As packet analysers have it: every SAPI 0 frame with an information field.
+        case Field::Q931: return record.IsDChannel() && record.Analyser().Q931();
         case Field::Text: return record.Get().type >= kAscii && record.Get().type <= kDChannel;
         case Field::Frame: return !record.Get().data.empty();
         case Field::Called:
-        case Field::Calling: return AnyText(field, record, [](std::string_view) { return true; });
+        case Field::Calling:
+        case Field::Connected:
+        case Field::Q931CallRef: return AnyText(field, record, [](std::string_view) { return true; });
         default: return AnyNumber(field, record, [](std::int64_t) { return true; });
     }
 }
@@ -258,11 +408,13 @@ bool Compare(const Node& node, Op op, Record& record) {
             return re2::RE2::PartialMatch(re2::StringPiece(text.data(), text.size()), *node.pattern);
         });
     }
-    if (field == Field::Frame) {
+    if (field == Field::Frame || field == Field::Q931CallRef) {
         const std::string_view bytes = node.text;
         return AnyText(field, record, [&](std::string_view data) {
+            if (op == Op::Contains) return data.find(bytes) != std::string_view::npos;
             if (op == Op::Eq) return data == bytes;
-            return data.find(bytes) != std::string_view::npos;
+            const int order = CompareOctets(data, bytes);
+            return CompareNumbers(op, order, 0);
         });
     }
     const bool byNumber = !IsTextField(field) && op != Op::Contains && !(field == Field::Ie && !node.text.empty());
@@ -293,7 +445,9 @@ bool Evaluate(const Program& program, int at, Record& record) {
         case Op::And: return Evaluate(program, node.left, record) && Evaluate(program, node.right, record);
         case Op::Not: return !Evaluate(program, node.left, record);
         case Op::Present: return Present(node.field, record);
-        case Op::Ne: return !Compare(node, Op::Eq, record);
+        case Op::Ne:
+            if (node.analyserName) return Present(node.field, record) && !Compare(node, Op::Eq, record);
+            return !Compare(node, Op::Eq, record);
         default: return Compare(node, node.op, record);
     }
 }

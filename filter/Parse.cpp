@@ -33,30 +33,45 @@ constexpr FieldName kFieldNames[] = {
     {"tei", {"tei", Field::Tei, FieldKind::Number, false}},
     {"lapd.tei", {"tei", Field::Tei, FieldKind::Number, false}},
     {"cr", {"cr", Field::Cr, FieldKind::Named, false}},
-    {"lapd.cr", {"cr", Field::Cr, FieldKind::Named, false}},
+    {"lapd.cr", {"lapd.cr", Field::CrBit, FieldKind::Number, false}},
     {"ftype", {"ftype", Field::FrameType, FieldKind::Named, false}},
     {"ns", {"ns", Field::NS, FieldKind::Number, false}},
     {"lapd.control.n_s", {"ns", Field::NS, FieldKind::Number, false}},
     {"nr", {"nr", Field::NR, FieldKind::Number, false}},
     {"lapd.control.n_r", {"nr", Field::NR, FieldKind::Number, false}},
     {"pf", {"pf", Field::PF, FieldKind::Number, false}},
-    {"lapd.control.p", {"pf", Field::PF, FieldKind::Number, false}},
-    {"lapd.control.f", {"pf", Field::PF, FieldKind::Number, false}},
+    {"lapd.control.p", {"lapd.control.p", Field::Poll, FieldKind::Named, false}},
+    {"lapd.control.f", {"lapd.control.f", Field::Final, FieldKind::Named, false}},
+    {"lapd.control", {"lapd.control", Field::Control, FieldKind::Number, false}},
+    {"lapd.control.ftype", {"lapd.control.ftype", Field::ControlFormat, FieldKind::Number, false}},
+    {"lapd.control.s_ftype", {"lapd.control.s_ftype", Field::SFunction, FieldKind::Number, false}},
+    {"lapd.control.u_modifier_cmd", {"lapd.control.u_modifier_cmd", Field::UModifierCommand, FieldKind::Number, false}},
+    {"lapd.control.u_modifier_resp",
+     {"lapd.control.u_modifier_resp", Field::UModifierResponse, FieldKind::Number, false}},
     {"source", {"source", Field::Source, FieldKind::Named, false}},
     {"lapd.direction", {"source", Field::Source, FieldKind::Named, false}},
+    {"tei.entity", {"tei.entity", Field::TeiEntity, FieldKind::Number, false}},
+    {"tei.reference", {"tei.reference", Field::TeiReference, FieldKind::Number, false}},
+    {"tei.msg", {"tei.msg", Field::TeiMessage, FieldKind::Number, false}},
+    {"tei.action", {"tei.action", Field::TeiAction, FieldKind::Number, false}},
     {"crv", {"crv", Field::Crv, FieldKind::Number, false}},
-    {"q931.call_ref", {"crv", Field::Crv, FieldKind::Number, false}},
+    {"q931.call_ref", {"q931.call_ref", Field::Q931CallRef, FieldKind::Octets, false}},
     {"crflag", {"crflag", Field::CrFlag, FieldKind::Named, false}},
-    {"q931.call_ref_flag", {"crflag", Field::CrFlag, FieldKind::Named, false}},
+    {"q931.call_ref_flag", {"q931.call_ref_flag", Field::Q931CallRefFlag, FieldKind::Named, false}},
+    {"q931.call_ref_len", {"q931.call_ref_len", Field::Q931CallRefLength, FieldKind::Number, false}},
+    {"q931.disc", {"q931.disc", Field::Q931Discriminator, FieldKind::Number, false}},
     {"msg", {"msg", Field::Msg, FieldKind::Named, false}},
-    {"q931.message_type", {"msg", Field::Msg, FieldKind::Named, false}},
+    {"q931.message_type", {"q931.message_type", Field::Q931MessageType, FieldKind::Named, false}},
     {"ie", {"ie", Field::Ie, FieldKind::Text, true}},
     {"cause", {"cause", Field::Cause, FieldKind::Number, true}},
     {"q931.cause_value", {"cause", Field::Cause, FieldKind::Number, true}},
+    {"q931.channel.exclusive", {"q931.channel.exclusive", Field::ChannelExclusive, FieldKind::Named, true}},
     {"called", {"called", Field::Called, FieldKind::Text, true}},
     {"q931.called_party_number.digits", {"called", Field::Called, FieldKind::Text, true}},
     {"calling", {"calling", Field::Calling, FieldKind::Text, true}},
     {"q931.calling_party_number.digits", {"calling", Field::Calling, FieldKind::Text, true}},
+    {"q931.connected_number.digits",
+     {"q931.connected_number.digits", Field::Connected, FieldKind::Text, true}},
     {"mod", {"mod", Field::Mod, FieldKind::Named, false}},
     {"seq", {"seq", Field::Seq, FieldKind::Number, false}},
     {"time", {"time", Field::Time, FieldKind::Time, false}},
@@ -91,6 +106,9 @@ constexpr NamedValue kCrNames[] = {{"C", 1}, {"R", 0}, {"COMMAND", 1}, {"RESPONS
 constexpr NamedValue kSourceNames[] = {{"TE", 0}, {"NT", 1}, {"USER", 0}, {"NETWORK", 1}};
 constexpr NamedValue kCrFlagNames[] = {{"O", 0}, {"D", 1}};
 constexpr NamedValue kModNames[] = {{"ASC", 1}, {"HEX", 2}, {"DCH", 3}};
+// A packet analyser's true and false.
+constexpr NamedValue kBooleanNames[] = {{"TRUE", 1}, {"FALSE", 0}};
+constexpr NamedValue kCrFlagBooleanNames[] = {{"O", 0}, {"D", 1}, {"TRUE", 1}, {"FALSE", 0}};
 
 // Where a parse went wrong; thrown inside the parser only.
 struct Failure {
@@ -145,6 +163,10 @@ class Lexer {
 public:
     explicit Lexer(std::string_view text) : m_text(text) {}
 
+    // While set, a word that starts with a digit but is no number is read
+    // as a word: the value of an octets field.
+    void ReadOctets(bool octets) { m_octets = octets; }
+
     Token Next() {
         while (m_pos < m_text.size() && std::isspace(static_cast<unsigned char>(m_text[m_pos])) != 0) ++m_pos;
         Token token;
@@ -196,7 +218,12 @@ public:
             token.kind = Tok::Colon;
         } else if (std::isdigit(static_cast<unsigned char>(token.source[0])) != 0) {
             const auto number = ParseNumber(token.source);
-            if (!number) throw Failure{token.offset, "bad number " + Quoted(token.source)};
+            if (!number) {
+                // Octets written as hex ("7e", "00.03") start with a digit too.
+                if (!m_octets) throw Failure{token.offset, "bad number " + Quoted(token.source)};
+                token.kind = Tok::Word;
+                return token;
+            }
             token.kind = Tok::Number;
             token.number = *number;
         } else {
@@ -234,7 +261,13 @@ private:
 
     std::string_view m_text;
     std::size_t m_pos = 0;
+    bool m_octets = false;
 };
+
+// Fields that are a packet analyser's true or false (1 or 0).
+bool IsBoolean(Field field) {
+    return field == Field::Poll || field == Field::Final || field == Field::ChannelExclusive;
+}
 
 bool Ordering(Op op) { return op == Op::Lt || op == Op::Le || op == Op::Gt || op == Op::Ge; }
 
@@ -335,6 +368,7 @@ private:
         if (m_token.kind != Tok::Word) {
             throw Failure{m_token.offset, "expected a field name, \"not\" or \"(\", found " + Describe(m_token)};
         }
+        const Token fieldToken = m_token;
         const FieldInfo* info = FindField(m_token.source);
         if (info == nullptr) throw Failure{m_token.offset, "unknown field " + Quoted(m_token.source)};
         if (info->elements) m_program->elements = true;
@@ -342,7 +376,9 @@ private:
         const auto op = ComparisonOf(m_token.kind);
         if (!op) return Add(Node{Op::Present, info->field, -1, -1, 0, {}, nullptr});
         const Token opToken = m_token;
+        m_lexer.ReadOctets(info->kind == FieldKind::Octets);
         Advance();
+        m_lexer.ReadOctets(false);
         const Token value = m_token;
         if (value.kind != Tok::Number && value.kind != Tok::String && value.kind != Tok::Word &&
             value.kind != Tok::Colon) {
@@ -351,6 +387,7 @@ private:
         }
         Advance();
         Node node{*op, info->field, -1, -1, 0, {}, nullptr};
+        node.analyserName = fieldToken.source.find('.') != std::string_view::npos;
         Bind(*info, opToken, value, node);
         return Add(std::move(node));
     }
@@ -367,7 +404,8 @@ private:
     void Bind(const FieldInfo& info, const Token& opToken, const Token& value, Node& node) {
         const Op op = node.op;
         if (op == Op::Matches) {
-            if (info.kind == FieldKind::Number || info.kind == FieldKind::Time || info.kind == FieldKind::Protocol)
+            if (info.kind == FieldKind::Number || info.kind == FieldKind::Time || info.kind == FieldKind::Protocol ||
+                IsBoolean(info.field))
                 RefuseOperator(info, opToken, "which is not a text");
             node.text = ValueText(value);
             // A linear-time matcher: a pattern typed into the filter bar or
@@ -410,11 +448,13 @@ private:
                 return;
             case FieldKind::Time: BindTime(info, opToken, value, node); return;
             case FieldKind::Bytes: BindBytes(info, opToken, value, node); return;
+            case FieldKind::Octets: BindOctets(info, opToken, value, node); return;
         }
     }
 
     void BindNamed(const FieldInfo& info, const Token& opToken, const Token& value, Node& node) {
         const Op op = node.op;
+        if (op == Op::Contains && IsBoolean(info.field)) RefuseOperator(info, opToken, "which is true or false");
         if (op == Op::Contains) {
             node.text = UpperCase(ValueText(value));
             return;
@@ -435,9 +475,14 @@ private:
             case Field::Cr: names = kCrNames; break;
             case Field::Source: names = kSourceNames; break;
             case Field::CrFlag: names = kCrFlagNames; break;
+            case Field::Q931CallRefFlag: names = kCrFlagBooleanNames; break;
+            case Field::Poll:
+            case Field::Final:
+            case Field::ChannelExclusive: names = kBooleanNames; break;
             case Field::Mod: names = kModNames; break;
             case Field::FrameType: names = FrameTypeNames(); break;
-            case Field::Msg: {
+            case Field::Msg:
+            case Field::Q931MessageType: {
                 // Underscores stand for the blanks of a name written without quotes.
                 std::string spaced = name;
                 std::replace(spaced.begin(), spaced.end(), '_', ' ');
@@ -521,6 +566,48 @@ private:
                 return;
             }
             default: return;
+        }
+    }
+
+    // Octets as a packet analyser writes them: a string, one octet in hex
+    // ("30", "0x30", "7e"), or hex pairs, run together or separated by ":"
+    // or "." ("0003", "00:03", "00.03").
+    void BindOctets(const FieldInfo& info, const Token& opToken, const Token& value, Node& node) {
+        (void)opToken;
+        if (value.kind == Tok::String) {
+            node.text = value.text;
+            return;
+        }
+        const auto bad = [&] {
+            Refuse(value, std::string(info.name) + " takes octets in hex (30, 00:03) or a string, not " +
+                              Quoted(value.source));
+        };
+        std::string_view text = value.source;
+        std::vector<std::string_view> parts;
+        const std::size_t separator = text.find_first_of(":.");
+        if (separator != std::string_view::npos) {
+            const char sep = text[separator];
+            for (std::size_t start = 0;;) {
+                const std::size_t end = text.find(sep, start);
+                parts.push_back(text.substr(start, end - start));
+                if (end == std::string_view::npos) break;
+                start = end + 1;
+            }
+        } else if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+            parts.push_back(text.substr(2));
+        } else if (text.size() <= 2) {
+            parts.push_back(text);
+        } else if (text.size() % 2 == 0) {
+            for (std::size_t i = 0; i < text.size(); i += 2) parts.push_back(text.substr(i, 2));
+        } else {
+            bad();
+        }
+        for (const std::string_view part : parts) {
+            const auto octet = part.empty() || part.size() > 2 || part[0] == 'x' || part[0] == 'X'
+                                   ? std::nullopt
+                                   : ParseNumber("0x" + std::string(part));
+            if (!octet) bad();
+            node.text.push_back(static_cast<char>(*octet));
         }
     }
 

@@ -17,6 +17,15 @@ namespace filter {
 enum class Field : std::uint8_t {
     Sapi, Tei, Cr, FrameType, NS, NR, PF, Source, Crv, CrFlag, Msg, Ie, Cause, Called, Calling, Mod, Seq, Time,
     Text, Frame, Length, B, LN, Lapd, Q931,
+    // Fields only a packet analyser's name reaches, with its meaning: the
+    // C/R bit as sent, the poll bit of commands and the final bit of
+    // responses, the control field's parts, the TEI-management octets of
+    // any SAPI 63 frame, the Q.931 header of any SAPI 0 frame whatever its
+    // discriminator, and element values.
+    CrBit, Poll, Final, Control, ControlFormat, SFunction, UModifierCommand, UModifierResponse,
+    TeiEntity, TeiReference, TeiMessage, TeiAction,
+    Q931Discriminator, Q931CallRefLength, Q931CallRefFlag, Q931CallRef, Q931MessageType,
+    ChannelExclusive, Connected,
 };
 
 // How a field's values are compared.
@@ -26,6 +35,7 @@ enum class FieldKind : std::uint8_t {
     Text,      // a text, compared without regard to case
     Time,      // time of day in hundredths of a second
     Bytes,     // octets
+    Octets,    // octets as a packet analyser compares them: ordered by length, then octet by octet
     Protocol,  // present or not, nothing to compare
 };
 
@@ -63,6 +73,9 @@ struct Node {
     std::int64_t number = 0;                    // number, name's number or time
     std::string text;                           // upper-case text or the octets of a byte sequence
     std::shared_ptr<const re2::RE2> pattern;    // matches
+    // The field was named as packet analysers name it: a != b then keeps only
+    // records that have the field, with a value other than b.
+    bool analyserName = false;
 };
 
 struct Program {

@@ -110,8 +110,9 @@ TEST_F(DisplayFilterTest, LayerTwoFields) {
               {"tei == 64", {0, 1, 2, 3, 4}},
               {"lapd.tei == 127", {5, 8}},
               {"cr == C", {0, 2, 3, 4, 5, 8}},
-              {"lapd.cr == \"r\"", {1}},
               {"cr == 0", {1}},
+              {"lapd.cr == 0", {0, 1, 2, 5}},  // the bit as sent, whoever sent it
+              {"lapd.cr == 1", {3, 4, 8}},
               {"ftype == SABME", {0}},
               {"ftype == sabe", {0}},
               {"ftype == UA", {1}},
@@ -125,7 +126,9 @@ TEST_F(DisplayFilterTest, LayerTwoFields) {
               {"nr == 1", {3, 4}},
               {"lapd.control.n_r >= 0", {2, 3, 4}},
               {"pf == 1", {0, 1}},
-              {"lapd.control.f == 0", {2, 3, 4, 5, 8}},
+              {"lapd.control.p", {0}},  // P of a command, F of a response, only when set
+              {"lapd.control.f == 1", {1}},
+              {"lapd.control.f == 0", {}},
               {"source == NT", {1, 3, 4, 8}},
               {"source == te", {0, 2, 5, 9}},
               {"lapd.direction == 1", {1, 3, 4, 8}},
@@ -156,7 +159,8 @@ TEST_F(DisplayFilterTest, HeaderAndElementFields) {
               {"ie == 0x70", {2, 8}},
               {"ie == \"SENDING COMPLET\"", {2}},
               {"cause == 16", {4}},
-              {"q931.cause_value != 16", {0, 1, 2, 3, 5, 6, 7, 8, 9}},
+              {"cause != 16", {0, 1, 2, 3, 5, 6, 7, 8, 9}},
+              {"q931.cause_value != 17", {4}},  // a packet analyser's name: only records with the field
               {"cause", {4}},
               {"called contains \"555\"", {2}},
               {"called == 50", {8}},
