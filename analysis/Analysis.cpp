@@ -90,7 +90,7 @@ void Analyzer::Add(const FrameInput& in) {
     }
     NoteLink(f);
     CheckLink(in, f, time);
-    if (!f.q931 || f.sapi != 0) return;
+    if ((!f.q931 && !f.callRefCut) || f.sapi != 0) return;
     // Call control goes in I frames, and in UI frames only as the network's
     // broadcast offer; Q.931-like octets in UI frames to one terminal are
     // another protocol's (a GSM Abis link's radio signalling, say).
@@ -102,6 +102,13 @@ void Analyzer::Add(const FrameInput& in) {
                        decode::Format("Layer 3 messages in UI frames on TEI %d are not call control; they are not "
                                       "analysed as calls.", f.tei));
         }
+        return;
+    }
+    if (f.callRefCut) {
+        AddProblem(ProblemKind::MalformedHeader, Severity::Error, {in.record},
+                   decode::Format("Message from %s whose call reference of %d octets runs past the end of the frame: "
+                                  "malformed, no message type.",
+                                  SideName(f.sender), f.callRefLength));
         return;
     }
     OnMessage(in, f, time);

@@ -40,6 +40,7 @@ enum class ProblemKind : std::uint8_t {
     MissingElement, ElementOrder, UnknownMessage, CallRefLength, NoSetup, SetupRepeated, AbnormalCause,
     SequenceGap, SequenceRepeat, BadAcknowledge, Reject, FrameReject, DisconnectedMode, LinkReset, PollRepeated,
     UnassignedTei, TeiDenied, TeiCheckUnanswered, TeiDoubleAssigned, TeiRemoved, NotCallControl,
+    MalformedHeader,
 };
 
 struct Problem {

@@ -12,10 +12,10 @@ LinkFrame ParseLinkFrame(std::span<const std::uint8_t> frame, Side sender) {
     if (!f.CarriesLayer3()) return f;
 
     const auto header = decode::ReadQ931Header(frame, f.layer3Offset);
-    if (!header || header->discriminator != decode::kQ931Discriminator || !header->callReference ||
-        !header->messageType)
-        return f;
+    if (!header || header->discriminator != decode::kQ931Discriminator || !header->callReferenceLength) return f;
     f.callRefLength = *header->callReferenceLength;
+    f.callRefCut = !header->callReference;
+    if (!header->callReference || !header->messageType) return f;
     decode::ByteReader value = *header->callReference;
     if (const auto first = value.U8()) {
         f.callRefFlag = (*first & 0x80) != 0;

@@ -29,6 +29,7 @@ struct LinkFrame : decode::LinkHeader {
 
     // Layer 3 of an I or UI frame.
     bool q931 = false;  // discriminator 0x08 and a complete header up to the message type
+    bool callRefCut = false;  // discriminator 0x08, but the call reference runs past the frame's end
     std::uint8_t callRefLength = 0;
     bool callRefFlag = false;
     std::uint32_t callRef = 0;     // the value's last four octets

@@ -183,6 +183,52 @@ constexpr Name kHighLayerCharacteristics[] = {
 };
 static_assert(SortedUnique(kHighLayerCharacteristics));
 
+constexpr Name kSubaddressTypes[] = {{0, "NSAP (X.213/ISO 8348 AD2)"}, {2, "user specified"}};
+static_assert(SortedUnique(kSubaddressTypes));
+
+// Bits 5..1 of facility octet 3.
+constexpr Name kProtocolProfiles[] = {
+    {0x11, "remote operations protocol"},
+    {0x12, "CMIP protocol"},
+    {0x13, "ACSE protocol"},
+    {0x1F, "networking extensions"},
+};
+static_assert(SortedUnique(kProtocolProfiles));
+
+// The components of remote operations, by tag.
+constexpr Name kComponentTags[] = {{0xA1, "invoke"}, {0xA2, "return result"}, {0xA3, "return error"}, {0xA4, "reject"}};
+static_assert(SortedUnique(kComponentTags));
+
+// The authority and format identifier of an NSAP subaddress made of IA5 characters.
+constexpr std::uint8_t kIa5Subaddress = 0x50;
+
+// The tag and length octets of one BER-encoded value at the start of
+// `octets`: how many octets they take and how long the content claims to
+// be. A length of indefinite form runs to the end of `octets`. Absent when
+// the octets end inside them or a long-form length has over two octets.
+struct BerHeader {
+    std::size_t size = 0;
+    std::size_t length = 0;
+};
+
+std::optional<BerHeader> ReadBerHeader(std::span<const std::uint8_t> octets) {
+    std::size_t at = 1;
+    if (octets.empty()) return std::nullopt;
+    if ((octets[0] & 0x1F) == 0x1F) {  // a tag number in the octets that follow
+        while (at < octets.size() && (octets[at] & 0x80) != 0) ++at;
+        ++at;
+    }
+    if (at >= octets.size()) return std::nullopt;
+    const std::uint8_t first = octets[at++];
+    if (first < 0x80) return BerHeader{at, first};
+    if (first == 0x80) return BerHeader{at, octets.size() - at};
+    const std::size_t count = first & 0x7F;
+    if (count > 2 || count > octets.size() - at) return std::nullopt;
+    std::size_t length = 0;
+    for (std::size_t i = 0; i < count; ++i) length = length << 8 | octets[at++];
+    return BerHeader{at, length};
+}
+
 // "meaning (value)", or "unassigned (value)" for a value without a name.
 std::string Coded(std::string_view name, unsigned value) {
     if (name.empty()) name = "unassigned";
@@ -248,6 +294,15 @@ public:
         while (Continues(octet) && m_pos < m_content.size()) octet = m_content[m_pos++];
         if (m_pos > first) Add(name, HexOctets(m_content.subspan(first, m_pos - first)), first, m_pos - first);
     }
+
+    // The octets not read yet.
+    std::span<const std::uint8_t> Unread() const { return m_content.subspan(m_pos); }
+    // A field of `count` octets from the `ahead`th unread one on, read from
+    // Unread(); Skip moves past octets so read.
+    void Cover(std::string_view name, std::string value, std::size_t ahead, std::size_t count) {
+        Add(name, std::move(value), m_pos + ahead, count);
+    }
+    void Skip(std::size_t count) { m_pos += std::min(count, m_content.size() - m_pos); }
 
     std::vector<ElementDetail> Take() { return std::move(m_details); }
 
@@ -433,6 +488,59 @@ void HighLayerDetails(DetailWriter& d) {
         d.Field("Extended characteristics", Coded(kHighLayerCharacteristics, *octet4a & 0x7F));
     }
     d.Further();
+}
+
+void SubaddressDetails(DetailWriter& d) {
+    const auto octet3 = d.Next();
+    if (!octet3) return;
+    const unsigned type = (*octet3 >> 4) & 0x07;
+    d.Field("Type of subaddress", Coded(kSubaddressTypes, type));
+    d.Field("Odd/even indicator",
+            (*octet3 & 0x08) ? "odd number of address signals" : "even number of address signals");
+    const std::span<const std::uint8_t> rest = d.Unread();
+    if (type == 0 && !rest.empty() && rest.front() == kIa5Subaddress) {
+        d.Next();
+        d.Field("Authority and format identifier", Coded("IA5 characters", kIa5Subaddress));
+        d.Rest("Digits", Characters);
+        return;
+    }
+    d.Rest("Subaddress information", HexOctets);
+}
+
+// Octet 3 names the protocol profile; the rest are components, each a BER
+// value: its tag and length, then (one level down) the tags and lengths of
+// the values it holds. A value whose length runs past the element is cut
+// at the element's end and said to be cut.
+void FacilityDetails(DetailWriter& d) {
+    const auto octet3 = d.Next();
+    if (!octet3) return;
+    d.Field("Protocol profile", Coded(kProtocolProfiles, *octet3 & 0x1Fu));
+    while (!d.Unread().empty()) {
+        const std::span<const std::uint8_t> rest = d.Unread();
+        const auto header = ReadBerHeader(rest);
+        if (!header) return d.Further();
+        const std::size_t present = std::min(header->length, rest.size() - header->size);
+        std::string_view name = Lookup(kComponentTags, rest[0]);
+        if (name.empty()) name = "component";
+        d.Cover("Component",
+                Format("%.*s (tag %02X), length %zu%s", static_cast<int>(name.size()), name.data(), rest[0],
+                       header->length, present < header->length ? ", cut short" : ""),
+                0, header->size + present);
+        // The values inside the component.
+        std::size_t at = header->size;
+        const std::size_t end = header->size + present;
+        while (at < end) {
+            const auto part = ReadBerHeader(rest.subspan(at, end - at));
+            if (!part) break;
+            const std::size_t partPresent = std::min(part->length, end - at - part->size);
+            std::string value = Format("tag %02X, length %zu", rest[at], part->length);
+            if (partPresent > 0) value += ": " + HexOctets(rest.subspan(at + part->size, partPresent));
+            if (partPresent < part->length) value += ", cut short";
+            d.Cover("Component part", std::move(value), at, part->size + partPresent);
+            at += part->size + partPresent;
+        }
+        d.Skip(end);
+    }
 }
 
 void BearerDetails(DetailWriter& d) { Capability(d, false); }

@@ -79,6 +79,7 @@ std::string RedirectingMnemonic(ByteReader body);
 void BearerDetails(DetailWriter& d);
 void CauseDetails(DetailWriter& d);
 void ChannelDetails(DetailWriter& d);
+void FacilityDetails(DetailWriter& d);
 void ProgressDetails(DetailWriter& d);
 void NotificationDetails(DetailWriter& d);
 void DisplayDetails(DetailWriter& d);
@@ -87,6 +88,7 @@ void KeypadDetails(DetailWriter& d);
 void SignalDetails(DetailWriter& d);
 void CallingNumberDetails(DetailWriter& d);  // calling and connected numbers: octet 3a is there
 void CalledNumberDetails(DetailWriter& d);
+void SubaddressDetails(DetailWriter& d);
 void LowLayerDetails(DetailWriter& d);
 void HighLayerDetails(DetailWriter& d);
 
@@ -115,7 +117,7 @@ inline constexpr ElementRow kElements[] = {
     {0x10, "CALL IDENTITY", "call identity", nullptr, nullptr, nullptr},
     {0x14, "CALL STATE", "call state", ie::CallStateMnemonic, nullptr, nullptr},
     {0x18, "CHANNEL ID", "channel identification", ie::ChannelMnemonic, ie::ChannelDetails, ie::ChannelValues},
-    {0x1C, "", "facility", nullptr, nullptr, nullptr},
+    {0x1C, "", "facility", nullptr, ie::FacilityDetails, nullptr},
     {0x1E, "PROGRESS INDICA", "progress indicator", ie::ProgressMnemonic, ie::ProgressDetails, nullptr},
     {0x20, "NETWORK SPECIFIC", "network-specific facilities", nullptr, nullptr, nullptr},
     {0x27, "NOTIFICATION IN", "notification indicator", ie::NotificationMnemonic, ie::NotificationDetails, nullptr},
@@ -131,8 +133,8 @@ inline constexpr ElementRow kElements[] = {
     {0x46, "PACKET SIZE", "packet size", nullptr, nullptr, nullptr},
     {0x47, "CLOSED USER GRO", "closed user group", nullptr, nullptr, nullptr},
     {0x4A, "REVERSE CHARGE", "reverse charging indication", nullptr, nullptr, nullptr},
-    {0x4C, "", "connected number", nullptr, nullptr, ie::CallingNumberValues},  // laid out as a calling number
-    {0x4D, "", "connected subaddress", nullptr, nullptr, nullptr},
+    {0x4C, "", "connected number", nullptr, ie::CallingNumberDetails, ie::CallingNumberValues},  // laid out as a calling number
+    {0x4D, "", "connected subaddress", nullptr, ie::SubaddressDetails, nullptr},
     {0x6C, "CALLING NUMBER", "calling party number", ie::CallingNumberMnemonic, ie::CallingNumberDetails,
      ie::CallingNumberValues},
     {0x6D, "CALLING SUBADDR", "calling party subaddress", ie::NumberMnemonic, nullptr, nullptr},

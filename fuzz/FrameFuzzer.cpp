@@ -1,7 +1,8 @@
 // Fuzz target for the frame decoder: the first input octet is the flags
 // octet of the raw record, the rest is the frame. Every text and every item
-// is formatted, the item accessors must agree with each other, and every
-// element detail must lie inside its element.
+// is formatted, the item accessors must agree with each other, the summary's
+// link-layer value is the one ReadLink reads, every element detail lies
+// inside its element and every element's digits inside the frame.
 
 #include <cstddef>
 #include <cstdint>
@@ -10,6 +11,8 @@
 #include <vector>
 
 #include "decode/ElementDetails.h"
+#include "decode/ElementWalk.h"
+#include "decode/Elements.h"
 #include "decode/Frame.h"
 
 // Keeps the formatted texts observable, so none of the work is dropped.
@@ -20,6 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // An exactly sized copy, so a read past the frame is a heap overflow.
     const std::vector<std::uint8_t> frame(data + 1, data + size);
     const decode::FrameSummary s = decode::DecodeFrame(frame, data[0]);
+    if (!(s.Link() == decode::ReadLink(frame))) std::abort();
     std::size_t total = 0;
     total += s.Source().size() + s.Address().size() + s.FrameType().size() + s.PollFinal().size();
     total += s.NS().size() + s.NR().size() + s.CallReference().size() + s.Message().size();
@@ -38,6 +42,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     if (s.Item(frame, static_cast<std::uint32_t>(items.size()))) std::abort();
+    if (s.HasLayer3()) {
+        decode::WalkElements(frame, s.HeaderLength(), [&](const decode::Element& e) {
+            const decode::ElementValues values = decode::ValuesOf(e);
+            if (values.digits && !values.digits->empty()) {
+                const std::uint8_t* first = values.digits->data();
+                if (first < frame.data() || first + values.digits->size() > frame.data() + frame.size()) std::abort();
+            }
+            total += values.cause.value_or(0);
+            return true;
+        });
+    }
     g_sink = total;
     return 0;
 }

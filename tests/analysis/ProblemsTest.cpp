@@ -79,6 +79,12 @@ const std::vector<ProblemCase>& Cases() {
              return t.I(TE, 64, {0x08, 0x02, 0x00, 0x01, kConnectAck});
          },
          "2 octets where the link uses 1"},
+        {"call reference running past the end of the frame", ProblemKind::MalformedHeader, Severity::Error,
+         [](TraceBuilder& t) {
+             Connected(t);
+             return t.I(NT, 64, {0x08, 0x03, 0x81, 0x01});
+         },
+         "call reference of 3 octets runs past the end of the frame"},
         {"messages of a call whose SETUP is not in the trace", ProblemKind::NoSetup, Severity::Warning,
          [](TraceBuilder& t) {
              t.Assign(64, 100);

@@ -113,6 +113,37 @@ TEST(ElementDetails, FieldByFieldWithTheirOctets) {
           "Interpretation: first (primary or only) characteristics to be used in the call (4)@10+1",
           "Presentation method: high layer protocol profile (1)@10+1",
           "High layer characteristics: telephony (1)@11+1"}},
+        {"connected number, as a real CONNECT carries it",
+         {0x4C, 0x0B, 0x21, 0x83, '2', '0', '5', '5', '5', '1', '2', '1', '2'},
+         {"Type of number: national number (2)@10+1", "Numbering plan: ISDN/telephony (E.164) (1)@10+1",
+          "Presentation: presentation allowed (0)@11+1", "Screening: network provided (3)@11+1",
+          "Digits: 205551212@12+9"}},
+        {"connected number without octet 3a",
+         {0x4C, 0x03, 0xC1, '4', '2'},
+         {"Type of number: subscriber number (4)@10+1", "Numbering plan: ISDN/telephony (E.164) (1)@10+1",
+          "Digits: 42@11+2"}},
+        {"connected subaddress of IA5 characters",
+         {0x4D, 0x04, 0x80, 0x50, '1', '2'},
+         {"Type of subaddress: NSAP (X.213/ISO 8348 AD2) (0)@10+1",
+          "Odd/even indicator: even number of address signals@10+1",
+          "Authority and format identifier: IA5 characters (80)@11+1", "Digits: 12@12+2"}},
+        {"connected subaddress, user specified",
+         {0x4D, 0x03, 0xA8, 0x12, 0x34},
+         {"Type of subaddress: user specified (2)@10+1", "Odd/even indicator: odd number of address signals@10+1",
+          "Subaddress information: 12 34@11+2"}},
+        {"facility with one invoke component",
+         {0x1C, 0x0B, 0x91, 0xA1, 0x08, 0x02, 0x01, 0x01, 0x02, 0x01, 0x22, 0x30, 0x00},
+         {"Protocol profile: remote operations protocol (17)@10+1", "Component: invoke (tag A1), length 8@11+10",
+          "Component part: tag 02, length 1: 01@13+3", "Component part: tag 02, length 1: 22@16+3",
+          "Component part: tag 30, length 0@19+2"}},
+        {"facility with a two-octet length and a component cut short",
+         {0x1C, 0x09, 0x91, 0xA2, 0x81, 0x03, 0x02, 0x01, 0x05, 0xA3, 0x09},
+         {"Protocol profile: remote operations protocol (17)@10+1",
+          "Component: return result (tag A2), length 3@11+6", "Component part: tag 02, length 1: 05@14+3",
+          "Component: return error (tag A3), length 9, cut short@17+2"}},
+        {"facility whose component header is cut",
+         {0x1C, 0x02, 0x91, 0xA1},
+         {"Protocol profile: remote operations protocol (17)@10+1", "Further octets: A1@11+1"}},
         {"an element the details do not cover (call state)", {0x14, 0x01, 0x0A}, {}},
         {"an element without content", {0x04, 0x00}, {}},
         {"an element in codeset 6 after a non-locking shift", {0x9E, 0x04, 0x02, 0x88, 0x90}, {}, 1},
@@ -127,7 +158,8 @@ TEST(ElementDetails, FieldByFieldWithTheirOctets) {
 // Whatever an element's octets say, every detail lies inside the element and
 // the frame, and the details follow the octets in order.
 TEST(ElementDetails, EveryDetailStaysInsideItsElement) {
-    for (const std::uint8_t id : {0x04, 0x08, 0x18, 0x1E, 0x27, 0x28, 0x29, 0x2C, 0x34, 0x6C, 0x70, 0x7C, 0x7D}) {
+    for (const std::uint8_t id : {0x04, 0x08, 0x18, 0x1C, 0x1E, 0x27, 0x28, 0x29, 0x2C, 0x34, 0x4C, 0x4D, 0x6C, 0x70,
+                                  0x7C, 0x7D}) {
         for (unsigned length = 0; length <= 8; ++length) {
             for (unsigned fill : {0x00u, 0x7Fu, 0x80u, 0xFFu, 0x40u, 0x20u}) {
                 std::vector<std::uint8_t> frame = {0x00, 0x81, 0x00, 0x00, 0x08, 0x01, 0x01, 0x05, id,
