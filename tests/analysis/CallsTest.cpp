@@ -283,5 +283,41 @@ TEST(Ladder, ArrowsPointFromTheSenderAndLinkEventsAreGrey) {
     EXPECT_NE(lines[4].find("->|"), std::string::npos) << lines[4];  // CONNECT from the terminal: points right
 }
 
+// The calling number's octet 3a (presentation and screening) is there when
+// octet 3's extension bit is 0, and is no digit: the call table, the
+// record's mnemonic and the display filter all show the same digits, whether
+// octet 3a is there, absent, or itself a printable octet.
+TEST(Calls, CallingNumberDigitsSkipOctet3aExactlyWhenItIsThere) {
+    struct Row {
+        const char* what;
+        std::string_view prefix;  // octet 3 and, where its extension bit is 0, octet 3a
+    };
+    const Row rows[] = {
+        {"octet 3 alone", "\xA1"},
+        {"octet 3a, presentation allowed", "\x21\x80"},
+        {"octet 3a that reads as a character", "\x21\xA1"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        TraceBuilder t;
+        t.Assign(65, 200);
+        t.I(NT, 65, Msg(7, false, kSetup, {Bearer(), Channel(0x8A), Digits(0x6C, row.prefix, "4085551212")}));
+        const Analyzer a = t.Run();
+        ASSERT_EQ(a.Calls().size(), 1u);
+        EXPECT_EQ(a.Calls()[0].calling, "4085551212");
+
+        const FrameInput setup = *t.Input(t.Size() - 1);
+        filter::Subject s;
+        s.type = 3;
+        s.flagsOctet = 0x01;
+        s.data = setup.frame;
+        for (const char* expression : {"calling == \"4085551212\"", "q931.calling_party_number.digits == \"4085551212\""}) {
+            const auto parsed = filter::DisplayFilter::Parse(expression);
+            ASSERT_TRUE(parsed);
+            EXPECT_TRUE(parsed->Matches(s)) << expression;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace analysis::test

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -342,6 +343,32 @@ TEST(Problems, TruncatedFramesAreSafe) {
         a.Add(FrameInput{static_cast<std::uint32_t>(n), 0, TE, cut});
     }
     EXPECT_EQ(a.RecordsSeen(), full.size() + 1);
+}
+
+// Causes 16 (normal call clearing) and 31 (normal, unspecified) end a call
+// normally in every clearing message; any other cause is a note.
+TEST(Problems, OnlyNormalClearingCausesPassWithoutANote) {
+    struct Row {
+        std::uint8_t cause;
+        std::uint8_t message;
+        bool note;
+    };
+    const Row rows[] = {
+        {16, kDisconnect, false}, {16, kRelease, false}, {16, kReleaseComplete, false},
+        {31, kDisconnect, false}, {31, kRelease, false}, {31, kReleaseComplete, false},
+        {17, kDisconnect, true},  {21, kRelease, true},  {34, kReleaseComplete, true},
+        {1, kDisconnect, true},   {127, kReleaseComplete, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << "cause " << int{row.cause} << " in message type " << int{row.message});
+        TraceBuilder t;
+        Connected(t);
+        t.I(TE, 64, Msg(1, false, row.message, {Cause(row.cause)}));
+        const Analyzer a = t.Run();
+        const auto notes = std::count_if(a.Problems().begin(), a.Problems().end(),
+                                         [](const Problem& p) { return p.kind == ProblemKind::AbnormalCause; });
+        EXPECT_EQ(notes, row.note ? 1 : 0);
+    }
 }
 
 }  // namespace
