@@ -133,7 +133,7 @@ inline constexpr ElementRow kElements[] = {
     {0x46, "PACKET SIZE", "packet size", nullptr, nullptr, nullptr},
     {0x47, "CLOSED USER GRO", "closed user group", nullptr, nullptr, nullptr},
     {0x4A, "REVERSE CHARGE", "reverse charging indication", nullptr, nullptr, nullptr},
-    {0x4C, "", "connected number", nullptr, ie::CallingNumberDetails, ie::CallingNumberValues},
+    {0x4C, "", "connected number", nullptr, ie::CallingNumberDetails, ie::CallingNumberValues},  // laid out as a calling number
     {0x4D, "", "connected subaddress", nullptr, ie::SubaddressDetails, nullptr},
     {0x6C, "CALLING NUMBER", "calling party number", ie::CallingNumberMnemonic, ie::CallingNumberDetails,
      ie::CallingNumberValues},
