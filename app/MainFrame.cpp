@@ -1,5 +1,6 @@
 #include "app/MainFrame.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -71,6 +72,7 @@ CMainFrame::CMainFrame(DocumentServices& documents, QWidget* parent)
     });
 
     CreateActions();
+    GroupTimeFormats();
     CreateMenus();
     CreateToolBar();
     CreateStatusBar();
@@ -136,7 +138,7 @@ const CMainFrame::ActionRow CMainFrame::kActionRows[] = {
      }},
     {ID_FILE_OPEN_LOG, QT_TR_NOOP("Open &Log File..."), QT_TR_NOOP("Open a trace log file"), nullptr, {}, kPlain,
      [](CMainFrame& f) { f.OnFileOpenLog(); }},
-    {ID_FILE_OPEN_LOG_NODOC, QT_TR_NOOP("Open Log File..."), QT_TR_NOOP("Open a trace log file"), nullptr, {}, kPlain,
+    {ID_FILE_OPEN_LOG_NODOC, QT_TR_NOOP("Open &Log File..."), QT_TR_NOOP("Open a trace log file"), nullptr, {}, kPlain,
      [](CMainFrame& f) { f.OnFileOpenLog(); }},
     {ID_FILE_SAVE, QT_TR_NOOP("&Save Log File"), QT_TR_NOOP("Save the active document"), QT_TR_NOOP("Save Log File"),
      {K(Qt::CTRL | Qt::Key_S)}, kPlain, [](CMainFrame& f) { f.OnFileSave(); }},
@@ -166,7 +168,7 @@ const CMainFrame::ActionRow CMainFrame::kActionRows[] = {
      {K(Qt::CTRL | Qt::Key_F)}, kPlain, [](CMainFrame& f) { f.OnEditFind(); }},
     {ID_EDIT_FIND_NEXT, QT_TR_NOOP("Find &Next"), QT_TR_NOOP("Find the next record"), nullptr, {K(Qt::Key_F3)},
      kPlain, [](CMainFrame& f) { f.FindAgain(true); }},
-    {ID_EDIT_FIND_PREVIOUS, QT_TR_NOOP("Find &Previous"), QT_TR_NOOP("Find the previous record"), nullptr,
+    {ID_EDIT_FIND_PREVIOUS, QT_TR_NOOP("Find Pre&vious"), QT_TR_NOOP("Find the previous record"), nullptr,
      {K(Qt::SHIFT | Qt::Key_F3)}, kPlain, [](CMainFrame& f) { f.FindAgain(false); }},
     {ID_EDIT_PASTE, QT_TR_NOOP("&Paste"), QT_TR_NOOP("Insert Clipboard contents"), QT_TR_NOOP("Paste"),
      {K(Qt::CTRL | Qt::Key_V), K(Qt::SHIFT | Qt::Key_Insert)}, kDisabled, nullptr},
@@ -185,7 +187,7 @@ const CMainFrame::ActionRow CMainFrame::kActionRows[] = {
      nullptr, {}, kCheckable, [](CMainFrame& f) { f.OnCardStatistics(); }},
     {ID_VIEW_INFORMATION, QT_TR_NOOP("&Information"), QT_TR_NOOP("Show the adapter information"), nullptr, {}, kPlain,
      [](CMainFrame& f) { f.WithTraceDocument([&f](trace::CDocument& d) { f.m_services.ShowInformation(d); }); }},
-    {ID_VIEW_AUTO_SCROLL, QT_TR_NOOP("Auto &Scroll"), QT_TR_NOOP("Keep the newest record in view while records arrive"),
+    {ID_VIEW_AUTO_SCROLL, QT_TR_NOOP("A&uto Scroll"), QT_TR_NOOP("Keep the newest record in view while records arrive"),
      nullptr, {}, kCheckable,
      [](CMainFrame& f) {
          if (views::CTraceChildFrame* frame = f.ActiveTraceFrame())
@@ -196,7 +198,7 @@ const CMainFrame::ActionRow CMainFrame::kActionRows[] = {
     {ID_VIEW_TIME_SINCE_FIRST, QT_TR_NOOP("Seconds Since &First Record"),
      QT_TR_NOOP("Show the seconds since the first record"), nullptr, {}, kCheckable,
      [](CMainFrame& f) { f.SetTimeFormat(views::RecordListModel::TimeFormat::SinceFirst); }},
-    {ID_VIEW_TIME_SINCE_PREVIOUS, QT_TR_NOOP("Seconds Since &Previous Record"),
+    {ID_VIEW_TIME_SINCE_PREVIOUS, QT_TR_NOOP("Seconds Since Pre&vious Record"),
      QT_TR_NOOP("Show the seconds since the record shown above"), nullptr, {}, kCheckable,
      [](CMainFrame& f) { f.SetTimeFormat(views::RecordListModel::TimeFormat::SincePrevious); }},
     {ID_VIEW_COLOUR_ROWS, QT_TR_NOOP("Colour &Rows"),
@@ -263,6 +265,13 @@ void CMainFrame::CreateActions() {
         }
         m_actions[row.id] = action;
     }
+}
+
+void CMainFrame::GroupTimeFormats() {
+    // The three time formats are one choice.
+    auto* group = new QActionGroup(this);
+    group->setExclusive(true);
+    for (int id : {ID_VIEW_TIME_OF_DAY, ID_VIEW_TIME_SINCE_FIRST, ID_VIEW_TIME_SINCE_PREVIOUS}) group->addAction(Action(id));
 }
 
 void CMainFrame::SetTimeFormat(views::RecordListModel::TimeFormat format) {

@@ -151,6 +151,7 @@ private:
     };
     static const ActionRow kActionRows[];
     void CreateActions();
+    void GroupTimeFormats();
     void CreateMenus();
     void CreateToolBar();
     void CreateStatusBar();

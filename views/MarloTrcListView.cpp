@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QProgressDialog>
+#include <QStyle>
 #include <QRegularExpression>
 #include <functional>
 #include <QTimer>
@@ -64,6 +65,8 @@ CMarloTrcListView::CMarloTrcListView(trace::CDocument& document, QWidget* parent
     columns->setMinimumSectionSize(8);
     for (int c = 0; c < trace::kColumnCount; ++c)
         setColumnWidth(c, trace::kColumns[static_cast<std::size_t>(c)].width);
+    // A row's problem icon has room of its own beside its Seq #.
+    setColumnWidth(0, trace::kColumns[0].width + style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this) + 4);
     // The Message column, the last, reaches the window's right edge.
     columns->setStretchLastSection(true);
 

@@ -4,6 +4,8 @@
 // enabling, the statistics window's check mark, the adapter selection
 // dialog, and the single-instance rule across two processes.
 
+#include <QActionGroup>
+#include <QSet>
 #include <QLabel>
 #include <QListWidget>
 #include <QLocalSocket>
@@ -147,7 +149,7 @@ void AppTest::StartsWithMenu128AndNoDocument() {
     QCOMPARE(m_frame->DocumentCount(), std::size_t{0});
     QCOMPARE(m_frame->MdiArea()->subWindowList().size(), 0);
     QCOMPARE(MenuTitles(*m_frame), (QStringList{"&File", "&View", "&Help"}));
-    QCOMPARE(MenuEntries(*m_frame, 0), (QStringList{"&Open Adapter...", "-", "Open Log File...", "-", "E&xit"}));
+    QCOMPARE(MenuEntries(*m_frame, 0), (QStringList{"&Open Adapter...", "-", "Open &Log File...", "-", "E&xit"}));
     QCOMPARE(m_frame->Action(app::ID_FILE_OPEN)->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
     // Nothing handles these: always disabled, keys included.
     for (int id : {app::ID_FILE_PRINT, app::ID_EDIT_UNDO, app::ID_EDIT_CUT, app::ID_EDIT_COPY, app::ID_EDIT_PASTE,
@@ -166,8 +168,8 @@ void AppTest::MenusFollowTheActiveDocument() {
                                                      "&Close ", "&Export...", "-", "E&xit"}));
     QVERIFY(m_frame->Action(app::ID_FILE_EXPORT)->isEnabled());  // the log has records
     QCOMPARE(MenuEntries(*m_frame, 2),
-             (QStringList{"&Toolbar", "&Status Bar", "-", "Auto &Scroll", "Colour &Rows", "-", "Time of &Day",
-                          "Seconds Since &First Record", "Seconds Since &Previous Record", "-",
+             (QStringList{"&Toolbar", "&Status Bar", "-", "A&uto Scroll", "Colour &Rows", "-", "Time of &Day",
+                          "Seconds Since &First Record", "Seconds Since Pre&vious Record", "-",
                           "&Element Details", "-", "Ca&lls", "&Problems"}));
     QMdiSubWindow* logFrame = m_frame->MdiArea()->activeSubWindow();
     // View > Calls lists the sample's call; the status bar counts its problems.
@@ -197,13 +199,34 @@ void AppTest::MenusFollowTheActiveDocument() {
                           "-", "Save &Diagnostics", "-", "E&xit"}));
     QVERIFY(!m_frame->Action(app::ID_FILE_EXPORT)->isEnabled());  // nothing traced yet
     QCOMPARE(MenuEntries(*m_frame, 2),
-             (QStringList{"&Toolbar", "&Status Bar", "-", "Auto &Scroll", "Colour &Rows", "-", "Time of &Day",
-                          "Seconds Since &First Record", "Seconds Since &Previous Record", "-", "&Card Status",
+             (QStringList{"&Toolbar", "&Status Bar", "-", "A&uto Scroll", "Colour &Rows", "-", "Time of &Day",
+                          "Seconds Since &First Record", "Seconds Since Pre&vious Record", "-", "&Card Status",
                           "C&ard Statistics", "&Information", "-", "&Element Details", "-", "Ca&lls",
                           "&Problems"}));
     QCOMPARE(MenuEntries(*m_frame, 1), (QStringList{"&Undo", "-", "Cu&t", "&Copy", "&Paste", "-", "&Find...",
-                                                     "Find &Next", "Find &Previous"}));
+                                                     "Find &Next", "Find Pre&vious"}));
     QCOMPARE(m_frame->windowTitle(), QStringLiteral("MarloTrc - OrinBri1"));
+    // Every menu of every menu bar reaches each entry by a key of its own;
+    // the time formats are one choice.
+    for (const int bar : {128, 134, 129}) {  // the adapter's window active again at the end
+        if (bar == 128) m_frame->MdiArea()->setActiveSubWindow(nullptr);
+        if (bar == 134) m_frame->MdiArea()->setActiveSubWindow(logFrame);
+        if (bar == 129) m_frame->MdiArea()->setActiveSubWindow(m_frame->MdiArea()->subWindowList().back());
+        for (QAction* menu : m_frame->menuBar()->actions()) {
+            QSet<QChar> keys;
+            for (QAction* entry : menu->menu()->actions()) {
+                const qsizetype amp = entry->text().indexOf(QLatin1Char('&'));
+                if (amp < 0 || entry->isSeparator()) continue;
+                const QChar key = entry->text().at(amp + 1).toLower();
+                QVERIFY2(!keys.contains(key), qPrintable(menu->text() + QStringLiteral(": ") + entry->text()));
+                keys.insert(key);
+            }
+        }
+    }
+    QVERIFY(m_frame->Action(app::ID_VIEW_TIME_OF_DAY)->actionGroup() != nullptr &&
+            m_frame->Action(app::ID_VIEW_TIME_OF_DAY)->actionGroup()->isExclusive());
+    QCOMPARE(m_frame->Action(app::ID_VIEW_TIME_SINCE_PREVIOUS)->actionGroup(),
+             m_frame->Action(app::ID_VIEW_TIME_OF_DAY)->actionGroup());
 
     // The Window menu lists the open windows, the active one checked.
     QMenu* window = m_frame->menuBar()->actions().at(4)->menu();

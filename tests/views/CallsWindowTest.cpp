@@ -8,6 +8,7 @@
 #include <QMdiArea>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QStyle>
 #include <QtTest>
 
 #include "tests/views/ViewSupport.h"
@@ -70,6 +71,10 @@ void CallsWindowTest::LadderTableMarksAndProblems() {
     QVERIFY(model != nullptr);
     for (int row = 0; row < model->rowCount(); ++row)
         QCOMPARE(model->data(model->index(row, 0), Qt::DecorationRole).isNull(), row != 6);
+    // The icon leaves the Seq # readable beside it.
+    const int icon = frame->ListView()->style()->pixelMetric(QStyle::PM_SmallIconSize);
+    QVERIFY(frame->ListView()->columnWidth(0) >=
+            icon + frame->ListView()->fontMetrics().horizontalAdvance(model->index(6, 0).data().toString()) + 8);
 
     auto* calls = new views::CCallsWindow(*frame, frame->Analysis());
     calls->show();
