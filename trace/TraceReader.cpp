@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include "platform/File.h"
-#include "platform/Thread.h"
 #include "trace/TraceLog.h"
 
 namespace trace {
@@ -69,11 +68,12 @@ Pass ReadOnePass(int fd, std::int64_t& pos, TraceReaderParams& params) {
 }
 
 void ReaderThread(TraceReaderParams* params) {
-    // The lowest ordinary priority, not the idle class: the reader no longer
-    // polls without pause, so it costs nothing while the line is quiet, and
-    // an idle-class thread would deliver nothing at all while the machine is
-    // busy with other work.
-    platform::SetCurrentThreadLowPriority();
+    // The process's own priority, not a lowered one: the reader reads a
+    // batch with one call and frames it in a fraction of a millisecond, so it
+    // takes nothing from the user-interface thread, and it costs nothing
+    // while the line is quiet. At the lowest priority it got so little of a
+    // busy machine's time that the card's writer ran ahead of it, and every
+    // stop waited for the backlog.
     int error = 0;
     platform::UniqueFd fd = platform::OpenForReading(params->logPath, &error);
     std::int64_t pos = 0;
