@@ -20,22 +20,11 @@ std::string_view View(const char* begin, const char* end) {
     return std::string_view(begin, static_cast<std::size_t>(end - begin));
 }
 
-// Walks the tree of record `index` in pre-order without building it: for
-// each node, sink.Node(depth, prefix, rest, octets, itemData), its label
-// being prefix followed by rest. The frame's texts come from one decode
-// without the element walk (as the record list shows them) and its elements
-// from one decode with it: the record is read once, not once a text.
+// "Frame": sequence, time, B and LN.
 template <class Sink>
-void Walk(const CTraceLog& log, int index, bool elementDetails, Sink& sink) {
-    // A record that is not there reads as zeros and no data, as the log's
-    // accessors answer for it.
-    static constexpr std::uint8_t kNoRecord[kHeaderCopySize] = {};
-    const CTraceRecord r = log.GetRecord(index).value_or(CTraceRecord(kNoRecord, {}));
-    const std::span<const std::uint8_t> data = r.GetData();
-    const auto size = static_cast<std::uint32_t>(data.size());
+void WalkFrame(const CTraceRecord& r, int index, Sink& sink) {
     char text[32];
-
-    sink.Node(1, "Frame", {}, {0, size}, index);
+    sink.Node(1, "Frame", {}, {0, static_cast<std::uint32_t>(r.GetData().size())}, index);
     sink.Node(2, "Seq: ", View(text, decode::WriteZeroPadded(text, r.GetSequence(), 3)), {}, 0);
     // The tree writes the hundredths after a colon, the record list after a point.
     char* p = text;
@@ -46,20 +35,25 @@ void Walk(const CTraceLog& log, int index, bool elementDetails, Sink& sink) {
     sink.Node(2, "Time:   ", View(text, decode::WriteZeroPadded(p, r.GetHundredths(), 2)), {}, 0);
     sink.Node(2, "B: ", View(text, decode::WriteBlankPadded(text, r.GetBNumber(), 2)), {}, 0);
     sink.Node(2, "LN: ", View(text, decode::WriteBlankPadded(text, r.GetLNNumber(), 2)), {}, 0);
+}
 
-    // Only a D-channel frame has parts to point at; hex and ASCII data is one block.
+// "Layer 2": the eight texts of the record list, from one decode without
+// the element walk. Only a D-channel frame has parts to point at; hex and
+// ASCII data is one block.
+template <class Sink>
+void WalkLayer2(const CTraceRecord& r, int index, const decode::FrameLayout& parts,
+                const decode::FrameSummary& texts, Sink& sink) {
     const bool dchannel = r.IsDChannel();
-    const decode::FrameLayout parts = dchannel ? decode::LayoutOf(data) : decode::FrameLayout{};
     const decode::OctetRange control = parts.control;
     const bool uFrame = control.count == 1;
-    const decode::FrameSummary texts = r.Summary(decode::kDecodeMask & ~decode::kDecodeInfoElements);
+    const auto size = static_cast<std::uint32_t>(r.GetData().size());
     char value[4 * decode::FrameSummary::kMaxTextLength + 1];
     const auto field = [&](const char* prefix, char* (decode::FrameSummary::*write)(char*) const,
                            decode::OctetRange octets) {
         sink.Node(2, prefix, dchannel ? View(value, (texts.*write)(value)) : std::string_view(), octets, 0);
     };
-    sink.Node(1, "Layer 2", {},
-              {0, dchannel ? std::min<std::uint32_t>(size, control.first + control.count) : 0u}, index);
+    sink.Node(1, "Layer 2", {}, {0, dchannel ? std::min<std::uint32_t>(size, control.first + control.count) : 0u},
+              index);
     field("Source: ", &decode::FrameSummary::WriteSource, {});
     field("Address: ", &decode::FrameSummary::WriteAddress, parts.address);
     field("FTYP: ", &decode::FrameSummary::WriteFrameType, control);
@@ -71,23 +65,27 @@ void Walk(const CTraceLog& log, int index, bool elementDetails, Sink& sink) {
         field("Message: ", &decode::FrameSummary::WriteMessage, parts.messageType);
     else
         sink.Node(2, "Message: ", r.GetMessage(), parts.messageType, 0);
+}
 
-    sink.Node(1, "Layer 3", {}, parts.layer3, index);
-    if (!dchannel || !texts.HasLayer3()) return;
+// The elements of "Layer 3", from one decode with the element walk.
+template <class Sink>
+void WalkElements(const CTraceRecord& r, bool elementDetails, Sink& sink) {
+    const std::span<const std::uint8_t> data = r.GetData();
     const decode::FrameSummary elements = r.Summary();
     const auto count = elements.ItemCount();
+    char number[32];
     std::string lower;
     for (std::uint32_t k = 0; k < count; ++k) {
         const std::optional<DecodeItem> item = elements.Item(data, k);
         if (!item) break;
         const decode::OctetRange whole{item->offset, item->size};
         // The number, "- " and the lower-case name with its padding blanks.
-        p = decode::WriteText(text, std::to_string(k + 1));
+        char* p = decode::WriteText(number, std::to_string(k + 1));
         p = decode::WriteText(p, "- ");
         lower = item->name;
         for (char& c : lower)
             if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        sink.Node(2, View(text, p), lower, whole, 0);
+        sink.Node(2, View(number, p), lower, whole, 0);
         sink.Node(3, "Index: ", item->IndexText(), Part(whole, 0, 1), 0);
         sink.Node(3, "#: ", item->IdText(), Part(whole, 0, 1), 0);
         sink.Node(3, "Ln: ", item->LengthText(), item->singleOctet ? Part(whole, 0, 1) : Part(whole, 1, 1), 0);
@@ -97,6 +95,24 @@ void Walk(const CTraceLog& log, int index, bool elementDetails, Sink& sink) {
         for (const decode::ElementDetail& detail : decode::DescribeElement(*item, data))
             sink.Node(3, detail.label, {}, {detail.firstOctet, detail.octetCount}, 0);
     }
+}
+
+// Walks the tree of record `index` in pre-order without building it: for
+// each node, sink.Node(depth, prefix, rest, octets, itemData), its label
+// being prefix followed by rest. The record is read once, not once a text.
+template <class Sink>
+void Walk(const CTraceLog& log, int index, bool elementDetails, Sink& sink) {
+    // A record that is not there reads as zeros and no data, as the log's
+    // accessors answer for it.
+    static constexpr std::uint8_t kNoRecord[kHeaderCopySize] = {};
+    const CTraceRecord r = log.GetRecord(index).value_or(CTraceRecord(kNoRecord, {}));
+    const bool dchannel = r.IsDChannel();
+    const decode::FrameLayout parts = dchannel ? decode::LayoutOf(r.GetData()) : decode::FrameLayout{};
+    const decode::FrameSummary texts = r.Summary(decode::kDecodeMask & ~decode::kDecodeInfoElements);
+    WalkFrame(r, index, sink);
+    WalkLayer2(r, index, parts, texts, sink);
+    sink.Node(1, "Layer 3", {}, parts.layer3, index);
+    if (dchannel && texts.HasLayer3()) WalkElements(r, elementDetails, sink);
 }
 
 // Builds the nodes the walk names, each under the last node one level up.
