@@ -194,7 +194,8 @@ void CaptureSession::Stop(CaptureEnd end) {
     // cut back to the count), so the rest need not be read.
     const bool takeTheRest = end != CaptureEnd::Count;
     const trace::CLogFile* file = doc.GetLogFile();
-    if (takeTheRest && file && file->GetLength() - doc.GetTraceLog()->GetReaderRecordEnd() > kSayTakingFrom)
+    if (takeTheRest && !m_outputClosed && file &&
+        file->GetLength() - doc.GetTraceLog()->GetReaderRecordEnd() > kSayTakingFrom)
         std::fprintf(stderr, "trctool: stopping: printing the records the trace log file still holds (%s); "
                              "Ctrl-C again ends at once and keeps the file\n",
                      Size(file->GetLength() - doc.GetTraceLog()->GetReaderRecordEnd()).c_str());
