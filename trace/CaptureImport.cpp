@@ -1,4 +1,4 @@
-// Capture files into a CTraceLog: frames become D-channel records.
+// Capture files as trace records: frames become D-channel records.
 #include "trace/CaptureImport.h"
 
 #include <algorithm>
@@ -10,7 +10,6 @@
 #include "platform/File.h"
 #include "platform/MessageBox.h"
 #include "tracefile/RawRecord.h"
-#include "trace/TraceLog.h"
 
 namespace trace {
 namespace {
@@ -65,7 +64,7 @@ private:
 
 void WriteCaptureRecord(Bytes& raw, std::uint16_t sequence, const CaptureFrame& frame,
                         const std::optional<std::tm>& local) {
-    wire::DChannelHeader header;
+    wire::RecordHeader header;
     header.sequence = sequence;
     if (local) {
         header.hour = static_cast<std::uint8_t>(local->tm_hour);
@@ -74,34 +73,27 @@ void WriteCaptureRecord(Bytes& raw, std::uint16_t sequence, const CaptureFrame& 
     }
     header.hundredths = static_cast<std::uint8_t>(frame.nanoseconds / 10000000 % 100);
     header.flags = frame.side == FrameSide::Network ? wire::kFlagNetworkSide : 0;
+    header.sideUnknown = frame.side == FrameSide::Unknown;
     wire::WriteDChannelRecord(raw, header, frame.lapd);
-    raw[kSideUnknownOffset] = frame.side == FrameSide::Unknown ? kSideUnknownBit : 0;
 }
 
 }  // namespace
 
-std::vector<std::uint8_t> CaptureRecord(std::uint16_t sequence, const CaptureFrame& frame) {
-    Bytes raw;
-    WriteCaptureRecord(raw, sequence, frame, LocalClock().Local(frame.seconds));
-    return raw;
-}
-
-int LoadCapture(CTraceLog& log, ByteSource& source) {
+int ReadCaptureRecords(ByteSource& source, const CaptureRecordSink& sink) {
     bool cut = false;
     bool sideless = false;
     std::uint16_t sequence = 0;
-    const bool empty = log.GetRecordCount() == 0;
     LocalClock clock;
     Bytes raw;
     bool first = true;
     const CaptureReadResult result = ReadCapture(source, [&](const CaptureFrame& frame) {
         // The first frame dates the trace (sequence numbers wrap after 65535).
-        if (first && empty) log.SetTraceDate(LocalTraceDate(static_cast<std::time_t>(frame.seconds)));
+        if (first && sink.firstFrameDate) sink.firstFrameDate(LocalTraceDate(static_cast<std::time_t>(frame.seconds)));
         cut = cut || frame.lapd.size() > kMaxDChannelData;
         sideless = sideless || frame.side == FrameSide::Unknown;
         first = false;
         WriteCaptureRecord(raw, ++sequence, frame, clock.Local(frame.seconds));
-        log.AddRawRecord(raw);
+        sink.addRecord(raw);
     });
     if (cut) platform::MessageBox("Frames longer than 280 octets were cut to their first 280 octets.");
     if (sideless)
@@ -122,9 +114,9 @@ int LoadCapture(CTraceLog& log, ByteSource& source) {
     }
 }
 
-int LoadCaptureFile(CTraceLog& log, int fd) {
+int ReadCaptureFile(int fd, const CaptureRecordSink& sink) {
     FdSource source(fd);
-    return LoadCapture(log, source);
+    return ReadCaptureRecords(source, sink);
 }
 
 bool IsCaptureFile(int fd) {

@@ -51,6 +51,7 @@ MARLO_RECORD_ACCESSOR(std::uint8_t, GetHours, 0)
 MARLO_RECORD_ACCESSOR(std::uint8_t, GetMinutes, 0)
 MARLO_RECORD_ACCESSOR(std::uint8_t, GetSeconds, 0)
 MARLO_RECORD_ACCESSOR(std::uint8_t, GetHundredths, 0)
+MARLO_RECORD_ACCESSOR(std::uint32_t, GetTimeOfDay, 0)
 MARLO_RECORD_ACCESSOR(std::uint8_t, GetBNumber, 0)
 MARLO_RECORD_ACCESSOR(std::uint8_t, GetLNNumber, 0)
 MARLO_RECORD_ACCESSOR(std::string, GetMnemonic, "")
@@ -220,6 +221,15 @@ struct CTraceLog::PendingLoad {
     std::int64_t size;
 };
 
+CaptureRecordSink CTraceLog::CaptureSink() {
+    CaptureRecordSink sink;
+    sink.addRecord = [this](std::span<const std::uint8_t> raw) { AddRawRecord(raw); };
+    if (m_count == 0) sink.firstFrameDate = [this](const TraceDate& date) { SetTraceDate(date); };
+    return sink;
+}
+
+int LoadCapture(CTraceLog& log, ByteSource& source) { return ReadCaptureRecords(source, log.CaptureSink()); }
+
 int CTraceLog::LoadFile(const std::filesystem::path& path, int* openError) {
     const int loaded = BeginLoad(path, openError, std::numeric_limits<int>::max());
     if (m_batch > 0) ConsumeBatch();
@@ -233,7 +243,7 @@ int CTraceLog::BeginLoad(const std::filesystem::path& path, int* openError, int 
     if (openError) *openError = error;
     if (!fd) return 0;
     // pcap and pcapng files are known by their magic number, whatever their name.
-    if (IsCaptureFile(fd.Get())) return LoadCaptureFile(*this, fd.Get());
+    if (IsCaptureFile(fd.Get())) return ReadCaptureFile(fd.Get(), CaptureSink());
     auto load = std::make_unique<PendingLoad>(std::move(fd));
 
     std::size_t headerBytes = 0;

@@ -25,7 +25,9 @@
 
 namespace trace {
 
+class ByteSource;
 class CLogFile;
+struct CaptureRecordSink;
 
 class CTraceLog {
 public:
@@ -40,6 +42,7 @@ public:
     std::uint8_t GetMinutes(int index) const;
     std::uint8_t GetSeconds(int index) const;
     std::uint8_t GetHundredths(int index) const;
+    std::uint32_t GetTimeOfDay(int index) const;  // hundredths of a second since midnight
     std::uint8_t GetBNumber(int index) const;
     std::uint8_t GetLNNumber(int index) const;
     std::string GetMnemonic(int index) const;
@@ -164,6 +167,10 @@ private:
     void ConsumeBatch();
     // Forgets every record; the blocks stay allocated for the next ones.
     void ForgetRecordsKeepingBlocks();
+    friend int LoadCapture(CTraceLog& log, ByteSource& source);
+    // A capture file's records appended to this log; an empty log takes the
+    // first frame's date as the trace's.
+    CaptureRecordSink CaptureSink();
 
     struct PendingLoad;
     std::unique_ptr<PendingLoad> m_load;
@@ -190,5 +197,9 @@ private:
     std::optional<TraceDate> m_traceDate;
     bool m_bannerDateInvalid = false;
 };
+
+// Loads a capture file into the log as ReadCaptureRecords reads it, with the
+// same answer.
+int LoadCapture(CTraceLog& log, ByteSource& source);
 
 }  // namespace trace
