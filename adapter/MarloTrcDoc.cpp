@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "adapter/Diagnostics.h"
+#include "linekit/tpx_event.h"
 #include "platform/Event.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
@@ -127,6 +128,26 @@ std::optional<std::size_t> CMarloTrcDoc::SelectAdapter() {
     return adapterOfEntry[static_cast<std::size_t>(*choice)];
 }
 
+namespace {
+
+// Runs its cleanup when it goes out of scope, unless dismissed: a failure
+// exit undoes what the step did so far.
+class UndoUnlessKept {
+public:
+    explicit UndoUnlessKept(std::function<void()> undo) : m_undo(std::move(undo)) {}
+    ~UndoUnlessKept() {
+        if (m_undo) m_undo();
+    }
+    UndoUnlessKept(const UndoUnlessKept&) = delete;
+    UndoUnlessKept& operator=(const UndoUnlessKept&) = delete;
+    void Keep() { m_undo = nullptr; }
+
+private:
+    std::function<void()> m_undo;
+};
+
+}  // namespace
+
 bool CMarloTrcDoc::OpenAdapter(std::string& errorText) {
     // Opening again replaces the connection this document holds.
     if (m_opened) {
@@ -134,7 +155,20 @@ bool CMarloTrcDoc::OpenAdapter(std::string& errorText) {
         CloseAdapter(ignored);
     }
     const std::intptr_t captureFile = CreateTraceLogFile();
+    if (!RegisterClient(errorText)) return false;
+    const std::optional<std::size_t> chosen = ChooseAdapter();
+    if (!chosen) {
+        errorText.clear();
+        TpxUnregister(m_device, m_clientId);
+        return false;
+    }
+    if (!ConnectAdapter(*chosen, captureFile, errorText)) return false;
+    m_opened = true;
+    SetAdapterInUse(*chosen, true);
+    return true;
+}
 
+bool CMarloTrcDoc::RegisterClient(std::string& errorText) {
     char16_t names[TPX_MAX_ADAPTERS][TPX_ADAPTER_NAME_CHARS] = {};
     TpxHandle device = nullptr;
     std::uint32_t clientId = 0;
@@ -153,15 +187,14 @@ bool CMarloTrcDoc::OpenAdapter(std::string& errorText) {
         std::copy(std::begin(names[i]), std::end(names[i]), m_adapterNames[i].begin());
         m_adapterNames[i].back() = 0;
     }
+    return true;
+}
 
+std::optional<std::size_t> CMarloTrcDoc::ChooseAdapter() {
     std::size_t chosen = 0;
-    if (adapterCount >= 2) {
+    if (m_adapterCount >= 2) {
         const auto selected = SelectAdapter();
-        if (!selected) {
-            errorText.clear();
-            TpxUnregister(device, clientId);
-            return false;
-        }
+        if (!selected) return std::nullopt;
         chosen = *selected;
     }
     m_chosenAdapter = static_cast<std::uint32_t>(chosen);
@@ -173,39 +206,40 @@ bool CMarloTrcDoc::OpenAdapter(std::string& errorText) {
     }
     SetPathName(name);
     m_ui.AddToRecentFiles(name);
+    return chosen;
+}
 
+bool CMarloTrcDoc::ConnectAdapter(std::size_t chosen, std::intptr_t captureFile, std::string& errorText) {
     m_response = std::make_unique<TpxResponseBlock>();
     *m_response = TpxResponseBlock{};
     m_response->captureFile = captureFile;
-    m_responseEvent.Reset(platform::CreateEvent("MarloAppEvent", false));
-    m_ackEvent.Reset(platform::CreateEvent("MarloDriverEvent", false));
+    m_responseEvent.Reset(platform::CreateEvent(TPX_APP_EVENT_NAME, false));
+    m_ackEvent.Reset(platform::CreateEvent(TPX_DRIVER_EVENT_NAME, false));
     m_response->responseEvent = m_responseEvent.Get();
     m_response->ackEvent = m_ackEvent.Get();
     m_connection->response = m_response.get();
+    UndoUnlessKept release([this] { ReleaseResponseBlock(); });
 
     std::uint32_t connectionId = 0;
     std::uint32_t openResult = 0;
-    const std::uint32_t opened =
-        TpxOpen(device, clientId, m_adapterNames[chosen].data(), &connectionId, &openResult, m_connection.get());
+    const std::uint32_t opened = TpxOpen(m_device, m_clientId, m_adapterNames[chosen].data(), &connectionId,
+                                         &openResult, m_connection.get());
     m_connectionId = connectionId;
     if (opened != 0) {
         errorText = WithCode("Tpx Open", opened);
-        TpxUnregister(device, clientId);  // refused as a stale handle when the library closed it already
-        ReleaseResponseBlock();
+        TpxUnregister(m_device, m_clientId);  // refused as a stale handle when the library closed it already
         return false;
     }
     if (openResult != 0) {
         errorText = WithCode("Tpx Open Response", openResult);
         std::uint32_t closeResult = 0;
-        TpxClose(device, clientId, connectionId, &closeResult);  // ends the monitor thread
-        ReleaseResponseBlock();
+        TpxClose(m_device, m_clientId, connectionId, &closeResult);  // ends the monitor thread
         return false;
     }
-    m_connection->device = device;
-    m_connection->clientId = clientId;
+    m_connection->device = m_device;
+    m_connection->clientId = m_clientId;
     m_connection->connectionId = connectionId;
-    m_opened = true;
-    SetAdapterInUse(chosen, true);
+    release.Keep();
     return true;
 }
 

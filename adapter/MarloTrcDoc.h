@@ -193,8 +193,6 @@ private:
         std::vector<std::uint8_t> record;  // the data after the header, copied before the acknowledgement
     };
 
-    // Waits for the response event: nullopt on time-out (nothing is
-    // acknowledged then). The response is copied but not yet acknowledged.
     // The commands sent to the adapter after it is open; each one's texts
     // and rules are one row of the table in the source.
     enum class CommandId {
@@ -218,14 +216,25 @@ private:
     Outcome RunCommand(CommandId id, std::string& errorText, std::uint32_t link = 0,
                        const std::function<void(const std::vector<std::uint8_t>&)>& use = {});
 
+    // Waits for the response event: nullopt on time-out (nothing is
+    // acknowledged then). The response is copied but not yet acknowledged.
     std::optional<Response> WaitForResponse();
     void Acknowledge();
-    // The library's handle arguments, or a closed-adapter error code without
-    // calling the library when no response block exists.
+    // True while the adapter is open: a command is then sent to the library;
+    // without a response block it fails at once with a closed-adapter code.
     bool HasConnection() const { return m_response != nullptr; }
     void ReleaseResponseBlock();
     void TimedOut(std::string_view message);
     std::optional<std::size_t> SelectAdapter();
+    // OpenAdapter's steps. Register: the device, the client id and the
+    // adapters the driver offers (a failure leaves nothing registered).
+    // Choose: the only adapter, or the one the user picks among several
+    // (nullopt when the user picks none; the client stays registered).
+    // Connect: the response block and its events, then the open (a failure
+    // leaves no connection, no registration and no response block).
+    bool RegisterClient(std::string& errorText);
+    std::optional<std::size_t> ChooseAdapter();
+    bool ConnectAdapter(std::size_t chosen, std::intptr_t captureFile, std::string& errorText);
 
     // What becomes of the trace log file when the document closes: asked
     // by SaveModified, carried out by KeepOrDeleteLogFile.

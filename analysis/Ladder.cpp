@@ -7,6 +7,7 @@
 #include "decode/Format.h"
 #include "decode/Frame.h"
 #include "decode/InfoElements.h"
+#include "wire/Tpx.h"
 
 namespace analysis {
 namespace {
@@ -146,7 +147,7 @@ namespace {
 // " and time >= A and time <= B" as times of day; a span across midnight
 // keeps the times after A and those before B. Unbounded: only A.
 std::string TimeSpan(std::uint32_t from, std::uint32_t to, bool bounded) {
-    constexpr std::uint32_t kDay = 24u * 360000u;
+    constexpr std::uint32_t kDay = wire::kHundredthsPerDay;
     if (!bounded) return " and time >= " + FormatTime(from % kDay);
     if (to - from >= kDay) return {};
     const std::string a = FormatTime(from % kDay);

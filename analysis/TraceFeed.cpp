@@ -8,14 +8,10 @@ namespace analysis {
 std::optional<FrameInput> FrameOfRecord(const trace::CTraceLog& log, std::uint32_t index) {
     const std::optional<trace::CTraceRecord> record = log.GetRecord(static_cast<int>(index));
     if (!record || record->GetMnemonic() != "DCH") return std::nullopt;
-    const auto header = record->GetHeaderCopy();
     FrameInput in;
     in.record = index;
-    in.time = ((record->GetHours() * 60u + record->GetMinutes()) * 60u + record->GetSeconds()) * 100u +
-              record->GetHundredths();
-    // Exactly one of bits 0 and 2 of raw octet 17: the network side sent it.
-    const std::uint8_t flags = header.size() > 17 ? header[17] : 0;
-    in.sender = ((flags ^ (flags >> 2)) & 0x01) != 0 ? Side::NT : Side::TE;
+    in.time = record->GetTimeOfDay();
+    in.sender = record->IsFromNetworkSide() ? Side::NT : Side::TE;
     in.frame = record->GetData();
     return in;
 }

@@ -25,7 +25,7 @@
 #include "app/ToolbarIcons.h"
 #include "platform/MessageBox.h"
 #include "platform/Version.h"
-#include "tools/RecordPrinter.h"
+#include "trace/RecordPrinter.h"
 #include "trace/CaptureExport.h"
 #include "trace/TraceLog.h"
 #include "views/CallsWindow.h"
@@ -50,7 +50,7 @@ void CChildFrame::closeEvent(QCloseEvent* event) {
 
 CMainFrame::CMainFrame(DocumentServices& documents, QWidget* parent)
     : QMainWindow(parent), m_services(documents) {
-    setObjectName(QStringLiteral("AfxMDIFrame40d"));
+    setObjectName(QString::fromLatin1(kMainWindowClass));
     setWindowTitle(QStringLiteral("MarloTrc"));
     m_ui = std::make_unique<QtUiServices>(
         this, [this](const std::string& text) { SetTraceStatusText(text); },
@@ -320,7 +320,7 @@ void CMainFrame::CreateMenus() {
     auto menu = [this](int resource, const QString& title, std::initializer_list<int> ids) {
         auto* m = new QMenu(title, this);
         for (int id : ids) {
-            if (id == 0)
+            if (id == ID_SEPARATOR)
                 m->addSeparator();
             else
                 m->addAction(Action(id));
@@ -418,13 +418,13 @@ void CMainFrame::ListRecentFiles(QMenu& menu) {
 
 void CMainFrame::CreateToolBar() {
     QToolBar* bar = addToolBar(tr("Toolbar"));
-    bar->setObjectName(QStringLiteral("toolbar128"));
+    bar->setObjectName(QStringLiteral("mainToolbar"));
     bar->setIconSize(QSize(16, 15));
     bar->setAllowedAreas(Qt::AllToolBarAreas);
     bar->setFloatable(true);
     for (int id : std::initializer_list<int>{ID_FILE_OPEN, ID_FILE_SAVE, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, 0, ID_FILE_PRINT,
                    ID_APP_ABOUT}) {
-        if (id == 0) {
+        if (id == ID_SEPARATOR) {
             bar->addSeparator();
             continue;
         }
@@ -722,7 +722,7 @@ void CMainFrame::OnFileExport() {
         text.records = static_cast<int>(shown.size());
         text.shown = &shown;
         text.write = [log = document->GetTraceLog(), &shown](int fd, bool csv) {
-            return tools::WriteRecordsText(fd, *log, shown, csv);
+            return trace::WriteRecordsText(fd, *log, shown, csv);
         };
     }
     trace::ExportWithDialog(*document->GetTraceLog(), *m_ui, base.empty() ? std::string("trace") : base, text);

@@ -33,6 +33,10 @@ class BackgroundLoads;
 
 namespace app {
 
+// The main window's class name: its object name, and (with the user id) the
+// name a second start of the program finds the first one by.
+inline constexpr char kMainWindowClass[] = "AfxMDIFrame40d";
+
 // CChildFrame: a plain MDI child (the statistics window's frame) showing
 // `content`, a window on the document. Like the trace windows it shares
 // ownership of its document, and its content goes before it. Closing it is
@@ -210,7 +214,7 @@ private:
     std::unique_ptr<trace::UiServices> m_ui;
     std::map<int, QAction*> m_actions;
     std::map<int, std::vector<QMenu*>> m_menus;  // the menus of each menu bar (MenuId)
-    int m_menuId = 0;
+    int m_menuId = -1;  // the menu bar shown (MenuId); none before the first update
     QLabel* m_tracePane = nullptr;
     QString m_traceText;  // what the trace pane shows, whole
     std::map<const trace::CDocument*, QString> m_traceTexts;  // each document's last trace status text

@@ -23,7 +23,7 @@ const char* const kRecentGroup = "Recent File List";
 
 QString CMarloTrcApp::InstanceName() {
     // One per user: the socket lives in the shared temporary folder.
-    return QStringLiteral("AfxMDIFrame40d-%1").arg(::getuid());
+    return QStringLiteral("%1-%2").arg(QString::fromLatin1(kMainWindowClass)).arg(::getuid());
 }
 
 CMarloTrcApp::CMarloTrcApp(DocumentServices& documents, QObject* parent) : QObject(parent), m_documents(documents) {}

@@ -8,7 +8,8 @@
 namespace app {
 
 QIcon ToolbarIcon(int commandId);
-// The program's icon (icon 128), drawn at the size asked for. An image, so
+// The program's icon (the main window's and the desktop file's), drawn at
+// the size asked for. An image, so
 // the build can write it to a file without a display.
 QImage ProgramIconImage(int size);
 QIcon ProgramIcon();

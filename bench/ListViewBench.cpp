@@ -250,7 +250,7 @@ void AddFaultyMillion(LiveDocument& doc) {
                                             : cardsim::CallsConversation::Round(round);
         for (const auto& f : frames) {
             if (n == kRecords) break;
-            wire::DChannelHeader header;
+            wire::RecordHeader header;
             header.sequence = static_cast<std::uint16_t>(n);
             header.hour = static_cast<std::uint8_t>(n / 36000 % 24);
             header.minute = static_cast<std::uint8_t>(n / 600 % 60);

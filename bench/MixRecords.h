@@ -12,7 +12,7 @@ namespace bench {
 
 inline std::vector<std::uint8_t> MixRecord(const std::vector<MixFrame>& mix, int i) {
     const MixFrame& f = mix[static_cast<std::size_t>(i) % mix.size()];
-    wire::DChannelHeader header;
+    wire::RecordHeader header;
     header.sequence = static_cast<std::uint16_t>(i);
     header.hour = static_cast<std::uint8_t>(i / 360000 % 24);
     header.minute = static_cast<std::uint8_t>(i / 6000 % 60);

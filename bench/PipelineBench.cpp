@@ -170,7 +170,7 @@ void DeliveryLatency(benchmark::State& state) {
             auto next = Clock::now();
             for (int i = 0; i < count; ++i) {
                 const cardsim::TraceFrame& frame = frames[static_cast<std::size_t>(i)];
-                wire::DChannelHeader header;
+                wire::RecordHeader header;
                 header.sequence = static_cast<std::uint16_t>(i + 1);
                 const int hundredths = i / 50;  // the time of day the records say, from midnight
                 header.hour = static_cast<std::uint8_t>(hundredths / 360000);

@@ -21,12 +21,13 @@
 
 #include "cardsim/Conversation.h"
 #include "cardsim/Settings.h"
+#include "linekit/tpx.h"
 #include "platform/Device.h"
 #include "wire/Tpx.h"
 
 namespace cardsim {
 
-inline constexpr char kDeviceName[] = R"(\\.\ORINTPX)";
+inline constexpr auto& kDeviceName = wire::kDeviceName;
 inline constexpr std::uint32_t kControlCode = wire::kControlCode;
 inline constexpr std::size_t kRequestBlockBytes = wire::kBlockSize;
 

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "linekit/tpx.h"
+
 namespace cardsim {
 
 // One D-channel frame as the card reports it in a trace indication.

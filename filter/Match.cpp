@@ -210,7 +210,7 @@ Numbers NumbersOf(Field field, Record& record) {
     const Subject& s = record.Get();
     switch (field) {
         case Field::Seq: out.Add(s.sequence); return out;
-        case Field::Time: out.Add(((s.hours * 60 + s.minutes) * 60 + s.seconds) * 100LL + s.hundredths); return out;
+        case Field::Time: out.Add(wire::HundredthsOfDay(s.hours, s.minutes, s.seconds, s.hundredths)); return out;
         case Field::B: out.Add(s.b); return out;
         case Field::LN: out.Add(s.ln); return out;
         case Field::Length: out.Add(static_cast<std::int64_t>(s.data.size())); return out;
@@ -458,8 +458,7 @@ Subject SubjectOf(const trace::CTraceLog& log, int index) {
     Subject subject;
     const std::optional<trace::CTraceRecord> record = log.GetRecord(index);
     if (!record) return subject;
-    const auto header = record->GetHeaderCopy();
-    subject.type = trace::RecordTypeOf(header);
+    subject.type = record->GetType();
     subject.sequence = record->GetSequence();
     subject.hours = record->GetHours();
     subject.minutes = record->GetMinutes();
@@ -467,7 +466,7 @@ Subject SubjectOf(const trace::CTraceLog& log, int index) {
     subject.hundredths = record->GetHundredths();
     subject.b = record->GetBNumber();
     subject.ln = record->GetLNNumber();
-    subject.flagsOctet = header.size() > 17 ? header[17] : 0;
+    subject.flagsOctet = record->GetFlags();
     subject.data = record->GetData();
     return subject;
 }

@@ -13,7 +13,6 @@ namespace linekit {
 namespace {
 
 constexpr char kLibraryName[] = "linekit";
-constexpr char kDriverEventName[] = "MarloDriverEvent";
 
 // GSM Open carries u8 0, u8 0, u16 4, u16 2, u16 0.
 constexpr std::uint8_t kGsmOpenData[8] = {0x00, 0x00, 0x04, 0x00, 0x02, 0x00, 0x00, 0x00};
@@ -85,8 +84,8 @@ TPX_API uint32_t TpxRegister(TpxHandle* device, uint32_t* clientId, uint32_t* ad
         // fails on the null handle, and that is the error reported.
         // Without a card of its own the device is the emulated card, whose
         // module file the build names.
-        platform::SetDriverModule(TPX_DEVICE_NAME, MARLOTRC_CARD_MODULE);
-        *device = platform::OpenDevice(TPX_DEVICE_NAME);
+        platform::SetDriverModule(kDeviceName, MARLOTRC_CARD_MODULE);
+        *device = platform::OpenDevice(kDeviceName);
         RequestBlock block = MakeBlock(kRegister, 0, 0);
         const std::uint32_t result = SendRequest(*device, block);
         if (result != 0) return result;
@@ -129,7 +128,7 @@ TPX_API uint32_t TpxOpen(TpxHandle device, uint32_t clientId, const char16_t* ad
         // other connection until it closed.
         const auto responseName = platform::EventName(ToEvent(response.responseEvent));
         const auto ackName = platform::EventName(ToEvent(response.ackEvent));
-        if (!responseName || !ackName || *ackName != kDriverEventName || *responseName == kDriverEventName)
+        if (!responseName || !ackName || *ackName != TPX_DRIVER_EVENT_NAME || *responseName == TPX_DRIVER_EVENT_NAME)
             return TPX_ERROR_INVALID_PARAMETER;
 
         RequestBlock block = MakeBlock(kOpen, clientId, 0);
@@ -145,7 +144,7 @@ TPX_API uint32_t TpxOpen(TpxHandle device, uint32_t clientId, const char16_t* ad
 
         // The acknowledge event is opened by its name, as the program's
         // events are found by theirs; it is the event of the caller's handle.
-        const platform::UniqueEvent named(platform::OpenEvent(kDriverEventName));
+        const platform::UniqueEvent named(platform::OpenEvent(TPX_DRIVER_EVENT_NAME));
         const platform::EventHandle ack = named ? named.Get() : ToEvent(response.ackEvent);
         // A response event left set (by an earlier connection that timed
         // out, or by the caller) would let the wait below return at once and

@@ -7,8 +7,10 @@
 #include <exception>
 #include <new>
 #include <span>
+#include <string_view>
 
 #include "linekit/tpx.h"
+#include "linekit/tpx_event.h"
 #include "platform/Device.h"
 #include "platform/Event.h"
 #include "wire/Tpx.h"
@@ -18,6 +20,12 @@ namespace linekit {
 // The request block and message layouts are the driver's contract, shared
 // with the emulated card.
 using namespace wire;
+
+// The C header repeats the contract's numbers for programs; they must agree.
+static_assert(std::string_view(TPX_DEVICE_NAME) == kDeviceName);
+static_assert(TPX_REQUEST_BLOCK_SIZE == kBlockSize);
+static_assert(TPX_MAX_MESSAGE_BYTES == kMaxMessageBytes);
+static_assert(TPX_LINE_ADDRESS == kLineAddress);
 
 inline platform::DeviceHandle ToDevice(TpxHandle h) { return static_cast<platform::DeviceHandle>(h); }
 inline platform::EventHandle ToEvent(TpxHandle h) { return static_cast<platform::EventHandle>(h); }

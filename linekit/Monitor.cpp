@@ -22,8 +22,6 @@
 namespace linekit {
 namespace {
 
-constexpr char kDriverEventName[] = "MarloDriverEvent";
-
 // Library-wide record sequence number; the first record written is 1.
 std::atomic<std::uint16_t> g_sequence{1};
 
@@ -111,7 +109,7 @@ struct RecordWriter {
 // The record's time of day from the host clock, to the hundredth: every
 // frame of a call setup gets its own time, and layer 2 timers can be read
 // from a trace.
-void StampTime(DChannelHeader& record) {
+void StampTime(RecordHeader& record) {
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
     std::tm local{};
@@ -173,7 +171,7 @@ void WriteTraceRecord(std::intptr_t captureFile, std::span<const std::uint8_t> m
     const FieldReader header = Little(message.first(std::min(headerLength, message.size())));
     const std::uint32_t address = header.U32(TPX_HEADER_ADDRESS_OFFSET).value_or(0);
 
-    DChannelHeader fields;
+    RecordHeader fields;
     fields.sequence = g_sequence.fetch_add(1);
     StampTime(fields);
     fields.bChannel = BChannelOf(address);
@@ -241,7 +239,7 @@ void StartMonitor(TpxConnection& connection) {
     monitor->clientId = connection.clientId;
     monitor->connectionId = connection.connectionId;
     monitor->response = connection.response;
-    monitor->driverEvent.Reset(platform::OpenEvent(kDriverEventName));
+    monitor->driverEvent.Reset(platform::OpenEvent(TPX_DRIVER_EVENT_NAME));
     monitor->stop.Reset(platform::CreateEvent({}, false));
     Monitor* raw = monitor.get();
     Registry& registry = Monitors();

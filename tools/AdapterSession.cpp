@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "tools/RecordPrinter.h"
+#include "trace/RecordPrinter.h"
 
 namespace tools {
 
@@ -37,7 +37,7 @@ void PrintNoSuchAdapter(const std::string& adapter, const std::vector<std::strin
     std::fprintf(stderr,
                  "trctool: no adapter \"%s\": --adapter takes an adapter's name or its index "
                  "(0, 1, ...; leading zeros allowed); the adapters are:\n",
-                 EscapeCell(adapter).c_str());
+                 trace::EscapeCell(adapter).c_str());
     PrintAdapterList(entries);
 }
 

@@ -11,7 +11,7 @@
 #include "analysis/TraceFeed.h"
 #include "platform/File.h"
 #include "tools/Commands.h"
-#include "tools/RecordPrinter.h"
+#include "trace/RecordPrinter.h"
 #include "trace/TraceLog.h"
 
 namespace tools {
@@ -42,7 +42,7 @@ void PrintRow(const std::vector<std::string>& cells) {
     std::string line;
     for (std::size_t i = 0; i < cells.size(); ++i) {
         if (i > 0) line += '\t';
-        line += EscapeCell(cells[i]);
+        line += trace::EscapeCell(cells[i]);
     }
     std::printf("%s\n", line.c_str());
 }

@@ -21,28 +21,16 @@
 #include "tools/CaptureSession.h"
 #include "tools/Commands.h"
 #include "tools/Extcap.h"
-#include "tools/RecordPrinter.h"
+#include "trace/RecordPrinter.h"
 #include "trace/RecordStream.h"
 #include "trace/TraceLog.h"
 
 namespace tools {
 namespace {
 
-// Longer than any capture a person runs, short enough that the deadline is
-// an ordinary time point.
-constexpr double kMaxSeconds = 366.0 * 24 * 3600;
-
 bool ParseCount(const std::string& text, long long& value) {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     return error == std::errc() && end == text.data() + text.size() && value > 0;
-}
-
-// A finite positive number of seconds, at most a year: "inf", "nan" and 1e10
-// would end the capture at once or never.
-bool ParseSeconds(const std::string& text, double& value) {
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() && end == text.data() + text.size() && std::isfinite(value) && value > 0 &&
-           value <= kMaxSeconds;
 }
 
 // The format a file name asks for by its extension: .pcapng, .pcap, else a
@@ -109,7 +97,7 @@ int RingCapture(CaptureOptions options, AdapterSession& adapter, trace::StreamFo
     adapter.traceLogFolder = TemporaryFolder();
     CaptureRing files(base, format, ring);
     std::fflush(stdout);
-    RecordWriter printer(STDOUT_FILENO, options.print);
+    trace::RecordWriter printer(STDOUT_FILENO, options.print);
     std::int64_t released = 0;
     CaptureSession session(
         std::move(options), adapter,
@@ -192,7 +180,7 @@ std::optional<int> ParseCaptureArguments(const Command& self, const std::vector<
 // at the card's full speed costs one write per batch, not one per record.
 int PrintCapture(CaptureOptions options, AdapterSession& adapter, std::optional<filter::DisplayFilter> displayFilter) {
     std::fflush(stdout);
-    RecordWriter printer(STDOUT_FILENO, options.print);
+    trace::RecordWriter printer(STDOUT_FILENO, options.print);
     CaptureSession session(
         std::move(options), adapter,
         [&printer, &displayFilter](const trace::CTraceLog& log, int index) {

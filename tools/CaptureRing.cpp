@@ -21,6 +21,10 @@ bool ParseNumber(std::string_view text, T& value) {
 
 }  // namespace
 
+bool ParseSeconds(std::string_view text, double& value) {
+    return ParseNumber(text, value) && std::isfinite(value) && value > 0 && value <= kMaxCaptureSeconds;
+}
+
 std::string TakeRingOption(std::string_view text, RingOptions& options) {
     const std::size_t colon = text.find(':');
     const std::string_view key = text.substr(0, colon);
@@ -32,7 +36,7 @@ std::string TakeRingOption(std::string_view text, RingOptions& options) {
         options.fileSizeKB = kb;
     } else if (key == "duration") {
         double seconds = 0;
-        if (!ParseNumber(value, seconds) || !std::isfinite(seconds) || seconds <= 0 || seconds > 366.0 * 24 * 3600)
+        if (!ParseSeconds(value, seconds))
             return "-b duration needs a number of seconds, at most a year";
         options.durationSeconds = seconds;
     } else if (key == "files") {

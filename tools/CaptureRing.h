@@ -30,6 +30,12 @@ struct RingOptions {
     std::optional<int> files;                 // files:N: at most N files at a time
 };
 
+// A finite positive number of seconds, at most a year (longer than any
+// capture a person runs, short enough that the deadline is an ordinary time
+// point): "inf", "nan" and 1e10 would end the capture at once or never.
+inline constexpr double kMaxCaptureSeconds = 366.0 * 24 * 3600;
+bool ParseSeconds(std::string_view text, double& value);
+
 // Takes one -b value ("filesize:100", "duration:60", "files:10") into the
 // options; an empty string, or what is wrong with it.
 std::string TakeRingOption(std::string_view text, RingOptions& options);
@@ -46,7 +52,6 @@ public:
     long long RecordsWritten() const { return m_records; }
     // 0, or the errno of the failure that stopped the ring.
     int Error() const { return m_error; }
-    int FilesBegun() const { return m_number; }
     // The files that are there now, oldest first.
     const std::deque<std::filesystem::path>& Files() const { return m_files; }
     // The file and the reason of the failure Add reported.

@@ -19,7 +19,7 @@
 
 #include "tracefile/CaptureFormat.h"
 #include "tools/AdapterSession.h"
-#include "tools/RecordPrinter.h"
+#include "trace/RecordPrinter.h"
 
 namespace trace {
 class CTraceLog;
@@ -36,7 +36,7 @@ struct CaptureOptions {
     std::optional<trace::CaptureFormat> convertTo;
     bool force = false;                             // --force: -w may replace an existing file
     bool quiet = false;                             // -q: no start line, progress line or summary
-    PrintOptions print;                             // --tree, --hex
+    trace::PrintOptions print;                             // --tree, --hex
     std::string keptBy;                             // where the hook keeps the records (-w -, -b), for the summary
 };
 

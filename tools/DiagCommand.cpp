@@ -13,7 +13,7 @@
 #include "adapter/Diagnostics.h"
 #include "tools/AdapterSession.h"
 #include "tools/Commands.h"
-#include "tools/RecordPrinter.h"
+#include "trace/RecordPrinter.h"
 
 namespace tools {
 
@@ -23,9 +23,9 @@ std::string ReportAsText(const adapter::AdapterConfiguration& config, const adap
     adapter::AdapterConfiguration shown = config;
     for (std::string* value : {&shown.number1, &shown.number2, &shown.spid1, &shown.spid2, &shown.switchType,
                                &shown.terminalManagement})
-        *value = EscapeCell(*value);
+        *value = trace::EscapeCell(*value);
     adapter::LineStatusTexts shownStates;
-    for (std::size_t i = 0; i < states.size(); ++i) shownStates[i] = EscapeCell(states[i]);
+    for (std::size_t i = 0; i < states.size(); ++i) shownStates[i] = trace::EscapeCell(states[i]);
     return adapter::FormatDiagnosticsReport(shown, shownStates) + "\n";
 }
 

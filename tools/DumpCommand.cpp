@@ -9,14 +9,14 @@
 #include "filter/DisplayFilter.h"
 #include "platform/File.h"
 #include "tools/Commands.h"
-#include "tools/RecordPrinter.h"
+#include "trace/RecordPrinter.h"
 #include "trace/TraceLog.h"
 
 namespace tools {
 
 int RunDump(std::span<char* const> args, const CommandContext& /*context*/) {
     const Command& self = FindCommand("dump");
-    PrintOptions options;
+    trace::PrintOptions options;
     const char* path = nullptr;
     std::optional<filter::DisplayFilter> displayFilter;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -49,7 +49,7 @@ int RunDump(std::span<char* const> args, const CommandContext& /*context*/) {
     // file is never held whole; the loader's checks and messages are those
     // of File > Open.
     std::fflush(stdout);
-    RecordWriter writer(STDOUT_FILENO, options);
+    trace::RecordWriter writer(STDOUT_FILENO, options);
     trace::CTraceLog log;
     log.StreamRecords(
         [&writer, &displayFilter](const trace::CTraceLog& batch) {

@@ -6,7 +6,7 @@
 #include "adapter/ProductVersions.h"
 #include "tools/AdapterSession.h"
 #include "tools/Commands.h"
-#include "tools/RecordPrinter.h"
+#include "trace/RecordPrinter.h"
 
 namespace tools {
 
@@ -29,9 +29,9 @@ int RunInfo(std::span<char* const> args, const CommandContext& context) {
     };
     // Registry strings and version texts are outside input: escaped, so
     // each value stays on its line and nothing reaches the terminal raw.
-    for (const auto& [label, text] : rows) std::printf("%-29s %s\n", label, EscapeCell(text).c_str());
+    for (const auto& [label, text] : rows) std::printf("%-29s %s\n", label, trace::EscapeCell(text).c_str());
     for (const auto& row : adapter::ReadProductVersions()) {
-        std::printf("%-29s %s\n", row.label.data(), EscapeCell(row.text).c_str());
+        std::printf("%-29s %s\n", row.label.data(), trace::EscapeCell(row.text).c_str());
     }
     std::fflush(stdout);
     return EndSession(session, {});

@@ -9,15 +9,15 @@
 #include "platform/File.h"
 #include "tools/Commands.h"
 #include "tracefile/RawRecord.h"
+#include "wire/Tpx.h"
 
 namespace tools {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Byte 17 of a D-channel record: bit 0 set marks a frame from the network.
 constexpr std::uint8_t kFromUser = 0x00;
-constexpr std::uint8_t kFromNetwork = 0x01;
+constexpr std::uint8_t kFromNetwork = wire::kFlagNetworkSide;
 
 struct SampleFrame {
     std::uint8_t flags;
@@ -51,26 +51,16 @@ const std::vector<SampleFrame>& SampleCall() {
     return frames;
 }
 
+// A record of the sample call, `hundredths` after 09:30:00.
 Bytes Record(std::uint16_t type, std::uint16_t sequence, int hundredths, std::uint8_t flags, const Bytes& data) {
-    const std::size_t offset = trace::DataOffset(type);
-    Bytes r(offset + data.size() + 4, 0);
-    const auto length = static_cast<std::uint32_t>(r.size());
-    trace::WriteU32(r, 0, length);
-    trace::WriteU16(r, 4, type);
-    trace::WriteU16(r, 6, sequence);
-    r[8] = 9;
-    r[9] = 30;
-    r[10] = static_cast<std::uint8_t>(hundredths / 100 % 60);
-    r[11] = static_cast<std::uint8_t>(hundredths % 100);
-    if (type == trace::kDChannelRecord) {
-        r[17] = flags;
-        trace::WriteU32(r, 20, static_cast<std::uint32_t>(data.size()));
-    } else {
-        trace::WriteU32(r, 16, static_cast<std::uint32_t>(data.size()));
-    }
-    std::copy(data.begin(), data.end(), r.begin() + static_cast<std::ptrdiff_t>(offset));
-    trace::WriteU32(r, length - 4, length);
-    return r;
+    wire::RecordHeader header;
+    header.sequence = sequence;
+    header.hour = 9;
+    header.minute = 30;
+    header.second = static_cast<std::uint8_t>(hundredths / 100 % 60);
+    header.hundredths = static_cast<std::uint8_t>(hundredths % 100);
+    header.flags = flags;
+    return wire::Record(type, header, data);
 }
 
 }  // namespace

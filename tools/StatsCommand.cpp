@@ -13,7 +13,7 @@
 #include "adapter/StatisticsTexts.h"
 #include "tools/AdapterSession.h"
 #include "tools/Commands.h"
-#include "tools/RecordPrinter.h"
+#include "trace/RecordPrinter.h"
 
 namespace tools {
 
@@ -29,7 +29,7 @@ void PrintRows(const char* heading, const std::array<adapter::StatisticsRow, N>&
     for (const auto& row : rows) {
         std::string label(row.label);
         if (!label.ends_with(':')) label += ':';
-        std::printf("  %-20s %s\n", label.c_str(), EscapeCell(row.text).c_str());
+        std::printf("  %-20s %s\n", label.c_str(), trace::EscapeCell(row.text).c_str());
     }
 }
 

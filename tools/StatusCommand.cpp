@@ -6,7 +6,7 @@
 
 #include "tools/AdapterSession.h"
 #include "tools/Commands.h"
-#include "tools/RecordPrinter.h"
+#include "trace/RecordPrinter.h"
 
 namespace tools {
 
@@ -20,7 +20,7 @@ int RunStatus(std::span<char* const> args, const CommandContext& context) {
     std::string errorText;
     session.doc->QueryLineStatus(errorText, 2, texts);
     for (std::size_t i = 0; i < adapter::kStatusTextCount; ++i) {
-        std::printf("%s%s\n", adapter::kStatusLabels[i].data(), EscapeCell(texts[i]).c_str());
+        std::printf("%s%s\n", adapter::kStatusLabels[i].data(), trace::EscapeCell(texts[i]).c_str());
     }
     std::fflush(stdout);
     return EndSession(session, errorText);

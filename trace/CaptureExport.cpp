@@ -120,15 +120,9 @@ void CaptureWriter::AddFrame(const RecordClock::Stamp& stamp, FrameSide side, st
     CloseBlock(m_out, start);
 }
 
-bool IsFromNetwork(std::span<const std::uint8_t> headerCopy) {
-    const auto flags = wire::Little(headerCopy).U8(wire::kRecFlags);
-    return flags && wire::FromNetworkSide(*flags);
-}
-
-FrameSide SideOfRecord(std::span<const std::uint8_t> headerCopy) {
-    if (headerCopy.size() > kSideUnknownOffset && (headerCopy[kSideUnknownOffset] & kSideUnknownBit) != 0)
-        return FrameSide::Unknown;
-    return IsFromNetwork(headerCopy) ? FrameSide::Network : FrameSide::User;
+FrameSide SideOfRecord(const CTraceRecord& record) {
+    if (record.IsSideUnknown()) return FrameSide::Unknown;
+    return record.IsFromNetworkSide() ? FrameSide::Network : FrameSide::User;
 }
 
 TraceDate ExportDate(const CTraceLog& log, std::string* note) {
@@ -166,14 +160,13 @@ ExportResult ExportTraceToFd(const CTraceLog& log, int fd, CaptureFormat format,
     for (int n = 0; n < count && error == 0; ++n) {
         const std::optional<CTraceRecord> record = log.GetRecord(records != nullptr ? (*records)[static_cast<std::size_t>(n)] : n);
         if (!record) continue;
-        const auto header = record->GetHeaderCopy();
-        if (RecordTypeOf(header) != kDChannelRecord) {
+        if (!record->IsDChannel()) {
             ++result.recordsSkipped;
             continue;
         }
         const auto stamp = clock.Next(record->GetHours(), record->GetMinutes(), record->GetSeconds(),
                                       record->GetHundredths());
-        const FrameSide side = SideOfRecord(header);
+        const FrameSide side = SideOfRecord(*record);
         if (side == FrameSide::Unknown && format == CaptureFormat::Pcap) ++result.sidelessInPcap;
         writer.AddFrame(stamp, side, record->GetData());
         ++result.framesWritten;

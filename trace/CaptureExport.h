@@ -19,6 +19,7 @@
 namespace trace {
 
 class CTraceLog;
+class CTraceRecord;
 
 struct ExportOptions {
     CaptureFormat format = CaptureFormat::PcapNg;
@@ -53,13 +54,9 @@ private:
     std::vector<std::uint8_t>& m_out;
 };
 
-// True when byte 17 of a D-channel record's header says the frame came from
-// the network side: exactly one of bits 0 and 2 is set.
-bool IsFromNetwork(std::span<const std::uint8_t> headerCopy);
-
 // The side a D-channel record's frame came from: unknown when it was read
-// from a capture that did not say, else as IsFromNetwork tells.
-FrameSide SideOfRecord(std::span<const std::uint8_t> headerCopy);
+// from a capture that did not say, else as its side flags tell.
+FrameSide SideOfRecord(const CTraceRecord& record);
 
 // The date the trace's times of day are put on: the log's own date, else the
 // banner of the trace log file it is appended to, else today. When it is

@@ -1,4 +1,4 @@
-// Capture files into a CTraceLog: frames become D-channel records.
+// Capture files as trace records: frames become D-channel records.
 #include "trace/CaptureImport.h"
 
 #include <algorithm>
@@ -11,7 +11,6 @@
 #include "platform/MessageBox.h"
 #include "tracefile/RawRecord.h"
 #include "tracefile/WiretapReader.h"
-#include "trace/TraceLog.h"
 
 namespace trace {
 namespace {
@@ -66,7 +65,7 @@ private:
 
 void WriteCaptureRecord(Bytes& raw, std::uint16_t sequence, const CaptureFrame& frame,
                         const std::optional<std::tm>& local) {
-    wire::DChannelHeader header;
+    wire::RecordHeader header;
     header.sequence = sequence;
     if (local) {
         header.hour = static_cast<std::uint8_t>(local->tm_hour);
@@ -75,17 +74,11 @@ void WriteCaptureRecord(Bytes& raw, std::uint16_t sequence, const CaptureFrame& 
     }
     header.hundredths = static_cast<std::uint8_t>(frame.nanoseconds / 10000000 % 100);
     header.flags = frame.side == FrameSide::Network ? wire::kFlagNetworkSide : 0;
+    header.sideUnknown = frame.side == FrameSide::Unknown;
     wire::WriteDChannelRecord(raw, header, frame.lapd);
-    raw[kSideUnknownOffset] = frame.side == FrameSide::Unknown ? kSideUnknownBit : 0;
 }
 
 }  // namespace
-
-std::vector<std::uint8_t> CaptureRecord(std::uint16_t sequence, const CaptureFrame& frame) {
-    Bytes raw;
-    WriteCaptureRecord(raw, sequence, frame, LocalClock().Local(frame.seconds));
-    return raw;
-}
 
 class CaptureLoad::LocalClock : public trace::LocalClock {};
 
@@ -99,18 +92,17 @@ double CaptureLoad::Fraction() const {
     return std::min(1.0, static_cast<double>(m_reader->BytesRead()) / static_cast<double>(m_size));
 }
 
-int CaptureLoad::Step(CTraceLog& log, int records, std::vector<std::string>& messages) {
+int CaptureLoad::Step(const CaptureRecordSink& sink, int records, std::vector<std::string>& messages) {
     const std::optional<CaptureReadResult> result = m_reader->Read(records, [&](const CaptureFrame& frame) {
         // The first frame dates the trace (sequence numbers wrap after 65535).
-        if (m_first && log.GetRecordCount() == 0)
-            log.SetTraceDate(LocalTraceDate(static_cast<std::time_t>(frame.seconds)));
+        if (m_first && sink.firstFrameDate) sink.firstFrameDate(LocalTraceDate(static_cast<std::time_t>(frame.seconds)));
         m_first = false;
         m_cut = m_cut || frame.lapd.size() > kMaxDChannelData;
         m_sideless = m_sideless || frame.side == FrameSide::Unknown;
         WriteCaptureRecord(m_raw, ++m_sequence, frame, m_clock->Local(frame.seconds));
-        log.AddRawRecord(m_raw);
+        sink.addRecord(m_raw);
     });
-    if (!result) return CTraceLog::kLoadGoesOn;
+    if (!result) return kCaptureLoadGoesOn;
     if (m_cut) messages.emplace_back("Frames longer than 280 octets were cut to their first 280 octets.");
     if (m_sideless)
         messages.emplace_back(
@@ -146,15 +138,6 @@ std::unique_ptr<CaptureLoad> OpenCaptureLoad(int fd, CaptureReadResult* failure)
         return nullptr;
     }
     return std::make_unique<CaptureLoad>(nullptr, std::move(reader), size);
-}
-
-int LoadCapture(CTraceLog& log, ByteSource& source) {
-    CaptureLoad load(nullptr, NewPcapReader(source), 0);
-    std::vector<std::string> messages;
-    int loaded = CTraceLog::kLoadGoesOn;
-    while (loaded == CTraceLog::kLoadGoesOn) loaded = load.Step(log, 1 << 16, messages);
-    for (const std::string& message : messages) platform::MessageBox(message);
-    return loaded;
 }
 
 bool IsCaptureFile(int fd) {

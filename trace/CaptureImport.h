@@ -10,10 +10,20 @@
 #include <vector>
 
 #include "tracefile/CaptureReader.h"
+#include "trace/TraceDate.h"
 
 namespace trace {
 
-class CTraceLog;
+// Where a capture's records go, in file order: each raw D-channel record (its
+// bytes valid during the call), and the first frame's date, given before its
+// record.
+struct CaptureRecordSink {
+    std::function<void(std::span<const std::uint8_t> raw)> addRecord;
+    std::function<void(const TraceDate& date)> firstFrameDate;
+};
+
+// CaptureLoad::Step's answer while frames are left (CTraceLog's kLoadGoesOn).
+inline constexpr int kCaptureLoadGoesOn = 3;
 
 // What a file that is neither a trace log nor a capture gets.
 inline constexpr const char* kNotLogFileMessage = "This file is not a valid log file.";
@@ -35,12 +45,12 @@ public:
     CaptureLoad(const CaptureLoad&) = delete;
     CaptureLoad& operator=(const CaptureLoad&) = delete;
 
-    // Appends up to `records` records to the log. Answers CTraceLog's
-    // kLoadGoesOn while frames are left; otherwise 1 when every frame was
+    // Hands up to `records` records to the sink. Answers kCaptureLoadGoesOn
+    // while frames are left; otherwise 1 when every frame was
     // loaded, 2 when the file ends inside a packet (the frames before it are
     // loaded), 0 when the file could not be read as a LAPD capture. When
     // the load has ended, `messages` holds what to tell the user.
-    int Step(CTraceLog& log, int records, std::vector<std::string>& messages);
+    int Step(const CaptureRecordSink& sink, int records, std::vector<std::string>& messages);
     // How much of the file has been read, from 0 to 1.
     double Fraction() const;
 
@@ -62,16 +72,9 @@ private:
 // cannot be opened: *failure says why, with the message for the user.
 std::unique_ptr<CaptureLoad> OpenCaptureLoad(int fd, CaptureReadResult* failure);
 
-// Loads a whole pcap or pcapng capture from a byte source; answers as
-// CaptureLoad::Step does at the end, and says its messages through
-// platform::MessageBox.
-int LoadCapture(CTraceLog& log, ByteSource& source);
 
 // True when the file behind fd starts with a capture magic; reads at offset 0
 // without moving the file position.
 bool IsCaptureFile(int fd);
-
-// The raw D-channel record a frame becomes (28 + at most 280 octets).
-std::vector<std::uint8_t> CaptureRecord(std::uint16_t sequence, const CaptureFrame& frame);
 
 }  // namespace trace

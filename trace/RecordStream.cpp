@@ -84,7 +84,7 @@ std::size_t RecordStream::SizeOf(const CTraceRecord& record) const {
             return RecordTypeOf(header) == kDChannelRecord ? kPcapPacketHeaderSize + kLapdPseudoHeaderSize + data : 0;
         case StreamFormat::PcapNg: {
             if (RecordTypeOf(header) != kDChannelRecord) return 0;
-            const bool flags = SideOfRecord(header) != FrameSide::Unknown;
+            const bool flags = SideOfRecord(record) != FrameSide::Unknown;
             return 32 + ((data + 3) & ~std::size_t{3}) + (flags ? 12 : 0);
         }
     }
@@ -107,7 +107,7 @@ int RecordStream::Add(const CTraceRecord& record) {
         m_clock.Next(record.GetHours(), record.GetMinutes(), record.GetSeconds(), record.GetHundredths());
     CaptureWriter(m_format == StreamFormat::Pcap ? CaptureFormat::Pcap : CaptureFormat::PcapNg, m_buffer,
                   /*withHeader=*/false)
-        .AddFrame(stamp, SideOfRecord(header), record.GetData());
+        .AddFrame(stamp, SideOfRecord(record), record.GetData());
     const int error = Write(m_buffer);
     if (error == 0) ++m_records;
     return error;

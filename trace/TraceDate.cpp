@@ -45,10 +45,13 @@ TraceDate LocalTraceDate(std::time_t when) {
 }
 
 RecordClock::RecordClock(const TraceDate& start)
-    : m_start(start), m_previous((std::int64_t{start.hour} * 3600 + start.minute * 60 + start.second) * 100) {}
+    : m_start(start),
+      m_previous(wire::HundredthsOfDay(static_cast<unsigned>(start.hour), static_cast<unsigned>(start.minute),
+                                       static_cast<unsigned>(start.second), 0)) {}
 
 RecordClock::Stamp RecordClock::Next(int hours, int minutes, int seconds, int hundredths) {
-    const std::int64_t now = (std::int64_t{hours} * 3600 + minutes * 60 + seconds) * 100 + hundredths;
+    const std::int64_t now = wire::HundredthsOfDay(static_cast<unsigned>(hours), static_cast<unsigned>(minutes),
+                                                   static_cast<unsigned>(seconds), static_cast<unsigned>(hundredths));
     if (now + kHalfDay < m_previous) ++m_dayOffset;
     m_previous = now;
 

@@ -53,6 +53,7 @@ MARLO_RECORD_ACCESSOR(std::uint8_t, GetHours, 0)
 MARLO_RECORD_ACCESSOR(std::uint8_t, GetMinutes, 0)
 MARLO_RECORD_ACCESSOR(std::uint8_t, GetSeconds, 0)
 MARLO_RECORD_ACCESSOR(std::uint8_t, GetHundredths, 0)
+MARLO_RECORD_ACCESSOR(std::uint32_t, GetTimeOfDay, 0)
 MARLO_RECORD_ACCESSOR(std::uint8_t, GetBNumber, 0)
 MARLO_RECORD_ACCESSOR(std::uint8_t, GetLNNumber, 0)
 MARLO_RECORD_ACCESSOR(std::string, GetMnemonic, "")
@@ -223,6 +224,24 @@ struct CTraceLog::PendingLoad {
     std::unique_ptr<CaptureLoad> capture;  // set when the file is a capture file
 };
 
+CaptureRecordSink CTraceLog::CaptureSink() {
+    CaptureRecordSink sink;
+    sink.addRecord = [this](std::span<const std::uint8_t> raw) { AddRawRecord(raw); };
+    if (m_count == 0) sink.firstFrameDate = [this](const TraceDate& date) { SetTraceDate(date); };
+    return sink;
+}
+
+static_assert(CTraceLog::kLoadGoesOn == kCaptureLoadGoesOn);
+
+int LoadCapture(CTraceLog& log, ByteSource& source) {
+    CaptureLoad load(nullptr, NewPcapReader(source), 0);
+    std::vector<std::string> messages;
+    int loaded = CTraceLog::kLoadGoesOn;
+    while (loaded == CTraceLog::kLoadGoesOn) loaded = load.Step(log.CaptureSink(), 1 << 16, messages);
+    for (const std::string& message : messages) platform::MessageBox(message);
+    return loaded;
+}
+
 int CTraceLog::LoadFile(const std::filesystem::path& path, int* openError) {
     const int loaded = BeginLoad(path, openError, std::numeric_limits<int>::max());
     if (m_batch > 0) ConsumeBatch();
@@ -279,7 +298,7 @@ void CTraceLog::CancelLoad() { m_load.reset(); }
 int CTraceLog::ReadRecords(int records) {
     if (m_load->capture) {
         std::vector<std::string> messages;
-        const int loaded = m_load->capture->Step(*this, records, messages);
+        const int loaded = m_load->capture->Step(CaptureSink(), records, messages);
         // As for a trace log: the load is over before its messages are said.
         if (loaded != kLoadGoesOn) m_load.reset();
         for (const std::string& message : messages) platform::MessageBox(message);

@@ -25,7 +25,9 @@
 
 namespace trace {
 
+class ByteSource;
 class CLogFile;
+struct CaptureRecordSink;
 
 class CTraceLog {
 public:
@@ -40,6 +42,7 @@ public:
     std::uint8_t GetMinutes(int index) const;
     std::uint8_t GetSeconds(int index) const;
     std::uint8_t GetHundredths(int index) const;
+    std::uint32_t GetTimeOfDay(int index) const;  // hundredths of a second since midnight
     std::uint8_t GetBNumber(int index) const;
     std::uint8_t GetLNNumber(int index) const;
     std::string GetMnemonic(int index) const;
@@ -168,6 +171,10 @@ private:
     void ConsumeBatch();
     // Forgets every record; the blocks stay allocated for the next ones.
     void ForgetRecordsKeepingBlocks();
+    friend int LoadCapture(CTraceLog& log, ByteSource& source);
+    // A capture file's records appended to this log; an empty log takes the
+    // first frame's date as the trace's.
+    CaptureRecordSink CaptureSink();
 
     std::unique_ptr<PendingLoad> m_load;
     std::vector<Block<std::uint8_t>> m_blocks;
@@ -193,5 +200,10 @@ private:
     std::optional<TraceDate> m_traceDate;
     bool m_bannerDateInvalid = false;
 };
+
+// Loads a whole pcap or pcapng capture from a byte source into the log;
+// answers as CaptureLoad::Step does at the end, and says its messages
+// through platform::MessageBox.
+int LoadCapture(CTraceLog& log, ByteSource& source);
 
 }  // namespace trace

@@ -33,7 +33,7 @@ struct TraceReaderParams {
     std::vector<std::uint8_t> chunk;
     std::vector<Delivered> records;
     // Set by the thread when it hands a batch over, cleared by whoever
-    // consumes it (TakeDelivered). A posted message that finds it clear was
+    // consumes it (ReleaseDelivered). A posted message that finds it clear was
     // already consumed while the reader drained, and is stale.
     std::atomic<bool> pending{false};
     // Set by the thread after every post; StopReader's drain waits on it.

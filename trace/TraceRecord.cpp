@@ -20,9 +20,8 @@ std::string_view CTraceRecord::GetMnemonic() const {
 }
 
 decode::FrameSummary CTraceRecord::Summary(std::uint32_t mask) const {
-    // Octet 17 of the raw record (inside the frame flags) says which side sent the frame.
     if (!IsDChannel()) return {};
-    return decode::DecodeFrame(m_data, m_header[17], mask);
+    return decode::DecodeFrame(m_data, GetFlags(), mask);
 }
 
 namespace {
@@ -58,11 +57,6 @@ int CTraceRecord::GetItemCount() const { return static_cast<int>(Summary().ItemC
 std::optional<DecodeItem> CTraceRecord::GetItem(int position) const {
     if (position < 0 || !IsDChannel()) return std::nullopt;
     return Summary().Item(m_data, static_cast<std::uint32_t>(position));
-}
-
-std::vector<DecodeItem> CTraceRecord::GetItems() const {
-    if (!IsDChannel()) return {};
-    return Summary().Items(m_data);
 }
 
 std::string FormatHexDump(std::span<const std::uint8_t> data) {

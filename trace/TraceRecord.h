@@ -28,7 +28,7 @@ public:
     // (an ASCII record's without its terminating zero).
     CTraceRecord(const std::uint8_t* header, std::span<const std::uint8_t> data) : m_header(header), m_data(data) {}
 
-    std::uint16_t GetType() const { return ReadU16(GetHeaderCopy(), 4); }
+    std::uint16_t GetType() const { return ReadU16(GetHeaderCopy(), wire::kRecType); }
     bool IsDChannel() const { return GetType() == kDChannelRecord; }
 
     // 75-character lines of 16 bytes each ("\r\n" included); returns 1.
@@ -46,21 +46,28 @@ public:
     int HasLayer3() const;
     int GetItemCount() const;
     std::optional<DecodeItem> GetItem(int position) const;
-    // Every item at once, for the decode tree (one walk instead of one per item).
-    std::vector<DecodeItem> GetItems() const;
 
     // The decode of a D-channel record's frame (an empty summary for the
     // other kinds); with decode::kDecodeInfoElements in mask it counts the
     // elements too.
     decode::FrameSummary Summary(std::uint32_t mask = decode::kDecodeMask) const;
 
-    std::uint16_t GetSequence() const { return ReadU16(GetHeaderCopy(), 6); }
-    std::uint8_t GetHours() const { return m_header[8]; }
-    std::uint8_t GetMinutes() const { return m_header[9]; }
-    std::uint8_t GetSeconds() const { return m_header[10]; }
-    std::uint8_t GetHundredths() const { return m_header[11]; }
-    std::uint8_t GetBNumber() const { return m_header[12]; }
-    std::uint8_t GetLNNumber() const { return m_header[13]; }
+    std::uint16_t GetSequence() const { return ReadU16(GetHeaderCopy(), wire::kRecSequence); }
+    std::uint8_t GetHours() const { return m_header[wire::kRecHour]; }
+    std::uint8_t GetMinutes() const { return m_header[wire::kRecMinute]; }
+    std::uint8_t GetSeconds() const { return m_header[wire::kRecSecond]; }
+    std::uint8_t GetHundredths() const { return m_header[wire::kRecHundredths]; }
+    // The time of day in hundredths of a second since midnight.
+    std::uint32_t GetTimeOfDay() const {
+        return wire::HundredthsOfDay(GetHours(), GetMinutes(), GetSeconds(), GetHundredths());
+    }
+    std::uint8_t GetBNumber() const { return m_header[wire::kRecBChannel]; }
+    std::uint8_t GetLNNumber() const { return m_header[wire::kRecLn]; }
+    // A D-channel record's side flags (meaningless for the other kinds):
+    // which side sent the frame, and whether a capture file left that unsaid.
+    std::uint8_t GetFlags() const { return m_header[wire::kRecFlags]; }
+    bool IsFromNetworkSide() const { return wire::FromNetworkSide(GetFlags()); }
+    bool IsSideUnknown() const { return IsDChannel() && (m_header[wire::kRecFrameFlags] & wire::kSideUnknownBit) != 0; }
     std::span<const std::uint8_t> GetHeaderCopy() const { return {m_header, kHeaderCopySize}; }
     std::span<const std::uint8_t> GetData() const { return m_data; }
 

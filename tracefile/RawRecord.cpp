@@ -6,27 +6,30 @@
 namespace trace {
 
 HeaderCheck CheckRecordHeader(std::span<const std::uint8_t, kRecordHeaderSize> header) {
-    const std::uint16_t type = ReadU16(header, 4);
+    const std::uint16_t type = ReadU16(header, wire::kRecType);
     if (type < 1 || type > kLastFramedType) return HeaderCheck::BadType;
-    const std::uint32_t length = ReadU32(header, 0);
+    const std::uint32_t length = ReadU32(header, wire::kRecLength);
     if (length > kMaxRecordLength || length < kMinRecordLength) return HeaderCheck::BadLength;
     return HeaderCheck::Ok;
 }
 
 BodyCheck CheckRecordBody(std::span<const std::uint8_t> record) {
     const std::uint32_t length = RecordLength(record);
-    if (ReadU32(record, length - 4) != length) return BodyCheck::BadTrailer;
-    const std::uint32_t n = ReadU32(record, 16);  // data length of types 1 and 2
+    if (ReadU32(record, length - wire::kRecordTrailerSize) != length) return BodyCheck::BadTrailer;
+    const std::uint32_t n = ReadU32(record, wire::kRecTextDataLength);  // data length of types 1 and 2
+    constexpr std::size_t kTextOverhead = wire::kTextHeaderSize + wire::kRecordTrailerSize;
     switch (RecordTypeOf(record)) {
         case kAsciiRecord:
-            return std::uint64_t{n} + 24 == length ? BodyCheck::Ok : BodyCheck::InconsistentAscii;
+            return std::uint64_t{n} + kTextOverhead == length ? BodyCheck::Ok : BodyCheck::InconsistentAscii;
         case kHexRecord:
-            return std::uint64_t{n} + 24 == length ? BodyCheck::Ok : BodyCheck::InconsistentHex;
+            return std::uint64_t{n} + kTextOverhead == length ? BodyCheck::Ok : BodyCheck::InconsistentHex;
         case kDChannelRecord: {
             // A type-3 record is at least 20 bytes here, so offset 20 may be
             // the trailer itself; n is then checked against the length below.
-            const std::uint32_t frameLength = length >= 24 ? ReadU32(record, 20) : 0;
-            if (length < 28 || std::uint64_t{frameLength} + 28 != length || frameLength > kMaxDChannelData)
+            const std::uint32_t frameLength =
+                length >= wire::kDChannelHeaderSize ? ReadU32(record, wire::kRecDataLength) : 0;
+            if (length < wire::kDChannelOverhead || std::uint64_t{frameLength} + wire::kDChannelOverhead != length ||
+                frameLength > kMaxDChannelData)
                 return BodyCheck::InconsistentDChannel;
             return BodyCheck::Ok;
         }
@@ -35,10 +38,9 @@ BodyCheck CheckRecordBody(std::span<const std::uint8_t> record) {
     }
 }
 
-std::size_t DataOffset(std::uint16_t type) { return type == kDChannelRecord ? 24 : 20; }
-
 std::uint32_t DataLength(std::span<const std::uint8_t> record) {
-    return RecordTypeOf(record) == kDChannelRecord ? ReadU32(record, 20) : ReadU32(record, 16);
+    return RecordTypeOf(record) == kDChannelRecord ? ReadU32(record, wire::kRecDataLength)
+                                                   : ReadU32(record, wire::kRecTextDataLength);
 }
 
 std::array<std::uint8_t, kFileHeaderSize> BuildFileHeader(const std::tm& t) {

@@ -17,22 +17,15 @@ namespace trace {
 
 inline constexpr std::size_t kFileHeaderSize = 52;
 inline constexpr std::string_view kBannerPrefix = "Orin Intl Binary Trace File ";  // 28 characters
-inline constexpr std::size_t kRecordHeaderSize = 16;  // length, type, sequence, time, B, LN
-inline constexpr std::size_t kHeaderCopySize = 24;    // what a record keeps of its raw bytes
-inline constexpr std::uint32_t kMinRecordLength = 20;
-inline constexpr std::uint32_t kMaxRecordLength = 5000;
+inline constexpr std::size_t kRecordHeaderSize = wire::kRecordHeaderSize;  // length, type, sequence, time, B, LN
+inline constexpr std::size_t kHeaderCopySize = wire::kDChannelHeaderSize;  // what a record keeps of its raw bytes
+inline constexpr std::uint32_t kMinRecordLength = wire::kMinRecordLength;
+inline constexpr std::uint32_t kMaxRecordLength = wire::kMaxRecordLength;
 inline constexpr std::uint32_t kMaxDChannelData = wire::kMaxDChannelData;
 
-// Byte 18 of a D-channel record, in the frame flags beside the side bits of
-// byte 17: bit 0 is set on a frame read from a capture file that did not say
-// which side sent it. The frame shows as the user side's, and an export
-// writes it again without a direction rather than inventing one.
-inline constexpr std::size_t kSideUnknownOffset = 18;
-inline constexpr std::uint8_t kSideUnknownBit = 0x01;
-
 enum RecordType : std::uint16_t {
-    kAsciiRecord = 1,
-    kHexRecord = 2,
+    kAsciiRecord = wire::kAsciiRecordType,
+    kHexRecord = wire::kHexRecordType,
     kDChannelRecord = wire::kDChannelRecordType,
     kLastFramedType = 6,  // types 4 to 6 are framed by their length but have no body
 };
@@ -53,12 +46,12 @@ HeaderCheck CheckRecordHeader(std::span<const std::uint8_t, kRecordHeaderSize> h
 enum class BodyCheck { Ok, BadTrailer, InconsistentAscii, InconsistentHex, InconsistentDChannel, NoBody };
 BodyCheck CheckRecordBody(std::span<const std::uint8_t> record);
 
-inline std::uint32_t RecordLength(std::span<const std::uint8_t> record) { return ReadU32(record, 0); }
-inline std::uint16_t RecordTypeOf(std::span<const std::uint8_t> record) { return ReadU16(record, 4); }
+inline std::uint32_t RecordLength(std::span<const std::uint8_t> record) { return ReadU32(record, wire::kRecLength); }
+inline std::uint16_t RecordTypeOf(std::span<const std::uint8_t> record) { return ReadU16(record, wire::kRecType); }
 
 // Offset of the first data byte and the data length of a record that passed
 // both checks (types 1 to 3).
-std::size_t DataOffset(std::uint16_t type);
+constexpr std::size_t DataOffset(std::uint16_t type) { return wire::RecordDataOffset(type); }
 std::uint32_t DataLength(std::span<const std::uint8_t> record);
 
 // The 52-byte file header for a file created at the given local time.

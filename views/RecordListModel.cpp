@@ -33,12 +33,9 @@ QVariant RecordListModel::data(const QModelIndex& index, int role) const {
             const int record = RecordAt(index.row());
             if (column == trace::Column::Timestamp && m_timeFormat != TimeFormat::TimeOfDay) {
                 const int from = m_timeFormat == TimeFormat::SinceFirst ? 0 : RecordAt(index.row() - 1);
-                const auto hundredths = [log](int r) {
-                    return ((log->GetHours(r) * 60 + log->GetMinutes(r)) * 60 + log->GetSeconds(r)) * 100 +
-                           log->GetHundredths(r);
-                };
+                const auto hundredths = [log](int r) { return static_cast<int>(log->GetTimeOfDay(r)); };
                 int elapsed = from < 0 ? 0 : hundredths(record) - hundredths(from);
-                if (elapsed < 0) elapsed += 24 * 3600 * 100;  // past midnight
+                if (elapsed < 0) elapsed += static_cast<int>(wire::kHundredthsPerDay);  // past midnight
                 return QStringLiteral("%1.%2").arg(elapsed / 100).arg(elapsed % 100, 2, 10, QLatin1Char('0'));
             }
             return QString::fromStdString(trace::CellText(*log, record, column));

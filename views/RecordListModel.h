@@ -67,7 +67,6 @@ public:
     // seconds since the first record, or since the record of the row above.
     enum class TimeFormat { TimeOfDay, SinceFirst, SincePrevious };
     void SetTimeFormat(TimeFormat format);
-    TimeFormat GetTimeFormat() const { return m_timeFormat; }
 
 private:
     MarkProvider m_marks;

@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 #include <functional>
 
-#include "tools/RecordPrinter.h"
+#include "trace/RecordPrinter.h"
 #include "trace/RecordCells.h"
 #include "trace/TraceLog.h"
 
@@ -179,7 +179,7 @@ QString CTraceChildFrame::CopyText() const {
     const trace::CTraceLog* log = m_document->GetTraceLog();
     const int record = m_list->SelectedRecord();
     if (log == nullptr || record < 0) return {};
-    return QString::fromStdString(tools::FormatRecordLine(*log, record)) + QLatin1Char('\n');
+    return QString::fromStdString(trace::FormatRecordLine(*log, record)) + QLatin1Char('\n');
 }
 
 void CTraceChildFrame::closeEvent(QCloseEvent* event) {

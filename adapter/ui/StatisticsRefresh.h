@@ -15,7 +15,7 @@
 
 namespace adapter::ui {
 
-inline constexpr std::uint32_t kStatisticsPeriodMs = 5000;  // timer 1 of the window
+inline constexpr std::uint32_t kStatisticsPeriodMs = 5000;  // between two refreshes of the figures
 inline constexpr std::string_view kNoTimerMessage = "The data will not be updated auotmatically.";
 
 // The window's timer, by the form (a QTimer) or by a test.

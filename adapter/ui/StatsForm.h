@@ -39,7 +39,7 @@ public:
 
     CStatisticsRefresh& Refresh() { return *m_refresh; }
     QPushButton* ResetButton() const { return m_reset; }
-    // Timer 1 of the window, whose ticks drive the refresh.
+    // The form's timer, whose ticks drive the refresh.
     QTimer* TickTimer() { return &m_qtimer; }
 
     // The refresh period (5000 ms unless set; tests shorten it). Takes

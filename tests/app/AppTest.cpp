@@ -145,7 +145,7 @@ void AppTest::cleanup() {
 }
 
 void AppTest::StartsWithMenu128AndNoDocument() {
-    QCOMPARE(m_frame->CurrentMenuId(), 128);
+    QCOMPARE(m_frame->CurrentMenuId(), int{app::IDR_MAINFRAME});
     QCOMPARE(m_frame->DocumentCount(), std::size_t{0});
     QCOMPARE(m_frame->MdiArea()->subWindowList().size(), 0);
     QCOMPARE(MenuTitles(*m_frame), (QStringList{"&File", "&View", "&Help"}));
@@ -162,7 +162,7 @@ void AppTest::StartsWithMenu128AndNoDocument() {
 
 void AppTest::MenusFollowTheActiveDocument() {
     QVERIFY(m_frame->OpenLogFile(m_sample.toStdString()));
-    QCOMPARE(m_frame->CurrentMenuId(), 134);
+    QCOMPARE(m_frame->CurrentMenuId(), int{app::IDR_LOGTYPE});
     QCOMPARE(MenuTitles(*m_frame), (QStringList{"&File", "&Edit", "&View", "&Window", "&Help"}));
     QCOMPARE(MenuEntries(*m_frame, 0), (QStringList{"&Open Adapter...", "-", "Open &Log File...", "&Save Log File",
                                                      "&Close ", "&Export...", "-", "E&xit"}));
@@ -192,7 +192,7 @@ void AppTest::MenusFollowTheActiveDocument() {
     QTRY_COMPARE(m_frame->findChildren<views::CCallsWindow*>().size(), 0);
 
     m_frame->Action(app::ID_FILE_OPEN)->trigger();  // a log document active: a new adapter document
-    QCOMPARE(m_frame->CurrentMenuId(), 129);
+    QCOMPARE(m_frame->CurrentMenuId(), int{app::IDR_MARLOTTYPE});
     QCOMPARE(MenuTitles(*m_frame), (QStringList{"&File", "&Edit", "&View", "&Trace", "&Window", "&Help"}));
     QCOMPARE(MenuEntries(*m_frame, 0),
              (QStringList{"&Open Adapter...", "-", "Open &Log File...", "&Save Log File", "&Close ", "&Export...",
@@ -235,9 +235,9 @@ void AppTest::MenusFollowTheActiveDocument() {
                                                      "&1 sample.log", "&2 OrinBri1"}));
     window->actions().at(5)->trigger();
     QCOMPARE(m_frame->MdiArea()->activeSubWindow(), logFrame);
-    QCOMPARE(m_frame->CurrentMenuId(), 134);
+    QCOMPARE(m_frame->CurrentMenuId(), int{app::IDR_LOGTYPE});
     m_frame->CloseAllDocuments();
-    QCOMPARE(m_frame->CurrentMenuId(), 128);
+    QCOMPARE(m_frame->CurrentMenuId(), int{app::IDR_MAINFRAME});
     QCOMPARE(m_frame->DocumentCount(), std::size_t{0});
 }
 
@@ -467,7 +467,7 @@ void AppTest::CommandsAreRoutedAndEnabledByDocument() {
     QVERIFY(doc->saved);
     QCOMPARE(doc->closeCount, 1);
     QCOMPARE(m_frame->DocumentCount(), std::size_t{0});
-    QCOMPARE(m_frame->CurrentMenuId(), 128);
+    QCOMPARE(m_frame->CurrentMenuId(), int{app::IDR_MAINFRAME});
     QVERIFY(!m_frame->Action(app::ID_FILE_SAVE)->isEnabled());
 }
 
@@ -476,7 +476,7 @@ void AppTest::FailedAdapterOpenLeavesNoDocument() {
     m_frame->OnFileOpenAdapter();
     auto doc = m_services->traceDocs.back();
     QCOMPARE(m_frame->DocumentCount(), std::size_t{0});
-    QCOMPARE(m_frame->CurrentMenuId(), 128);
+    QCOMPARE(m_frame->CurrentMenuId(), int{app::IDR_MAINFRAME});
     // Its closing sequence ran (it removes the empty trace log file).
     QVERIFY(doc.expired());
 }
@@ -495,7 +495,7 @@ void AppTest::CardStatisticsOpensClosesAndChecks() {
     QCOMPARE(m_frame->StatisticsWindowFlag(), 1);
     QVERIFY(command->isChecked());
     QCOMPARE(m_frame->MdiArea()->subWindowList().size(), 2);
-    QCOMPARE(m_frame->CurrentMenuId(), 129);  // the statistics window shows the adapter document
+    QCOMPARE(m_frame->CurrentMenuId(), int{app::IDR_MARLOTTYPE});  // the statistics window shows the adapter document
     command->trigger();
     QCOMPARE(m_frame->StatisticsWindowFlag(), 0);
     QVERIFY(!command->isChecked());
@@ -664,7 +664,7 @@ void AppTest::StartOnTheEmulatedCardFillsTheListRowByRow() {
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
 
         frame.Action(app::ID_FILE_OPEN)->trigger();
-        QCOMPARE(frame.CurrentMenuId(), 129);
+        QCOMPARE(frame.CurrentMenuId(), int{app::IDR_MARLOTTYPE});
         views::CTraceChildFrame* f = frame.ActiveTraceFrame();
         QVERIFY(f);
         QVERIFY(frame.Action(app::ID_TRACE_START)->isEnabled());
@@ -742,7 +742,7 @@ void AppTest::StartOnTheEmulatedCardFillsTheListRowByRow() {
         QVERIFY(std::filesystem::exists(kept));
         QCOMPARE(script.statusTexts.back(), "TRACE: Saved as " + kept.string());  // not the name it had
         frame.Action(app::ID_FILE_OPEN_LOG_NODOC)->trigger();
-        QCOMPARE(frame.CurrentMenuId(), 134);
+        QCOMPARE(frame.CurrentMenuId(), int{app::IDR_LOGTYPE});
         QVERIFY(frame.ActiveTraceFrame()->ListView()->model()->rowCount() >= captured);
         frame.CloseAllDocuments();
     }
@@ -774,7 +774,7 @@ void AppTest::ClosingTheLastListWindowClosesTheDocumentAndItsCardWindows() {
     QTRY_COMPARE(m_frame->DocumentCount(), std::size_t{0});
     QTRY_COMPARE(m_frame->MdiArea()->subWindowList().size(), 0);
     QCOMPARE(m_frame->StatisticsWindowFlag(), 0);
-    QCOMPARE(m_frame->CurrentMenuId(), 128);
+    QCOMPARE(m_frame->CurrentMenuId(), int{app::IDR_MAINFRAME});
 }
 
 void AppTest::TheMainWindowGoesWithItsWindowsAndDocumentsOpen() {

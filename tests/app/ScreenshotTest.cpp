@@ -183,7 +183,7 @@ void ScreenshotTest::AdapterWindowOnTheEmulatedCard() {
     QVERIFY(QTest::qWaitForWindowExposed(&frame));
     frame.OnFileOpenAdapter();
     QCOMPARE(frame.DocumentCount(), std::size_t{1});
-    QCOMPARE(frame.CurrentMenuId(), 129);
+    QCOMPARE(frame.CurrentMenuId(), int{app::IDR_MARLOTTYPE});
     views::CTraceChildFrame* trace = frame.ActiveTraceFrame();
     trace->showMaximized();
     frame.Action(app::ID_TRACE_START)->trigger();

@@ -99,7 +99,7 @@ TEST_P(CaptureRoundTrip, GivesBackTheSameFramesTimesSidesAndDecodes) {
         EXPECT_EQ(r->GetSequence(), b + 1);
         EXPECT_EQ(std::vector(r->GetData().begin(), r->GetData().end()),
                   std::vector(o->GetData().begin(), o->GetData().end()));
-        EXPECT_EQ(trace::IsFromNetwork(r->GetHeaderCopy()), trace::IsFromNetwork(o->GetHeaderCopy()));
+        EXPECT_EQ(r->IsFromNetworkSide(), o->IsFromNetworkSide());
         EXPECT_EQ(r->GetHours(), o->GetHours());
         EXPECT_EQ(r->GetMinutes(), o->GetMinutes());
         EXPECT_EQ(r->GetSeconds(), o->GetSeconds());

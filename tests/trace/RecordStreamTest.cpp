@@ -47,7 +47,7 @@ void FillSample(trace::CTraceLog& log) {
     unknown.sequence = sequence++;
     unknown.data = {0x00, 0x81, 0x01, 0x01};
     Bytes raw = MakeRecord(unknown);
-    raw[trace::kSideUnknownOffset] = trace::kSideUnknownBit;
+    raw[wire::kRecFrameFlags] = wire::kSideUnknownBit;
     log.AddRawRecord(raw);
 }
 

@@ -14,7 +14,7 @@
 #include "tests/views/ViewSupport.h"
 #include "platform/File.h"
 #include "trace/LogFile.h"
-#include "tools/RecordPrinter.h"
+#include "trace/RecordPrinter.h"
 #include "trace/RecordCells.h"
 #include "views/FilterBar.h"
 #include "views/MarloTrcHexView.h"
@@ -313,7 +313,7 @@ void FindTheRecordsTest::CopyTakesWhatTheActivePaneShows() {
     QTRY_COMPARE(w.List().model()->rowCount(), 2);
     QCOMPARE(w.frame->CopyText(), QString());  // nothing selected
     w.List().selectRow(1);
-    QCOMPARE(w.frame->CopyText(), QString::fromStdString(tools::FormatRecordLine(w.doc->Log(), 1)) + QLatin1Char('\n'));
+    QCOMPARE(w.frame->CopyText(), QString::fromStdString(trace::FormatRecordLine(w.doc->Log(), 1)) + QLatin1Char('\n'));
     QVERIFY(w.frame->CopyText().startsWith(QStringLiteral("002\t  12:34:56.78\t 1\t 2\tDCH\tTE\t00-064-C\tI\t")));
 
     views::CMarloTrcTreeView& tree = *w.frame->TreeView();

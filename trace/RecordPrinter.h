@@ -12,10 +12,8 @@
 #include <string_view>
 
 namespace trace {
-class CTraceLog;
-}
 
-namespace tools {
+class CTraceLog;
 
 struct PrintOptions {
     bool tree = false;
@@ -70,4 +68,4 @@ private:
     int m_error = 0;
 };
 
-}  // namespace tools
+}  // namespace trace

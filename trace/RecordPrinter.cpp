@@ -1,4 +1,4 @@
-#include "tools/RecordPrinter.h"
+#include "trace/RecordPrinter.h"
 
 #include <cerrno>
 #include <cstring>
@@ -11,7 +11,7 @@
 #include "trace/RecordCells.h"
 #include "trace/TraceLog.h"
 
-namespace tools {
+namespace trace {
 namespace {
 
 bool NeedsEscape(char c) { return static_cast<unsigned char>(c) < 0x20 || c == '\\'; }
@@ -267,4 +267,4 @@ bool RecordWriter::Flush() {
     return m_error == 0;
 }
 
-}  // namespace tools
+}  // namespace trace

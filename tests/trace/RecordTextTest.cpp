@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "tests/support/TraceFiles.h"
-#include "tools/RecordPrinter.h"
+#include "trace/RecordPrinter.h"
 #include "trace/TraceLog.h"
 
 namespace {
@@ -42,7 +42,7 @@ protected:
     std::pair<std::string, int> Written(const std::vector<int>& records, bool csv) {
         const auto path = m_dir / "out";
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int error = tools::WriteRecordsText(fd, m_log, records, csv);
+        const int error = trace::WriteRecordsText(fd, m_log, records, csv);
         ::close(fd);
         const auto bytes = testsupport::ReadFile(path);
         return {std::string(bytes.begin(), bytes.end()), error};
@@ -70,7 +70,7 @@ TEST_F(RecordTextTest, TextIsTheDumpWithTreeAndHexOfTheRecordsAskedFor) {
     const auto [text, error] = Written({1, 2}, false);
     ASSERT_EQ(error, 0);
     std::string expected;
-    for (const int index : {1, 2}) tools::AppendRecord(expected, m_log, index, {.tree = true, .hex = true});
+    for (const int index : {1, 2}) trace::AppendRecord(expected, m_log, index, {.tree = true, .hex = true});
     EXPECT_EQ(text, expected);
     EXPECT_NE(text.find("\n  Frame\n"), std::string::npos) << text;  // the tree is there
 }
@@ -79,7 +79,7 @@ TEST_F(RecordTextTest, AFailedWriteAnswersItsError) {
     const int full = ::open("/dev/full", O_WRONLY);
     if (full < 0) GTEST_SKIP() << "no /dev/full";
     for (const bool csv : {false, true}) {
-        EXPECT_EQ(tools::WriteRecordsText(full, m_log, std::vector<int>{0, 1, 2}, csv), ENOSPC) << csv;
+        EXPECT_EQ(trace::WriteRecordsText(full, m_log, std::vector<int>{0, 1, 2}, csv), ENOSPC) << csv;
     }
     ::close(full);
 }
