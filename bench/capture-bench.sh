@@ -18,7 +18,8 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
-bin=${1:-$here/../build/default/bin}
+# Absolute, since the benchmark works in a folder of its own.
+bin=$(cd "${1:-$here/../build/default/bin}" && pwd)
 seconds=${SECONDS_RUN:-5}
 mem_seconds=${MEM_SECONDS:-30}
 repeat=${REPEAT:-3}

@@ -12,7 +12,11 @@ namespace {
 using namespace wire;
 
 constexpr std::size_t kOutboxLimit = 4096;     // trace frames kept for a reader that does not read
-constexpr std::size_t kFastBurst = 32;         // rate=0: frames kept ready per connection
+// rate=0: frames made ready per connection at a time, and how few are left
+// when the pacer makes the next ones. Made in bursts, so that neither the
+// pacer nor the reader wakes the other for every frame.
+constexpr std::size_t kFastBurst = 256;
+constexpr std::size_t kFastLowWater = kFastBurst / 4;
 constexpr std::size_t kLogLimit = 4096;        // requests and messages kept for tests
 constexpr std::uint32_t kResultUnsupported = 1;  // the firmware's answer to what it does not know
 constexpr std::uint32_t kResultNoSuchAdapter = 2;
@@ -204,7 +208,7 @@ void Card::CloseLocked(DriverCall& call) {
 void Card::ReadLocked(DriverCall& call) {
     call.connection->reads.push_back(call.request);
     DeliverLocked(*call.connection);
-    m_paceChanged.notify_all();
+    if (call.connection->outbox.size() < kFastLowWater) m_paceChanged.notify_all();
 }
 
 void Card::WriteLocked(DriverCall& call) {
@@ -488,7 +492,7 @@ void Card::Pace() {
         } else {
             auto hungry = [&] {
                 return std::any_of(m_connections.begin(), m_connections.end(), [](const auto& c) {
-                    return c.second.traceOn && !c.second.frames.Empty() && c.second.outbox.size() < kFastBurst;
+                    return c.second.traceOn && !c.second.frames.Empty() && c.second.outbox.size() < kFastLowWater;
                 }) && (canMake() || unplugDue());
             };
             m_paceChanged.wait(lock, [&] { return m_stop || m_unplugged || !tracing() || hungry(); });

@@ -49,10 +49,18 @@ RequestBlock MakeBlock(std::uint32_t code, std::uint32_t clientId, std::uint32_t
 
 std::uint32_t SendRequest(TpxHandle device, RequestBlock& block) {
     const std::uint32_t code = Get<std::uint32_t, kOffCode>(block);
-    const platform::UniqueEvent completed(platform::CreateEvent({}, false));
+    // A read waits for its completion without limit and is never cancelled
+    // here, so a thread's reads share one event (the monitor thread reads
+    // once per record; DeviceIoControl clears the event for each request).
+    // Other requests may time out and be cancelled while the driver
+    // completes them: each has an event of its own, which nothing can set
+    // late for the next request.
+    static thread_local const platform::UniqueEvent readCompleted(platform::CreateEvent({}, false));
+    const platform::UniqueEvent ownCompleted(code == kRead ? nullptr : platform::CreateEvent({}, false));
+    const platform::EventHandle completed = code == kRead ? readCompleted.Get() : ownCompleted.Get();
     if (!completed) return TPX_ERROR_NOT_ENOUGH_MEMORY;
     platform::Overlapped overlapped;
-    overlapped.event = completed.Get();
+    overlapped.event = completed;
     std::uint32_t result = platform::DeviceIoControl(ToDevice(device), kControlCode, block, overlapped);
     if (result == platform::kErrorIoPending) {
         const std::uint32_t limit = code == kRead ? platform::kInfinite : TimeoutMs();

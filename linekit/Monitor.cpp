@@ -104,6 +104,7 @@ ResponseSlot& Slot() {
 struct RecordWriter {
     bool started = false;       // end is known
     std::int64_t end = 0;       // length of the file up to its last whole record
+    std::vector<std::uint8_t> record;  // the record being written, its memory reused
 };
 
 // The record's time of day from the host clock, to the hundredth: every
@@ -177,9 +178,9 @@ void WriteTraceRecord(std::intptr_t captureFile, std::span<const std::uint8_t> m
     fields.bChannel = BChannelOf(address);
     fields.ln = LnOf(address);
     fields.flags = header.U8(TPX_HEADER_FLAGS_OFFSET).value_or(0);
-    const std::vector<std::uint8_t> record = DChannelRecord(fields, data);
+    WriteDChannelRecord(writer.record, fields, data);
 
-    if (const int error = AppendRecord(static_cast<int>(captureFile), writer, record)) {
+    if (const int error = AppendRecord(static_cast<int>(captureFile), writer, writer.record)) {
         counters.writeError.store(static_cast<std::uint32_t>(error));
         counters.lost.fetch_add(1);
         return;
@@ -193,6 +194,7 @@ void RunMonitor(Monitor* monitor) {
     const platform::EventHandle ackEvent = ToEvent(response.ackEvent);
     const platform::EventHandle traceAck = monitor->driverEvent ? monitor->driverEvent.Get() : ackEvent;
     RecordWriter writer;
+    std::vector<std::uint8_t> copy;  // the message read, its memory reused
     for (;;) {
         std::uint16_t headerLength = 0;
         std::uint16_t dataLength = 0;
@@ -203,7 +205,7 @@ void RunMonitor(Monitor* monitor) {
             break;
         }
         const auto* bytes = static_cast<const std::uint8_t*>(raw);
-        const std::vector<std::uint8_t> copy(bytes, bytes + headerLength + dataLength);
+        copy.assign(bytes, bytes + headerLength + dataLength);
         std::free(raw);
 
         const bool trace = Little(copy).U32(TPX_HEADER_OPCODE_OFFSET) == TPX_OP_TRACE_INDICATION;
