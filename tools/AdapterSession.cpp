@@ -78,34 +78,14 @@ std::optional<int> CommandLineUi::SelectAdapter(const std::vector<std::string>& 
     return std::nullopt;
 }
 
-bool TakeAdapterOption(std::vector<std::string>& args, std::optional<std::string>& adapter, std::string& problem) {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--adapter") {
-            if (i + 1 >= args.size()) {
-                problem = "--adapter needs NAME or INDEX";
-                return false;
-            }
-            adapter = args[i + 1];
-            args.erase(args.begin() + static_cast<std::ptrdiff_t>(i), args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
-            --i;
-        } else if (args[i].starts_with("--adapter=")) {
-            adapter = args[i].substr(10);
-            args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
-            --i;
-        }
-    }
-    return true;
+Option AdapterOption(AdapterSession& session) {
+    return {"--adapter", {}, "NAME|INDEX", "the adapter, by its name or its index (0, 1, ...)",
+            SetText(session.ui.adapter), "--adapter needs NAME or INDEX"};
 }
 
 std::optional<int> TakeAdapterOnlyArguments(const Command& self, std::span<char* const> args, AdapterSession& session) {
-    std::vector<std::string> rest(args.begin(), args.end());
-    std::string problem;
-    if (!TakeAdapterOption(rest, session.ui.adapter, problem)) return UsageError(self, problem);
-    for (const std::string& arg : rest) {
-        if (arg == "--help" || arg == "-h") return PrintCommandHelp(self);
-        return UsageError(self, "unknown argument " + arg);
-    }
-    return std::nullopt;
+    const Option table[] = {AdapterOption(session)};
+    return ParseArguments(self, table, kCardCommand, args).exitStatus;
 }
 
 int OpenSession(AdapterSession& session) {

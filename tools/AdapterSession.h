@@ -13,6 +13,7 @@
 
 #include "adapter/MarloTrcDoc.h"
 #include "tools/Commands.h"
+#include "tools/Options.h"
 #include "trace/UiServices.h"
 
 namespace tools {
@@ -47,9 +48,11 @@ struct AdapterSession {
     std::unique_ptr<adapter::CMarloTrcDoc> doc;
 };
 
-// Takes "--adapter X" / "--adapter=X" out of args; false with a message when
-// its value is missing.
-bool TakeAdapterOption(std::vector<std::string>& args, std::optional<std::string>& adapter, std::string& problem);
+// The arguments the card commands do not take are "unknown argument"s.
+constexpr OperandRules kCardCommand{0, {}, "unknown argument "};
+
+// --adapter NAME|INDEX (also "--adapter=X"): the adapter the session opens.
+Option AdapterOption(AdapterSession& session);
 
 // Arguments of a command that takes nothing but --adapter (and --help):
 // nullopt to go on, else the exit status to end with.

@@ -11,6 +11,7 @@
 #include "analysis/TraceFeed.h"
 #include "platform/File.h"
 #include "tools/Commands.h"
+#include "tools/Options.h"
 #include "trace/RecordPrinter.h"
 #include "trace/TraceLog.h"
 
@@ -51,26 +52,22 @@ void PrintRow(const std::vector<std::string>& cells) {
 
 int RunCalls(std::span<char* const> args, const CommandContext& /*context*/) {
     const Command& self = FindCommand("calls");
-    const char* path = nullptr;
     long ladder = 0;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view arg = args[i];
-        if (arg == "--ladder") {
-            if (i + 1 >= args.size()) return UsageError(self, "--ladder needs a call number");
-            char* end = nullptr;
-            ladder = std::strtol(args[++i], &end, 10);
-            if (*end != '\0' || ladder < 1) return UsageError(self, "--ladder needs a call number from 1");
-        } else if (arg == "--help" || arg == "-h") {
-            return PrintCommandHelp(self);
-        } else if (arg.starts_with("-") && arg != "-") {
-            return UsageError(self, "unknown option " + std::string(arg));
-        } else if (path) {
-            return UsageError(self, "only one FILE");
-        } else {
-            path = args[i];
-        }
-    }
-    if (!path) return UsageError(self, "FILE is missing");
+    const Option table[] = {
+        {"--ladder", {}, "N", "call N's ladder instead of the list of calls",
+         [&ladder](std::string_view value) {
+             const std::string text(value);
+             char* end = nullptr;
+             ladder = std::strtol(text.c_str(), &end, 10);
+             const bool whole = *end == '\0' && ladder >= 1;
+             return whole ? std::string() : std::string("--ladder needs a call number from 1");
+         },
+         "--ladder needs a call number"},
+    };
+    const ParsedArguments parsed = ParseArguments(self, table, kOneFile, args);
+    if (parsed.exitStatus) return *parsed.exitStatus;
+    if (parsed.operands.empty()) return UsageError(self, "FILE is missing");
+    const char* path = parsed.operands.front().data();
 
     trace::CTraceLog log;
     analysis::Analyzer analyzer;
@@ -105,19 +102,10 @@ int RunCalls(std::span<char* const> args, const CommandContext& /*context*/) {
 
 int RunCheck(std::span<char* const> args, const CommandContext& /*context*/) {
     const Command& self = FindCommand("check");
-    const char* path = nullptr;
-    for (std::string_view arg : args) {
-        if (arg == "--help" || arg == "-h") {
-            return PrintCommandHelp(self);
-        } else if (arg.starts_with("-") && arg != "-") {
-            return UsageError(self, "unknown option " + std::string(arg));
-        } else if (path) {
-            return UsageError(self, "only one FILE");
-        } else {
-            path = arg.data();
-        }
-    }
-    if (!path) return UsageError(self, "FILE is missing");
+    const ParsedArguments parsed = ParseArguments(self, {}, kOneFile, args);
+    if (parsed.exitStatus) return *parsed.exitStatus;
+    if (parsed.operands.empty()) return UsageError(self, "FILE is missing");
+    const char* path = parsed.operands.front().data();
 
     trace::CTraceLog log;
     analysis::Analyzer analyzer;

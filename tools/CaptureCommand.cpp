@@ -21,12 +21,20 @@
 #include "tools/CaptureSession.h"
 #include "tools/Commands.h"
 #include "tools/Extcap.h"
+#include "tools/Options.h"
 #include "trace/RecordPrinter.h"
 #include "trace/RecordStream.h"
 #include "trace/TraceLog.h"
 
 namespace tools {
 namespace {
+
+constexpr std::string_view kCountNeeded = "--count needs a positive number";
+constexpr std::string_view kSecondsNeeded = "--seconds needs a positive number of seconds, at most a year";
+constexpr std::string_view kFormatNeeded = "--format is log, pcapng or pcap";
+
+// The capture takes no operands; anything it does not know is "unexpected".
+constexpr OperandRules kCaptureOperands{0, {}, "unexpected "};
 
 bool ParseCount(const std::string& text, long long& value) {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -127,52 +135,55 @@ struct CaptureArguments {
     std::optional<RingOptions> ring;  // -b: a ring of files after -w FILE
 };
 
-// Reads the options after --adapter; nullopt to go on, else the exit status
-// (a usage error, or 0 after --help).
-std::optional<int> ParseCaptureArguments(const Command& self, const std::vector<std::string>& rest,
+// Reads the arguments into `parsed` and the adapter's choice into `adapter`;
+// nullopt to go on, else the exit status (a usage error, or 0 after --help).
+std::optional<int> ParseCaptureArguments(const Command& self, std::span<char* const> args, AdapterSession& adapter,
                                          CaptureArguments& parsed) {
     CaptureOptions& options = parsed.options;
-    for (std::size_t i = 0; i < rest.size(); ++i) {
-        const std::string& arg = rest[i];
-        const bool hasValue = i + 1 < rest.size();
-        if (arg == "--tree") {
-            options.print.tree = true;
-        } else if (arg == "--hex") {
-            options.print.hex = true;
-        } else if (arg == "-q" || arg == "--quiet") {
-            options.quiet = true;
-        } else if (arg == "--force") {
-            options.force = true;
-        } else if (arg == "--help" || arg == "-h") {
-            return PrintCommandHelp(self);
-        } else if (arg == "--count" && hasValue) {
-            long long n = 0;
-            if (!ParseCount(rest[++i], n)) return UsageError(self, "--count needs a positive number");
-            options.count = n;
-        } else if (arg == "--seconds" && hasValue) {
-            double s = 0;
-            if (!ParseSeconds(rest[++i], s))
-                return UsageError(self, "--seconds needs a positive number of seconds, at most a year");
-            options.seconds = s;
-        } else if (arg == "-w" && hasValue) {
-            options.keepAs = rest[++i];
-        } else if (arg == "-Y") {
-            if (!hasValue) return UsageError(self, "-Y needs a display filter");
-            filter::FilterError error;
-            parsed.displayFilter = filter::DisplayFilter::Parse(rest[++i], &error);
-            if (!parsed.displayFilter) return UsageError(self, "bad display filter: " + error.Text());
-        } else if (arg == "-b" && hasValue) {
-            if (!parsed.ring) parsed.ring.emplace();
-            if (const std::string wrong = TakeRingOption(rest[++i], *parsed.ring); !wrong.empty())
-                return UsageError(self, wrong);
-        } else if (arg == "--format" && hasValue) {
-            parsed.format = trace::StreamFormatNamed(rest[++i]);
-            if (!parsed.format) return UsageError(self, "--format is log, pcapng or pcap");
-        } else {
-            return UsageError(self, "unexpected " + arg);
-        }
-    }
-    return std::nullopt;
+    const Option table[] = {
+        AdapterOption(adapter),
+        {"--count", {}, "N", "stop after N records",
+         [&options](std::string_view value) {
+             long long n = 0;
+             if (!ParseCount(std::string(value), n)) return std::string(kCountNeeded);
+             options.count = n;
+             return std::string();
+         },
+         kCountNeeded},
+        {"--seconds", {}, "S", "stop after S seconds",
+         [&options](std::string_view value) {
+             double seconds = 0;
+             if (!ParseSeconds(value, seconds)) return std::string(kSecondsNeeded);
+             options.seconds = seconds;
+             return std::string();
+         },
+         kSecondsNeeded},
+        {"-w", {}, "FILE", "keep the trace in FILE (-: stream it to standard output)",
+         [&options](std::string_view value) {
+             options.keepAs = std::filesystem::path(value);
+             return std::string();
+         },
+         "-w needs FILE or -"},
+        {"--force", {}, {}, "replace FILE when it exists", SetFlag(options.force)},
+        {"--format", {}, "F", "log, pcapng or pcap (default: by FILE's extension; pcapng on standard output)",
+         [&parsed](std::string_view value) {
+             parsed.format = trace::StreamFormatNamed(std::string(value));
+             return parsed.format ? std::string() : std::string(kFormatNeeded);
+         },
+         kFormatNeeded},
+        {"-b", {}, "RING", "a ring of files after -w FILE: filesize:KB, duration:S, files:N (repeatable)",
+         [&parsed](std::string_view value) {
+             if (!parsed.ring) parsed.ring.emplace();
+             return TakeRingOption(value, *parsed.ring);
+         },
+         "-b takes filesize:KB, duration:S or files:N"},
+        {"--quiet", "-q", {}, "print nothing of the records", SetFlag(options.quiet)},
+        {"--tree", {}, {}, "each record's decode tree below its line", SetFlag(options.print.tree)},
+        {"--hex", {}, {}, "each record's bytes in hex", SetFlag(options.print.hex)},
+        {"-Y", {}, "FILTER", "print only the records the display filter lets through (all are kept)",
+         SetDisplayFilter(parsed.displayFilter), "-Y needs a display filter"},
+    };
+    return ParseArguments(self, table, kCaptureOperands, args).exitStatus;
 }
 
 // The capture printed on standard output: records are formatted into one
@@ -196,12 +207,9 @@ int PrintCapture(CaptureOptions options, AdapterSession& adapter, std::optional<
 
 int RunCapture(std::span<char* const> args, const CommandContext& context) {
     const Command& self = FindCommand("capture");
-    std::vector<std::string> rest(args.begin(), args.end());
     AdapterSession adapter(context);
-    std::string problem;
-    if (!TakeAdapterOption(rest, adapter.ui.adapter, problem)) return UsageError(self, problem);
     CaptureArguments parsed;
-    if (const std::optional<int> status = ParseCaptureArguments(self, rest, parsed)) return *status;
+    if (const std::optional<int> status = ParseCaptureArguments(self, args, adapter, parsed)) return *status;
     CaptureOptions& options = parsed.options;
 
     const bool streaming = options.keepAs && *options.keepAs == "-";

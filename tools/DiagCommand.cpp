@@ -33,19 +33,17 @@ std::string ReportAsText(const adapter::AdapterConfiguration& config, const adap
 
 int RunDiag(std::span<char* const> args, const CommandContext& context) {
     const Command& self = FindCommand("diag");
-    std::vector<std::string> rest(args.begin(), args.end());
     AdapterSession session(context);
-    std::string problem;
-    if (!TakeAdapterOption(rest, session.ui.adapter, problem)) return UsageError(self, problem);
-    for (std::size_t i = 0; i < rest.size(); ++i) {
-        if (rest[i] == "-o" && i + 1 < rest.size()) {
-            session.ui.saveFile = rest[++i];
-        } else if (rest[i] == "--help" || rest[i] == "-h") {
-            return PrintCommandHelp(self);
-        } else {
-            return UsageError(self, rest[i] == "-o" ? "-o needs FILE" : "unknown argument " + rest[i]);
-        }
-    }
+    const Option table[] = {
+        {"-o", {}, "FILE|-", "write the report's file (-: its bytes to standard output)",
+         [&session](std::string_view value) {
+             session.ui.saveFile = std::filesystem::path(value);
+             return std::string();
+         },
+         "-o needs FILE"},
+        AdapterOption(session),
+    };
+    if (const auto done = ParseArguments(self, table, kCardCommand, args).exitStatus) return *done;
     const bool toStandardOutput = session.ui.saveFile && *session.ui.saveFile == "-";
     if (toStandardOutput && ::isatty(STDOUT_FILENO)) {
         std::fprintf(stderr, "trctool diag: standard output is a terminal; redirect it, or leave out -o -\n");

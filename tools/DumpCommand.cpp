@@ -9,6 +9,7 @@
 #include "filter/DisplayFilter.h"
 #include "platform/File.h"
 #include "tools/Commands.h"
+#include "tools/Options.h"
 #include "trace/RecordPrinter.h"
 #include "trace/TraceLog.h"
 
@@ -17,33 +18,22 @@ namespace tools {
 int RunDump(std::span<char* const> args, const CommandContext& /*context*/) {
     const Command& self = FindCommand("dump");
     trace::PrintOptions options;
-    const char* path = nullptr;
     std::optional<filter::DisplayFilter> displayFilter;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view arg = args[i];
-        if (arg == "-Y") {
-            if (i + 1 >= args.size()) return UsageError(self, "-Y needs a display filter");
-            filter::FilterError error;
-            displayFilter = filter::DisplayFilter::Parse(args[++i], &error);
-            if (!displayFilter) return UsageError(self, "bad display filter: " + error.Text());
-        } else if (arg == "--tree") {
-            options.tree = true;
-        } else if (arg == "--detail") {
-            options.tree = true;
-            options.detail = true;
-        } else if (arg == "--hex") {
-            options.hex = true;
-        } else if (arg == "--help" || arg == "-h") {
-            return PrintCommandHelp(self);
-        } else if (arg.starts_with("-") && arg != "-") {
-            return UsageError(self, "unknown option " + std::string(arg));
-        } else if (path) {
-            return UsageError(self, "only one FILE");
-        } else {
-            path = arg.data();
-        }
-    }
-    if (!path) return UsageError(self, "FILE is missing");
+    const Option table[] = {
+        {"--tree", {}, {}, "each record's decode tree below its line", SetFlag(options.tree)},
+        {"--detail", {}, {}, "the tree with every element's details (implies --tree)",
+         [&options](std::string_view) {
+             options.tree = options.detail = true;
+             return std::string();
+         }},
+        {"--hex", {}, {}, "each record's bytes in hex", SetFlag(options.hex)},
+        {"-Y", {}, "FILTER", "only the records the display filter lets through", SetDisplayFilter(displayFilter),
+         "-Y needs a display filter"},
+    };
+    const ParsedArguments parsed = ParseArguments(self, table, kOneFile, args);
+    if (parsed.exitStatus) return *parsed.exitStatus;
+    if (parsed.operands.empty()) return UsageError(self, "FILE is missing");
+    const char* path = parsed.operands.front().data();
 
     // Each record is printed as soon as a batch of them is loaded, so the
     // file is never held whole; the loader's checks and messages are those

@@ -6,11 +6,13 @@
 // Records that are not frames (ASCII, hex) are counted on standard error.
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unistd.h>
 
 #include "tools/Commands.h"
+#include "tools/Options.h"
 #include "trace/CaptureExport.h"
 #include "trace/TraceLog.h"
 
@@ -29,70 +31,67 @@ void ReportSkipped(const trace::ExportResult& result) {
     if (!result.dateNote.empty()) std::fprintf(stderr, "trctool export: %s\n", result.dateNote.c_str());
 }
 
+// The format --format names, else pcap for an OUT ending in ".pcap" and
+// pcapng for any other; nullopt when --format names neither.
+std::optional<trace::CaptureFormat> ChosenFormat(const std::optional<std::string>& format, std::string_view out) {
+    if (!format || format->empty())
+        return out.ends_with(".pcap") ? trace::CaptureFormat::Pcap : trace::CaptureFormat::PcapNg;
+    if (*format == "pcap") return trace::CaptureFormat::Pcap;
+    if (*format == "pcapng") return trace::CaptureFormat::PcapNg;
+    return std::nullopt;
+}
+
+// "-o -": the capture to standard output, which must not be a terminal, and
+// only from a trace read to its end; nullopt (said why) when nothing was
+// written.
+std::optional<trace::ExportResult> ExportToStandardOutput(const char* in, trace::CaptureFormat format) {
+    if (::isatty(STDOUT_FILENO)) {
+        std::fprintf(stderr, "trctool export: standard output is a terminal; redirect it or give -o OUT\n");
+        return std::nullopt;
+    }
+    trace::CTraceLog log;
+    int openError = 0;
+    if (const int loaded = log.LoadFile(in, &openError); loaded != 1) {
+        std::fprintf(stderr, "trctool export: %s %s\n", in,
+                     loaded == 2 ? "ends in the middle of a packet; nothing was exported" : "could not be read");
+        return std::nullopt;
+    }
+    return trace::ExportTraceToFd(log, STDOUT_FILENO, format);
+}
+
 }  // namespace
 
 int RunExport(std::span<char* const> args, const CommandContext& /*context*/) {
     const Command& self = FindCommand("export");
-    std::string_view format;
-    std::string_view out;
-    const char* in = nullptr;
+    std::optional<std::string> format;
+    std::optional<std::string> out;
     bool force = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view arg = args[i];
-        if (arg == "--help" || arg == "-h") {
-            PrintCommandHelp(self);
-            std::printf("  --format pcap     link type 177 (LINUX_LAPD)\n"
-                        "  --format pcapng   link type 203 (LAPD) with direction flags\n"
-                        "  default: pcap when OUT ends in .pcap, else pcapng\n"
-                        "  --force           replace OUT when it exists\n"
-                        "  -o -              write to standard output\n");
-            return 0;
-        } else if (arg == "--format" || arg == "-o") {
-            if (i + 1 == args.size()) return UsageError(self, std::string(arg) + " needs a value");
-            (arg == "-o" ? out : format) = args[++i];
-        } else if (arg.starts_with("--format=")) {
-            format = arg.substr(9);
-        } else if (arg == "--force") {
-            force = true;
-        } else if (arg.starts_with("-") && arg != "-") {
-            return UsageError(self, "unknown option " + std::string(arg));
-        } else if (in) {
-            return UsageError(self, "only one FILE");
-        } else {
-            in = args[i];
-        }
-    }
-    if (!in) return UsageError(self, "FILE is missing");
-    if (out.empty()) return UsageError(self, "-o OUT is missing");
+    const Option table[] = {
+        {"-o", {}, "OUT", "the capture file to write; - : standard output", SetText(out)},
+        {"--format", {}, "pcap|pcapng",
+         "pcap (link type 177, LINUX_LAPD) or pcapng (203, LAPD, with direction flags); default: by OUT's name",
+         SetText(format)},
+        {"--force", {}, {}, "replace OUT when it exists", SetFlag(force)},
+    };
+    const ParsedArguments parsed = ParseArguments(self, table, kOneFile, args);
+    if (parsed.exitStatus) return *parsed.exitStatus;
+    if (parsed.operands.empty()) return UsageError(self, "FILE is missing");
+    if (!out || out->empty()) return UsageError(self, "-o OUT is missing");
+    const char* in = parsed.operands.front().data();
 
     trace::ExportOptions options;
     options.replaceExisting = force;
-    if (format == "pcap") {
-        options.format = trace::CaptureFormat::Pcap;
-    } else if (format == "pcapng") {
-        options.format = trace::CaptureFormat::PcapNg;
-    } else if (!format.empty()) {
-        return UsageError(self, "--format is pcap or pcapng");
-    } else {
-        options.format = out.ends_with(".pcap") ? trace::CaptureFormat::Pcap : trace::CaptureFormat::PcapNg;
-    }
+    const std::optional<trace::CaptureFormat> chosen = ChosenFormat(format, *out);
+    if (!chosen) return UsageError(self, "--format is pcap or pcapng");
+    options.format = *chosen;
 
     trace::ExportResult result;
-    if (out == "-") {
-        if (::isatty(STDOUT_FILENO)) {
-            std::fprintf(stderr, "trctool export: standard output is a terminal; redirect it or give -o OUT\n");
-            return 1;
-        }
-        trace::CTraceLog log;
-        int openError = 0;
-        if (const int loaded = log.LoadFile(in, &openError); loaded != 1) {
-            std::fprintf(stderr, "trctool export: %s %s\n", in,
-                         loaded == 2 ? "ends in the middle of a packet; nothing was exported" : "could not be read");
-            return 1;
-        }
-        result = trace::ExportTraceToFd(log, STDOUT_FILENO, options.format);
+    if (*out == "-") {
+        std::optional<trace::ExportResult> written = ExportToStandardOutput(in, options.format);
+        if (!written) return 1;
+        result = std::move(*written);
     } else {
-        result = trace::ExportTrace(std::filesystem::path(in), std::filesystem::path(out), options);
+        result = trace::ExportTrace(std::filesystem::path(in), std::filesystem::path(*out), options);
     }
     if (!result.ok) {
         std::fprintf(stderr, "trctool export: %s%s\n", result.error.c_str(),

@@ -8,6 +8,7 @@
 
 #include "platform/File.h"
 #include "tools/Commands.h"
+#include "tools/Options.h"
 #include "tracefile/RawRecord.h"
 #include "wire/Tpx.h"
 
@@ -67,10 +68,11 @@ Bytes Record(std::uint16_t type, std::uint16_t sequence, int hundredths, std::ui
 
 int RunSample(std::span<char* const> args, const CommandContext& /*context*/) {
     const Command& self = FindCommand("sample");
-    if (args.size() == 1 && (std::string_view(args[0]) == "--help" || std::string_view(args[0]) == "-h")) {
-        return PrintCommandHelp(self);
-    }
-    if (args.size() != 1 || std::string_view(args[0]).starts_with("-")) return UsageError(self);
+    // One FILE and nothing else; whatever is wrong, the usage says what is right.
+    const ParsedArguments parsed = ParseArguments(self, {}, OperandRules{1, {}, {}}, args);
+    if (parsed.exitStatus) return *parsed.exitStatus;
+    if (parsed.operands.size() != 1 || parsed.operands.front() == "-") return UsageError(self);
+    const char* path = parsed.operands.front().data();
 
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -89,11 +91,11 @@ int RunSample(std::span<char* const> args, const CommandContext& /*context*/) {
     append(Record(trace::kHexRecord, sequence++, time, 0, Bytes{0xDE, 0xAD, 0xBE, 0xEF, 0x00, 0x7F}));
 
     int error = 0;
-    std::remove(args[0]);
-    platform::UniqueFd fd = platform::CreateExclusiveWriter(args[0], &error);
+    std::remove(path);
+    platform::UniqueFd fd = platform::CreateExclusiveWriter(path, &error);
     if (fd) error = platform::WriteAll(fd.Get(), file);
     if (error != 0) {
-        std::fprintf(stderr, "trctool: cannot write %s: %s\n", args[0], platform::ErrorText(error).c_str());
+        std::fprintf(stderr, "trctool: cannot write %s: %s\n", path, platform::ErrorText(error).c_str());
         return 1;
     }
     return 0;

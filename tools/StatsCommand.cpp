@@ -72,23 +72,15 @@ bool WaitForNextRefresh(const sigset_t& stopSignals) {
 
 int RunStats(std::span<char* const> args, const CommandContext& context) {
     const Command& self = FindCommand("stats");
-    std::vector<std::string> rest(args.begin(), args.end());
     AdapterSession session(context);
-    std::string problem;
-    if (!TakeAdapterOption(rest, session.ui.adapter, problem)) return UsageError(self, problem);
     bool reset = false;
     bool watch = false;
-    for (const std::string& arg : rest) {
-        if (arg == "--reset") {
-            reset = true;
-        } else if (arg == "--watch") {
-            watch = true;
-        } else if (arg == "--help" || arg == "-h") {
-            return PrintCommandHelp(self);
-        } else {
-            return UsageError(self, "unknown argument " + arg);
-        }
-    }
+    const Option table[] = {
+        {"--reset", {}, {}, "zero the counters first", SetFlag(reset)},
+        {"--watch", {}, {}, "print them again every 5 seconds until interrupted", SetFlag(watch)},
+        AdapterOption(session),
+    };
+    if (const auto done = ParseArguments(self, table, kCardCommand, args).exitStatus) return *done;
 
     // Blocked before the library starts its threads, so that only the wait
     // below takes an interrupt and the adapter is closed on the way out.
