@@ -54,6 +54,17 @@ std::string NarrowName(const std::array<char16_t, TPX_ADAPTER_NAME_CHARS>& name)
 
 }  // namespace
 
+std::string ExplainOpenFailure(const std::string& errorText) {
+    constexpr std::string_view kRegister = "Tpx Register ";
+    if (!errorText.starts_with(kRegister)) return errorText;
+    const std::string code = errorText.substr(kRegister.size());
+    std::string meaning = "the driver refused the registration";
+    if (code == "2" || code == "6") meaning = "the device \\\\.\\ORINTPX is not there";
+    if (code == "258") meaning = "the driver did not complete the registration within 10 seconds";
+    if (code == "1167") meaning = "the card is gone";
+    return errorText + ": no adapter card answered: " + meaning;
+}
+
 bool IsAdapterInUse(std::size_t index) {
     return index < kMaxAdapters && g_adapterInUse[index].load();
 }
@@ -98,7 +109,7 @@ CMarloTrcDoc::~CMarloTrcDoc() {
 bool CMarloTrcDoc::OnOpenDocument(const std::filesystem::path& /*path*/) {
     std::string errorText;
     if (!OpenAdapter(errorText)) {
-        if (!errorText.empty()) platform::MessageBox(errorText);
+        if (!errorText.empty()) platform::MessageBox(ExplainOpenFailure(errorText), kOpenAdapterCaption);
         return false;
     }
     ReadAdapterConfiguration();
@@ -204,8 +215,7 @@ std::optional<std::size_t> CMarloTrcDoc::ChooseAdapter() {
     for (char c : name) {
         if (c >= '0' && c <= '9') m_networkCardNumber.push_back(c);
     }
-    SetPathName(name);
-    m_ui.AddToRecentFiles(name);
+    SetPathName(name);  // an adapter, not a file: the recent-file list does not keep it
     return chosen;
 }
 
@@ -521,7 +531,8 @@ void CMarloTrcDoc::SaveDiagnostics() {
     request.confirmOverwrite = true;
     const auto path = m_ui.AskSaveFileName(request);
     if (!path) return;
-    WriteDiagnosticsReport(
+    // Said when written, as an export is: the user learns where it went.
+    const bool written = WriteDiagnosticsReport(
         *path,
         [this]() -> const AdapterConfiguration& {
             ReadAdapterConfiguration();
@@ -533,6 +544,7 @@ void CMarloTrcDoc::SaveDiagnostics() {
             QueryLineStatus(ignored, links, texts);
             return texts;
         });
+    if (written) platform::InformationBox("Diagnostics saved to " + path->string() + ".");
 }
 
 }  // namespace adapter

@@ -64,6 +64,14 @@ inline constexpr std::chrono::milliseconds kResponseTimeout{10000};
 inline constexpr std::string_view kDriverNotResponding =
     "The driver is not responding.\nThere is potential for loss of signal.\nPlease check the configuration.";
 
+// An open that failed, as the user is told it: the library's text ("Tpx
+// Register 6"), and after a failed registration what it means ("...: no
+// adapter card answered: the device ... is not there"). Other texts are
+// returned as they are.
+std::string ExplainOpenFailure(const std::string& errorText);
+// The title of the message that says why an adapter did not open.
+inline constexpr std::string_view kOpenAdapterCaption = "Open Adapter";
+
 // The application's in-use flag of each adapter index: set by the document
 // that opened the adapter, cleared when it closes it, so the selection never
 // offers an adapter another document holds. User-interface thread.
@@ -162,7 +170,8 @@ public:
     // Reads the registry configuration of the opened card into Configuration();
     // a registry file that cannot be read is reported (ReportRegistryProblem).
     void ReadAdapterConfiguration();
-    // File > Save Diagnostics: asks for a file name, then writes the report.
+    // File > Save Diagnostics: asks for a file name, then writes the report
+    // and says where it is (or why it could not be written).
     void SaveDiagnostics();
 
     bool IsOpened() const { return m_opened; }

@@ -41,10 +41,10 @@ bool CMarloTrcDoc::OfferRecordsBeforeRestart() {
     if (answer == platform::MbResult::Cancel) return false;
     if (answer == platform::MbResult::Yes) {
         const std::filesystem::path live = m_logFile->GetFilePath();
-        const auto chosen = m_ui.AskSaveFileName({"log", live.string(), trace::kLogFileFilter, /*confirmOverwrite=*/true});
+        const auto chosen = trace::AskTraceLogFileName(m_ui, live);
         if (!chosen) return false;
         // A copy of the file as it is: the trace goes on in the same file.
-        if (chosen->string() != live.string()) {
+        if (*chosen != live) {
             const trace::ExportResult copied = trace::WriteFileBeside(*chosen, /*replaceExisting=*/true, [&](int fd) {
                 trace::ExportResult result;
                 const int error = platform::CopyFileInto(live, fd);
@@ -58,6 +58,7 @@ bool CMarloTrcDoc::OfferRecordsBeforeRestart() {
                 return false;
             }
             m_ui.SetTraceStatusText("TRACE: Saved as " + chosen->string());
+            m_ui.AddToRecentFiles(chosen->string());
         }
     }
     // Saved or discarded: the new capture shows only its own records (the
@@ -173,7 +174,7 @@ bool CMarloTrcDoc::DecideLogFileFate() {
         }
     }
     const std::filesystem::path path = m_logFile->GetFilePath();
-    const auto chosen = m_ui.AskSaveFileName({"log", path.string(), trace::kLogFileFilter, /*confirmOverwrite=*/true});
+    const auto chosen = trace::AskTraceLogFileName(m_ui, path);
     if (!chosen) {
         m_unsaved = true;  // Save Log File cancelled: the next close asks again
         return false;
@@ -208,16 +209,20 @@ void CMarloTrcDoc::KeepOrDeleteLogFile() {
     if (m_fate == LogFileFate::Undecided && !DecideLogFileFate()) {
         m_logFile.reset();
         m_ui.SetTraceStatusText("TRACE: Kept as " + path.string());
+        m_ui.AddToRecentFiles(path.string());
         return;
     }
     m_logFile.reset();
     if (m_fate == LogFileFate::KeepAs) {
         // A failed move is reported and the trace stays under its own name:
         // nothing the user wanted kept is deleted.
-        if (m_keepAs.string() == path.string() || trace::MoveTraceLogFile(path, m_keepAs, /*userAgreedToReplace=*/true))
+        if (m_keepAs == path || trace::MoveTraceLogFile(path, m_keepAs, /*userAgreedToReplace=*/true)) {
             m_ui.SetTraceStatusText("TRACE: Saved as " + m_keepAs.string());
-        else
+            m_ui.AddToRecentFiles(m_keepAs.string());
+        } else {
             m_ui.SetTraceStatusText("TRACE: Kept as " + path.string());
+            m_ui.AddToRecentFiles(path.string());
+        }
         return;
     }
     std::filesystem::remove(path, ec);

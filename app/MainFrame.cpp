@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QInputDialog>
@@ -54,7 +55,12 @@ CMainFrame::CMainFrame(DocumentServices& documents, QWidget* parent)
     setWindowTitle(QStringLiteral("MarloTrc"));
     m_ui = std::make_unique<QtUiServices>(
         this, [this](const std::string& text) { SetTraceStatusText(text); },
-        [this](const std::string& name) { AddToRecentFiles(QString::fromStdString(name)); });
+        [this](const std::string& name) {
+            // Only files go in, by the name they are opened by again; an
+            // adapter's name is none.
+            const QFileInfo file(QString::fromStdString(name));
+            if (file.isFile()) AddToRecentFiles(file.canonicalFilePath());
+        });
 
     m_mdi = std::make_unique<QMdiArea>(this);
     m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -739,7 +745,16 @@ void CMainFrame::OnFileSave() {
         return;
     }
     if (!m_loads->Finish(*document)) return;
-    document->OnSaveDocument(document->GetPathName());
+    const std::string before = document->GetPathName();
+    const Speaking about(*this, document);
+    if (!document->OnSaveDocument(before)) return;
+    // A log saved under another name goes by it from now on: its windows,
+    // the main window's title and the message area say where it is.
+    const QFileInfo saved(QString::fromStdString(document->GetPathName()));
+    AddToRecentFiles(saved.canonicalFilePath());
+    RetitleFrames(*document);
+    UpdateMenus();
+    ShowNote(document, tr("Saved as %1").arg(QDir::toNativeSeparators(saved.filePath())));
 }
 
 void CMainFrame::OnFileClose() {

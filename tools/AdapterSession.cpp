@@ -41,18 +41,6 @@ void PrintNoSuchAdapter(const std::string& adapter, const std::vector<std::strin
     PrintAdapterList(entries);
 }
 
-// What a failed registration means for the user, after the library's code.
-std::string RegisterFailureText(const std::string& errorText) {
-    constexpr std::string_view kRegister = "Tpx Register ";
-    if (!errorText.starts_with(kRegister)) return errorText;
-    const std::string code = errorText.substr(kRegister.size());
-    std::string meaning = "the driver refused the registration";
-    if (code == "2" || code == "6") meaning = "the device \\\\.\\ORINTPX is not there";
-    if (code == "258") meaning = "the driver did not complete the registration within 10 seconds";
-    if (code == "1167") meaning = "the card is gone";
-    return errorText + ": no adapter card answered: " + meaning;
-}
-
 }  // namespace
 
 std::optional<std::filesystem::path> CommandLineUi::AskSaveFileName(const trace::FileDialogRequest&) {
@@ -96,7 +84,7 @@ int OpenSession(AdapterSession& session) {
     std::string errorText;
     if (!session.doc->OpenAdapter(errorText)) {
         if (session.ui.selectionRefused) return 2;
-        if (!errorText.empty()) std::fprintf(stderr, "trctool: %s\n", RegisterFailureText(errorText).c_str());
+        if (!errorText.empty()) std::fprintf(stderr, "trctool: %s\n", adapter::ExplainOpenFailure(errorText).c_str());
         return 1;
     }
     // With a single adapter nothing is asked, so check a requested one here.

@@ -61,10 +61,39 @@ bool CMarloLogDoc::OnSaveDocument(const std::filesystem::path& path) {
         platform::MessageBox("This window shows the intact part of a damaged file; it is read-only.");
         return false;
     }
-    const auto chosen = m_ui.AskSaveFileName({"log", path.string(), kLogFileFilter, /*confirmOverwrite=*/true});
+    const auto chosen = AskTraceLogFileName(m_ui, path);
     if (!chosen) return false;
-    if (chosen->string() == path.string()) return true;  // saving under its own name changes nothing
-    return MoveTraceLogFile(path, *chosen, /*userAgreedToReplace=*/true);
+    if (*chosen == path) return true;  // saving under its own name changes nothing
+    if (!MoveTraceLogFile(path, *chosen, /*userAgreedToReplace=*/true)) return false;
+    m_path = *chosen;
+    SetPathName(m_path.string());
+    SetTitle(m_path.filename().string());
+    m_ui.AddToRecentFiles(m_path.string());
+    return true;
+}
+
+namespace {
+
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+    std::error_code error;
+    if (std::filesystem::equivalent(a, b, error)) return true;
+    return std::filesystem::weakly_canonical(a, error) == std::filesystem::weakly_canonical(b, error);
+}
+
+}  // namespace
+
+std::optional<std::filesystem::path> AskTraceLogFileName(UiServices& ui, const std::filesystem::path& current) {
+    std::filesystem::path proposed = current;
+    for (;;) {
+        const auto chosen = ui.AskSaveFileName({"log", proposed.string(), kLogFileFilter, /*confirmOverwrite=*/false});
+        if (!chosen) return std::nullopt;
+        if (SameFile(*chosen, current)) return current;
+        std::error_code error;
+        if (!std::filesystem::exists(*chosen, error)) return chosen;
+        const std::string question = chosen->filename().string() + " already exists.\nDo you want to replace it?";
+        if (platform::MessageBox(question, {}, platform::MbButtons::YesNo) == platform::MbResult::Yes) return chosen;
+        proposed = *chosen;
+    }
 }
 
 bool MoveTraceLogFile(const std::filesystem::path& from, const std::filesystem::path& to, bool userAgreedToReplace) {

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "trace/Document.h"
 #include "trace/TraceLog.h"
@@ -47,9 +48,10 @@ public:
     LoadStep ContinueLoading(int records);
     // Stops a load that is going on.
     void OnCloseDocument() override;
-    // Asks for a name and moves the file there; the document keeps its old
-    // path and title. Fails when the user cancels or the move fails, and for
-    // the read-only intact part of a damaged file.
+    // Asks for a name and moves the file there; the document then goes by
+    // the new name (path, title, recent files). Its own name changes
+    // nothing. Fails when the user cancels or the move fails, and for the
+    // read-only intact part of a damaged file.
     bool OnSaveDocument(const std::filesystem::path& path) override;
     bool IsIntactPartOfDamagedFile() const { return m_damaged; }
 
@@ -64,6 +66,12 @@ private:
     std::unique_ptr<CTraceLog> m_traceLog;
     bool m_damaged = false;
 };
+
+// Asks where to save the trace log file now at `current`. Its own name is
+// taken without a question (saving it there changes nothing); another file
+// that exists is replaced only when the user says so, else the dialog comes
+// back. nullopt when the user cancelled.
+std::optional<std::filesystem::path> AskTraceLogFileName(UiServices& ui, const std::filesystem::path& current);
 
 // Moves a trace log file to the name the user chose, telling the user why
 // when it cannot; the file then stays where it was. Returns true on success.

@@ -326,7 +326,7 @@ TEST_F(MarloTrcDocTest, AdapterChoiceWithTwoAdapters) {
     EXPECT_EQ(second.ChosenAdapter(), 1u);
     EXPECT_EQ(second.NetworkCardNumber(), "2");
     EXPECT_EQ(second.GetPathName(), "OrinBri2");
-    EXPECT_EQ(m_ui.recentFiles.back(), "OrinBri2");
+    EXPECT_TRUE(m_ui.recentFiles.empty()) << "an adapter is no file to open again";
     EXPECT_TRUE(adapter::IsAdapterInUse(1));
 
     // The adapter in use is not offered again; the entry maps back to its index.
@@ -361,14 +361,24 @@ TEST_F(MarloTrcDocTest, OpenFailuresGiveTheirTexts) {
         EXPECT_FALSE(doc.IsOpened());
         EXPECT_FALSE(adapter::IsAdapterInUse(0));
     }
-    // The document's own open shows the text.
+    // The document's own open shows the text, and with no card what it
+    // means, as trctool says it, under a title of its own.
     {
         testsupport::UseEmulatedCard("absent=1");
         CMarloTrcDoc doc(m_ui, kShortWait);
         m_boxes.Clear();
         EXPECT_FALSE(doc.OnOpenDocument("ignored"));
-        ASSERT_EQ(m_boxes.Texts().size(), 1u);
-        EXPECT_EQ(m_boxes.Texts()[0].rfind("Tpx Register ", 0), 0u);
+        ASSERT_EQ(m_boxes.Requests().size(), 1u);
+        EXPECT_EQ(m_boxes.Texts()[0], "Tpx Register 6: no adapter card answered: the device \\\\.\\ORINTPX is not there");
+        EXPECT_EQ(m_boxes.Requests()[0].caption, adapter::kOpenAdapterCaption);
+    }
+    {
+        testsupport::UseEmulatedCard("unanswered=gsmopen");
+        CMarloTrcDoc doc(m_ui, kShortWait);
+        m_boxes.Clear();
+        EXPECT_FALSE(doc.OnOpenDocument("ignored"));
+        ASSERT_FALSE(m_boxes.Texts().empty());
+        EXPECT_EQ(m_boxes.Texts().back(), "Tpx Open 258");  // other failures keep their text as it is
     }
 }
 
@@ -460,7 +470,16 @@ TEST_F(MarloTrcDocTest, SaveDiagnosticsWritesTheReportOfTheCardAndRegistry) {
                            "Receiving Signal: INFO 2\nTransmission Signal: INFO 3\n", 0), 0u) << report;
     EXPECT_TRUE(report.ends_with("Layer 2 Link 2 State: Link not configured\n"
                                  "Layer 3 Link 2 State: Link not configured")) << report;
-    EXPECT_TRUE(m_boxes.Texts().empty());
+    // Where the report went is said, with the information icon.
+    ASSERT_EQ(m_boxes.Requests().size(), 1u);
+    EXPECT_EQ(m_boxes.Texts()[0], "Diagnostics saved to " + (dir / "OrinDiag.txt").string() + ".");
+    EXPECT_EQ(m_boxes.Requests()[0].icon, platform::MbIcon::Information);
+
+    // A report that cannot be written says so, and claims no success.
+    m_boxes.Clear();
+    m_ui.saveAnswer = dir / "no-such-folder" / "OrinDiag.txt";
+    doc->SaveDiagnostics();
+    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{"The file " + m_ui.saveAnswer->string() + "\ncould not be opened."});
     fs::remove_all(dir);
 }
 

@@ -320,6 +320,7 @@ struct CloseCase {
     bool closes;                                  // SaveModified's answer
     std::vector<std::string> expectedFiles;
     int questions;
+    const char* recent = nullptr;  // what the recent-file list gains (nullptr: nothing)
 };
 
 void PrintTo(const CloseCase& c, std::ostream* os) { *os << c.name; }
@@ -355,6 +356,9 @@ TEST_P(ClosingSequenceTest, KeepsOrDeletesExactlyWhatTheUserChose) {
     if (!expected.empty()) {
         EXPECT_EQ(testsupport::ReadFile(m_dir / expected[0]), traced);
     }
+    // A kept capture can be opened again from the File menu, by its new name.
+    EXPECT_EQ(m_ui.recentFiles,
+              c.recent ? std::vector<std::string>{(m_dir / c.recent).string()} : std::vector<std::string>{});
 }
 
 using R = platform::MbResult;
@@ -362,19 +366,20 @@ const CloseCase kCloseCases[] = {
     {"No", false, true, {R::No}, std::nullopt, true, {}, 1},
     {"Cancel", false, true, {R::Cancel}, std::nullopt, false, {"trc0000.log"}, 1},
     {"YesThenCancel", false, true, {R::Yes}, std::nullopt, false, {"trc0000.log"}, 1},
-    {"YesAndAName", false, true, {R::Yes}, "kept.log", true, {"kept.log"}, 1},
-    {"SaveLogFileAsksNoQuestion", true, true, {}, "saved.log", true, {"saved.log"}, 0},
+    {"YesAndAName", false, true, {R::Yes}, "kept.log", true, {"kept.log"}, 1, "kept.log"},
+    {"SaveLogFileAsksNoQuestion", true, true, {}, "saved.log", true, {"saved.log"}, 0, "saved.log"},
     {"SaveLogFileCancelled", true, true, {}, std::nullopt, false, {"trc0000.log"}, 0},
-    {"SaveLogFileUnderItsOwnName", true, true, {}, "trc0000.log", true, {"trc0000.log"}, 0},
+    // Its own name replaces nothing: no question about replacing it either.
+    {"SaveLogFileUnderItsOwnName", true, true, {}, "trc0000.log", true, {"trc0000.log"}, 0, "trc0000.log"},
     // Closed without being asked first (a document destroyed): asked then,
     // and a cancel keeps the file where it is.
-    {"UnaskedCancelKeepsTheFile", false, false, {R::Cancel}, std::nullopt, true, {"trc0000.log"}, 1},
+    {"UnaskedCancelKeepsTheFile", false, false, {R::Cancel}, std::nullopt, true, {"trc0000.log"}, 1, "trc0000.log"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Branches, ClosingSequenceTest, ::testing::ValuesIn(kCloseCases),
                          [](const auto& param) { return std::string(param.param.name); });
 
-TEST_F(TraceDocumentTest, TheSaveDialogAsksBeforeReplacingAndAFailedMoveKeepsTheTrace) {
+TEST_F(TraceDocumentTest, AFailedMoveKeepsTheTrace) {
     Open();
     TraceSomeRecords();
     const auto logName = LogPath().filename();
@@ -382,7 +387,7 @@ TEST_F(TraceDocumentTest, TheSaveDialogAsksBeforeReplacingAndAFailedMoveKeepsThe
     m_ui.fileAnswers = {m_dir / "no-such-folder" / "kept.log"};
     m_doc->OnCloseDocument();
     ASSERT_EQ(m_ui.saveRequests.size(), 1u);
-    EXPECT_TRUE(m_ui.saveRequests[0].confirmOverwrite);
+    EXPECT_FALSE(m_ui.saveRequests[0].confirmOverwrite);  // the document asks itself, never about its own file
     EXPECT_EQ(m_ui.saveRequests[0].defaultExtension, "log");
     EXPECT_EQ(m_ui.saveRequests[0].initialName, (m_dir / logName).string());
     EXPECT_EQ(Files(), std::vector<std::filesystem::path>{logName});  // still there, under its own name

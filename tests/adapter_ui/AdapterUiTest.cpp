@@ -566,8 +566,9 @@ void AdapterUiTest::saveDiagnosticsHoldsTheRefresh() {
     QVERIFY(m_ui->saveRequests[0].confirmOverwrite);
     QCOMPARE(m_ui->saveRequests[0].initialName, std::string("OrinDiag.txt"));
     // The time-out message showed while the statistics timer was held.
-    QCOMPARE(m_shown.size(), std::size_t{1});
+    QCOMPARE(m_shown.size(), std::size_t{2});
     QCOMPARE(m_shown[0].text, std::string("LineGetStatus response timed out"));
+    QCOMPARE(m_shown[1].text, "Diagnostics saved to " + path.toStdString() + ".");
     QCOMPARE(m_shown[0].statisticsRefresh, 0);
     QCOMPARE(m_windows->Flags().statisticsRefresh, 1);
     // The report is written with what the query left.

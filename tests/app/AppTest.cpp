@@ -92,6 +92,8 @@ private slots:
     void CopyAndFindWorkOnTheActiveTraceWindow();
     void ElementDetailsApplyToEveryTraceWindow();
     void RecentFilesKeepTheNewestFour();
+    void OnlyFilesGoInTheRecentList();
+    void SavingALogUnderAnotherNameFollowsItAndItsOwnNameAsksNothing();
     void CommandsAreRoutedAndEnabledByDocument();
     void FailedAdapterOpenLeavesNoDocument();
     void CardStatisticsOpensClosesAndChecks();
@@ -421,6 +423,50 @@ void AppTest::RecentFilesKeepTheNewestFour() {
     QVERIFY(!m_frame->RecentFiles().contains(opened[1]));
     file->actions().at(7)->trigger();
     QCOMPARE(m_frame->MdiArea()->activeSubWindow()->windowTitle(), QFileInfo(opened[0]).fileName());
+}
+
+void AppTest::OnlyFilesGoInTheRecentList() {
+    // What the documents hand the program's own services: an adapter's name
+    // is no file to open again; a file goes in by its canonical path.
+    app::ProgramDocuments documents;
+    CMainFrame frame(documents);
+    frame.Ui().AddToRecentFiles("OrinBri1");
+    frame.Ui().AddToRecentFiles(m_dir->path().toStdString());  // a folder neither
+    QVERIFY(frame.RecentFiles().isEmpty());
+    const QString indirect = m_dir->path() + QStringLiteral("/./sample.log");
+    frame.Ui().AddToRecentFiles(indirect.toStdString());
+    QCOMPARE(frame.RecentFiles(), QStringList{QFileInfo(m_sample).canonicalFilePath()});
+}
+
+void AppTest::SavingALogUnderAnotherNameFollowsItAndItsOwnNameAsksNothing() {
+    const QString path = m_dir->filePath(QStringLiteral("first.log"));
+    QVERIFY(QFile::copy(m_sample, path));
+    QVERIFY(m_frame->OpenLogFile(path.toStdString()));
+    QMdiSubWindow* window = m_frame->MdiArea()->activeSubWindow();
+    testsupport::RecordingMessageBox boxes;
+
+    // Its own name: nothing moves and nothing is asked.
+    m_ui->fileAnswers = {path.toStdString()};
+    m_frame->Action(app::ID_FILE_SAVE)->trigger();
+    QVERIFY(QFile::exists(path));
+    QCOMPARE(window->windowTitle(), QStringLiteral("first.log"));
+    QVERIFY(boxes.Texts().empty());
+
+    // Another name: the file moves, and the window, the main window, the
+    // recent files and the message area follow it.
+    const QString moved = m_dir->filePath(QStringLiteral("moved.log"));
+    m_ui->fileAnswers = {moved.toStdString()};
+    m_frame->Action(app::ID_FILE_SAVE)->trigger();
+    QVERIFY(!QFile::exists(path));
+    QVERIFY(QFile::exists(moved));
+    QCOMPARE(window->windowTitle(), QStringLiteral("moved.log"));
+    QCOMPARE(m_frame->windowTitle(), QStringLiteral("MarloTrc - moved.log"));
+    QCOMPARE(m_frame->RecentFiles().front(), QFileInfo(moved).canonicalFilePath());
+    QCOMPARE(m_frame->statusBar()->currentMessage(), QStringLiteral("Saved as ") + QDir::toNativeSeparators(moved));
+    QVERIFY(boxes.Texts().empty());
+    // Opening it by its new name finds the window already showing it.
+    QVERIFY(m_frame->OpenLogFile(moved.toStdString()));
+    QCOMPARE(m_frame->DocumentCount(), std::size_t{1});
 }
 
 void AppTest::CommandsAreRoutedAndEnabledByDocument() {

@@ -157,22 +157,55 @@ TEST_F(MarloLogDocTest, SavingMovesTheFileOrChangesNothing) {
     const auto path = WriteLog("trace.log", 2);
     trace::CMarloLogDoc doc(m_ui);
     ASSERT_TRUE(doc.OnOpenDocument(path));
+    m_ui.recentFiles.clear();
 
     m_ui.fileAnswers = {std::nullopt, path, m_dir / "kept.log"};
     EXPECT_FALSE(doc.OnSaveDocument(path));  // cancelled
-    EXPECT_TRUE(doc.OnSaveDocument(path));   // its own name: nothing to do
+    EXPECT_TRUE(doc.OnSaveDocument(path));   // its own name: nothing to do, nothing asked
     EXPECT_TRUE(std::filesystem::exists(path));
+    EXPECT_TRUE(m_ui.recentFiles.empty());
     EXPECT_TRUE(doc.OnSaveDocument(path));
     EXPECT_FALSE(std::filesystem::exists(path));
     EXPECT_EQ(testsupport::ReadFile(m_dir / "kept.log").size(), 52u + 2 * 31u);
-    EXPECT_EQ(doc.GetPathName(), path.string());  // the document keeps its old path
+    // The document goes by its new name, and the recent files know it.
+    EXPECT_EQ(doc.GetPathName(), (m_dir / "kept.log").string());
+    EXPECT_EQ(doc.GetTitle(), "kept.log");
+    EXPECT_EQ(m_ui.recentFiles, std::vector<std::string>{(m_dir / "kept.log").string()});
 
     ASSERT_EQ(m_ui.saveRequests.size(), 3u);
     EXPECT_EQ(m_ui.saveRequests[0].defaultExtension, "log");
     EXPECT_EQ(m_ui.saveRequests[0].initialName, path.string());
     EXPECT_EQ(m_ui.saveRequests[0].filter, "Log files (*.log)|*.log|All files (*.*)|*.*||");
-    EXPECT_TRUE(m_ui.saveRequests[0].confirmOverwrite);
+    EXPECT_FALSE(m_ui.saveRequests[0].confirmOverwrite) << "the program asks itself, and not about its own file";
     EXPECT_TRUE(m_box.Texts().empty());
+}
+
+// Another file of the chosen name is replaced only on Yes; No brings the
+// dialog back, proposing that name, and a cancel there leaves both files.
+TEST_F(MarloLogDocTest, ReplacingAnotherFileAsksFirst) {
+    struct Case {
+        const char* name;
+        std::vector<platform::MbResult> answers;
+        bool saved;
+    };
+    for (const Case& c : {Case{"yes", {platform::MbResult::Yes}, true}, Case{"no", {platform::MbResult::No}, false}}) {
+        SCOPED_TRACE(c.name);
+        const auto path = WriteLog(std::string(c.name) + ".log", 1);
+        const auto other = WriteLog(std::string(c.name) + "-other.log", 3);
+        trace::CMarloLogDoc doc(m_ui);
+        ASSERT_TRUE(doc.OnOpenDocument(path));
+        m_box.Clear();
+        m_box.ScriptAnswers(c.answers);
+        m_ui.saveRequests.clear();
+        m_ui.fileAnswers = {other};  // then, when asked again, cancelled
+        EXPECT_EQ(doc.OnSaveDocument(path), c.saved);
+        EXPECT_EQ(m_box.Texts(), std::vector<std::string>{other.filename().string() +
+                                                          " already exists.\nDo you want to replace it?"});
+        EXPECT_EQ(testsupport::ReadFile(other).size(), 52u + (c.saved ? 1u : 3u) * 31u);
+        EXPECT_EQ(std::filesystem::exists(path), !c.saved);
+        ASSERT_EQ(m_ui.saveRequests.size(), c.saved ? 1u : 2u);
+        EXPECT_EQ(m_ui.saveRequests.back().initialName, c.saved ? path.string() : other.string());
+    }
 }
 
 TEST_F(MarloLogDocTest, AFailedMoveTellsWhyAndLeavesTheFileWhereItWas) {
