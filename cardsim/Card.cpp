@@ -278,16 +278,24 @@ void Card::FirmwareLocked(Connection& connection, std::span<const std::uint8_t> 
         }
     }
     if (result != 0) data.clear();
+    AnswerLocked(connection, message.first(headerLength), result, data);
+}
 
+// The answer repeats the command's group, opcode and (for line commands) link
+// address before the result and the data.
+void Card::AnswerLocked(Connection& connection, std::span<const std::uint8_t> commandHeader, std::uint32_t result,
+                        std::span<const std::uint8_t> data) {
+    const FieldReader command = Little(commandHeader);
+    const std::uint16_t group = command.U16(kHeaderGroupOffset).value_or(0);
     Message response;
     response.headerLength = group == TPX_GROUP_GSM ? kGsmHeaderLength : kLineHeaderLength;
     response.bytes.assign(response.headerLength, 0);
     const FieldWriter out = LittleOut(response.bytes);
     out.U16(kHeaderGroupOffset, group);
     out.U16(kHeaderConstantOffset, kHeaderConstant);
-    out.U32(TPX_HEADER_OPCODE_OFFSET, opcode);
+    out.U32(TPX_HEADER_OPCODE_OFFSET, command.U32(TPX_HEADER_OPCODE_OFFSET).value_or(0));
     out.U32(TPX_HEADER_RESULT_OFFSET, result);
-    if (group != TPX_GROUP_GSM) out.U32(TPX_HEADER_ADDRESS_OFFSET, address);
+    if (group != TPX_GROUP_GSM) out.U32(TPX_HEADER_ADDRESS_OFFSET, command.U32(TPX_HEADER_ADDRESS_OFFSET).value_or(0));
     response.bytes.insert(response.bytes.end(), data.begin(), data.end());
     connection.outbox.push_back(std::move(response));
     DeliverLocked(connection);

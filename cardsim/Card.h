@@ -122,6 +122,8 @@ private:
     void WriteLocked(DriverCall& call);
 
     void FirmwareLocked(Connection& connection, std::span<const std::uint8_t> message, std::size_t headerLength);
+    void AnswerLocked(Connection& connection, std::span<const std::uint8_t> commandHeader, std::uint32_t result,
+                      std::span<const std::uint8_t> data);
     std::uint32_t GsmCloseLocked(FirmwareCall& call);
     std::uint32_t LineStatusLocked(FirmwareCall& call);
     std::uint32_t LinkStatusLocked(FirmwareCall& call);

@@ -128,6 +128,21 @@ void AddIf(Numbers& out, const std::optional<T>& value) {
     if (value) out.Add(static_cast<std::int64_t>(*value));
 }
 
+// The fields of a TEI management message, as far as the frame holds them.
+void AddTeiNumbers(Numbers& out, Field field, const AnalyserFrame& a, const Subject& s) {
+    decode::ByteReader reader(s.data);
+    reader.Skip(a.information);
+    const auto entity = reader.U8();
+    const auto high = reader.U8();
+    const auto low = reader.U8();
+    const auto message = high && low ? reader.U8() : std::nullopt;
+    const auto action = message ? reader.U8() : std::nullopt;
+    if (field == Field::TeiEntity) AddIf(out, entity);
+    if (field == Field::TeiReference && high && low) out.Add(*high << 8 | *low);
+    if (field == Field::TeiMessage) AddIf(out, message);
+    if (field == Field::TeiAction && action) out.Add(*action >> 1);
+}
+
 // The numbers of the fields with a packet analyser's names.
 Numbers AnalyserNumbers(Field field, Record& record, const Subject& s) {
     Numbers out;
@@ -160,21 +175,9 @@ Numbers AnalyserNumbers(Field field, Record& record, const Subject& s) {
         case Field::TeiEntity:
         case Field::TeiReference:
         case Field::TeiMessage:
-        case Field::TeiAction: {
-            if (!a.Tei()) break;
-            decode::ByteReader reader(s.data);
-            reader.Skip(a.information);
-            const auto entity = reader.U8();
-            const auto high = reader.U8();
-            const auto low = reader.U8();
-            const auto message = high && low ? reader.U8() : std::nullopt;
-            const auto action = message ? reader.U8() : std::nullopt;
-            if (field == Field::TeiEntity) AddIf(out, entity);
-            if (field == Field::TeiReference && high && low) out.Add(*high << 8 | *low);
-            if (field == Field::TeiMessage) AddIf(out, message);
-            if (field == Field::TeiAction && action) out.Add(*action >> 1);
+        case Field::TeiAction:
+            if (a.Tei()) AddTeiNumbers(out, field, a, s);
             break;
-        }
         case Field::Q931Discriminator:
             if (a.q931) out.Add(a.q931->discriminator);
             break;
@@ -298,50 +301,26 @@ bool AnyNumber(Field field, Record& record, const std::function<bool(std::int64_
     }
 }
 
-// Calls `test` with each text of the field until one passes.
-bool AnyText(Field field, Record& record, const std::function<bool(std::string_view)>& test) {
-    const Subject& s = record.Get();
-    switch (field) {
-        case Field::Text: return test(record.Message());
-        case Field::Frame:
-            return test(std::string_view(reinterpret_cast<const char*>(s.data.data()), s.data.size()));
-        case Field::Mod:
-            if (s.type == kAscii) return test("ASC");
-            if (s.type == kHex) return test("HEX");
-            if (s.type == kDChannel) return test("DCH");
-            return false;
-        case Field::Q931CallRef: {
-            const auto octets = CallReferenceOctets(record);
-            return octets && test(*octets);
+// Calls `test` with the digits of each called, calling or connected number
+// element, as the field says, until one passes.
+bool AnyPartyDigits(Field field, Record& record, const std::function<bool(std::string_view)>& test) {
+    const std::uint8_t id = field == Field::Called    ? decode::kCalledNumberId
+                            : field == Field::Calling ? decode::kCallingNumberId
+                                                      : decode::kConnectedNumberId;
+    bool found = false;
+    record.Elements([&](const decode::Element& e) {
+        if (e.id == id) {
+            // A connected number without digits shows none (packet analysers' way).
+            const auto digits = decode::PartyDigits(e);
+            if (digits && !(field == Field::Connected && digits->empty())) found = test(*digits);
         }
-        case Field::Called:
-        case Field::Calling:
-        case Field::Connected: {
-            const std::uint8_t id = field == Field::Called    ? decode::kCalledNumberId
-                                    : field == Field::Calling ? decode::kCallingNumberId
-                                                              : decode::kConnectedNumberId;
-            bool found = false;
-            record.Elements([&](const decode::Element& e) {
-                if (e.id == id) {
-                    // A connected number without digits shows none (packet analysers' way).
-                    const auto digits = decode::PartyDigits(e);
-                    if (digits && !(field == Field::Connected && digits->empty())) found = test(*digits);
-                }
-                return !found;
-            });
-            return found;
-        }
-        case Field::Ie: {
-            bool found = false;
-            record.Elements([&](const decode::Element& e) {
-                const std::string name = decode::ElementName(e);
-                if (!name.empty()) found = test(Trimmed(name));
-                return !found;
-            });
-            return found;
-        }
-        default: break;
-    }
+        return !found;
+    });
+    return found;
+}
+
+// Calls `test` with the text of a D-channel frame's link or message field.
+bool AnySummaryText(Field field, Record& record, const std::function<bool(std::string_view)>& test) {
     if (!record.IsDChannel()) return false;
     const decode::FrameSummary& summary = record.Summary();
     switch (field) {
@@ -365,6 +344,38 @@ bool AnyText(Field field, Record& record, const std::function<bool(std::string_v
             return test("ID_" + std::string(decode::Lookup(decode::kTeiMessages, summary.MessageValue())));
         }
         default: return false;
+    }
+}
+
+// Calls `test` with each text of the field until one passes.
+bool AnyText(Field field, Record& record, const std::function<bool(std::string_view)>& test) {
+    const Subject& s = record.Get();
+    switch (field) {
+        case Field::Text: return test(record.Message());
+        case Field::Frame:
+            return test(std::string_view(reinterpret_cast<const char*>(s.data.data()), s.data.size()));
+        case Field::Mod:
+            if (s.type == kAscii) return test("ASC");
+            if (s.type == kHex) return test("HEX");
+            if (s.type == kDChannel) return test("DCH");
+            return false;
+        case Field::Q931CallRef: {
+            const auto octets = CallReferenceOctets(record);
+            return octets && test(*octets);
+        }
+        case Field::Called:
+        case Field::Calling:
+        case Field::Connected: return AnyPartyDigits(field, record, test);
+        case Field::Ie: {
+            bool found = false;
+            record.Elements([&](const decode::Element& e) {
+                const std::string name = decode::ElementName(e);
+                if (!name.empty()) found = test(Trimmed(name));
+                return !found;
+            });
+            return found;
+        }
+        default: return AnySummaryText(field, record, test);
     }
 }
 

@@ -172,6 +172,14 @@ public:
         Token token;
         token.offset = m_pos;
         if (m_pos >= m_text.size()) return token;
+        if (std::optional<Token> punctuation = Punctuation(token)) return std::move(*punctuation);
+        return Word(token);
+    }
+
+private:
+    // A parenthesis, an operator or a string at the reading place; nullopt
+    // when a word starts there.
+    std::optional<Token> Punctuation(Token& token) {
         const char c = m_text[m_pos];
         const auto two = [&](char second) { return m_pos + 1 < m_text.size() && m_text[m_pos + 1] == second; };
         const auto take = [&](Tok kind, std::size_t n) {
@@ -198,7 +206,13 @@ public:
             case '"': return String(token);
             default: break;
         }
-        if (!WordChar(c)) throw Failure{m_pos, "unexpected character " + Quoted(m_text.substr(m_pos, 1))};
+        return std::nullopt;
+    }
+
+    // The word at the reading place: a keyword, a name with a colon, a
+    // number, or a plain word.
+    Token Word(Token& token) {
+        if (!WordChar(m_text[m_pos])) throw Failure{m_pos, "unexpected character " + Quoted(m_text.substr(m_pos, 1))};
         std::size_t end = m_pos;
         while (end < m_text.size() && WordChar(m_text[end])) ++end;
         token.source = m_text.substr(m_pos, end - m_pos);
@@ -232,7 +246,6 @@ public:
         return token;
     }
 
-private:
     Token String(Token& token) {
         const std::size_t start = m_pos++;
         while (m_pos < m_text.size() && m_text[m_pos] != '"') {

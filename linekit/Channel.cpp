@@ -35,6 +35,18 @@ std::uint32_t WriteGsm(TpxHandle device, std::uint32_t clientId, std::uint32_t c
                     static_cast<std::uint16_t>(data.size()), message.data());
 }
 
+// Both events of a connection's response block must be live, and the
+// acknowledge event must be the named driver event: the library acknowledges
+// trace records through that name, and every connection hands its responses
+// over through the one response slot of the process, so a connection
+// acknowledged through any other event would hold that slot and silence every
+// other connection until it closed.
+bool EventsFitTheDriver(const TpxResponseBlock& response) {
+    const auto responseName = platform::EventName(ToEvent(response.responseEvent));
+    const auto ackName = platform::EventName(ToEvent(response.ackEvent));
+    return responseName && ackName && *ackName == TPX_DRIVER_EVENT_NAME && *responseName != TPX_DRIVER_EVENT_NAME;
+}
+
 }  // namespace
 
 void ShowMessage(const char* text) { platform::MessageBox(text, kLibraryName); }
@@ -128,16 +140,7 @@ TPX_API uint32_t TpxOpen(TpxHandle device, uint32_t clientId, const char16_t* ad
         if (!adapterName || !connectionId || !openResult || !connection || !connection->response)
             return TPX_ERROR_INVALID_PARAMETER;
         TpxResponseBlock& response = *connection->response;
-        // Both events must be live, and the acknowledge event must be the
-        // named driver event: the library acknowledges trace records through
-        // that name, and every connection hands its responses over through
-        // the one response slot of the process, so a connection acknowledged
-        // through any other event would hold that slot and silence every
-        // other connection until it closed.
-        const auto responseName = platform::EventName(ToEvent(response.responseEvent));
-        const auto ackName = platform::EventName(ToEvent(response.ackEvent));
-        if (!responseName || !ackName || *ackName != TPX_DRIVER_EVENT_NAME || *responseName == TPX_DRIVER_EVENT_NAME)
-            return TPX_ERROR_INVALID_PARAMETER;
+        if (!EventsFitTheDriver(response)) return TPX_ERROR_INVALID_PARAMETER;
 
         RequestBlock block = MakeBlock(kOpen, clientId, 0);
         for (std::size_t c = 0; c + 1 < TPX_ADAPTER_NAME_CHARS && adapterName[c] != 0; ++c)

@@ -71,9 +71,11 @@ Option AdapterOption(AdapterSession& session) {
             SetText(session.ui.adapter), "--adapter needs NAME or INDEX"};
 }
 
-std::optional<int> TakeAdapterOnlyArguments(const Command& self, std::span<char* const> args, AdapterSession& session) {
+std::optional<int> OpenAdapterOnlySession(const Command& self, std::span<char* const> args, AdapterSession& session) {
     const Option table[] = {AdapterOption(session)};
-    return ParseArguments(self, table, kCardCommand, args).exitStatus;
+    if (const auto done = ParseArguments(self, table, kCardCommand, args).exitStatus) return done;
+    if (const int status = OpenSession(session)) return status;
+    return std::nullopt;
 }
 
 int OpenSession(AdapterSession& session) {

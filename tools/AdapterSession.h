@@ -54,9 +54,10 @@ constexpr OperandRules kCardCommand{0, {}, "unknown argument "};
 // --adapter NAME|INDEX (also "--adapter=X"): the adapter the session opens.
 Option AdapterOption(AdapterSession& session);
 
-// Arguments of a command that takes nothing but --adapter (and --help):
-// nullopt to go on, else the exit status to end with.
-std::optional<int> TakeAdapterOnlyArguments(const Command& self, std::span<char* const> args, AdapterSession& session);
+// Reads the arguments of a command that takes nothing but --adapter (and
+// --help) and opens the session: nullopt when it is open, else the exit
+// status to end with (OpenSession's, or the parser's).
+std::optional<int> OpenAdapterOnlySession(const Command& self, std::span<char* const> args, AdapterSession& session);
 
 // Opens the adapter and reads its configuration. Returns 0, or the exit
 // status: 1 when the card could not be opened (an absent card says so after

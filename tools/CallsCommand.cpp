@@ -18,24 +18,31 @@
 namespace tools {
 namespace {
 
+// A trace file read whole and analysed.
+struct AnalysedTrace {
+    trace::CTraceLog log;
+    analysis::Analyzer analyzer;
+    bool complete = false;  // every byte was read
+};
+
 // Loads and analyses the file; false (with the message printed) when it
 // cannot be opened or holds nothing to analyse (no trace at all, or a
-// capture without LAPD). *complete tells whether every byte was read.
-bool Analyse(const char* path, trace::CTraceLog& log, analysis::Analyzer& analyzer, bool* complete) {
+// capture without LAPD).
+bool Analyse(const char* path, AnalysedTrace& trace) {
     int openError = 0;
-    const int loaded = log.LoadFile(path, &openError);
+    const int loaded = trace.log.LoadFile(path, &openError);
     if (openError != 0) {
         TraceOpenError(path, openError);
         return false;
     }
-    *complete = loaded == 1;
-    if (loaded == 0 && log.GetRecordCount() == 0) return false;  // the loader said why
-    if (!*complete) {
+    trace.complete = loaded == 1;
+    if (loaded == 0 && trace.log.GetRecordCount() == 0) return false;  // the loader said why
+    if (!trace.complete) {
         std::fprintf(stderr, "trctool: %s could not be read to its end; the %d records before the fault are analysed\n",
-                     path, log.GetRecordCount());
+                     path, trace.log.GetRecordCount());
     }
-    analysis::FeedRecords(analyzer, log, 0);
-    analyzer.Finish();
+    analysis::FeedRecords(trace.analyzer, trace.log, 0);
+    trace.analyzer.Finish();
     return true;
 }
 
@@ -64,23 +71,18 @@ int RunCalls(std::span<char* const> args, const CommandContext& /*context*/) {
          },
          "--ladder needs a call number"},
     };
-    const ParsedArguments parsed = ParseArguments(self, table, kOneFile, args);
+    const ParsedArguments parsed = ParseFileArguments(self, table, args);
     if (parsed.exitStatus) return *parsed.exitStatus;
-    if (parsed.operands.empty()) return UsageError(self, "FILE is missing");
-    const char* path = parsed.operands.front().data();
-
-    trace::CTraceLog log;
-    analysis::Analyzer analyzer;
-    bool complete = false;
-    if (!Analyse(path, log, analyzer, &complete)) return 1;
-    const auto& calls = analyzer.Calls();
+    AnalysedTrace analysed;
+    if (!Analyse(parsed.operands.front().data(), analysed)) return 1;
+    const auto& calls = analysed.analyzer.Calls();
     if (ladder > 0) {
         if (static_cast<std::size_t>(ladder) > calls.size()) {
             std::fprintf(stderr, "trctool calls: the trace holds %zu calls, not %ld\n", calls.size(), ladder);
             return 1;
         }
-        const auto steps = analysis::BuildLadder(analyzer, static_cast<std::size_t>(ladder - 1),
-                                                 [&](std::uint32_t r) { return analysis::FrameOfRecord(log, r); });
+        const auto steps = analysis::BuildLadder(analysed.analyzer, static_cast<std::size_t>(ladder - 1),
+                                                 [&](std::uint32_t r) { return analysis::FrameOfRecord(analysed.log, r); });
         const auto cells = analysis::CallCells(calls[static_cast<std::size_t>(ladder - 1)],
                                                static_cast<std::size_t>(ladder - 1));
         using namespace analysis;
@@ -89,7 +91,7 @@ int RunCalls(std::span<char* const> args, const CommandContext& /*context*/) {
                     cells[kCallCalling].c_str(), cells[kCallCalled].c_str(), cells[kCallOutcome].c_str(),
                     cause.empty() ? "no cause" : cause.c_str());
         analysis::RecordNames names;
-        const auto nameOf = [&](std::uint32_t r) { return names.Name(log, r); };
+        const auto nameOf = [&](std::uint32_t r) { return names.Name(analysed.log, r); };
         for (const std::string& line : analysis::LadderLines(steps, nameOf)) std::printf("%s\n", line.c_str());
     } else {
         const auto columns = analysis::CallColumns();
@@ -97,36 +99,31 @@ int RunCalls(std::span<char* const> args, const CommandContext& /*context*/) {
         for (std::size_t i = 0; i < calls.size(); ++i) PrintRow(analysis::CallCells(calls[i], i));
     }
     std::fflush(stdout);
-    return complete ? 0 : 1;
+    return analysed.complete ? 0 : 1;
 }
 
 int RunCheck(std::span<char* const> args, const CommandContext& /*context*/) {
     const Command& self = FindCommand("check");
-    const ParsedArguments parsed = ParseArguments(self, {}, kOneFile, args);
+    const ParsedArguments parsed = ParseFileArguments(self, {}, args);
     if (parsed.exitStatus) return *parsed.exitStatus;
-    if (parsed.operands.empty()) return UsageError(self, "FILE is missing");
-    const char* path = parsed.operands.front().data();
-
-    trace::CTraceLog log;
-    analysis::Analyzer analyzer;
-    bool complete = false;
-    if (!Analyse(path, log, analyzer, &complete)) return 1;
+    AnalysedTrace analysed;
+    if (!Analyse(parsed.operands.front().data(), analysed)) return 1;
     std::printf("record\tseverity\tproblem\trelated records\n");
     analysis::RecordNames names;
-    for (const analysis::Problem& p : analyzer.Problems()) {
+    for (const analysis::Problem& p : analysed.analyzer.Problems()) {
         std::string related;
         for (std::size_t i = 1; i < p.records.size(); ++i) {
             if (!related.empty()) related += ", ";
-            related += names.Name(log, p.records[i]);
+            related += names.Name(analysed.log, p.records[i]);
         }
-        const std::string first = p.records.empty() ? std::string() : names.Name(log, p.records.front());
+        const std::string first = p.records.empty() ? std::string() : names.Name(analysed.log, p.records.front());
         PrintRow({first, std::string(analysis::SeverityName(p.severity)), p.text, related});
     }
     std::fflush(stdout);
-    std::fprintf(stderr, "%zu errors, %zu warnings, %zu notes\n", analyzer.Count(analysis::Severity::Error),
-                 analyzer.Count(analysis::Severity::Warning), analyzer.Count(analysis::Severity::Note));
-    if (!complete) return 1;
-    return analyzer.Count(analysis::Severity::Error) > 0 ? 1 : 0;
+    std::fprintf(stderr, "%zu errors, %zu warnings, %zu notes\n", analysed.analyzer.Count(analysis::Severity::Error),
+                 analysed.analyzer.Count(analysis::Severity::Warning), analysed.analyzer.Count(analysis::Severity::Note));
+    if (!analysed.complete) return 1;
+    return analysed.analyzer.Count(analysis::Severity::Error) > 0 ? 1 : 0;
 }
 
 }  // namespace tools

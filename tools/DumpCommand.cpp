@@ -30,9 +30,8 @@ int RunDump(std::span<char* const> args, const CommandContext& /*context*/) {
         {"-Y", {}, "FILTER", "only the records the display filter lets through", SetDisplayFilter(displayFilter),
          "-Y needs a display filter"},
     };
-    const ParsedArguments parsed = ParseArguments(self, table, kOneFile, args);
+    const ParsedArguments parsed = ParseFileArguments(self, table, args);
     if (parsed.exitStatus) return *parsed.exitStatus;
-    if (parsed.operands.empty()) return UsageError(self, "FILE is missing");
     const char* path = parsed.operands.front().data();
 
     // Each record is printed as soon as a batch of them is loaded, so the

@@ -73,9 +73,8 @@ int RunExport(std::span<char* const> args, const CommandContext& /*context*/) {
          SetText(format)},
         {"--force", {}, {}, "replace OUT when it exists", SetFlag(force)},
     };
-    const ParsedArguments parsed = ParseArguments(self, table, kOneFile, args);
+    const ParsedArguments parsed = ParseFileArguments(self, table, args);
     if (parsed.exitStatus) return *parsed.exitStatus;
-    if (parsed.operands.empty()) return UsageError(self, "FILE is missing");
     if (!out || out->empty()) return UsageError(self, "-o OUT is missing");
     const char* in = parsed.operands.front().data();
 

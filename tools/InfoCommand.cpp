@@ -13,8 +13,7 @@ namespace tools {
 int RunInfo(std::span<char* const> args, const CommandContext& context) {
     const Command& self = FindCommand("info");
     AdapterSession session(context);
-    if (const auto done = TakeAdapterOnlyArguments(self, args, session)) return *done;
-    if (const int status = OpenSession(session)) return status;
+    if (const auto done = OpenAdapterOnlySession(self, args, session)) return *done;
 
     const adapter::AdapterConfiguration& c = session.doc->Configuration();
     const std::pair<const char*, std::string> rows[] = {

@@ -88,6 +88,12 @@ ParsedArguments ParseArguments(const Command& self, std::span<const Option> opti
     return parsed;
 }
 
+ParsedArguments ParseFileArguments(const Command& self, std::span<const Option> options, std::span<char* const> args) {
+    ParsedArguments parsed = ParseArguments(self, options, kOneFile, args);
+    if (!parsed.exitStatus && parsed.operands.empty()) parsed.exitStatus = UsageError(self, "FILE is missing");
+    return parsed;
+}
+
 void PrintOptionsHelp(const Command& self, std::span<const Option> options) {
     PrintCommandHelp(self);
     for (const Option& option : options)

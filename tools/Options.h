@@ -53,6 +53,11 @@ struct ParsedArguments {
 ParsedArguments ParseArguments(const Command& self, std::span<const Option> options, const OperandRules& operands,
                                std::span<char* const> args);
 
+// ParseArguments for a command that reads one FILE (kOneFile): when the
+// command goes on, operands holds the FILE; without one it is a usage error,
+// "FILE is missing".
+ParsedArguments ParseFileArguments(const Command& self, std::span<const Option> options, std::span<char* const> args);
+
 // Prints the command's usage and summary, then its options, on standard output.
 void PrintOptionsHelp(const Command& self, std::span<const Option> options);
 

@@ -13,8 +13,7 @@ namespace tools {
 int RunStatus(std::span<char* const> args, const CommandContext& context) {
     const Command& self = FindCommand("status");
     AdapterSession session(context);
-    if (const auto done = TakeAdapterOnlyArguments(self, args, session)) return *done;
-    if (const int status = OpenSession(session)) return status;
+    if (const auto done = OpenAdapterOnlySession(self, args, session)) return *done;
 
     adapter::LineStatusTexts texts;
     std::string errorText;

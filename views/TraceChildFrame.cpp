@@ -23,6 +23,15 @@ namespace views {
 CTraceChildFrame::CTraceChildFrame(std::shared_ptr<trace::CDocument> document, const TreeBuilder& builder,
                                    QSize size, QWidget* parent)
     : QMdiSubWindow(parent), m_document(std::move(document)) {
+    BuildPanes(builder, size);
+    ConnectPanes();
+    m_list->OnUpdate(nullptr, trace::HINT_INITIAL_UPDATE, 0);
+    StartAnalysis();
+}
+
+// The list (under its filter bar), the decode tree and the hex pane, one
+// above the other in equal parts of the frame.
+void CTraceChildFrame::BuildPanes(const TreeBuilder& builder, QSize size) {
     m_splitter = std::make_unique<QSplitter>(Qt::Vertical);
     m_splitter->setChildrenCollapsible(false);
     // The filter bar sits on top of the list, inside the list's pane.
@@ -48,6 +57,11 @@ CTraceChildFrame::CTraceChildFrame(std::shared_ptr<trace::CDocument> document, c
     // The list is the frame's active view until another pane takes the focus.
     m_activePane = m_list;
     m_list->SetActivePane(true);
+}
+
+// The panes follow each other's selection, the filter bar filters the list,
+// and their notes go to the status bar.
+void CTraceChildFrame::ConnectPanes() {
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { OnFocusChanged(now); });
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CTraceChildFrame::CopySourceChanged);
@@ -75,9 +89,11 @@ CTraceChildFrame::CTraceChildFrame(std::shared_ptr<trace::CDocument> document, c
     });
     connect(m_tree, &CMarloTrcTreeView::OctetsSelected, m_hex, &CMarloTrcHexView::SetHighlight);
     connect(m_hex, &CMarloTrcHexView::OctetClicked, m_tree, &CMarloTrcTreeView::SelectOctet);
+}
 
-    m_list->OnUpdate(nullptr, trace::HINT_INITIAL_UPDATE, 0);
-
+// The problems' marks in the list come from the document's analysis, which
+// catches up with the records read every half second.
+void CTraceChildFrame::StartAnalysis() {
     m_analysis = std::make_shared<DocumentAnalysis>(*m_document);
     if (auto* model = qobject_cast<RecordListModel*>(m_list->model())) {
         model->SetMarkProvider([analysis = m_analysis.get()](int row) {

@@ -83,6 +83,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void BuildPanes(const TreeBuilder& builder, QSize size);
+    void ConnectPanes();
+    void StartAnalysis();
     // True while the document's log is still being read in steps.
     bool LogLoading() const;
     void CatchUpAnalysis();

@@ -86,22 +86,19 @@ std::vector<std::uint8_t> MakeVersionInfo(const VersionPeRequest& request) {
                      {stringFileInfo, varFileInfo});
 }
 
-}  // namespace
+// Where the parts of the image are: one .rsrc section after the headers,
+// holding the resource directory and then the version resource.
+constexpr std::size_t kPe = 0x40;
+constexpr std::size_t kOptional = kPe + 4 + 20;
+constexpr std::size_t kOptionalSize = 224;
+constexpr std::size_t kSection = kOptional + kOptionalSize;
+constexpr std::size_t kFileAlign = 0x200;
+constexpr std::uint32_t kSectionRva = 0x1000;
+constexpr std::size_t kVersionAt = 88;  // after the three directories and the data entry
 
-std::vector<std::uint8_t> MakeVersionPeImage(const VersionPeRequest& request) {
-    constexpr std::size_t kPe = 0x40;
-    constexpr std::size_t kOptional = kPe + 4 + 20;
-    constexpr std::size_t kOptionalSize = 224;
-    constexpr std::size_t kSection = kOptional + kOptionalSize;
-    constexpr std::size_t kFileAlign = 0x200;
-    constexpr std::uint32_t kSectionRva = 0x1000;
-    constexpr std::size_t kVersionAt = 88;  // after the three directories and the data entry
-
-    const std::vector<std::uint8_t> version = MakeVersionInfo(request);
-    const std::size_t rsrcSize = kVersionAt + version.size();
-    const std::size_t rawSize = (rsrcSize + kFileAlign - 1) / kFileAlign * kFileAlign;
-    std::vector<std::uint8_t> out(kFileAlign + rawSize, 0);
-
+// The DOS stub's signature, the PE file header and the optional header of a
+// 32-bit DLL whose one data directory is the resource section.
+void WriteHeaders(std::vector<std::uint8_t>& out, std::size_t rsrcSize, std::size_t rawSize) {
     out[0] = 'M';
     out[1] = 'Z';
     wire::LittleOut(out).U32(0x3C, kPe);
@@ -131,7 +128,9 @@ std::vector<std::uint8_t> MakeVersionPeImage(const VersionPeRequest& request) {
     wire::LittleOut(out).U32(kOptional + 92, 16);
     wire::LittleOut(out).U32(kOptional + 96 + 2 * 8, kSectionRva);
     wire::LittleOut(out).U32(kOptional + 96 + 2 * 8 + 4, static_cast<std::uint32_t>(rsrcSize));
+}
 
+void WriteSectionHeader(std::vector<std::uint8_t>& out, std::size_t rsrcSize, std::size_t rawSize) {
     const char name[] = ".rsrc";
     for (std::size_t i = 0; i < 5; ++i) out[kSection + i] = static_cast<std::uint8_t>(name[i]);
     wire::LittleOut(out).U32(kSection + 8, static_cast<std::uint32_t>(rsrcSize));
@@ -139,7 +138,12 @@ std::vector<std::uint8_t> MakeVersionPeImage(const VersionPeRequest& request) {
     wire::LittleOut(out).U32(kSection + 16, static_cast<std::uint32_t>(rawSize));
     wire::LittleOut(out).U32(kSection + 20, kFileAlign);
     wire::LittleOut(out).U32(kSection + 36, 0x40000040);  // initialised data, readable
+}
 
+// The section's resource directory (type, name, language: one entry each)
+// and the version resource it leads to.
+void WriteResources(std::vector<std::uint8_t>& out, const VersionPeRequest& request,
+                    const std::vector<std::uint8_t>& version) {
     std::uint16_t language = 0x0409;
     if (!request.tables.empty()) language = static_cast<std::uint16_t>(ParseHex32(request.tables.front().language) >> 16);
     const std::size_t r = kFileAlign;
@@ -155,6 +159,18 @@ std::vector<std::uint8_t> MakeVersionPeImage(const VersionPeRequest& request) {
     wire::LittleOut(out).U32(r + 72, static_cast<std::uint32_t>(kSectionRva + kVersionAt));
     wire::LittleOut(out).U32(r + 72 + 4, static_cast<std::uint32_t>(version.size()));
     std::copy(version.begin(), version.end(), out.begin() + static_cast<std::ptrdiff_t>(r + kVersionAt));
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> MakeVersionPeImage(const VersionPeRequest& request) {
+    const std::vector<std::uint8_t> version = MakeVersionInfo(request);
+    const std::size_t rsrcSize = kVersionAt + version.size();
+    const std::size_t rawSize = (rsrcSize + kFileAlign - 1) / kFileAlign * kFileAlign;
+    std::vector<std::uint8_t> out(kFileAlign + rawSize, 0);
+    WriteHeaders(out, rsrcSize, rawSize);
+    WriteSectionHeader(out, rsrcSize, rawSize);
+    WriteResources(out, request, version);
     return out;
 }
 
