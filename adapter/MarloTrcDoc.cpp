@@ -516,6 +516,16 @@ bool CMarloTrcDoc::ZeroLinkStatistics(std::string& errorText, std::uint32_t link
     return RunCommand(CommandId::kLinkZeroStatistics, errorText, link) == Outcome::Done;
 }
 
+bool CMarloTrcDoc::QueryStatistics(std::string& errorText) {
+    if (!QueryLineStatistics(errorText) || !QueryLinkStatistics(errorText, 1)) return false;
+    return m_configuration.logicalTerminalCount != 2 || QueryLinkStatistics(errorText, 2);
+}
+
+bool CMarloTrcDoc::ZeroStatistics(std::string& errorText) {
+    if (!ZeroLineStatistics(errorText) || !ZeroLinkStatistics(errorText, 1)) return false;
+    return m_configuration.logicalTerminalCount != 2 || ZeroLinkStatistics(errorText, 2);
+}
+
 void CMarloTrcDoc::ReadAdapterConfiguration() {
     std::string problem;
     const platform::Registry registry = platform::Registry::LoadSystem(&problem);

@@ -166,6 +166,10 @@ public:
     bool QueryLinkStatistics(std::string& errorText, std::uint32_t link);
     bool ZeroLineStatistics(std::string& errorText);
     bool ZeroLinkStatistics(std::string& errorText, std::uint32_t link);
+    // The line's statistics, then each link's (link 2 only with two logical
+    // terminals); stops at the first command that fails.
+    bool QueryStatistics(std::string& errorText);
+    bool ZeroStatistics(std::string& errorText);
 
     // Reads the registry configuration of the opened card into Configuration();
     // a registry file that cannot be read is reported (ReportRegistryProblem).

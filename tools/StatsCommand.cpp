@@ -43,20 +43,6 @@ void PrintTimeOfDay() {
     std::printf("Time: %s\n", text);
 }
 
-bool ResetStatistics(adapter::CMarloTrcDoc& doc, std::string& errorText) {
-    if (!doc.ZeroLineStatistics(errorText)) return false;
-    if (!doc.ZeroLinkStatistics(errorText, 1)) return false;
-    if (doc.Configuration().logicalTerminalCount == 2 && !doc.ZeroLinkStatistics(errorText, 2)) return false;
-    return true;
-}
-
-bool RefreshStatistics(adapter::CMarloTrcDoc& doc, std::string& errorText) {
-    if (!doc.QueryLineStatistics(errorText)) return false;
-    if (!doc.QueryLinkStatistics(errorText, 1)) return false;
-    if (doc.Configuration().logicalTerminalCount == 2 && !doc.QueryLinkStatistics(errorText, 2)) return false;
-    return true;
-}
-
 // Waits one refresh period; false when SIGINT or SIGTERM arrived.
 bool WaitForNextRefresh(const sigset_t& stopSignals) {
     timespec period{kRefreshSeconds, 0};
@@ -95,9 +81,9 @@ int RunStats(std::span<char* const> args, const CommandContext& context) {
     std::string errorText;
     // A refused or unanswered command fails the whole command, even when it
     // left no text (a refused statistics query closes the adapter).
-    if (reset && !ResetStatistics(doc, errorText)) return std::max(EndSession(session, errorText), 1);
+    if (reset && !doc.ZeroStatistics(errorText)) return std::max(EndSession(session, errorText), 1);
     for (bool first = true;; first = false) {
-        if (!RefreshStatistics(doc, errorText)) return std::max(EndSession(session, errorText), 1);
+        if (!doc.QueryStatistics(errorText)) return std::max(EndSession(session, errorText), 1);
         if (!first) std::printf("\n");
         if (watch) PrintTimeOfDay();
         PrintRows("Line Statistics", adapter::LineStatisticsRows(doc.LineStatistics()));

@@ -27,11 +27,6 @@ CStatisticsRefresh::CStatisticsRefresh(CMarloTrcDoc& document, CardWindowFlags& 
 // The window going away stops refreshing without a message.
 CStatisticsRefresh::~CStatisticsRefresh() { StopRefresh({}); }
 
-std::uint32_t CStatisticsRefresh::Links() const {
-    // Link 2 exists only with exactly two logical terminals.
-    return m_document.Configuration().logicalTerminalCount == 2 ? 2 : 1;
-}
-
 void CStatisticsRefresh::Start(std::uint32_t periodMs) {
     ResetStatistics();
     // A failed zeroing has stopped refreshing, yet the timer starts all the
@@ -55,8 +50,7 @@ void CStatisticsRefresh::RefreshStatistics() {
     bool ok = true;
     {
         BusyScope busy(m_busy);
-        ok = m_document.QueryLineStatistics(errorText) && m_document.QueryLinkStatistics(errorText, 1);
-        if (ok && Links() == 2) ok = m_document.QueryLinkStatistics(errorText, 2);
+        ok = m_document.QueryStatistics(errorText);
     }
     if (!ok) {
         StopRefresh(errorText);  // the figures stay as last shown
@@ -73,8 +67,7 @@ void CStatisticsRefresh::ResetStatistics() {
     bool ok = true;
     {
         BusyScope busy(m_busy);
-        ok = m_document.ZeroLineStatistics(errorText) && m_document.ZeroLinkStatistics(errorText, 1);
-        if (ok && Links() == 2) ok = m_document.ZeroLinkStatistics(errorText, 2);
+        ok = m_document.ZeroStatistics(errorText);
     }
     if (!ok) StopRefresh(errorText);
 }

@@ -59,8 +59,6 @@ public:
     bool IsTimerRunning() const { return m_timerRunning; }
 
 private:
-    std::uint32_t Links() const;
-
     CMarloTrcDoc& m_document;
     CardWindowFlags& m_flags;
     RefreshTimer& m_timer;
