@@ -33,7 +33,7 @@ _trctool() {
 
     local options=""
     case ${COMP_WORDS[1]} in
-        capture) options="--adapter --count --seconds -w --force --format -b -q --tree --hex -Y --help" ;;
+        capture) options="--adapter --count --seconds -w --force --format -b -q --quiet --tree --hex -Y --help" ;;
         dump) options="--tree --detail --hex -Y --help" ;;
         calls) options="--ladder --help" ;;
         check) options="--help" ;;

@@ -1,13 +1,21 @@
 // The option parser every trctool command reads its arguments with: values
 // taken from the next argument or after '=', unknown and incomplete options
-// refused with the command's usage, operands counted, "--" and a lone "-".
+// refused with the command's usage, operands counted, "--" and a lone "-";
+// and the bash completion kept to the commands' option tables.
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <map>
 #include <optional>
+#include <regex>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/support/RunProgram.h"
 #include "tools/Options.h"
 
 namespace {
@@ -140,3 +148,37 @@ TEST(OptionsTest, OperandRulesSayHowExtraArgumentsAreRefused) {
 }
 
 }  // namespace
+
+// The bash completion lists each command's options by hand: every option a
+// command's help shows must be offered, and nothing else.
+TEST(OptionsTest, TheBashCompletionOffersEveryOptionOfEachCommand) {
+    std::ifstream file(COMPLETION_FILE);
+    ASSERT_TRUE(file) << COMPLETION_FILE;
+    // Lines such as `        status | info) options="--adapter --help" ;;`
+    const std::regex row(R"(^\s*([a-z| ]+)\) options="([^"]*)\")");
+    std::map<std::string, std::set<std::string>> offered;
+    for (std::string line; std::getline(file, line);) {
+        std::smatch m;
+        if (!std::regex_search(line, m, row)) continue;
+        std::istringstream commands(std::regex_replace(m[1].str(), std::regex("\\|"), " "));
+        std::istringstream words(m[2].str());
+        const std::set<std::string> options{std::istream_iterator<std::string>(words), {}};
+        for (std::string command; commands >> command;) offered[command] = options;
+    }
+    ASSERT_EQ(offered.size(), 10u) << "a command without its completion, or the rows changed shape";
+    for (const auto& [command, options] : offered) {
+        SCOPED_TRACE(command);
+        const auto help = testsupport::RunProgram(TRCTOOL_PATH, {command, "--help"});
+        ASSERT_EQ(help.status, 0) << help.err;
+        std::set<std::string> shown;
+        for (const std::string& line : testsupport::Lines(help.out)) {
+            if (!line.starts_with("  -")) continue;
+            // "  -q, --quiet    ...", "  --count N    ...": the names before the value.
+            std::istringstream names(line.substr(0, line.find("  ", 2)));
+            for (std::string name; names >> name;)
+                if (name.starts_with("-")) shown.insert(name.ends_with(",") ? name.substr(0, name.size() - 1) : name);
+        }
+        shown.erase("-h");
+        EXPECT_EQ(shown, options);
+    }
+}
