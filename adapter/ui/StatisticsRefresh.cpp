@@ -44,33 +44,29 @@ void CStatisticsRefresh::OnTimer() {
     if (m_flags.statisticsRefresh != 0 && m_timerRunning && !m_busy) RefreshStatistics();
 }
 
-void CStatisticsRefresh::RefreshStatistics() {
-    if (m_busy) return;
+// Runs one statistics command of the document unless one is under way; a
+// failure stops refreshing (after the conversation has ended) with its
+// message. False when it did not run or failed.
+bool CStatisticsRefresh::RunStatisticsCommand(bool (CMarloTrcDoc::*command)(std::string&)) {
+    if (m_busy) return false;
     std::string errorText;
     bool ok = true;
     {
         BusyScope busy(m_busy);
-        ok = m_document.QueryStatistics(errorText);
+        ok = (m_document.*command)(errorText);
     }
-    if (!ok) {
-        StopRefresh(errorText);  // the figures stay as last shown
-        return;
-    }
+    if (!ok) StopRefresh(errorText);
+    return ok;
+}
+
+void CStatisticsRefresh::RefreshStatistics() {
+    if (!RunStatisticsCommand(&CMarloTrcDoc::QueryStatistics)) return;  // the figures stay as last shown
     // Link 2's figures come from its copy also when it was not asked: the
     // last values read, or zeros.
     if (m_show) m_show({m_document.LineStatistics(), m_document.LinkStatistics(1), m_document.LinkStatistics(2)});
 }
 
-void CStatisticsRefresh::ResetStatistics() {
-    if (m_busy) return;
-    std::string errorText;
-    bool ok = true;
-    {
-        BusyScope busy(m_busy);
-        ok = m_document.ZeroStatistics(errorText);
-    }
-    if (!ok) StopRefresh(errorText);
-}
+void CStatisticsRefresh::ResetStatistics() { RunStatisticsCommand(&CMarloTrcDoc::ZeroStatistics); }
 
 void CStatisticsRefresh::StopRefresh(std::string_view message) {
     // Stopped before the message is shown, so the message's event loop

@@ -59,6 +59,8 @@ public:
     bool IsTimerRunning() const { return m_timerRunning; }
 
 private:
+    bool RunStatisticsCommand(bool (CMarloTrcDoc::*command)(std::string&));
+
     CMarloTrcDoc& m_document;
     CardWindowFlags& m_flags;
     RefreshTimer& m_timer;
