@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -77,6 +80,40 @@ int WriteAll(int fd, std::span<const std::uint8_t> bytes) {
         done += static_cast<std::size_t>(n);
     }
     return 0;
+}
+
+int WriteAllUnless(int fd, std::span<const std::uint8_t> bytes, const std::function<bool()>& giveUp,
+                   std::size_t* written) {
+    std::size_t done = 0;
+    const auto result = [&](int error) {
+        if (written) *written = done;
+        return error;
+    };
+    struct stat st {};
+    if (!giveUp || (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))) {
+        const int error = WriteAll(fd, bytes);
+        if (error == 0) done = bytes.size();
+        return result(error);
+    }
+    using Clock = std::chrono::steady_clock;
+    auto nextCheck = Clock::now() + std::chrono::milliseconds(kGiveUpCheckMs);
+    while (done < bytes.size()) {
+        pollfd out{fd, POLLOUT, 0};
+        const int ready = ::poll(&out, 1, kGiveUpCheckMs);
+        if (ready < 0 && errno != EINTR) return result(errno);
+        if (ready > 0) {
+            // Room for PIPE_BUF octets at least: a write of no more than that
+            // does not block.
+            const ssize_t n = ::write(fd, bytes.data() + done, std::min<std::size_t>(bytes.size() - done, PIPE_BUF));
+            if (n < 0 && errno != EINTR && errno != EAGAIN) return result(errno);
+            if (n > 0) done += static_cast<std::size_t>(n);
+        }
+        if (done < bytes.size() && (ready == 0 || Clock::now() >= nextCheck)) {
+            if (giveUp()) return result(ECANCELED);
+            nextCheck = Clock::now() + std::chrono::milliseconds(kGiveUpCheckMs);
+        }
+    }
+    return result(0);
 }
 
 std::size_t ReadUpTo(int fd, std::uint8_t* buffer, std::size_t n, int* error) {

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -35,6 +36,16 @@ bool NameIsTaken(const std::filesystem::path& path);
 
 // Writes all bytes, retrying short writes and EINTR. Returns 0 or errno.
 int WriteAll(int fd, std::span<const std::uint8_t> bytes);
+
+// WriteAll for an output that may stop taking bytes (a full pipe whose
+// reader does not read, a stopped terminal): while it waits, and every
+// kGiveUpCheckMs while the bytes trickle out, giveUp is asked whether to
+// stop waiting; when it says yes the write ends with ECANCELED, and what
+// went out before stays written. Regular files are written as WriteAll does.
+inline constexpr int kGiveUpCheckMs = 100;
+// *written (when given) says how many octets went out.
+int WriteAllUnless(int fd, std::span<const std::uint8_t> bytes, const std::function<bool()>& giveUp,
+                   std::size_t* written = nullptr);
 
 // Reads until n bytes or end of file; returns the count read (short only at
 // end of file or on an error, which is left in *error).

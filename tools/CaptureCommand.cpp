@@ -73,6 +73,8 @@ int StreamCapture(CaptureOptions options, AdapterSession& adapter, trace::Stream
         if (displayFilter && !displayFilter->Matches(log, index)) return true;
         return stream.Add(*log.GetRecord(index)) == 0;
     });
+    // Ctrl-C while the reader of standard output takes nothing ends the capture at once.
+    stream.SetGiveUp([&session] { return session.StopAtOnceOnSignal(); });
     return session.Run();
 }
 
@@ -117,6 +119,9 @@ int RingCapture(CaptureOptions options, AdapterSession& adapter, trace::StreamFo
             return printer.Add(log, index);
         },
         [&printer] { return printer.Flush(); });
+    // Ctrl-C while standard output takes nothing ends the capture at once;
+    // the records the printer holds are in the ring already.
+    printer.SetGiveUp([&session] { return session.StopAtOnceOnSignal(); });
     const int status = session.Run();
     if (files.Error() == 0) return status;
     const auto& left = files.Files();
@@ -200,6 +205,9 @@ int PrintCapture(CaptureOptions options, AdapterSession& adapter, std::optional<
         },
         // A reader that went away (| head) ends the capture quietly.
         [&printer] { return printer.Flush(); });
+    // Ctrl-C while standard output takes nothing ends the capture at once.
+    printer.SetGiveUp([&session] { return session.StopAtOnceOnSignal(); });
+    session.CountUnprintedWith([&printer] { return printer.Unwritten(); });
     return session.Run();
 }
 

@@ -170,7 +170,29 @@ CaptureEnd CaptureSession::Follow(trace::RecordQueue& queue) {
     }
 }
 
+bool CaptureSession::StopAtOnceOnSignal() {
+    if (!StopSignalPending(StopSignals())) return false;
+    if (!m_stopSignalled && !m_stopping) {
+        m_stopSignalled = true;
+        const trace::CLogFile* file = m_adapter.doc ? m_adapter.doc->GetLogFile() : nullptr;
+        ClearProgress();
+        SayStopping(file ? file->GetLength() - m_adapter.doc->GetTraceLog()->GetReaderRecordEnd() : 0);
+        return false;
+    }
+    m_stoppedAtOnce = true;
+    return true;
+}
+
+void CaptureSession::SayStopping(std::int64_t backlog) {
+    if (m_saidStopping) return;
+    m_saidStopping = true;
+    std::fprintf(stderr, "trctool: stopping: printing the records the trace log file still holds (%s); "
+                         "Ctrl-C again ends at once and keeps the file\n",
+                 Size(std::max<std::int64_t>(backlog, 0)).c_str());
+}
+
 std::optional<CaptureEnd> CaptureSession::WhyEnd(std::optional<Clock::time_point> deadline) const {
+    if (m_stoppedAtOnce || m_stopSignalled) return CaptureEnd::Signal;
     if (m_options.count && m_handed >= *m_options.count) return CaptureEnd::Count;
     if (m_outputClosed) return CaptureEnd::OutputClosed;
     if (deadline && Clock::now() >= *deadline) return CaptureEnd::Time;
@@ -193,13 +215,12 @@ void CaptureSession::Stop(CaptureEnd end) {
     m_captureStatus = doc.GetCaptureStatus();
     // Behind a reached count nothing more is printed or kept (the file is
     // cut back to the count), so the rest need not be read.
-    const bool takeTheRest = end != CaptureEnd::Count;
+    const bool takeTheRest = end != CaptureEnd::Count && !m_stoppedAtOnce;
     const trace::CLogFile* file = doc.GetLogFile();
+    m_stopping = true;
     if (takeTheRest && !m_outputClosed && file &&
         file->GetLength() - doc.GetTraceLog()->GetReaderRecordEnd() > kSayTakingFrom)
-        std::fprintf(stderr, "trctool: stopping: printing the records the trace log file still holds (%s); "
-                             "Ctrl-C again ends at once and keeps the file\n",
-                     Size(file->GetLength() - doc.GetTraceLog()->GetReaderRecordEnd()).c_str());
+        SayStopping(file->GetLength() - doc.GetTraceLog()->GetReaderRecordEnd());
     // Stopping drains the file into the document, through the view, batch
     // by batch; a stop signal now (the second) leaves the rest in the file.
     doc.OnTraceStop(takeTheRest, [this] {
@@ -300,13 +321,24 @@ bool CaptureSession::MoveToKeepAs(bool traced, std::string& keptWhere) {
 // What was not kept, or not printed, said on standard error; false for a loss.
 bool CaptureSession::ReportLoss(CaptureEnd end, long long kept, const std::string& keptWhere) {
     const std::string in = keptWhere.empty() ? std::string() : " in " + keptWhere;
-    if (m_stoppedAtOnce)
-        std::fprintf(stderr, "trctool: stopped at once; the trace log file holds every record the card wrote: "
-                             "%s kept%s; the last %lld were not printed\n",
-                     Records(kept).c_str(), in.c_str(), std::max(0LL, kept - m_handed));
-    if (!m_captureStatus) return true;
-    const TpxCaptureStatus& status = *m_captureStatus;
     bool lost = false;
+    if (m_stoppedAtOnce) {
+        const long long unprinted = std::max(0LL, kept - m_handed) + (m_unprinted ? m_unprinted() : 0);
+        if (!keptWhere.empty()) {
+            std::fprintf(stderr, "trctool: stopped at once; the trace log file holds every record the card wrote: "
+                                 "%s kept%s; the last %lld were not printed\n",
+                         Records(kept).c_str(), in.c_str(), unprinted);
+        } else if (unprinted > 0) {
+            // Without -w FILE the trace log file goes: what was not handed on is gone.
+            const std::string where = m_options.keptBy.empty() ? "" : " or written to " + m_options.keptBy;
+            std::fprintf(stderr, "trctool: stopped at once; the last %lld of the %s the card wrote were not printed%s, "
+                                 "and are not kept\n",
+                         unprinted, Records(kept).c_str(), where.c_str());
+            lost = true;
+        }
+    }
+    if (!m_captureStatus) return !lost;
+    const TpxCaptureStatus& status = *m_captureStatus;
     if (status.framesTooLong != 0) {
         std::fprintf(stderr, "trctool: %s longer than a record holds (%u octets) not kept\n",
                      (std::to_string(status.framesTooLong) + (status.framesTooLong == 1 ? " frame" : " frames")).c_str(),

@@ -72,6 +72,15 @@ public:
     // existing file without --force. Empty when FILE may be written.
     static std::string CheckKeepAs(const CaptureOptions& options);
 
+    // Asked while the output takes nothing (a full pipe whose reader does
+    // not read), where the loop cannot see signals. A first stop signal
+    // stops the capture as it would in the loop: the rest is printed once
+    // the output takes it. A second ends it at once and answers true.
+    bool StopAtOnceOnSignal();
+    // How many of the records the hook took were not printed when the
+    // output failed (records the hook buffers); none when not set.
+    void CountUnprintedWith(std::function<long long()> unprinted) { m_unprinted = std::move(unprinted); }
+
 private:
     // Adapter and trace log file; 0 or the exit status.
     int Open();
@@ -84,6 +93,8 @@ private:
     // reached, or a second signal says to stop at once.
     void Stop(CaptureEnd end);
     bool FlushOutput();
+    // Says once that the capture is stopping and prints what the file still holds.
+    void SayStopping(std::int64_t backlog);
     // Closes the adapter, cuts a --count trace to its count, keeps or
     // deletes the file, moves it to -w FILE, reports; the exit status.
     int Close(CaptureEnd end);
@@ -107,6 +118,10 @@ private:
     bool m_outputClosed = false;
     bool m_startFailed = false;            // the card refused or did not answer trace control
     bool m_stoppedAtOnce = false;          // a second signal ended the drain: records kept but not printed
+    std::function<long long()> m_unprinted;
+    bool m_stopSignalled = false;          // a first stop signal came while the output took nothing
+    bool m_saidStopping = false;
+    bool m_stopping = false;               // the loop has ended: a signal now is the one that ends at once
     std::optional<TpxCaptureStatus> m_captureStatus;  // the record writer's last word
     std::chrono::steady_clock::time_point m_started;
     std::chrono::steady_clock::time_point m_lastProgress;

@@ -1,8 +1,11 @@
 #include "trace/RecordPrinter.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "decode/Format.h"
@@ -221,7 +224,10 @@ int WriteRecordsText(int fd, const trace::CTraceLog& log, std::span<const int> r
 static_assert(kMaxDChannelLine <= RecordWriter::kRoom);
 
 RecordWriter::RecordWriter(int fd, const PrintOptions& options)
-    : m_fd(fd), m_options(options), m_buffer(std::make_unique_for_overwrite<char[]>(kBlock + kRoom)) {}
+    : m_fd(fd), m_options(options), m_buffer(std::make_unique_for_overwrite<char[]>(kBlock + kRoom)) {
+    struct stat st {};
+    m_toFile = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+}
 
 bool RecordWriter::Add(const trace::CTraceLog& log, int index) {
     if (m_error != 0) return false;
@@ -233,7 +239,13 @@ bool RecordWriter::Add(const trace::CTraceLog& log, int index) {
         AppendRecord(m_scratch, log, index, m_options);
         Put(m_scratch);
     }
-    return m_used < kBlock || Flush();
+    if (m_error != 0) return false;
+    m_ends.push_back(m_used);
+    if (m_used < kBlock) return true;
+    if (Flush()) return true;
+    // This record was not taken: the caller counts it as not handed over.
+    m_unwritten = std::max(0LL, m_unwritten - 1);
+    return false;
 }
 
 void RecordWriter::Put(std::string_view text) {
@@ -246,23 +258,35 @@ void RecordWriter::Put(std::string_view text) {
     m_used += text.size();
 }
 
-bool RecordWriter::WriteOut(const char* data, std::size_t size) {
-    std::size_t at = 0;
-    while (m_error == 0 && at < size) {
-        const ssize_t n = ::write(m_fd, data + at, size - at);
-        if (n > 0) {
-            at += static_cast<std::size_t>(n);
-        } else if (n == 0) {
-            m_error = EIO;
-        } else if (errno != EINTR) {
-            m_error = errno;
-        }
-    }
+bool RecordWriter::WriteOut(const char* data, std::size_t size, std::size_t* written) {
+    if (m_error == 0)
+        m_error =
+            platform::WriteAllUnless(m_fd, {reinterpret_cast<const std::uint8_t*>(data), size}, m_giveUp, written);
     return m_error == 0;
 }
 
 bool RecordWriter::Flush() {
-    WriteOut(m_buffer.get(), m_used);
+    std::size_t written = 0;
+    if (!m_giveUp || m_toFile) {
+        WriteOut(m_buffer.get(), m_used, &written);
+    } else {
+        // To a pipe or terminal in pieces of whole records of at most
+        // PIPE_BUF octets: a pipe takes each whole or not at all, so giving
+        // up never leaves half a line.
+        auto end = m_ends.begin();
+        while (m_error == 0 && written < m_used) {
+            std::size_t to = written;
+            for (; end != m_ends.end() && (to == written || *end - written <= PIPE_BUF); ++end) to = *end;
+            if (to == written) to = m_used;
+            std::size_t sent = 0;
+            WriteOut(m_buffer.get() + written, to - written, &sent);
+            written += sent;
+        }
+    }
+    // Records whose text did not go out whole, counted from where they end.
+    if (m_error != 0)
+        m_unwritten = std::count_if(m_ends.begin(), m_ends.end(), [written](std::size_t end) { return end > written; });
+    m_ends.clear();
     m_used = 0;
     return m_error == 0;
 }

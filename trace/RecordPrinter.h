@@ -6,10 +6,12 @@
 // straight into one buffer, which goes out in large blocks.
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace trace {
 
@@ -52,13 +54,19 @@ public:
     bool Add(const trace::CTraceLog& log, int index);
     bool Flush();
     int Error() const { return m_error; }
+    // While the output takes nothing, giveUp is asked every 100 ms whether
+    // to stop waiting; yes fails the write with ECANCELED.
+    void SetGiveUp(std::function<bool()> giveUp) { m_giveUp = std::move(giveUp); }
+    // Records Add took (answered true) whose text is not yet wholly written:
+    // after a failed write, those that were not printed.
+    long long Unwritten() const { return m_unwritten; }
 
     static constexpr std::size_t kBlock = std::size_t{1} << 20;
     static constexpr std::size_t kRoom = 64 * 1024;  // kept free behind a block for one record
 
 private:
     void Put(std::string_view text);
-    bool WriteOut(const char* data, std::size_t size);
+    bool WriteOut(const char* data, std::size_t size, std::size_t* written = nullptr);
 
     int m_fd;
     PrintOptions m_options;
@@ -66,6 +74,10 @@ private:
     std::size_t m_used = 0;
     std::string m_scratch;  // a record's text that is not written in place
     int m_error = 0;
+    std::function<bool()> m_giveUp;
+    std::vector<std::size_t> m_ends;  // where each record's text ends in the buffer
+    bool m_toFile = false;            // the output is a regular file
+    long long m_unwritten = 0;
 };
 
 }  // namespace trace

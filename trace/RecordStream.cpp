@@ -52,7 +52,7 @@ RecordStream::RecordStream(int fd, StreamFormat format, const TraceDate& start)
     : m_fd(fd), m_format(format), m_start(start), m_clock(start) {}
 
 int RecordStream::Write(const std::vector<std::uint8_t>& bytes) {
-    const int error = platform::WriteAll(m_fd, bytes);
+    const int error = platform::WriteAllUnless(m_fd, bytes, m_giveUp);
     if (error == 0) m_written += bytes.size();
     return error;
 }

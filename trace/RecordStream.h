@@ -8,6 +8,7 @@
 // capture formats pass over them and count them. Runs on the calling thread.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -42,6 +43,10 @@ public:
     // What Add(record) would write, in octets (0 for a record the format passes over).
     std::size_t SizeOf(const CTraceRecord& record) const;
 
+    // While the output takes nothing, giveUp is asked every 100 ms whether
+    // to stop waiting; yes fails the write with ECANCELED.
+    void SetGiveUp(std::function<bool()> giveUp) { m_giveUp = std::move(giveUp); }
+
     std::uint64_t BytesWritten() const { return m_written; }
     long long RecordsWritten() const { return m_records; }
     long long RecordsSkipped() const { return m_skipped; }
@@ -57,6 +62,7 @@ private:
     std::uint64_t m_written = 0;
     long long m_records = 0;
     long long m_skipped = 0;
+    std::function<bool()> m_giveUp;
 };
 
 }  // namespace trace

@@ -51,7 +51,7 @@ public:
     // ReadToEnd) instead of a file: while nobody reads it, the capture is
     // held up in its writes, as behind a slow terminal.
     Background(const fs::path& dir, const std::vector<std::string>& args, const std::string& card,
-               bool pipeOut = false)
+               bool pipeOut = false, const std::vector<std::string>& extraEnv = {})
         : m_out(dir / "bg-out.txt"), m_err(dir / "bg-err.txt") {
         int pipeEnds[2] = {-1, -1};
         if (pipeOut && ::pipe(pipeEnds) != 0) return;
@@ -64,6 +64,7 @@ public:
         for (char** e = environ; *e; ++e)
             if (!std::string_view(*e).starts_with("ORINTPX_EMULATOR=")) env.emplace_back(*e);
         env.push_back("ORINTPX_EMULATOR=" + card);
+        env.insert(env.end(), extraEnv.begin(), extraEnv.end());
         std::vector<char*> cenv;
         for (auto& e : env) cenv.push_back(e.data());
         cenv.push_back(nullptr);
@@ -113,10 +114,14 @@ public:
     void Send(int signal) const { ::kill(m_pid, signal); }
     // Waits for the end: the exit status, or 128 + the signal that killed it.
     int Wait() {
-        int status = 0;
-        ::waitpid(m_pid, &status, 0);
+        if (m_pid > 0) ::waitpid(m_pid, &m_status, 0);
         m_pid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return WIFEXITED(m_status) ? WEXITSTATUS(m_status) : 128 + WTERMSIG(m_status);
+    }
+    // Whether it has ended, without waiting for it (Wait then gives its status).
+    bool Ended() {
+        if (m_pid > 0 && ::waitpid(m_pid, &m_status, WNOHANG) == m_pid) m_pid = -1;
+        return m_pid <= 0;
     }
     std::size_t LinesPrinted() const { return Lines(ReadText(m_out)).size(); }
     // Sends the signal and waits for the end: the exit status, or 128 + the
@@ -132,6 +137,7 @@ private:
     fs::path m_out;
     fs::path m_err;
     pid_t m_pid = -1;
+    int m_status = 0;
     int m_pipe = -1;
     std::string m_piped;
 };
@@ -375,6 +381,71 @@ TEST_F(CaptureCommandTest, ASecondCtrlCEndsAtOnceKeepingEveryRecordInTheFile) {
               std::string::npos)
         << err;
     EXPECT_TRUE(TraceLogFiles().empty());
+}
+
+// Standard output whose reader takes nothing at all: the capture is held up
+// in a write, where its loop cannot look for signals. The first Ctrl-C
+// still says that it stops, the second ends the capture at once; no line
+// or packet is left torn, and what was not printed is counted exactly.
+TEST_F(CaptureCommandTest, CtrlCReachesACaptureHeldUpByAReaderThatTakesNothing) {
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string said;  // how the end is told
+    };
+    const Case cases[] = {
+        {{"capture", "-w", "held.log"}, 0, " records kept in held.log; the last "},
+        {{"capture"}, 1, " records the card wrote were not printed, and are not kept"},
+        {{"capture", "-w", "-"}, 1, " records the card wrote were not printed or written to standard output, and are not kept"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.back());
+        for (const auto& e : fs::directory_iterator(m_dir)) fs::remove_all(e.path());
+        // Every trace log file in the test's folder, so that the backlog shows.
+        Background capture(m_dir, c.args, "rate=0", /*pipeOut=*/true, {"TMPDIR=" + m_dir.string()});
+        ASSERT_TRUE(BacklogOf(m_dir, 4u << 20)) << capture.Err();
+        capture.Send(SIGINT);
+        ASSERT_TRUE(WaitUntil([&] { return capture.Err().find("Ctrl-C again ends at once") != std::string::npos; }))
+            << "the first Ctrl-C went unseen: " << capture.Err();
+        capture.Send(SIGINT);
+        ASSERT_TRUE(WaitUntil([&] { return capture.Ended(); })) << "the second Ctrl-C went unseen: " << capture.Err();
+        EXPECT_EQ(capture.Wait(), c.status) << capture.Err();
+        const std::string err = capture.Err();
+        EXPECT_NE(err.find(c.said), std::string::npos) << err;
+
+        // What went out is whole: the text ends with its line, the packets
+        // read back without a torn one.
+        const std::string printed = capture.ReadToEnd();
+        std::size_t shown = 0;
+        if (c.args.back() == "-") {
+            const fs::path stream = m_dir / "stream.pcapng";
+            std::ofstream(stream, std::ios::binary) << printed;
+            const auto read = Dump(stream);
+            ASSERT_EQ(read.status, 0) << read.err;
+            shown = Lines(read.out).size();
+        } else {
+            ASSERT_FALSE(printed.empty());
+            EXPECT_EQ(printed.back(), '\n');
+            shown = Lines(printed).size();
+        }
+        // "the last N of the M records ..." or "M records kept in FILE; the last N ...": M - N were printed.
+        long long kept = 0;
+        long long unprinted = 0;
+        const std::size_t at = err.find("stopped at once");
+        ASSERT_NE(at, std::string::npos) << err;
+        if (c.args.back() == "held.log") {
+            ASSERT_EQ(std::sscanf(err.c_str() + err.find("holds every record the card wrote: ", at) + 35,
+                                  "%lld records kept in held.log; the last %lld", &kept, &unprinted), 2) << err;
+            const auto dumped = Dump(m_dir / "held.log");
+            ASSERT_EQ(dumped.status, 0) << dumped.err;
+            EXPECT_EQ(static_cast<long long>(Lines(dumped.out).size()), kept);
+            EXPECT_EQ(dumped.out.substr(0, printed.size()), printed) << "what was printed is the file's beginning";
+        } else {
+            ASSERT_EQ(std::sscanf(err.c_str() + at, "stopped at once; the last %lld of the %lld", &unprinted, &kept), 2)
+                << err;
+        }
+        EXPECT_EQ(kept - unprinted, static_cast<long long>(shown)) << err;
+    }
 }
 
 TEST_F(CaptureCommandTest, AClosedOutputEndsTheCaptureQuietlyAndKeepsTheTrace) {
