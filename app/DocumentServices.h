@@ -31,8 +31,9 @@ public:
     virtual bool IsTracing(trace::CDocument& document) = 0;
     virtual void TraceStart(trace::CDocument& document) = 0;
     virtual void TraceStop(trace::CDocument& document) = 0;
-    // Open Adapter again from inside the document; its result is not reported.
-    virtual void ReopenAdapter(trace::CDocument& document) = 0;
+    // Open Adapter again from inside the document (the document tells the
+    // user why when it fails); true when an adapter is open after it.
+    virtual bool ReopenAdapter(trace::CDocument& document) = 0;
     // Save Log File: the document stops asking whether to keep its log; the
     // shell then closes it, and the closing sequence offers the save dialog.
     virtual void MarkSaved(trace::CDocument& document) = 0;

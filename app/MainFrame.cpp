@@ -13,6 +13,7 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMap>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -136,8 +137,7 @@ const CMainFrame::ActionRow CMainFrame::kActionRows[] = {
          trace::CDocument* document = f.ActiveDocument();
          if (document != nullptr && f.m_services.KindOf(*document) == DocumentKind::Trace) {
              const Speaking about(f, document);
-             f.m_services.ReopenAdapter(*document);
-             f.RetitleFrames(*document);  // the windows follow the adapter now open
+             f.OnAdapterReopened(*document, f.m_services.ReopenAdapter(*document));
          } else {
              f.OnFileOpenAdapter();
          }
@@ -382,9 +382,20 @@ void CMainFrame::ListWindows(QMenu& menu) {
     const QList<QMdiSubWindow*> windows = m_mdi->subWindowList();
     if (windows.isEmpty()) return;
     menu.addSeparator();
+    // Two windows of one title (logs of one name in two folders) are told
+    // apart by where their documents are.
+    QMap<QString, int> titles;
+    for (QMdiSubWindow* window : windows) ++titles[window->windowTitle()];
+    const QFontMetrics metrics(menu.font());
     for (qsizetype i = 0; i < windows.size(); ++i) {
         QMdiSubWindow* window = windows[i];
-        QAction* entry = menu.addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(window->windowTitle()));
+        QString shown = window->windowTitle();
+        const trace::CDocument* document = DocumentOf(window);
+        if (titles.value(shown) > 1 && document != nullptr && !document->GetPathName().empty()) {
+            const QString where = QDir::toNativeSeparators(QString::fromStdString(document->GetPathName()));
+            shown += QStringLiteral(" (") + metrics.elidedText(where, Qt::ElideMiddle, 360) + QLatin1Char(')');
+        }
+        QAction* entry = menu.addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown));
         entry->setCheckable(true);
         entry->setChecked(window == m_mdi->activeSubWindow());
         connect(entry, &QAction::triggered, this, [this, window] { m_mdi->setActiveSubWindow(window); });
@@ -791,29 +802,46 @@ void CMainFrame::MovePaneFocus(int step) {
 
 void CMainFrame::OnCardStatistics() {
     if (m_statsWindowFlag != 0) {
-        if (m_statsFrame) {
-            m_frameDocuments.erase(m_statsFrame);
-            delete m_statsFrame;
-        }
-        m_statsWindowFlag = 0;
+        CloseStatisticsWindow();
         return;
     }
-    QMdiSubWindow* active = m_mdi->activeSubWindow();
-    trace::CDocument* document = ActiveDocument();
-    QWidget* form = active != nullptr && document != nullptr && m_statsFactory ? m_statsFactory(*document, *this) : nullptr;
-    if (form == nullptr) {
-        platform::MessageBox("Command failed.");
-        return;
+    trace::CDocument* document = m_mdi->activeSubWindow() != nullptr ? ActiveDocument() : nullptr;
+    if (document == nullptr || !OpenStatisticsWindow(*document)) platform::MessageBox("Command failed.");
+}
+
+void CMainFrame::CloseStatisticsWindow() {
+    if (m_statsFrame) {
+        m_frameDocuments.erase(m_statsFrame);
+        delete m_statsFrame;
     }
-    auto* frame = new CChildFrame(SharedDocument(*document), form, tr("Statistics"));
+    m_statsWindowFlag = 0;
+}
+
+void CMainFrame::OnAdapterReopened(trace::CDocument& document, bool opened) {
+    // The statistics window spoke of the adapter left: it starts afresh on
+    // the adapter now open, or goes when none is. The windows are titled
+    // after the adapter now open.
+    if (m_statsFrame && DocumentOf(m_statsFrame) == &document) {
+        CloseStatisticsWindow();
+        if (opened) OpenStatisticsWindow(document);
+    }
+    RetitleFrames(document);
+    UpdateMenus();
+}
+
+bool CMainFrame::OpenStatisticsWindow(trace::CDocument& document) {
+    QWidget* form = m_statsFactory ? m_statsFactory(document, *this) : nullptr;
+    if (form == nullptr) return false;
+    auto* frame = new CChildFrame(SharedDocument(document), form, tr("Statistics"));
     frame->setAttribute(Qt::WA_DeleteOnClose, false);
-    m_frameDocuments[frame] = document;
+    m_frameDocuments[frame] = &document;
     connect(frame, &CChildFrame::CloseRequested, this, [this](QMdiSubWindow* f) { OnFrameCloseRequested(f); });
     m_mdi->addSubWindow(frame);
     m_statsFrame = frame;
-    RetitleFrames(*document);
+    RetitleFrames(document);
     frame->show();
     UpdateMenus();
+    return true;
 }
 
 void CMainFrame::SetStatisticsWindowFlag(int flag) {

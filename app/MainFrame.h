@@ -94,6 +94,9 @@ public:
     void OnFileOpenLog();
     bool OpenLogFile(const std::filesystem::path& path);
     void OnCardStatistics();
+    // Open Adapter inside an adapter document picked another adapter (or
+    // none, `opened` false): its windows follow.
+    void OnAdapterReopened(trace::CDocument& document, bool opened);
     void OnWindowNew();
     void OnFileClose();
     // Puts what the active trace window's active pane offers on the clipboard.
@@ -192,6 +195,8 @@ private:
     trace::CDocument* DocumentOf(QMdiSubWindow* frame) const;
     std::shared_ptr<trace::CDocument> SharedDocument(trace::CDocument& document) const;
     void RetitleFrames(const trace::CDocument& document);
+    bool OpenStatisticsWindow(trace::CDocument& document);
+    void CloseStatisticsWindow();
     void MovePaneFocus(int step);
     void OnFileNew();
     void OnFileSave();

@@ -3,6 +3,7 @@
 #include "adapter/MarloTrcDoc.h"
 #include "adapter/ui/CardWindows.h"
 #include "app/MainFrame.h"
+#include "platform/MessageBox.h"
 #include "trace/MarloLogDoc.h"
 #include "trace/TraceLog.h"
 
@@ -31,13 +32,15 @@ bool ProgramDocuments::IsTracing(trace::CDocument& document) {
 void ProgramDocuments::TraceStart(trace::CDocument& document) { Adapter(document).OnTraceStart(); }
 void ProgramDocuments::TraceStop(trace::CDocument& document) { Adapter(document).OnTraceStop(); }
 
-void ProgramDocuments::ReopenAdapter(trace::CDocument& document) {
+bool ProgramDocuments::ReopenAdapter(trace::CDocument& document) {
     // The trace of the adapter being left ends as Trace > Stop ends it, so
     // the status pane and the list say what happened to it.
     if (Adapter(document).CanStopTrace()) Adapter(document).OnTraceStop();
-    std::string ignored;
-    Adapter(document).OpenAdapter(ignored);
+    std::string errorText;
+    const bool opened = Adapter(document).OpenAdapter(errorText);
+    if (!opened && !errorText.empty()) platform::MessageBox(adapter::ExplainOpenFailure(errorText), adapter::kOpenAdapterCaption);
     if (adapter::ui::CCardWindows* windows = m_cardWindows.Find(document)) windows->OnAdapterOpened();
+    return opened;
 }
 
 void ProgramDocuments::MarkSaved(trace::CDocument& document) { Adapter(document).OnSaveLogFile(); }

@@ -55,7 +55,10 @@ public:
     bool IsTracing(trace::CDocument& d) override { return Fake(d).tracing; }
     void TraceStart(trace::CDocument& d) override { Fake(d).tracing = true; }
     void TraceStop(trace::CDocument& d) override { Fake(d).tracing = false; }
-    void ReopenAdapter(trace::CDocument& d) override { ++Fake(d).reopenCount; }
+    bool ReopenAdapter(trace::CDocument& d) override {
+        ++Fake(d).reopenCount;
+        return !failNextOpen;
+    }
     void MarkSaved(trace::CDocument& d) override { Fake(d).saved = true; }
     void SaveDiagnostics(trace::CDocument&) override {}
     void ToggleCardStatus(trace::CDocument& d) override { Fake(d).cardStatusOpen = !Fake(d).cardStatusOpen; }

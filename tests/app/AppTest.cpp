@@ -105,6 +105,7 @@ private slots:
     void ClosingTheLastListWindowClosesTheDocumentAndItsCardWindows();
     void TheMainWindowGoesWithItsWindowsAndDocumentsOpen();
     void OpenAdapterDuringATraceStopsItAndRetitlesTheWindow();
+    void CardWindowsFollowTheAdapterTheirDocumentOpens();
     void ALargeLogShowsItsFirstScreenAndLoadsTheRestBetweenEvents();
     void SaveAndExportWaitForTheLoadAndCloseStopsIt();
     void DamageFoundAfterTheFirstScreenIsAskedAboutThen();
@@ -892,6 +893,86 @@ void AppTest::OpenAdapterDuringATraceStopsItAndRetitlesTheWindow() {
     QVERIFY(QDir::setCurrent(previous));
 }
 
+
+// The Window menu's entries without their numbers.
+QStringList WindowEntries(CMainFrame& frame) {
+    for (QAction* a : frame.menuBar()->actions()) {
+        if (a->text() != QStringLiteral("&Window")) continue;
+        emit a->menu()->aboutToShow();
+        QStringList entries;
+        const QList<QAction*> actions = a->menu()->actions();
+        for (qsizetype i = 5; i < actions.size(); ++i) entries << actions[i]->text().section(QLatin1Char(' '), 1);
+        return entries;
+    }
+    return {};
+}
+
+void AppTest::CardWindowsFollowTheAdapterTheirDocumentOpens() {
+    auto settings = cardsim::ParseSettings("rate=200;adapters=2", nullptr);
+    QVERIFY(settings);
+    cardsim::InstallCard(std::make_shared<cardsim::Card>(std::move(*settings)));
+    const auto restoreCard = qScopeGuard([] {
+        const QByteArray text = qgetenv("ORINTPX_EMULATOR");
+        if (auto usual = cardsim::ParseSettings(text.toStdString(), nullptr))
+            cardsim::InstallCard(std::make_shared<cardsim::Card>(std::move(*usual)));
+        else
+            cardsim::UninstallCard();
+    });
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_dir->path()));
+    testsupport::RecordingMessageBox messages;
+    app::ProgramDocuments documents;
+    {
+        CMainFrame frame(documents);
+        auto ui = std::make_unique<testsupport::ScriptedUi>();
+        ui->adapterAnswers = {0, 1, std::nullopt};
+        frame.SetUiServices(std::move(ui));
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        frame.Action(app::ID_FILE_OPEN)->trigger();
+        views::CTraceChildFrame* list = frame.ActiveTraceFrame();
+        QVERIFY(list);
+        frame.Action(app::ID_VIEW_CARD_STATISTICS)->trigger();
+        QVERIFY(frame.StatisticsFrame());
+        QCOMPARE(frame.StatisticsFrame()->windowTitle(), QStringLiteral("OrinBri1 \u2013 Statistics"));
+        QCOMPARE(WindowEntries(frame), (QStringList{"OrinBri1", "OrinBri1 \u2013 Statistics"}));
+        const QPointer<QWidget> firstForm = frame.StatisticsFrame()->widget();
+
+        // The other adapter: the statistics window starts afresh on it
+        // (zeroed and read from it), and every window says its name.
+        frame.MdiArea()->setActiveSubWindow(list);
+        frame.Action(app::ID_FILE_OPEN)->trigger();
+        QVERIFY(frame.StatisticsFrame());
+        QVERIFY(firstForm.isNull());
+        QCOMPARE(frame.StatisticsFrame()->windowTitle(), QStringLiteral("OrinBri2 \u2013 Statistics"));
+        QCOMPARE(WindowEntries(frame), (QStringList{"OrinBri2", "OrinBri2 \u2013 Statistics"}));
+        QCOMPARE(frame.StatisticsWindowFlag(), 1);
+        QVERIFY(frame.Action(app::ID_VIEW_CARD_STATISTICS)->isChecked());
+
+        // No adapter chosen: nothing left to show statistics of.
+        frame.MdiArea()->setActiveSubWindow(list);
+        frame.Action(app::ID_FILE_OPEN)->trigger();
+        QVERIFY(!frame.StatisticsFrame());
+        QCOMPARE(frame.StatisticsWindowFlag(), 0);
+        QVERIFY(!frame.Action(app::ID_VIEW_CARD_STATISTICS)->isChecked());
+
+        // Two logs of one name in two folders are told apart in the menu.
+        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("other")));
+        const QString twin = m_dir->filePath(QStringLiteral("other/sample.log"));
+        QVERIFY(QFile::copy(m_sample, twin));
+        QVERIFY(frame.OpenLogFile(m_sample.toStdString()));
+        QVERIFY(frame.OpenLogFile(twin.toStdString()));
+        const QStringList entries = WindowEntries(frame);
+        QCOMPARE(entries.size(), 3);
+        QCOMPARE(QSet<QString>(entries.begin(), entries.end()).size(), 3);
+        QVERIFY2(entries[2].startsWith(QStringLiteral("sample.log (")) && entries[2].contains(QStringLiteral("other")),
+                 qPrintable(entries[2]));
+
+        messages.ScriptAnswers({platform::MbResult::No});
+        frame.CloseAllDocuments();
+    }
+    QVERIFY(QDir::setCurrent(previous));
+}
 
 // A large log's window shows its first records at once; the rest arrive in
 // slices between events, with the load's and then the analysis's progress
