@@ -26,10 +26,7 @@ std::string_view UName(FrameType type) {
 
 std::string MessageDetails(const LinkFrame& f, const MessageContent& c) {
     std::vector<std::string> parts;
-    if (!c.calling.empty() || !c.called.empty()) {
-        parts.push_back((c.calling.empty() ? std::string("?") : c.calling) + " -> " +
-                        (c.called.empty() ? std::string("?") : c.called));
-    }
+    if (std::string parties = CallParties(c.calling, c.called); !parties.empty()) parts.push_back(std::move(parties));
     if (!c.keypad.empty()) parts.push_back("keypad " + c.keypad);
     if (!c.bearer.empty()) parts.push_back(c.bearer);
     if (!c.channel.empty()) parts.push_back(c.channel);
@@ -48,6 +45,11 @@ std::string MessageDetails(const LinkFrame& f, const MessageContent& c) {
 }
 
 }  // namespace
+
+std::string CallParties(const std::string& calling, const std::string& called) {
+    if (calling.empty()) return called.empty() ? std::string() : "to " + called;
+    return called.empty() ? "from " + calling : calling + " -> " + called;
+}
 
 std::string FormatTime(std::uint32_t t) {
     t %= 24u * 360000u;

@@ -37,6 +37,9 @@ std::vector<LadderStep> BuildLadder(const Analyzer& analyzer, std::size_t index,
 // "HH:MM:SS.hh" of a time in hundredths, as a time of day (a time of the
 // trace's next day, past 24 hours, is shown as the clock shows it).
 std::string FormatTime(std::uint32_t hundredths);
+// Who calls whom, as far as the numbers are known: "A -> B", "from A",
+// "to B", or nothing at all.
+std::string CallParties(const std::string& calling, const std::string& called);
 // "M:SS.hh" of a duration.
 std::string FormatDuration(std::uint32_t hundredths);
 

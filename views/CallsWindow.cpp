@@ -158,7 +158,7 @@ CCallsWindow::CCallsWindow(CTraceChildFrame& frame, std::shared_ptr<DocumentAnal
     QStringList headings;
     for (std::string_view c : columns) headings << QString::fromLatin1(c.data(), static_cast<qsizetype>(c.size()));
     m_table->setHorizontalHeaderLabels(headings);
-    m_table->verticalHeader()->hide();
+    LookLikeTheRecordList(*m_table);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -226,11 +226,12 @@ void CCallsWindow::ShowCall(int row) {
         return;
     }
     const auto cells = analysis::CallCells(calls[static_cast<std::size_t>(row)], static_cast<std::size_t>(row));
-    m_title->setText(tr("Call %1: %2 %3 -> %4, %5")
-                         .arg(Text(cells[analysis::kCallNumber]), Text(cells[analysis::kCallDirection]),
-                              Text(cells[analysis::kCallCalling].empty() ? "?" : cells[analysis::kCallCalling]),
-                              Text(cells[analysis::kCallCalled].empty() ? "?" : cells[analysis::kCallCalled]),
-                              Text(cells[analysis::kCallOutcome])));
+    // Only what is known: no "?" stands in for a number the call never carried.
+    QString what = Text(cells[analysis::kCallDirection]);
+    if (const std::string parties = analysis::CallParties(cells[analysis::kCallCalling], cells[analysis::kCallCalled]);
+        !parties.empty())
+        what += QLatin1Char(' ') + Text(parties);
+    m_title->setText(tr("Call %1: %2, %3").arg(Text(cells[analysis::kCallNumber]), what, Text(cells[analysis::kCallOutcome])));
     m_ladder->SetSteps(analysis::BuildLadder(m_analysis->Analyzer(), static_cast<std::size_t>(row),
                                              [this](std::uint32_t r) { return m_analysis->Frame(r); }));
     m_onlyThisCall->setEnabled(true);

@@ -90,6 +90,8 @@ public:
     QTableWidget* Table() const { return m_table; }
     LadderWidget* Ladder() const { return m_ladder; }
     QPushButton* OnlyThisCall() const { return m_onlyThisCall; }
+    // Above the ladder: the selected call in a line.
+    QLabel* Heading() const { return m_title; }
 
 private:
     void ShowCall(int row);

@@ -31,6 +31,31 @@ void FirstLineDelegate::initStyleOption(QStyleOptionViewItem* option, const QMod
     if ((option->displayAlignment & Qt::AlignHCenter) != 0) option->text = option->text.trimmed();
 }
 
+void LookLikeTheRecordList(QTableView& table) {
+    table.setShowGrid(false);
+    table.setWordWrap(false);
+    table.setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // The column widths are pixel counts made for an 11-pixel dialog font;
+    // the same size here lets every cell text fit its column.
+    QFont small = table.font();
+    small.setPixelSize(11);
+    table.setFont(small);
+    table.horizontalHeader()->setFont(small);
+
+    // Rows of one fixed height: the view never measures a row, so a million
+    // records scroll as fast as ten.
+    QHeaderView* rows = table.verticalHeader();
+    rows->hide();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setMinimumSectionSize(1);
+    rows->setDefaultSectionSize(table.fontMetrics().height() + 2);
+
+    QHeaderView* columns = table.horizontalHeader();
+    columns->setHighlightSections(false);
+    columns->setDefaultAlignment(Qt::AlignCenter);
+    columns->setMinimumSectionSize(8);
+}
+
 CMarloTrcListView::CMarloTrcListView(trace::CDocument& document, QWidget* parent)
     : QTableView(parent), m_document(document), m_model(document) {
     setModel(&m_model);
@@ -39,30 +64,10 @@ CMarloTrcListView::CMarloTrcListView(trace::CDocument& document, QWidget* parent
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSortingEnabled(false);
-    setShowGrid(false);
-    setWordWrap(false);
     setTabKeyNavigation(false);
-    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-    // The column widths are pixel counts made for an 11-pixel dialog font;
-    // the same size here lets every cell text fit its column.
-    QFont small = font();
-    small.setPixelSize(11);
-    setFont(small);
-    horizontalHeader()->setFont(small);
-
-    // Rows of one fixed height: the view never measures a row, so a million
-    // records scroll as fast as ten.
-    QHeaderView* rows = verticalHeader();
-    rows->hide();
-    rows->setSectionResizeMode(QHeaderView::Fixed);
-    rows->setMinimumSectionSize(1);
-    rows->setDefaultSectionSize(fontMetrics().height() + 2);
-
+    LookLikeTheRecordList(*this);
     QHeaderView* columns = horizontalHeader();
     columns->setSectionsClickable(false);
-    columns->setHighlightSections(false);
-    columns->setDefaultAlignment(Qt::AlignCenter);
-    columns->setMinimumSectionSize(8);
     for (int c = 0; c < trace::kColumnCount; ++c)
         setColumnWidth(c, trace::kColumns[static_cast<std::size_t>(c)].width);
     // A row's problem icon has room of its own beside its Seq #.

@@ -30,6 +30,11 @@ protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 };
 
+// The record list's look, for every table of the program's windows: the
+// 11-pixel font in the cells and the headings, headings centred, one line
+// of one fixed height a row, no grid.
+void LookLikeTheRecordList(QTableView& table);
+
 class CMarloTrcListView final : public QTableView, public trace::CView, public trace::RecordTarget {
     Q_OBJECT
 public:

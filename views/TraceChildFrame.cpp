@@ -1,11 +1,14 @@
 #include "views/TraceChildFrame.h"
 
 #include <QApplication>
+#include <QHeaderView>
+#include <QScrollBar>
 #include <QCloseEvent>
 #include <QSplitter>
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <functional>
 
 #include "trace/RecordPrinter.h"
@@ -19,6 +22,14 @@
 #include "views/RecordListModel.h"
 
 namespace views {
+
+std::array<int, 3> CTraceChildFrame::PaneHeights(int frameHeight, int captionHeight, int listWants) {
+    const int inside = std::max(3, frameHeight - captionHeight);
+    const int third = inside / 3;
+    const int list = std::clamp(listWants, third, std::max(third, inside - 2 * (inside / 5)));
+    const int rest = inside - list;
+    return {list, rest / 2, rest - rest / 2};
+}
 
 CTraceChildFrame::CTraceChildFrame(std::shared_ptr<trace::CDocument> document, const TreeBuilder& builder,
                                    QSize size, QWidget* parent)
@@ -51,8 +62,11 @@ void CTraceChildFrame::BuildPanes(const TreeBuilder& builder, QSize size) {
 
     resize(size);
     const int caption = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
-    const int pane = std::max(1, PaneHeight(size.height(), caption));
-    m_splitter->setSizes({pane, pane, pane});
+    const int listWants = m_filterBar->sizeHint().height() + m_list->horizontalHeader()->sizeHint().height() +
+                          kRowsOnOpening * m_list->verticalHeader()->defaultSectionSize() + 2 * m_list->frameWidth() +
+                          m_list->horizontalScrollBar()->sizeHint().height();
+    const std::array<int, 3> panes = PaneHeights(size.height(), caption, listWants);
+    m_splitter->setSizes({panes[0], panes[1], panes[2]});
 
     // The list is the frame's active view until another pane takes the focus.
     m_activePane = m_list;

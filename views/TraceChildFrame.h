@@ -9,6 +9,7 @@
 
 #include <QMdiSubWindow>
 #include <QPointer>
+#include <array>
 #include <memory>
 
 #include "trace/Document.h"
@@ -28,16 +29,20 @@ class FilterBar;
 class CTraceChildFrame final : public QMdiSubWindow {
     Q_OBJECT
 public:
-    // The frame is `size` big; each pane gets a third of its height less the
-    // caption. The panes get their initial update at once.
+    // The frame is `size` big; its height less the caption goes to the panes
+    // as PaneHeights shares it. The panes get their initial update at once.
     CTraceChildFrame(std::shared_ptr<trace::CDocument> document, const TreeBuilder& builder, QSize size,
                      QWidget* parent = nullptr);
     ~CTraceChildFrame() override;
     CTraceChildFrame(const CTraceChildFrame&) = delete;
     CTraceChildFrame& operator=(const CTraceChildFrame&) = delete;
 
-    // (frame height - caption height) / 3, by integer division.
-    static int PaneHeight(int frameHeight, int captionHeight) { return (frameHeight - captionHeight) / 3; }
+    // The record list, tree and hex panes' heights: a third each of what the
+    // caption leaves, except that the list gets up to `listWants` pixels
+    // (its filter bar, heading and kRowsOnOpening rows) as long as that
+    // leaves each other pane a fifth; the two others share the rest.
+    static constexpr int kRowsOnOpening = 16;
+    static std::array<int, 3> PaneHeights(int frameHeight, int captionHeight, int listWants);
 
     trace::CDocument& GetDocument() const { return *m_document; }
     const std::shared_ptr<trace::CDocument>& DocumentPtr() const { return m_document; }

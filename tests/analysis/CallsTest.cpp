@@ -155,6 +155,22 @@ const std::vector<CallCase>& Cases() {
     return cases;
 }
 
+// The parties of a call as far as its numbers are known: nothing stands in
+// for a number the call never carried.
+TEST(Calls, PartiesSayOnlyWhatIsKnown) {
+    const struct {
+        const char* calling;
+        const char* called;
+        const char* parties;
+    } cases[] = {
+        {"4085551212", "5551234", "4085551212 -> 5551234"},
+        {"4085551212", "", "from 4085551212"},
+        {"", "5551234", "to 5551234"},
+        {"", "", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(analysis::CallParties(c.calling, c.called), c.parties) << c.parties;
+}
+
 TEST(Calls, EachOutcome) {
     for (const CallCase& c : Cases()) {
         SCOPED_TRACE(c.name);

@@ -4,6 +4,8 @@
 // pictures of both windows in screenshots/ for a person to look at.
 
 #include <QApplication>
+#include <QHeaderView>
+#include <QLabel>
 #include <QDir>
 #include <QMdiArea>
 #include <QPushButton>
@@ -86,6 +88,21 @@ void CallsWindowTest::LadderTableMarksAndProblems() {
     const auto& steps = calls->Ladder()->Steps();
     QCOMPARE(steps.size(), std::size_t{7});  // SABME, UA and five messages
     QCOMPARE(steps[2].label, std::string("SETUP"));
+    // The heading says what is known of the call: its called number, and
+    // no stand-in for the calling number it never carried.
+    QCOMPARE(calls->Heading()->text(), QStringLiteral("Call 1: outgoing to 777, answered"));
+    // The table looks like the record list: its font, one line a row, and
+    // every column as wide as its longest text.
+    QTableWidget* table = calls->Table();
+    QCOMPARE(table->font(), frame->ListView()->font());
+    QCOMPARE(table->horizontalHeader()->font(), frame->ListView()->horizontalHeader()->font());
+    QCOMPARE(table->rowHeight(0), frame->ListView()->verticalHeader()->defaultSectionSize());
+    for (int column = 0; column < table->columnCount(); ++column) {
+        const int text = std::max(table->fontMetrics().horizontalAdvance(table->item(0, column)->text()),
+                                  table->horizontalHeader()->fontMetrics().horizontalAdvance(
+                                      table->horizontalHeaderItem(column)->text()));
+        QVERIFY2(table->columnWidth(column) >= text, qPrintable(table->horizontalHeaderItem(column)->text()));
+    }
     QCOMPARE(steps[2].from, analysis::Side::TE);
     QCOMPARE(steps[3].label, std::string("CONNECT"));
     QCOMPARE(steps[3].from, analysis::Side::NT);

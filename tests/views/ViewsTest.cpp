@@ -79,7 +79,9 @@ private slots:
     void HexScrollAreaFollowsTheDump();
     void HexPaintsNothingWhileTheStoreIsEmpty();
     void SelectionIsBlackWhenTheListIsNotTheActivePane();
+    void FrameSplitsItsHeightIntoThreePanes_data();
     void FrameSplitsItsHeightIntoThreePanes();
+    void FrameOpensWithRoomForTheRecordsAndGoesBeforeItsDocument();
     void EveryViewTellsTheSameOfAFrame_data();
     void EveryViewTellsTheSameOfAFrame();
 };
@@ -429,7 +431,28 @@ void ViewsTest::SelectionIsBlackWhenTheListIsNotTheActivePane() {
     QTRY_COMPARE(frame->ListView()->palette().color(QPalette::Highlight), highlight);
 }
 
+void ViewsTest::FrameSplitsItsHeightIntoThreePanes_data() {
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("wants");
+    QTest::addColumn<QList<int>>("panes");
+    // A list that wants no more than a third gets a third; one that wants
+    // more gets it while the tree and hex keep a fifth each, and never less
+    // than a third; the pixels always add up.
+    QTest::newRow("thirds") << 619 << 150 << QList<int>{200, 200, 200};
+    QTest::newRow("the list's rows") << 619 << 330 << QList<int>{330, 135, 135};
+    QTest::newRow("capped by the others' fifths") << 519 << 400 << QList<int>{300, 100, 100};
+    QTest::newRow("odd rest") << 620 << 330 << QList<int>{330, 135, 136};
+}
+
 void ViewsTest::FrameSplitsItsHeightIntoThreePanes() {
+    QFETCH(int, height);
+    QFETCH(int, wants);
+    QFETCH(QList<int>, panes);
+    const std::array<int, 3> got = views::CTraceChildFrame::PaneHeights(height, 19, wants);
+    QCOMPARE((QList<int>{got[0], got[1], got[2]}), panes);
+}
+
+void ViewsTest::FrameOpensWithRoomForTheRecordsAndGoesBeforeItsDocument() {
     auto doc = std::make_shared<MemoryDocument>();
     QMdiArea area;
     area.resize(900, 800);
@@ -437,12 +460,12 @@ void ViewsTest::FrameSplitsItsHeightIntoThreePanes() {
     area.addSubWindow(frame);
     area.show();
     QVERIFY(QTest::qWaitForWindowExposed(&area));
-    // Three equal panes sharing what the caption leaves.
+    // The list shows more than a screenful of a dialog's rows at once.
     QCOMPARE(frame->size(), QSize(640, 600));
+    const int rows = frame->ListView()->viewport()->height() / frame->ListView()->verticalHeader()->defaultSectionSize();
+    QVERIFY2(rows > 11, qPrintable(QString::number(rows)));
     const QList<int> sizes = frame->Splitter()->sizes();
-    QVERIFY(std::abs(sizes[0] - sizes[1]) <= 1 && std::abs(sizes[1] - sizes[2]) <= 1);
-    QVERIFY(sizes[0] > 150);
-    QCOMPARE(views::CTraceChildFrame::PaneHeight(600, 19), 193);
+    QVERIFY(sizes[1] > 100 && sizes[2] > 100);
 
     // The panes go before their document; the document lives on while a window holds it.
     std::weak_ptr<trace::CDocument> watch = doc;
