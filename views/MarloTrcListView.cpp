@@ -2,12 +2,14 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QProgressDialog>
 #include <QStyle>
 #include <QRegularExpression>
 #include <functional>
+#include <limits>
 #include <QTimer>
 
 #include "trace/DecodeTree.h"
@@ -183,7 +185,7 @@ bool CMarloTrcListView::ApplyFilter(const QString& expression, QString* error) {
     QProgressDialog progress(tr("Applying the display filter..."), tr("Cancel"), 0, std::max(1, m_model.RecordCount()),
                              this);
     progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(500);
+    progress.setMinimumDuration(m_findProgressDelay);
     const bool done = m_model.SetFilter(std::move(parsed), [&progress](int doneRecords, int) {
         progress.setValue(doneRecords);
         return !progress.wasCanceled();
@@ -211,18 +213,28 @@ bool CMarloTrcListView::Find(const QString& what, bool forward) {
     const int rows = m_model.rowCount();
     if (log == nullptr || rows == 0 || what.trimmed().isEmpty()) return false;
     const RecordFinder finder(*log, what);
-    // In slices between looks at Cancel: a search longer than half a second
-    // shows its progress.
+    // In slices between looks at Cancel: a search longer than the delay
+    // shows its progress, and from then on lets events through after each
+    // slice, so Cancel can be pressed (the dialog keeps other input out).
     QProgressDialog progress(tr("Finding \"%1\"...").arg(what), tr("Cancel"), 0, rows, this);
     progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(500);
+    progress.setMinimumDuration(std::numeric_limits<int>::max());  // shown here, not by its own timer
+    QElapsedTimer searching;
+    searching.start();
     constexpr int kSlice = 4096;
     const int current = currentIndex().isValid() ? currentIndex().row() : (forward ? -1 : rows);
     for (int k = 1; k <= rows; ++k) {
         if (k % kSlice == 0) {
             progress.setValue(k);
+            if (!progress.isVisible() && searching.elapsed() >= m_findProgressDelay) progress.show();
+            if (progress.isVisible()) QCoreApplication::processEvents();
             if (progress.wasCanceled()) {
                 emit StatusNote(tr("Find cancelled: the selection is where it was."));
+                return false;
+            }
+            // A trace started afresh meanwhile took the rows searched away.
+            if (m_model.rowCount() < rows) {
+                emit StatusNote(tr("Find stopped: the list was emptied for a new trace."));
                 return false;
             }
         }

@@ -93,6 +93,9 @@ public:
     // ("08 01" or "08:01"), and otherwise text looked for in the cells and
     // the decode tree, ignoring case. False when no record matches.
     bool Find(const QString& what, bool forward);
+    // How long a search goes before its progress and Cancel show (tests
+    // show them at once).
+    void SetFindProgressDelay(int milliseconds) { m_findProgressDelay = milliseconds; }
 
     // While on (the default), the newest record is scrolled into view as
     // records arrive; off, the list keeps its selection and view.
@@ -128,6 +131,7 @@ private:
     qint64 m_lastKeyMs = -1;  // when the last of them came
     int m_pendingRows = 0;  // records announced by HINT_RECORD_ADDED, not yet looked at
     bool m_flushQueued = false;
+    int m_findProgressDelay = 500;  // milliseconds
     bool m_autoScroll = true;
     int m_viewed = -1;  // the record last chosen, shown in the tree and hex panes while the list shows it
     // Last, so it is the last of this view to go.

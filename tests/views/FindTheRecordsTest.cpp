@@ -8,6 +8,8 @@
 #include <QDeadlineTimer>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QProgressDialog>
+#include <QTimer>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -60,6 +62,7 @@ private slots:
     void AutoScrollStopsWhileARecordIsLookedAtDuringACapture();
     void CopyTakesWhatTheActivePaneShows();
     void FindWalksTheShownRecordsAndWraps();
+    void FindShowsItsProgressAndCancelLeavesTheSelection();
     void TimeColumnShowsTheChosenFormat();
 };
 
@@ -122,6 +125,53 @@ void FindTheRecordsTest::FindWalksTheShownRecordsAndWraps() {
     QVERIFY(list.Find(QStringLiteral("msg == SETUP"), true));
     QCOMPARE(list.SelectedRecord(), 3);
     QVERIFY(!list.Find(QStringLiteral("seq == 2"), true));
+}
+
+// A long search shows how far it has got, and Cancel ends it where it is:
+// nothing found, the selection where it was, and the status bar says so.
+void FindTheRecordsTest::FindShowsItsProgressAndCancelLeavesTheSelection() {
+    constexpr int kRecords = 40000;
+    auto doc = std::make_shared<MemoryDocument>();
+    for (int i = 0; i < kRecords; ++i) doc->Log().AddRawRecord(DChannelRecord(static_cast<std::uint16_t>(i), kRR));
+    QMdiArea area;
+    auto* frame = new views::CTraceChildFrame(doc, trace::BuildDecodeTree, QSize(900, 700));
+    area.addSubWindow(frame);
+    area.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&area));
+    views::CMarloTrcListView& list = *frame->ListView();
+    QCOMPARE(list.model()->rowCount(), kRecords);
+    list.selectRow(7);
+    list.SetFindProgressDelay(0);
+    QSignalSpy notes(frame, &views::CTraceChildFrame::StatusNote);
+
+    // The dialog is cancelled the first time the search lets events through.
+    int shownValue = -1;
+    QString label;
+    int maximum = 0;
+    QTimer::singleShot(0, &list, [&] {
+        auto* progress = list.findChild<QProgressDialog*>();
+        qDebug() << "fired" << progress << (progress ? progress->isVisible() : false);
+        if (progress == nullptr) return;
+        shownValue = progress->value();
+        label = progress->labelText();
+        maximum = progress->maximum();
+        progress->cancel();
+    });
+    QVERIFY(!list.Find(QStringLiteral("no such thing"), true));
+    QCOMPARE(label, QStringLiteral("Finding \"no such thing\"..."));
+    QCOMPARE(maximum, kRecords);
+    QVERIFY2(shownValue > 0 && shownValue < kRecords, qPrintable(QString::number(shownValue)));
+    QCOMPARE(list.currentIndex().row(), 7);
+    // (The analysis may speak of its progress while events go through.)
+    QVERIFY(!notes.isEmpty());
+    QCOMPARE(notes.last()[0].toString(), QStringLiteral("Find cancelled: the selection is where it was."));
+    // Not cancelled, the same search goes through every record and says so.
+    notes.clear();
+    QVERIFY(!list.Find(QStringLiteral("no such thing"), true));
+    QVERIFY(!notes.isEmpty());
+    QCOMPARE(notes.last()[0].toString(), QStringLiteral("Not found: no such thing"));
+    QVERIFY(list.findChild<QProgressDialog*>() == nullptr);
+    delete frame;
 }
 
 void FindTheRecordsTest::FilterBarShowsOnlyMatchingRecordsAlsoAsTheyArrive() {
