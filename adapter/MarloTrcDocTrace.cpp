@@ -54,7 +54,8 @@ bool CMarloTrcDoc::OfferRecordsBeforeRestart() {
             });
             if (!copied.ok) {
                 platform::MessageBox("The records could not be saved as " + chosen->string() + ":\n" + copied.error +
-                                     ".\nThe trace was not started; the list is as it was.");
+                                     ".\nThe trace was not started; the list is as it was, and its records are kept in " +
+                                     live.string() + ".");
                 return false;
             }
             m_ui.SetTraceStatusText("TRACE: Saved as " + chosen->string());

@@ -274,6 +274,34 @@ const RestartCase kRestartCases[] = {
 INSTANTIATE_TEST_SUITE_P(Answers, RestartTest, ::testing::ValuesIn(kRestartCases),
                          [](const auto& param) { return std::string(param.param.name); });
 
+// A copy that cannot be written starts nothing and loses nothing: the list
+// and the trace log file are as they were, and the user is told where the
+// records are.
+TEST_F(TraceDocumentTest, ACopyThatCannotBeWrittenKeepsTheCaptureAndSaysWhere) {
+    Open();
+    TraceSomeRecords(2);
+    const int before = m_doc->GetTraceLog()->GetRecordCount();
+    const auto traced = testsupport::ReadFile(LogPath());
+    const auto target = m_dir / "no-such-folder" / "before.log";
+    m_boxes.ScriptAnswers({platform::MbResult::Yes});
+    m_ui.fileAnswers = {target};
+    EXPECT_FALSE(m_doc->OnTraceStart());
+    ASSERT_EQ(m_boxes.Texts().size(), 2u);
+    EXPECT_EQ(m_boxes.Texts()[1], "The records could not be saved as " + target.string() +
+                                      ":\ncannot create a file in " + target.parent_path().string() +
+                                      ": No such file or directory.\nThe trace was not started; the list is as it "
+                                      "was, and its records are kept in " + LogPath().string() + ".");
+    EXPECT_TRUE(m_doc->CanStartTrace());
+    EXPECT_EQ(m_doc->GetTraceLog()->GetRecordCount(), before);
+    EXPECT_EQ(testsupport::ReadFile(LogPath()), traced);
+    EXPECT_TRUE(m_ui.recentFiles.empty());
+    // Asked again at the next start: nothing counts as saved.
+    m_boxes.Clear();
+    m_boxes.ScriptAnswers({platform::MbResult::Cancel});
+    EXPECT_FALSE(m_doc->OnTraceStart());
+    EXPECT_EQ(m_boxes.Texts().size(), 1u);
+}
+
 // A start the card refuses keeps the list and says why, as trctool does.
 TEST_F(TraceDocumentTest, RefusedTraceControlStartsNoReaderAndKeepsTheList) {
     Open("rate=0;refuse=9900:5");

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QMdiArea>
 #include <QPushButton>
+#include <QSet>
 #include <QTableWidget>
 #include <QStyle>
 #include <QtTest>
@@ -54,6 +55,7 @@ private slots:
     void LadderTableMarksAndProblems();
     void FollowsALiveCapture();
     void ALargeLogIsAnalysedInSlicesYetWholly();
+    void ProblemsSortByEachColumnAndKeepTheCurrentOne();
 };
 
 void CallsWindowTest::LadderTableMarksAndProblems() {
@@ -208,4 +210,61 @@ void CallsWindowTest::ALargeLogIsAnalysedInSlicesYetWholly() {
     QCOMPARE(problems.Table()->model()->rowCount(), static_cast<int>(reference.Problems().size()));
     QVERIFY(!early.AnalysisBehind());
 }
+// The Problems window opens in record order; a click on a heading sorts by
+// that column (ties in record order), again the other way; the problem the
+// user is on stays the current one whatever the order.
+void CallsWindowTest::ProblemsSortByEachColumnAndKeepTheCurrentOne() {
+    auto doc = std::make_shared<MemoryDocument>();
+    std::uint16_t seq = 1;
+    for (int k = 0; k < 3; ++k)
+        for (const auto& [network, frame] : kCall) doc->Log().AddRawRecord(Record(seq++, network, frame));
+    views::CTraceChildFrame frame(doc, trace::BuildDecodeTree, QSize(860, 560));
+    views::CProblemsWindow problems(frame, frame.Analysis());
+    views::ProblemsModel& model = *problems.Model();
+    const int rows = model.rowCount();
+    QVERIFY2(rows >= 4, qPrintable(QString::number(rows)));
+    auto record = [&](int row) { return model.ProblemAt(row).records.front(); };
+    auto severity = [&](int row) { return static_cast<int>(model.ProblemAt(row).severity); };
+    auto text = [&](int row) { return model.ProblemAt(row).text; };
+    for (int row = 1; row < rows; ++row) QVERIFY(record(row - 1) <= record(row));
+    QSet<int> severities;
+    for (int row = 0; row < rows; ++row) severities.insert(severity(row));
+    QVERIFY2(severities.size() >= 2, "the trace needs problems of more than one severity");
+
+    const int chosen = rows / 2;
+    problems.Table()->setCurrentIndex(model.index(chosen, 0));
+    const analysis::Problem* current = &model.ProblemAt(chosen);
+    QHeaderView* header = problems.Table()->horizontalHeader();
+    struct Step {
+        int column;
+        Qt::SortOrder order;
+    };
+    for (const Step& step : {Step{views::ProblemsModel::kSeverity, Qt::AscendingOrder},
+                             Step{views::ProblemsModel::kSeverity, Qt::DescendingOrder},
+                             Step{views::ProblemsModel::kProblem, Qt::AscendingOrder},
+                             Step{views::ProblemsModel::kRecord, Qt::DescendingOrder},
+                             Step{views::ProblemsModel::kRecord, Qt::AscendingOrder}}) {
+        header->setSortIndicator(step.column, step.order);
+        const bool up = step.order == Qt::AscendingOrder;
+        for (int row = 1; row < rows; ++row) {
+            const QByteArray where = QByteArray::number(step.column) + (up ? " up, row " : " down, row ") +
+                                     QByteArray::number(row);
+            if (step.column == views::ProblemsModel::kRecord) {
+                QVERIFY2(up ? record(row - 1) <= record(row) : record(row - 1) >= record(row), where);
+                continue;
+            }
+            const bool same = step.column == views::ProblemsModel::kSeverity ? severity(row - 1) == severity(row)
+                                                                               : text(row - 1) == text(row);
+            if (same) {
+                QVERIFY2(record(row - 1) <= record(row), where);  // ties in record order
+            } else if (step.column == views::ProblemsModel::kSeverity) {
+                QVERIFY2(up ? severity(row - 1) < severity(row) : severity(row - 1) > severity(row), where);
+            } else {
+                QVERIFY2(text(row - 1) < text(row), where);
+            }
+        }
+        QCOMPARE(&model.ProblemAt(problems.Table()->currentIndex().row()), current);
+    }
+}
+
 #include "CallsWindowTest.moc"
