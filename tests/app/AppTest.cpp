@@ -65,6 +65,25 @@ QString Cell(views::CTraceChildFrame& f, int row, int column) {
     return m->data(m->index(row, column)).toString();
 }
 
+// A card of two adapters for one test alone; the emulated card the process
+// loaded by itself is put back afterwards.
+class TwoAdapterCard {
+public:
+    TwoAdapterCard() {
+        auto settings = cardsim::ParseSettings("rate=200;adapters=2", nullptr);
+        if (settings) cardsim::InstallCard(std::make_shared<cardsim::Card>(std::move(*settings)));
+    }
+    ~TwoAdapterCard() {
+        const QByteArray text = qgetenv("ORINTPX_EMULATOR");
+        if (auto usual = cardsim::ParseSettings(text.toStdString(), nullptr))
+            cardsim::InstallCard(std::make_shared<cardsim::Card>(std::move(*usual)));
+        else
+            cardsim::UninstallCard();
+    }
+    TwoAdapterCard(const TwoAdapterCard&) = delete;
+    TwoAdapterCard& operator=(const TwoAdapterCard&) = delete;
+};
+
 // The statistics form of the tests: it keeps the frame's flag as the real
 // form does, set while it exists.
 class FlagForm final : public QWidget {
@@ -844,18 +863,7 @@ void AppTest::TheMainWindowGoesWithItsWindowsAndDocumentsOpen() {
 }
 
 void AppTest::OpenAdapterDuringATraceStopsItAndRetitlesTheWindow() {
-    // A card of two adapters for this test alone; the emulated card the
-    // process loaded by itself is put back afterwards.
-    auto settings = cardsim::ParseSettings("rate=200;adapters=2", nullptr);
-    QVERIFY(settings);
-    cardsim::InstallCard(std::make_shared<cardsim::Card>(std::move(*settings)));
-    const auto restoreCard = qScopeGuard([] {
-        const QByteArray text = qgetenv("ORINTPX_EMULATOR");
-        if (auto usual = cardsim::ParseSettings(text.toStdString(), nullptr))
-            cardsim::InstallCard(std::make_shared<cardsim::Card>(std::move(*usual)));
-        else
-            cardsim::UninstallCard();
-    });
+    const TwoAdapterCard card;
     const QString previous = QDir::currentPath();
     QVERIFY(QDir::setCurrent(m_dir->path()));
     testsupport::RecordingMessageBox messages;
@@ -908,16 +916,7 @@ QStringList WindowEntries(CMainFrame& frame) {
 }
 
 void AppTest::CardWindowsFollowTheAdapterTheirDocumentOpens() {
-    auto settings = cardsim::ParseSettings("rate=200;adapters=2", nullptr);
-    QVERIFY(settings);
-    cardsim::InstallCard(std::make_shared<cardsim::Card>(std::move(*settings)));
-    const auto restoreCard = qScopeGuard([] {
-        const QByteArray text = qgetenv("ORINTPX_EMULATOR");
-        if (auto usual = cardsim::ParseSettings(text.toStdString(), nullptr))
-            cardsim::InstallCard(std::make_shared<cardsim::Card>(std::move(*usual)));
-        else
-            cardsim::UninstallCard();
-    });
+    const TwoAdapterCard card;
     const QString previous = QDir::currentPath();
     QVERIFY(QDir::setCurrent(m_dir->path()));
     testsupport::RecordingMessageBox messages;
