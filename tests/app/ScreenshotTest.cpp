@@ -4,6 +4,8 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QMessageBox>
+#include <QTimer>
 #include <QMdiArea>
 #include <QGuiApplication>
 #include <QScreen>
@@ -12,6 +14,8 @@
 
 #include "app/MainFrame.h"
 #include "app/ProgramDocuments.h"
+#include "app/QtUiServices.h"
+#include "cardsim/Card.h"
 #include "app/ToolbarIcons.h"
 #include "platform/MessageBox.h"
 #include "tests/support/ScriptedUi.h"
@@ -31,7 +35,72 @@ private slots:
     void ElementDetailsOfTheSetup();
     void LargeLogWhileItLoads();
     void ProblemsCallsAndACancelledSave();
+    void NoCardAndAStatisticsWindowThatFollowsItsAdapter();
 };
+
+// With no card, Open Adapter's message as the program shows it; then, on a
+// card of two adapters, the statistics window after the document opened the
+// other adapter, with the Window menu listing the windows.
+void ScreenshotTest::NoCardAndAStatisticsWindowThatFollowsItsAdapter() {
+    QTemporaryDir dir;
+    QVERIFY(QDir::setCurrent(dir.path()));
+    QVERIFY(QDir().mkpath(QStringLiteral(SCREENSHOT_DIR)));
+    app::ProgramDocuments documents;
+    app::CMainFrame frame(documents);
+    frame.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+
+    const auto useCard = [](const char* settings) {
+        qputenv("ORINTPX_EMULATOR", settings);
+        auto parsed = cardsim::ParseSettings(settings, nullptr);
+        if (parsed) cardsim::InstallCard(std::make_shared<cardsim::Card>(std::move(*parsed)));
+    };
+    qputenv("ORINTPX_EMULATOR", "absent=1");
+    cardsim::UninstallCard();  // no device: as a machine without the card
+    const auto previous = platform::SetMessageBoxHandler(app::QtMessageBox);
+    bool grabbed = false;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        QMessageBox* box = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* b = qobject_cast<QMessageBox*>(w); b != nullptr && b->isVisible()) box = b;
+        if (box == nullptr) return;
+        poll.stop();
+        QTest::qWait(100);  // painted
+        grabbed = box->grab().save(QStringLiteral(SCREENSHOT_DIR "/no-card.png"));
+        box->accept();
+    });
+    poll.start(20);
+    frame.OnFileOpenAdapter();
+    platform::SetMessageBoxHandler(previous);
+    QVERIFY(grabbed);
+    QCOMPARE(frame.DocumentCount(), std::size_t{0});
+
+    useCard("rate=100;adapters=2");
+    auto ui = std::make_unique<testsupport::ScriptedUi>();
+    ui->adapterAnswers = {0, 1};
+    frame.SetUiServices(std::move(ui));
+    frame.OnFileOpenAdapter();
+    views::CTraceChildFrame* trace = frame.ActiveTraceFrame();
+    QVERIFY(trace);
+    frame.Action(app::ID_VIEW_CARD_STATISTICS)->trigger();
+    frame.MdiArea()->setActiveSubWindow(trace);
+    frame.Action(app::ID_FILE_OPEN)->trigger();
+    QVERIFY(frame.StatisticsFrame());
+    frame.MdiArea()->tileSubWindows();
+    frame.MdiArea()->setActiveSubWindow(frame.StatisticsFrame());
+    QTest::qWait(100);
+    QVERIFY(frame.grab().save(QStringLiteral(SCREENSHOT_DIR "/statistics-after-reopen.png")));
+    const auto answer = platform::SetMessageBoxHandler([](const platform::MessageBoxRequest&) {
+        return platform::MbResult::No;
+    });
+    QVERIFY(frame.CloseAllDocuments());
+    platform::SetMessageBoxHandler(answer);
+    useCard("");
+    qunsetenv("ORINTPX_EMULATOR");
+    QVERIFY(QDir::setCurrent(QDir::tempPath()));
+}
 
 // A faulty capture on the emulated card with its Problems and Calls windows
 // tiled beside it, then Save Log File cancelled: the capture is still there,
