@@ -52,7 +52,7 @@ std::string CallParties(const std::string& calling, const std::string& called) {
 }
 
 std::string FormatTime(std::uint32_t t) {
-    t %= 24u * 360000u;
+    t %= wire::kHundredthsPerDay;
     return decode::Format("%02u:%02u:%02u.%02u", t / 360000, t / 6000 % 60, t / 100 % 60, t % 100);
 }
 
