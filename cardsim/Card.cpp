@@ -17,7 +17,9 @@ constexpr std::size_t kOutboxLimit = 4096;     // trace frames kept for a reader
 // pacer nor the reader wakes the other for every frame.
 constexpr std::size_t kFastBurst = 256;
 constexpr std::size_t kFastLowWater = kFastBurst / 4;
-constexpr std::size_t kLogLimit = 4096;        // requests and messages kept for tests
+#ifdef MARLOTRC_TESTING
+constexpr std::size_t kLogLimit = 4096;  // requests and messages kept
+#endif
 constexpr std::uint32_t kResultUnsupported = 1;  // the firmware's answer to what it does not know
 constexpr std::uint32_t kResultNoSuchAdapter = 2;
 constexpr std::uint32_t kMtu = 260;            // LAPD N201
@@ -34,11 +36,13 @@ bool CarriesInformation(std::span<const std::uint8_t> frame) {
     return link.kind == decode::FrameKind::I || link.type == decode::FrameType::UI;
 }
 
+#ifdef MARLOTRC_TESTING
 template <typename T>
 void PushCapped(std::deque<T>& log, T item) {
     if (log.size() >= kLogLimit) log.pop_front();
     log.push_back(std::move(item));
 }
+#endif
 
 }  // namespace
 
@@ -114,7 +118,9 @@ void Card::HandleLocked(std::uint64_t fileId, const Request& request, Block& blo
 
     const FieldReader in = Little(block);
     const std::uint32_t code = in.U32(kOffCode).value_or(0);
+#ifdef MARLOTRC_TESTING
     if (code != kRead) PushCapped(m_requests, block);
+#endif
     if (m_unplugged) {
         request->Complete(platform::kErrorDeviceNotConnected);
         return;
@@ -222,7 +228,9 @@ void Card::WriteLocked(DriverCall& call) {
         return;
     }
     const auto message = std::span<const std::uint8_t>(call.block).subspan(kOffWriteMessage, length);
+#ifdef MARLOTRC_TESTING
     PushCapped(m_messages, ReceivedMessage{type, headerLength, dataLength, {message.begin(), message.end()}});
+#endif
     call.request->Complete(0, call.block);
     FirmwareLocked(*call.connection, message, headerLength);
 }
@@ -510,6 +518,11 @@ void Card::Pace() {
     }
 }
 
+void InstallCard(std::shared_ptr<Card> card) { platform::RegisterDeviceDriver(kDeviceName, std::move(card)); }
+
+#ifdef MARLOTRC_TESTING
+void UninstallCard() { platform::UnregisterDeviceDriver(kDeviceName); }
+
 void Card::SetStall(std::set<std::uint32_t> requestCodes) {
     std::lock_guard lock(m_mutex);
     m_stall = std::move(requestCodes);
@@ -557,8 +570,6 @@ LinkCounters Card::Counters(int adapter, int link) const {
     return m_adapters[static_cast<std::size_t>(adapter)].links[static_cast<std::size_t>(link - 1)];
 }
 
-void InstallCard(std::shared_ptr<Card> card) { platform::RegisterDeviceDriver(kDeviceName, std::move(card)); }
-
-void UninstallCard() { platform::UnregisterDeviceDriver(kDeviceName); }
+#endif
 
 }  // namespace cardsim

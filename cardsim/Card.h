@@ -3,9 +3,10 @@
 // request codes on control code 0xCCCC2004, Read pending until a message
 // arrives) and the adapter firmware's part (GSM Open and Close, every line
 // and link command with its response record, trace indications while trace
-// control is on). Faults come from its Settings and can be changed while it
-// runs. Thread-safe: requests arrive on the callers' threads; one pacing
-// thread of its own emits trace frames.
+// control is on). Faults come from its Settings; in the test variant
+// (libmarlocardsim-testing.so) they can be changed while it runs, and it
+// keeps what it received for tests to read. Thread-safe: requests arrive on
+// the callers' threads; one pacing thread of its own emits trace frames.
 
 #include <array>
 #include <chrono>
@@ -31,6 +32,7 @@ inline constexpr auto& kDeviceName = wire::kDeviceName;
 inline constexpr std::uint32_t kControlCode = wire::kControlCode;
 inline constexpr std::size_t kRequestBlockBytes = wire::kBlockSize;
 
+#ifdef MARLOTRC_TESTING
 // A message as the card received it in a Write request.
 struct ReceivedMessage {
     std::uint8_t messageType = 0;
@@ -38,6 +40,7 @@ struct ReceivedMessage {
     std::uint16_t dataLength = 0;
     std::vector<std::uint8_t> bytes;  // header then data
 };
+#endif
 
 // The counters of one link (TpxLinkStatistics).
 struct LinkCounters {
@@ -56,18 +59,20 @@ public:
     void OnRequest(std::uint64_t fileId, std::shared_ptr<platform::DeviceRequest> request) override;
     void OnClose(std::uint64_t fileId) override;
 
-    // Faults, changed while running (tests).
+#ifdef MARLOTRC_TESTING
+    // Faults, changed while running.
     void SetStall(std::set<std::uint32_t> requestCodes);  // stalls later requests; Stall({}) releases none
     void SetUnanswered(std::set<MessageKey> keys);
     void SetRefuse(std::map<MessageKey, std::uint32_t> results);
     void Unplug();  // every pending and later request fails with 1167
 
-    // What the card saw and did (tests).
+    // What the card saw and did: the last 4096 requests and messages.
     std::vector<ReceivedMessage> Messages() const;  // every Write, oldest first
     std::vector<std::array<std::uint8_t, kRequestBlockBytes>> Requests() const;  // all but Read
     void ClearLog();
     std::uint64_t TraceFramesSent() const;  // handed to the host in completed Reads
     LinkCounters Counters(int adapter, int link) const;  // link 1 or 2
+#endif
 
 private:
     struct Message {
@@ -159,14 +164,18 @@ private:
     std::uint32_t m_nextConnectionId = 0x200;
     std::uint64_t m_traceFramesMade = 0;  // put into an outbox
     std::uint64_t m_traceFrames = 0;      // handed to the host
+#ifdef MARLOTRC_TESTING
     std::deque<ReceivedMessage> m_messages;
     std::deque<Block> m_requests;
+#endif
 
     std::thread m_pacer;  // last member: starts once everything above exists
 };
 
-// Registers a card as the driver of "\\.\ORINTPX" (tests pick its settings).
+// Registers a card as the driver of "\\.\ORINTPX".
 void InstallCard(std::shared_ptr<Card> card);
+#ifdef MARLOTRC_TESTING
 void UninstallCard();
+#endif
 
 }  // namespace cardsim

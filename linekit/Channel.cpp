@@ -104,7 +104,7 @@ TPX_API uint32_t TpxRegister(TpxHandle* device, uint32_t* clientId, uint32_t* ad
         // fails on the null handle, and that is the error reported.
         // Without a card of its own the device is the emulated card, whose
         // module file the build names.
-        platform::SetDriverModule(kDeviceName, MARLOTRC_CARD_MODULE);
+        platform::SetDriverModule(kDeviceName, CardModuleFile());
         *device = platform::OpenDevice(kDeviceName);
         RequestBlock block = MakeBlock(kRegister, 0, 0);
         const std::uint32_t result = SendRequest(*device, block);

@@ -31,9 +31,12 @@ inline platform::DeviceHandle ToDevice(TpxHandle h) { return static_cast<platfor
 inline platform::EventHandle ToEvent(TpxHandle h) { return static_cast<platform::EventHandle>(h); }
 
 // The library's wait for a driver completion or a GSM response, in ms:
-// 10000 (Timeout.cpp); in the test variant a WaitLimit of the calling
-// thread shortens it (WaitLimit.cpp).
+// 10000; in the test variant a WaitLimit of the calling thread shortens it
+// (Timeout.cpp).
 std::uint32_t TimeoutMs();
+
+// The file name of the emulated card's driver module (CardModule.cpp).
+const char* CardModuleFile();
 
 // A block with its request code, client id and connection id filled in.
 RequestBlock MakeBlock(std::uint32_t code, std::uint32_t clientId, std::uint32_t connectionId);

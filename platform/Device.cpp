@@ -192,9 +192,11 @@ void CancelIo(Overlapped& overlapped) {
     if (overlapped.request) overlapped.request->Complete(kErrorOperationAborted);
 }
 
+#ifdef MARLOTRC_TESTING
 std::size_t OpenDeviceHandleCount() {
     std::lock_guard lock(g_mutex);
     return g_files.Size();
 }
+#endif
 
 }  // namespace platform

@@ -114,7 +114,10 @@ std::uint32_t GetOverlappedResult(const Overlapped& overlapped, std::span<std::u
 // driver completed it first.
 void CancelIo(Overlapped& overlapped);
 
-// Number of open device handles in the process (for leak checks in tests).
+#ifdef MARLOTRC_TESTING
+// Number of open device handles in the process, for leak checks
+// (libmarloplatform-testing.so only).
 std::size_t OpenDeviceHandleCount();
+#endif
 
 }  // namespace platform

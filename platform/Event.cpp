@@ -136,9 +136,11 @@ std::uint32_t WaitForAnyEvent(std::span<const EventHandle> events, std::uint32_t
     return i < states.size() ? kWaitObject0 + static_cast<std::uint32_t>(i) : kWaitTimeout;
 }
 
+#ifdef MARLOTRC_TESTING
 std::size_t OpenEventHandleCount() {
     std::lock_guard lock(g_mutex);
     return g_handles.Size();
 }
+#endif
 
 }  // namespace platform

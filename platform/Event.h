@@ -80,7 +80,10 @@ private:
     EventHandle m_event = nullptr;
 };
 
-// Number of open event handles in the process (for leak checks in tests).
+#ifdef MARLOTRC_TESTING
+// Number of open event handles in the process, for leak checks
+// (libmarloplatform-testing.so only).
 std::size_t OpenEventHandleCount();
+#endif
 
 }  // namespace platform

@@ -63,5 +63,21 @@ elif ! "$extcap" --extcap-interfaces | grep -q '^interface {value=OrinBri1}'; th
   fail "$extcap does not list the adapters"
 fi
 
+# Nothing test-only ships: no test variant of a library is installed, and
+# no installed library or program holds test-only code (the Tpx library's
+# shorter waits, the platform's open handle counts, the emulated card's
+# fault setters, request log and inspection calls, the windows' test peers).
+testonly='WaitLimit|HandleCount|UninstallCard|4Card(8SetStall|13SetUnanswered|9SetRefuse|6Unplug|8Messages|8Requests|8ClearLog|15TraceFramesSent|8Counters)E|SetUiServices|MainFramePeer|MarloTrcDocPeer'
+variants=$(find "$prefix" -name '*-testing*')
+[ -z "$variants" ] || fail "test variants installed: $variants"
+shipped=$(find "$prefix/bin" "$prefix/$libdir" -maxdepth 1 -type f \( -name '*.so*' -o -perm -u+x \))
+[ -n "$shipped" ] || fail "no installed programs or libraries to look into"
+for file in $shipped; do
+  found=$(grep -aoE "$testonly" "$file" | sort -u | tr '\n' ' ')
+  [ -z "$found" ] || fail "$file holds test-only code: $found"
+done
+case "$shipped" in *libmarlocardsim.so*) ;; *) fail "libmarlocardsim.so not installed" ;; esac
+case "$shipped" in *libmarloplatform.so*) ;; *) fail "libmarloplatform.so not installed" ;; esac
+
 [ "$failures" -eq 0 ] && echo "install tree OK"
 exit $((failures > 0))
