@@ -113,7 +113,7 @@ public:
     // destroys the views and the document.
     void OnCloseDocument() override;
 
-    // Trace > Start and Stop (enabled while no reader runs, and while one does).
+    // Trace > Start and Stop.
     // Start begins a new capture showing only its own records: records in
     // the list that are not saved are offered first ("Save" a copy of the
     // file so far / "Discard" / "Cancel"). The list is emptied only once
@@ -126,7 +126,7 @@ public:
     // one that is told to stop at once (a second Ctrl-C) gives up between
     // two batches when keepTaking answers false.
     void OnTraceStop(bool takeTheRest = true, const std::function<bool()>& keepTaking = {});
-    bool CanStartTrace() const { return m_traceLog && !m_traceLog->IsRunning(); }
+    // Trace > Stop is enabled while a reader runs.
     bool CanStopTrace() const { return m_traceLog && m_traceLog->IsRunning(); }
     // While tracing: when the library stopped writing records (a failed
     // write) or the card stopped answering, stops the trace (taking what the
@@ -188,9 +188,7 @@ public:
     const LinkStatisticsCopy& LinkStatistics(std::uint32_t link) const {
         return link == 2 ? m_link2Statistics : m_link1Statistics;
     }
-    const std::string& NetworkCardNumber() const { return m_networkCardNumber; }
     std::uint32_t AdapterCount() const { return m_adapterCount; }
-    std::uint32_t ChosenAdapter() const { return m_chosenAdapter; }
     // The adapter names as 8-bit text (the low byte of each 16-bit character).
     std::vector<std::string> AdapterNames() const;
 
@@ -201,6 +199,9 @@ protected:
     virtual std::intptr_t CreateTraceLogFile();
 
 private:
+    // Tests' view of the document (tests/adapter/MarloTrcDocPeer.h).
+    friend class MarloTrcDocPeer;
+
     struct Response {
         std::uint32_t result = 0;
         std::vector<std::uint8_t> record;  // the data after the header, copied before the acknowledgement

@@ -109,8 +109,6 @@ CMainFrame::~CMainFrame() {
     disconnect(m_mdi.get(), nullptr, this, nullptr);
 }
 
-void CMainFrame::SetUiServices(std::unique_ptr<trace::UiServices> ui) { m_ui = std::move(ui); }
-
 QAction* CMainFrame::Action(int id) const {
     const auto found = m_actions.find(id);
     return found == m_actions.end() ? nullptr : found->second;

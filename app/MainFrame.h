@@ -78,16 +78,9 @@ public:
     CMainFrame(const CMainFrame&) = delete;
     CMainFrame& operator=(const CMainFrame&) = delete;
 
-    // Dialogs go through these services; tests put scripted ones in place.
-    trace::UiServices& Ui() { return *m_ui; }
-    void SetUiServices(std::unique_ptr<trace::UiServices> ui);
-
     QAction* Action(int id) const;
-    int CurrentMenuId() const { return m_menuId; }
-    QMdiArea* MdiArea() const { return m_mdi.get(); }
     trace::CDocument* ActiveDocument() const;
     views::CTraceChildFrame* ActiveTraceFrame() const;
-    std::size_t DocumentCount() const { return m_documents.size(); }
 
     // Commands that tests and other windows call directly.
     void OnFileOpenAdapter();
@@ -105,10 +98,6 @@ public:
     // Next and Find Previous look again for the same.
     void OnEditFind();
     void FindAgain(bool forward);
-    void SetFindText(const QString& text) {
-        m_findText = text;
-        UpdateCommandStates();
-    }
     // The Timestamp column of every trace window.
     void SetTimeFormat(views::RecordListModel::TimeFormat format);
     // Closes every document through its closing sequence (program exit),
@@ -122,7 +111,6 @@ public:
     // a document that closes goes to the message area for a while instead.
     // Repainted at once.
     void SetTraceStatusText(const std::string& text);
-    QString TraceStatusText() const { return m_traceText; }
 
     // Recent-file list, newest first, at most four entries.
     void AddToRecentFiles(const QString& name);
@@ -134,9 +122,7 @@ public:
     // clears it when it goes.
     using StatisticsFormFactory = std::function<QWidget*(trace::CDocument& document, CMainFrame& frame)>;
     void SetStatisticsFormFactory(StatisticsFormFactory factory) { m_statsFactory = std::move(factory); }
-    int StatisticsWindowFlag() const { return m_statsWindowFlag; }
     void SetStatisticsWindowFlag(int flag);
-    QMdiSubWindow* StatisticsFrame() const { return m_statsFrame; }
 
     // Enables, disables and checks every command for the active document.
     void UpdateCommandStates();
@@ -145,6 +131,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Tests' and benchmarks' view of the window (tests/support/MainFramePeer.h).
+    friend class MainFramePeer;
+
     // The commands of the menus, keys and toolbar (the table is in the source).
     enum ActionFlags : unsigned { kPlain = 0, kCheckable = 1, kDisabled = 2 };
     struct ActionRow {

@@ -31,6 +31,7 @@
 #include "app/ProgramDocuments.h"
 #include "bench/Result.h"
 #include "bench/TempFolder.h"
+#include "tests/support/MainFramePeer.h"
 #include "tests/support/RecordingMessageBox.h"
 #include "tests/support/ScriptedUi.h"
 #include "trace/TraceLog.h"
@@ -94,7 +95,7 @@ int main(int argc, char** argv) {
     testsupport::RecordingMessageBox messages;
     app::ProgramDocuments documents;
     app::CMainFrame frame(documents);
-    frame.SetUiServices(std::make_unique<testsupport::ScriptedUi>());
+    Peer(frame).SetUiServices(std::make_unique<testsupport::ScriptedUi>());
     frame.show();
     LatenessProbe probe;
 
@@ -143,7 +144,7 @@ int main(int argc, char** argv) {
     const auto exitAt = Clock::now();
     frame.Action(app::ID_APP_EXIT)->trigger();
     const auto exitTook = Clock::now() - exitAt;
-    std::printf("exit: %zu documents left\n", frame.DocumentCount());
+    std::printf("exit: %zu documents left\n", Peer(frame).DocumentCount());
     bench::Result("desktop File > Exit after capture at full speed", Millis(exitTook), "ms", "value<1000");
-    return frame.DocumentCount() == 0 ? 0 : 1;
+    return Peer(frame).DocumentCount() == 0 ? 0 : 1;
 }

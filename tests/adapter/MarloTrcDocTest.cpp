@@ -14,6 +14,7 @@
 #include "linekit/WaitLimit.h"
 #include "platform/MessageBox.h"
 #include "tests/adapter/EmulatedCard.h"
+#include "tests/adapter/MarloTrcDocPeer.h"
 #include "tests/support/RecordingMessageBox.h"
 
 namespace {
@@ -323,8 +324,8 @@ TEST_F(MarloTrcDocTest, AdapterChoiceWithTwoAdapters) {
     m_ui.adapterAnswer = 1;
     CMarloTrcDoc second(m_ui, kShortWait);
     ASSERT_TRUE(second.OpenAdapter(errorText)) << errorText;
-    EXPECT_EQ(second.ChosenAdapter(), 1u);
-    EXPECT_EQ(second.NetworkCardNumber(), "2");
+    EXPECT_EQ(Peer(second).ChosenAdapter(), 1u);
+    EXPECT_EQ(Peer(second).NetworkCardNumber(), "2");
     EXPECT_EQ(second.GetPathName(), "OrinBri2");
     EXPECT_TRUE(m_ui.recentFiles.empty()) << "an adapter is no file to open again";
     EXPECT_TRUE(adapter::IsAdapterInUse(1));
@@ -335,8 +336,8 @@ TEST_F(MarloTrcDocTest, AdapterChoiceWithTwoAdapters) {
     CMarloTrcDoc first(m_ui, kShortWait);
     ASSERT_TRUE(first.OpenAdapter(errorText)) << errorText;
     EXPECT_EQ(m_ui.selections.at(0), std::vector<std::string>{"OrinBri1 - Inactive"});
-    EXPECT_EQ(first.ChosenAdapter(), 0u);
-    EXPECT_EQ(first.NetworkCardNumber(), "1");
+    EXPECT_EQ(Peer(first).ChosenAdapter(), 0u);
+    EXPECT_EQ(Peer(first).NetworkCardNumber(), "1");
 
     EXPECT_TRUE(first.CloseAdapter(errorText));
     EXPECT_TRUE(second.CloseAdapter(errorText));

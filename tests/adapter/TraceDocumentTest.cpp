@@ -13,6 +13,7 @@
 #include "linekit/WaitLimit.h"
 #include "platform/MessageBox.h"
 #include "tests/adapter/EmulatedCard.h"
+#include "tests/adapter/MarloTrcDocPeer.h"
 #include "tests/support/QueueTarget.h"
 #include "tests/support/RecordingMessageBox.h"
 #include "tests/support/ScriptedUi.h"
@@ -103,12 +104,12 @@ protected:
 
 TEST_F(TraceDocumentTest, StartClearsTheListThenRecordsArriveOneByOne) {
     Open();
-    EXPECT_TRUE(m_doc->CanStartTrace());
+    EXPECT_TRUE(Peer(*m_doc).CanStartTrace());
     m_doc->OnTraceStart();
-    EXPECT_FALSE(m_doc->CanStartTrace());
+    EXPECT_FALSE(Peer(*m_doc).CanStartTrace());
     Deliver(3);
     m_doc->OnTraceStop();
-    EXPECT_TRUE(m_doc->CanStartTrace());
+    EXPECT_TRUE(Peer(*m_doc).CanStartTrace());
     DrainPosted();  // messages posted before the stop find their records taken
 
     // Stop takes every record the file holds, in order, each announced once:
@@ -254,7 +255,7 @@ TEST_P(RestartTest, OffersTheRecordsNotSavedAndShowsOnlyTheNewCapture) {
         EXPECT_EQ(testsupport::ReadFile(m_dir / *c.chosenName), traced);
     }
     if (!c.starts) {
-        EXPECT_TRUE(m_doc->CanStartTrace());
+        EXPECT_TRUE(Peer(*m_doc).CanStartTrace());
         EXPECT_EQ(log.GetRecordCount(), before);
         EXPECT_EQ(testsupport::ReadFile(LogPath()), traced);
         return;
@@ -291,7 +292,7 @@ TEST_F(TraceDocumentTest, ACopyThatCannotBeWrittenKeepsTheCaptureAndSaysWhere) {
                                       ":\ncannot create a file in " + target.parent_path().string() +
                                       ": No such file or directory.\nThe trace was not started; the list is as it "
                                       "was, and its records are kept in " + LogPath().string() + ".");
-    EXPECT_TRUE(m_doc->CanStartTrace());
+    EXPECT_TRUE(Peer(*m_doc).CanStartTrace());
     EXPECT_EQ(m_doc->GetTraceLog()->GetRecordCount(), before);
     EXPECT_EQ(testsupport::ReadFile(LogPath()), traced);
     EXPECT_TRUE(m_ui.recentFiles.empty());
@@ -307,7 +308,7 @@ TEST_F(TraceDocumentTest, RefusedTraceControlStartsNoReaderAndKeepsTheList) {
     Open("rate=0;refuse=9900:5");
     EXPECT_FALSE(m_doc->OnTraceStart());
     EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{"Could not start trace.\nTpx Trace Control Enable Response 5"});
-    EXPECT_TRUE(m_doc->CanStartTrace());
+    EXPECT_TRUE(Peer(*m_doc).CanStartTrace());
     EXPECT_EQ(m_doc->GetTraceLog()->GetRecordCount(), 0);
 }
 

@@ -24,6 +24,7 @@
 #include "app/ProgramDocuments.h"
 #include "cardsim/Card.h"
 #include "platform/MessageBox.h"
+#include "tests/support/MainFramePeer.h"
 #include "tests/support/RecordingMessageBox.h"
 #include "tests/support/ScriptedUi.h"
 #include "views/TraceChildFrame.h"
@@ -59,13 +60,13 @@ void MenuWiringTest::init() {
     m_frame = std::make_unique<CMainFrame>(*m_documents);
     auto ui = std::make_unique<testsupport::ScriptedUi>();
     m_ui = ui.get();
-    m_frame->SetUiServices(std::move(ui));
+    Peer(*m_frame).SetUiServices(std::move(ui));
     m_frame->setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
     m_frame->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
     m_frame->OnFileOpenAdapter();
-    QCOMPARE(m_frame->DocumentCount(), std::size_t{1});
-    QCOMPARE(m_frame->CurrentMenuId(), int{IDR_MARLOTTYPE});
+    QCOMPARE(Peer(*m_frame).DocumentCount(), std::size_t{1});
+    QCOMPARE(Peer(*m_frame).CurrentMenuId(), int{IDR_MARLOTTYPE});
 }
 
 void MenuWiringTest::cleanup() {
@@ -109,16 +110,16 @@ void MenuWiringTest::cardWindowsFromTheMenus() {
 
     // Card Statistics: a child window with the form, counting from zero.
     statistics->trigger();
-    QCOMPARE(m_frame->StatisticsWindowFlag(), 1);
+    QCOMPARE(Peer(*m_frame).StatisticsWindowFlag(), 1);
     QVERIFY(statistics->isChecked());
-    QMdiSubWindow* frame = m_frame->StatisticsFrame();
+    QMdiSubWindow* frame = Peer(*m_frame).StatisticsFrame();
     QVERIFY(frame != nullptr);
     auto* form = qobject_cast<adapter::ui::CStatsForm*>(frame->widget());
     QVERIFY(form != nullptr);
     QTRY_COMPARE(form->findChild<QLabel*>("link1MTU")->text(), QStringLiteral("260"));
     QCOMPARE(windows->Flags().statisticsRefresh, 1);
     statistics->trigger();
-    QCOMPARE(m_frame->StatisticsWindowFlag(), 0);
+    QCOMPARE(Peer(*m_frame).StatisticsWindowFlag(), 0);
     QVERIFY(!statistics->isChecked());
     QCOMPARE(windows->Flags().statisticsRefresh, 0);
 
@@ -149,9 +150,9 @@ void MenuWiringTest::cardWindowsFromTheMenus() {
 void MenuWiringTest::screenshotOfTheMainWindow() {
     m_frame->ActiveTraceFrame()->setGeometry(0, 0, 900, 640);
     m_frame->Action(ID_VIEW_CARD_STATISTICS)->trigger();
-    auto* form = qobject_cast<adapter::ui::CStatsForm*>(m_frame->StatisticsFrame()->widget());
+    auto* form = qobject_cast<adapter::ui::CStatsForm*>(Peer(*m_frame).StatisticsFrame()->widget());
     QVERIFY(form != nullptr);
-    m_frame->StatisticsFrame()->move(240, 40);
+    Peer(*m_frame).StatisticsFrame()->move(240, 40);
     QTRY_COMPARE(form->findChild<QLabel*>("link1MTU")->text(), QStringLiteral("260"));
     m_frame->Action(ID_VIEW_CARD_STATUS)->trigger();
     adapter::ui::CCardWindows* windows = m_documents->CardWindows().Find(*m_frame->ActiveDocument());

@@ -31,6 +31,7 @@
 #include "cardsim/Card.h"
 #include "platform/MessageBox.h"
 #include "tests/app/AppSupport.h"
+#include "tests/support/MainFramePeer.h"
 #include "tests/support/RecordingMessageBox.h"
 #include "tests/support/ScriptedUi.h"
 #include "views/MarloTrcHexView.h"
@@ -155,7 +156,7 @@ void AppTest::init() {
     m_frame = std::make_unique<CMainFrame>(*m_services);
     auto ui = std::make_unique<testsupport::ScriptedUi>();
     m_ui = ui.get();
-    m_frame->SetUiServices(std::move(ui));
+    Peer(*m_frame).SetUiServices(std::move(ui));
     m_frame->resize(1200, 900);
     m_frame->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_frame.get()));
@@ -167,9 +168,9 @@ void AppTest::cleanup() {
 }
 
 void AppTest::StartsWithMenu128AndNoDocument() {
-    QCOMPARE(m_frame->CurrentMenuId(), int{app::IDR_MAINFRAME});
-    QCOMPARE(m_frame->DocumentCount(), std::size_t{0});
-    QCOMPARE(m_frame->MdiArea()->subWindowList().size(), 0);
+    QCOMPARE(Peer(*m_frame).CurrentMenuId(), int{app::IDR_MAINFRAME});
+    QCOMPARE(Peer(*m_frame).DocumentCount(), std::size_t{0});
+    QCOMPARE(Peer(*m_frame).MdiArea()->subWindowList().size(), 0);
     QCOMPARE(MenuTitles(*m_frame), (QStringList{"&File", "&View", "&Help"}));
     QCOMPARE(MenuEntries(*m_frame, 0), (QStringList{"&Open Adapter...", "-", "Open &Log File...", "-", "E&xit"}));
     QCOMPARE(m_frame->Action(app::ID_FILE_OPEN)->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
@@ -184,7 +185,7 @@ void AppTest::StartsWithMenu128AndNoDocument() {
 
 void AppTest::MenusFollowTheActiveDocument() {
     QVERIFY(m_frame->OpenLogFile(m_sample.toStdString()));
-    QCOMPARE(m_frame->CurrentMenuId(), int{app::IDR_LOGTYPE});
+    QCOMPARE(Peer(*m_frame).CurrentMenuId(), int{app::IDR_LOGTYPE});
     QCOMPARE(MenuTitles(*m_frame), (QStringList{"&File", "&Edit", "&View", "&Window", "&Help"}));
     QCOMPARE(MenuEntries(*m_frame, 0), (QStringList{"&Open Adapter...", "-", "Open &Log File...", "&Save Log File",
                                                      "&Close ", "&Export...", "-", "E&xit"}));
@@ -193,7 +194,7 @@ void AppTest::MenusFollowTheActiveDocument() {
              (QStringList{"&Toolbar", "&Status Bar", "-", "A&uto Scroll", "Colour &Rows", "-", "Time of &Day",
                           "Seconds Since &First Record", "Seconds Since Pre&vious Record", "-",
                           "&Element Details", "-", "Ca&lls", "&Problems"}));
-    QMdiSubWindow* logFrame = m_frame->MdiArea()->activeSubWindow();
+    QMdiSubWindow* logFrame = Peer(*m_frame).MdiArea()->activeSubWindow();
     // View > Calls lists the sample's call; the status bar counts its problems.
     m_frame->Action(app::ID_VIEW_CALLS)->trigger();
     auto* calls = m_frame->findChild<views::CCallsWindow*>();
@@ -204,17 +205,17 @@ void AppTest::MenusFollowTheActiveDocument() {
     // It is a window of the document inside the main window, one a
     // document, named after it, its View item checked while it is open;
     // choosing the item again closes it.
-    QMdiSubWindow* callsFrame = m_frame->MdiArea()->activeSubWindow();
+    QMdiSubWindow* callsFrame = Peer(*m_frame).MdiArea()->activeSubWindow();
     QCOMPARE(callsFrame->widget(), calls);
     QCOMPARE(callsFrame->windowTitle(), QStringLiteral("sample-call.log \u2013 Calls").replace("sample-call", QFileInfo(m_sample).baseName()));
     QVERIFY(m_frame->Action(app::ID_VIEW_CALLS)->isChecked());
-    QCOMPARE(m_frame->MdiArea()->subWindowList().size(), 2);
+    QCOMPARE(Peer(*m_frame).MdiArea()->subWindowList().size(), 2);
     m_frame->Action(app::ID_VIEW_CALLS)->trigger();
     QVERIFY(!m_frame->Action(app::ID_VIEW_CALLS)->isChecked());
     QTRY_COMPARE(m_frame->findChildren<views::CCallsWindow*>().size(), 0);
 
     m_frame->Action(app::ID_FILE_OPEN)->trigger();  // a log document active: a new adapter document
-    QCOMPARE(m_frame->CurrentMenuId(), int{app::IDR_MARLOTTYPE});
+    QCOMPARE(Peer(*m_frame).CurrentMenuId(), int{app::IDR_MARLOTTYPE});
     QCOMPARE(MenuTitles(*m_frame), (QStringList{"&File", "&Edit", "&View", "&Trace", "&Window", "&Help"}));
     QCOMPARE(MenuEntries(*m_frame, 0),
              (QStringList{"&Open Adapter...", "-", "Open &Log File...", "&Save Log File", "&Close ", "&Export...",
@@ -231,9 +232,9 @@ void AppTest::MenusFollowTheActiveDocument() {
     // Every menu of every menu bar reaches each entry by a key of its own;
     // the time formats are one choice.
     for (const int bar : {128, 134, 129}) {  // the adapter's window active again at the end
-        if (bar == 128) m_frame->MdiArea()->setActiveSubWindow(nullptr);
-        if (bar == 134) m_frame->MdiArea()->setActiveSubWindow(logFrame);
-        if (bar == 129) m_frame->MdiArea()->setActiveSubWindow(m_frame->MdiArea()->subWindowList().back());
+        if (bar == 128) Peer(*m_frame).MdiArea()->setActiveSubWindow(nullptr);
+        if (bar == 134) Peer(*m_frame).MdiArea()->setActiveSubWindow(logFrame);
+        if (bar == 129) Peer(*m_frame).MdiArea()->setActiveSubWindow(Peer(*m_frame).MdiArea()->subWindowList().back());
         for (QAction* menu : m_frame->menuBar()->actions()) {
             QSet<QChar> keys;
             for (QAction* entry : menu->menu()->actions()) {
@@ -256,11 +257,11 @@ void AppTest::MenusFollowTheActiveDocument() {
     QCOMPARE(MenuEntries(*m_frame, 4), (QStringList{"&New Window", "&Cascade", "&Tile", "&Arrange Icons", "-",
                                                      "&1 sample.log", "&2 OrinBri1"}));
     window->actions().at(5)->trigger();
-    QCOMPARE(m_frame->MdiArea()->activeSubWindow(), logFrame);
-    QCOMPARE(m_frame->CurrentMenuId(), int{app::IDR_LOGTYPE});
+    QCOMPARE(Peer(*m_frame).MdiArea()->activeSubWindow(), logFrame);
+    QCOMPARE(Peer(*m_frame).CurrentMenuId(), int{app::IDR_LOGTYPE});
     m_frame->CloseAllDocuments();
-    QCOMPARE(m_frame->CurrentMenuId(), int{app::IDR_MAINFRAME});
-    QCOMPARE(m_frame->DocumentCount(), std::size_t{0});
+    QCOMPARE(Peer(*m_frame).CurrentMenuId(), int{app::IDR_MAINFRAME});
+    QCOMPARE(Peer(*m_frame).DocumentCount(), std::size_t{0});
 }
 
 void AppTest::BothOpenLogEntriesProposeTraceLog_data() {
@@ -280,10 +281,10 @@ void AppTest::BothOpenLogEntriesProposeTraceLog() {
     QCOMPARE(app::QtFilter(trace::kOpenFileFilter),
              QStringLiteral("Trace logs (*.log);;Captures (*.pcap *.pcapng *.cap *.trc *.trace *.out *.erf *.rf5 "
                             "*.txt *.gz *.zst *.lz4);;All files (*)"));
-    QCOMPARE(m_frame->DocumentCount(), std::size_t{1});
+    QCOMPARE(Peer(*m_frame).DocumentCount(), std::size_t{1});
     // A cancelled dialog does nothing.
     m_frame->Action(command)->trigger();
-    QCOMPARE(m_frame->DocumentCount(), std::size_t{1});
+    QCOMPARE(Peer(*m_frame).DocumentCount(), std::size_t{1});
     QCOMPARE(app::QtFilter(trace::kLogFileFilter), QStringLiteral("Log files (*.log);;All files (*.*)"));
 }
 
@@ -301,7 +302,7 @@ void AppTest::CopyAndFindWorkOnTheActiveTraceWindow() {
     QVERIFY(!m_frame->Action(app::ID_EDIT_COPY)->isEnabled());
     QVERIFY(!m_frame->Action(app::ID_EDIT_FIND_NEXT)->isEnabled());  // nothing to find again
 
-    m_frame->SetFindText(QStringLiteral("msg == SETUP"));
+    Peer(*m_frame).SetFindText(QStringLiteral("msg == SETUP"));
     m_frame->Action(app::ID_EDIT_FIND_NEXT)->trigger();
     QCOMPARE(f->ListView()->SelectedRecord(), kSetupRow);
     QVERIFY(m_frame->Action(app::ID_EDIT_COPY)->isEnabled());
@@ -422,8 +423,8 @@ void AppTest::RecentFilesKeepTheNewestFour() {
     QCOMPARE(m_frame->RecentFiles(), opened.mid(0, 4));
     // Opening a file that is open already brings its window forward.
     QVERIFY(m_frame->OpenLogFile(m_dir->filePath(QStringLiteral("t0.log")).toStdString()));
-    QCOMPARE(m_frame->DocumentCount(), std::size_t{5});
-    QCOMPARE(m_frame->MdiArea()->activeSubWindow()->windowTitle(), QStringLiteral("t0.log"));
+    QCOMPARE(Peer(*m_frame).DocumentCount(), std::size_t{5});
+    QCOMPARE(Peer(*m_frame).MdiArea()->activeSubWindow()->windowTitle(), QStringLiteral("t0.log"));
 
     // The File menu lists them numbered above Exit, each time it opens, and
     // an entry opens its file; one that no longer opens leaves the list.
@@ -439,10 +440,10 @@ void AppTest::RecentFilesKeepTheNewestFour() {
     testsupport::RecordingMessageBox boxes;
     QAction* gone = file->actions().at(8);
     gone->trigger();
-    QCOMPARE(m_frame->DocumentCount(), std::size_t{0});
+    QCOMPARE(Peer(*m_frame).DocumentCount(), std::size_t{0});
     QVERIFY(!m_frame->RecentFiles().contains(opened[1]));
     file->actions().at(7)->trigger();
-    QCOMPARE(m_frame->MdiArea()->activeSubWindow()->windowTitle(), QFileInfo(opened[0]).fileName());
+    QCOMPARE(Peer(*m_frame).MdiArea()->activeSubWindow()->windowTitle(), QFileInfo(opened[0]).fileName());
 }
 
 void AppTest::OnlyFilesGoInTheRecentList() {
@@ -450,11 +451,11 @@ void AppTest::OnlyFilesGoInTheRecentList() {
     // is no file to open again; a file goes in by its canonical path.
     app::ProgramDocuments documents;
     CMainFrame frame(documents);
-    frame.Ui().AddToRecentFiles("OrinBri1");
-    frame.Ui().AddToRecentFiles(m_dir->path().toStdString());  // a folder neither
+    Peer(frame).Ui().AddToRecentFiles("OrinBri1");
+    Peer(frame).Ui().AddToRecentFiles(m_dir->path().toStdString());  // a folder neither
     QVERIFY(frame.RecentFiles().isEmpty());
     const QString indirect = m_dir->path() + QStringLiteral("/./sample.log");
-    frame.Ui().AddToRecentFiles(indirect.toStdString());
+    Peer(frame).Ui().AddToRecentFiles(indirect.toStdString());
     QCOMPARE(frame.RecentFiles(), QStringList{QFileInfo(m_sample).canonicalFilePath()});
 }
 
@@ -462,7 +463,7 @@ void AppTest::SavingALogUnderAnotherNameFollowsItAndItsOwnNameAsksNothing() {
     const QString path = m_dir->filePath(QStringLiteral("first.log"));
     QVERIFY(QFile::copy(m_sample, path));
     QVERIFY(m_frame->OpenLogFile(path.toStdString()));
-    QMdiSubWindow* window = m_frame->MdiArea()->activeSubWindow();
+    QMdiSubWindow* window = Peer(*m_frame).MdiArea()->activeSubWindow();
     testsupport::RecordingMessageBox boxes;
 
     // Its own name: nothing moves and nothing is asked.
@@ -486,7 +487,7 @@ void AppTest::SavingALogUnderAnotherNameFollowsItAndItsOwnNameAsksNothing() {
     QVERIFY(boxes.Texts().empty());
     // Opening it by its new name finds the window already showing it.
     QVERIFY(m_frame->OpenLogFile(moved.toStdString()));
-    QCOMPARE(m_frame->DocumentCount(), std::size_t{1});
+    QCOMPARE(Peer(*m_frame).DocumentCount(), std::size_t{1});
 }
 
 void AppTest::CommandsAreRoutedAndEnabledByDocument() {
@@ -513,10 +514,10 @@ void AppTest::CommandsAreRoutedAndEnabledByDocument() {
 
     // A second window on the document; closing one keeps the document.
     m_frame->Action(app::ID_WINDOW_NEW)->trigger();
-    QCOMPARE(m_frame->MdiArea()->subWindowList().size(), 2);
-    QCOMPARE(m_frame->MdiArea()->activeSubWindow()->windowTitle(), QStringLiteral("OrinBri1:2"));
-    m_frame->MdiArea()->activeSubWindow()->close();
-    QTRY_COMPARE(m_frame->MdiArea()->subWindowList().size(), 1);
+    QCOMPARE(Peer(*m_frame).MdiArea()->subWindowList().size(), 2);
+    QCOMPARE(Peer(*m_frame).MdiArea()->activeSubWindow()->windowTitle(), QStringLiteral("OrinBri1:2"));
+    Peer(*m_frame).MdiArea()->activeSubWindow()->close();
+    QTRY_COMPARE(Peer(*m_frame).MdiArea()->subWindowList().size(), 1);
     QCOMPARE(doc->closeCount, 0);
 
     // F6 moves the focus through the panes.
@@ -532,8 +533,8 @@ void AppTest::CommandsAreRoutedAndEnabledByDocument() {
     m_frame->Action(app::ID_FILE_SAVE)->trigger();
     QVERIFY(doc->saved);
     QCOMPARE(doc->closeCount, 1);
-    QCOMPARE(m_frame->DocumentCount(), std::size_t{0});
-    QCOMPARE(m_frame->CurrentMenuId(), int{app::IDR_MAINFRAME});
+    QCOMPARE(Peer(*m_frame).DocumentCount(), std::size_t{0});
+    QCOMPARE(Peer(*m_frame).CurrentMenuId(), int{app::IDR_MAINFRAME});
     QVERIFY(!m_frame->Action(app::ID_FILE_SAVE)->isEnabled());
 }
 
@@ -541,8 +542,8 @@ void AppTest::FailedAdapterOpenLeavesNoDocument() {
     m_services->failNextOpen = true;
     m_frame->OnFileOpenAdapter();
     auto doc = m_services->traceDocs.back();
-    QCOMPARE(m_frame->DocumentCount(), std::size_t{0});
-    QCOMPARE(m_frame->CurrentMenuId(), int{app::IDR_MAINFRAME});
+    QCOMPARE(Peer(*m_frame).DocumentCount(), std::size_t{0});
+    QCOMPARE(Peer(*m_frame).CurrentMenuId(), int{app::IDR_MAINFRAME});
     // Its closing sequence ran (it removes the empty trace log file).
     QVERIFY(doc.expired());
 }
@@ -558,20 +559,20 @@ void AppTest::CardStatisticsOpensClosesAndChecks() {
     m_frame->SetStatisticsFormFactory([](trace::CDocument&, CMainFrame& frame) { return new FlagForm(frame); });
     QAction* command = m_frame->Action(app::ID_VIEW_CARD_STATISTICS);
     command->trigger();
-    QCOMPARE(m_frame->StatisticsWindowFlag(), 1);
+    QCOMPARE(Peer(*m_frame).StatisticsWindowFlag(), 1);
     QVERIFY(command->isChecked());
-    QCOMPARE(m_frame->MdiArea()->subWindowList().size(), 2);
-    QCOMPARE(m_frame->CurrentMenuId(), int{app::IDR_MARLOTTYPE});  // the statistics window shows the adapter document
+    QCOMPARE(Peer(*m_frame).MdiArea()->subWindowList().size(), 2);
+    QCOMPARE(Peer(*m_frame).CurrentMenuId(), int{app::IDR_MARLOTTYPE});  // the statistics window shows the adapter document
     command->trigger();
-    QCOMPARE(m_frame->StatisticsWindowFlag(), 0);
+    QCOMPARE(Peer(*m_frame).StatisticsWindowFlag(), 0);
     QVERIFY(!command->isChecked());
-    QCOMPARE(m_frame->MdiArea()->subWindowList().size(), 1);
+    QCOMPARE(Peer(*m_frame).MdiArea()->subWindowList().size(), 1);
 
     // Closing the statistics window by its close box clears the flag too.
     command->trigger();
-    QVERIFY(m_frame->StatisticsFrame());
-    m_frame->StatisticsFrame()->close();
-    QTRY_COMPARE(m_frame->StatisticsWindowFlag(), 0);
+    QVERIFY(Peer(*m_frame).StatisticsFrame());
+    Peer(*m_frame).StatisticsFrame()->close();
+    QTRY_COMPARE(Peer(*m_frame).StatisticsWindowFlag(), 0);
     m_frame->UpdateCommandStates();
     QVERIFY(!command->isChecked());
 }
@@ -597,9 +598,9 @@ void AppTest::AdapterSelectionListsEntriesAndReturnsTheChoice() {
 }
 
 void AppTest::TraceStatusTextGoesToPaneOne() {
-    m_frame->Ui();  // the scripted services record; the frame's own pane shows
+    Peer(*m_frame).Ui();  // the scripted services record; the frame's own pane shows
     m_frame->SetTraceStatusText("TRACE: Reading from trc0000.log");
-    QCOMPARE(m_frame->TraceStatusText(), QStringLiteral("TRACE: Reading from trc0000.log"));
+    QCOMPARE(Peer(*m_frame).TraceStatusText(), QStringLiteral("TRACE: Reading from trc0000.log"));
     auto* pane = m_frame->statusBar()->findChild<QLabel*>(QStringLiteral("tracePane"));
     QVERIFY(pane);
     QCOMPARE(pane->width(), CMainFrame::kTraceStatusPaneWidth);
@@ -607,24 +608,24 @@ void AppTest::TraceStatusTextGoesToPaneOne() {
     // The pane speaks of the active document; a long path is cut in the
     // middle and whole in the tool tip.
     m_frame->Action(app::ID_FILE_OPEN)->trigger();
-    QMdiSubWindow* adapter = m_frame->MdiArea()->activeSubWindow();
+    QMdiSubWindow* adapter = Peer(*m_frame).MdiArea()->activeSubWindow();
     const QString path = QStringLiteral("TRACE: Reading from /") + QString(20, QLatin1Char('d')).append('/').repeated(8) +
                          QStringLiteral("trc0000.log");
     m_frame->SetTraceStatusText(path.toStdString());
-    QCOMPARE(m_frame->TraceStatusText(), path);
+    QCOMPARE(Peer(*m_frame).TraceStatusText(), path);
     QCOMPARE(pane->toolTip(), path);
     QVERIFY(pane->text().startsWith(QStringLiteral("TRACE: Reading")) && pane->text().endsWith(QStringLiteral("trc0000.log")));
     QVERIFY(pane->fontMetrics().horizontalAdvance(pane->text()) <= pane->contentsRect().width());
     int records = 0;
     const QString large = WriteLargeLog(QStringLiteral("large.log"), &records);
     QVERIFY(m_frame->OpenLogFile(large.toStdString()));
-    QCOMPARE(m_frame->TraceStatusText(), QString());
+    QCOMPARE(Peer(*m_frame).TraceStatusText(), QString());
     // A log's progress goes with its window.
     QTRY_VERIFY(!m_frame->statusBar()->currentMessage().isEmpty());
     m_frame->OnFileClose();
     QCOMPARE(m_frame->statusBar()->currentMessage(), QString());
-    QTRY_COMPARE(m_frame->MdiArea()->activeSubWindow(), adapter);
-    QCOMPARE(m_frame->TraceStatusText(), path);
+    QTRY_COMPARE(Peer(*m_frame).MdiArea()->activeSubWindow(), adapter);
+    QCOMPARE(Peer(*m_frame).TraceStatusText(), path);
 }
 
 void AppTest::MessageBoxesShowCaptionAndAnswer() {
@@ -725,12 +726,12 @@ void AppTest::StartOnTheEmulatedCardFillsTheListRowByRow() {
         CMainFrame frame(documents);
         auto ui = std::make_unique<testsupport::ScriptedUi>();
         testsupport::ScriptedUi& script = *ui;
-        frame.SetUiServices(std::move(ui));
+        Peer(frame).SetUiServices(std::move(ui));
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
 
         frame.Action(app::ID_FILE_OPEN)->trigger();
-        QCOMPARE(frame.CurrentMenuId(), int{app::IDR_MARLOTTYPE});
+        QCOMPARE(Peer(frame).CurrentMenuId(), int{app::IDR_MARLOTTYPE});
         views::CTraceChildFrame* f = frame.ActiveTraceFrame();
         QVERIFY(f);
         QVERIFY(frame.Action(app::ID_TRACE_START)->isEnabled());
@@ -776,7 +777,7 @@ void AppTest::StartOnTheEmulatedCardFillsTheListRowByRow() {
             messages.ScriptAnswers({platform::MbResult::Cancel});
             script.fileAnswers.clear();
             cancel();
-            QVERIFY2(frame.DocumentCount() == 1 && frame.isVisible(), name);
+            QVERIFY2(Peer(frame).DocumentCount() == 1 && frame.isVisible(), name);
             QVERIFY2(frame.Action(app::ID_TRACE_START)->isEnabled(), name);
             QVERIFY2(model->rowCount() == stopped, name);
             QVERIFY2(QDir(m_dir->path()).entryList({QStringLiteral("trc*.log")}) == files, name);
@@ -785,7 +786,7 @@ void AppTest::StartOnTheEmulatedCardFillsTheListRowByRow() {
         // Closing asks whether to keep the trace; No deletes it.
         messages.ScriptAnswers({platform::MbResult::No});
         frame.OnFileClose();
-        QCOMPARE(frame.DocumentCount(), std::size_t{0});
+        QCOMPARE(Peer(frame).DocumentCount(), std::size_t{0});
         QVERIFY(!messages.Texts().empty());
         QVERIFY(QString::fromStdString(messages.Texts().back()).startsWith(QStringLiteral("You have not saved")));
         QCOMPARE(QDir(m_dir->path()).entryList({QStringLiteral("trc*.log")}), QStringList());
@@ -803,12 +804,12 @@ void AppTest::StartOnTheEmulatedCardFillsTheListRowByRow() {
         script.fileAnswers = {kept, kept};
         const std::size_t asked = messages.Texts().size();
         QTest::keyClick(&frame, Qt::Key_S, Qt::ControlModifier);
-        QCOMPARE(frame.DocumentCount(), std::size_t{0});
+        QCOMPARE(Peer(frame).DocumentCount(), std::size_t{0});
         QCOMPARE(messages.Texts().size(), asked);
         QVERIFY(std::filesystem::exists(kept));
         QCOMPARE(script.statusTexts.back(), "TRACE: Saved as " + kept.string());  // not the name it had
         frame.Action(app::ID_FILE_OPEN_LOG_NODOC)->trigger();
-        QCOMPARE(frame.CurrentMenuId(), int{app::IDR_LOGTYPE});
+        QCOMPARE(Peer(frame).CurrentMenuId(), int{app::IDR_LOGTYPE});
         QVERIFY(frame.ActiveTraceFrame()->ListView()->model()->rowCount() >= captured);
         frame.CloseAllDocuments();
     }
@@ -826,21 +827,21 @@ void AppTest::ClosingTheLastListWindowClosesTheDocumentAndItsCardWindows() {
     views::CTraceChildFrame* second = m_frame->ActiveTraceFrame();
     QVERIFY(second && second != first);
     m_frame->Action(app::ID_VIEW_CARD_STATISTICS)->trigger();
-    QCOMPARE(m_frame->MdiArea()->subWindowList().size(), 3);
+    QCOMPARE(Peer(*m_frame).MdiArea()->subWindowList().size(), 3);
 
     // One of two record lists only closes; the document and its card window stay.
     first->close();
-    QTRY_COMPARE(m_frame->MdiArea()->subWindowList().size(), 2);
-    QCOMPARE(m_frame->DocumentCount(), std::size_t{1});
-    QCOMPARE(m_frame->StatisticsWindowFlag(), 1);
+    QTRY_COMPARE(Peer(*m_frame).MdiArea()->subWindowList().size(), 2);
+    QCOMPARE(Peer(*m_frame).DocumentCount(), std::size_t{1});
+    QCOMPARE(Peer(*m_frame).StatisticsWindowFlag(), 1);
 
     // The last one closes the document, and the statistics window with it:
     // no document lives on without a list to show it.
     second->close();
-    QTRY_COMPARE(m_frame->DocumentCount(), std::size_t{0});
-    QTRY_COMPARE(m_frame->MdiArea()->subWindowList().size(), 0);
-    QCOMPARE(m_frame->StatisticsWindowFlag(), 0);
-    QCOMPARE(m_frame->CurrentMenuId(), int{app::IDR_MAINFRAME});
+    QTRY_COMPARE(Peer(*m_frame).DocumentCount(), std::size_t{0});
+    QTRY_COMPARE(Peer(*m_frame).MdiArea()->subWindowList().size(), 0);
+    QCOMPARE(Peer(*m_frame).StatisticsWindowFlag(), 0);
+    QCOMPARE(Peer(*m_frame).CurrentMenuId(), int{app::IDR_MAINFRAME});
 }
 
 void AppTest::TheMainWindowGoesWithItsWindowsAndDocumentsOpen() {
@@ -856,7 +857,7 @@ void AppTest::TheMainWindowGoesWithItsWindowsAndDocumentsOpen() {
     m_frame->Action(app::ID_VIEW_CARD_STATISTICS)->trigger();
     QVERIFY(m_frame->OpenLogFile(m_sample.toStdString()));
     const std::weak_ptr<trace::CDocument> log = m_frame->ActiveTraceFrame()->DocumentPtr();
-    QCOMPARE(m_frame->MdiArea()->subWindowList().size(), 4);
+    QCOMPARE(Peer(*m_frame).MdiArea()->subWindowList().size(), 4);
     m_frame.reset();
     QVERIFY(adapter.expired());
     QVERIFY(log.expired());
@@ -873,7 +874,7 @@ void AppTest::OpenAdapterDuringATraceStopsItAndRetitlesTheWindow() {
         auto ui = std::make_unique<testsupport::ScriptedUi>();
         testsupport::ScriptedUi& script = *ui;
         script.adapterAnswers = {0, 1};
-        frame.SetUiServices(std::move(ui));
+        Peer(frame).SetUiServices(std::move(ui));
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
 
@@ -925,34 +926,34 @@ void AppTest::CardWindowsFollowTheAdapterTheirDocumentOpens() {
         CMainFrame frame(documents);
         auto ui = std::make_unique<testsupport::ScriptedUi>();
         ui->adapterAnswers = {0, 1, std::nullopt};
-        frame.SetUiServices(std::move(ui));
+        Peer(frame).SetUiServices(std::move(ui));
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
         frame.Action(app::ID_FILE_OPEN)->trigger();
         views::CTraceChildFrame* list = frame.ActiveTraceFrame();
         QVERIFY(list);
         frame.Action(app::ID_VIEW_CARD_STATISTICS)->trigger();
-        QVERIFY(frame.StatisticsFrame());
-        QCOMPARE(frame.StatisticsFrame()->windowTitle(), QStringLiteral("OrinBri1 \u2013 Statistics"));
+        QVERIFY(Peer(frame).StatisticsFrame());
+        QCOMPARE(Peer(frame).StatisticsFrame()->windowTitle(), QStringLiteral("OrinBri1 \u2013 Statistics"));
         QCOMPARE(WindowEntries(frame), (QStringList{"OrinBri1", "OrinBri1 \u2013 Statistics"}));
-        const QPointer<QWidget> firstForm = frame.StatisticsFrame()->widget();
+        const QPointer<QWidget> firstForm = Peer(frame).StatisticsFrame()->widget();
 
         // The other adapter: the statistics window starts afresh on it
         // (zeroed and read from it), and every window says its name.
-        frame.MdiArea()->setActiveSubWindow(list);
+        Peer(frame).MdiArea()->setActiveSubWindow(list);
         frame.Action(app::ID_FILE_OPEN)->trigger();
-        QVERIFY(frame.StatisticsFrame());
+        QVERIFY(Peer(frame).StatisticsFrame());
         QVERIFY(firstForm.isNull());
-        QCOMPARE(frame.StatisticsFrame()->windowTitle(), QStringLiteral("OrinBri2 \u2013 Statistics"));
+        QCOMPARE(Peer(frame).StatisticsFrame()->windowTitle(), QStringLiteral("OrinBri2 \u2013 Statistics"));
         QCOMPARE(WindowEntries(frame), (QStringList{"OrinBri2", "OrinBri2 \u2013 Statistics"}));
-        QCOMPARE(frame.StatisticsWindowFlag(), 1);
+        QCOMPARE(Peer(frame).StatisticsWindowFlag(), 1);
         QVERIFY(frame.Action(app::ID_VIEW_CARD_STATISTICS)->isChecked());
 
         // No adapter chosen: nothing left to show statistics of.
-        frame.MdiArea()->setActiveSubWindow(list);
+        Peer(frame).MdiArea()->setActiveSubWindow(list);
         frame.Action(app::ID_FILE_OPEN)->trigger();
-        QVERIFY(!frame.StatisticsFrame());
-        QCOMPARE(frame.StatisticsWindowFlag(), 0);
+        QVERIFY(!Peer(frame).StatisticsFrame());
+        QCOMPARE(Peer(frame).StatisticsWindowFlag(), 0);
         QVERIFY(!frame.Action(app::ID_VIEW_CARD_STATISTICS)->isChecked());
 
         // Two logs of one name in two folders are told apart in the menu.
@@ -1037,7 +1038,7 @@ void AppTest::SaveAndExportWaitForTheLoadAndCloseStopsIt() {
     QVERIFY(std::filesystem::exists(kept));
     QVERIFY(!QFile::exists(path));
     m_frame->Action(app::ID_FILE_CLOSE)->trigger();
-    QCOMPARE(m_frame->DocumentCount(), std::size_t{0});
+    QCOMPARE(Peer(*m_frame).DocumentCount(), std::size_t{0});
 
     // Export of the filtered rows while the log loads: every matching record.
     QVERIFY(m_frame->OpenLogFile(kept));
@@ -1063,7 +1064,7 @@ void AppTest::SaveAndExportWaitForTheLoadAndCloseStopsIt() {
     QVERIFY(m_frame->OpenLogFile(kept));
     std::weak_ptr<trace::CDocument> document = m_frame->ActiveTraceFrame()->DocumentPtr();
     m_frame->Action(app::ID_FILE_CLOSE)->trigger();
-    QCOMPARE(m_frame->DocumentCount(), std::size_t{0});
+    QCOMPARE(Peer(*m_frame).DocumentCount(), std::size_t{0});
     QTRY_VERIFY(document.expired());
     // Nothing can tell of a load whose document is gone: a slice still
     // queued finds no document to read.
@@ -1086,7 +1087,7 @@ void AppTest::DamageFoundAfterTheFirstScreenIsAskedAboutThen() {
         testsupport::RecordingMessageBox boxes;
         boxes.ScriptAnswers({answer});
         QVERIFY(m_frame->OpenLogFile(path.toStdString()));
-        QCOMPARE(m_frame->DocumentCount(), std::size_t{1});
+        QCOMPARE(Peer(*m_frame).DocumentCount(), std::size_t{1});
         QVERIFY(boxes.Texts().empty());
         views::CTraceChildFrame* frame = m_frame->ActiveTraceFrame();
         QCOMPARE(frame->ListView()->model()->rowCount(), views::BackgroundLoads::kFirstRecords);
@@ -1095,10 +1096,10 @@ void AppTest::DamageFoundAfterTheFirstScreenIsAskedAboutThen() {
         for (const std::string& text : boxes.Texts()) texts << QString::fromStdString(text);
         QCOMPARE(texts, said);
         if (answer == platform::MbResult::No) {
-            QCOMPARE(m_frame->DocumentCount(), std::size_t{0});
+            QCOMPARE(Peer(*m_frame).DocumentCount(), std::size_t{0});
             continue;
         }
-        QCOMPARE(m_frame->DocumentCount(), std::size_t{1});
+        QCOMPARE(Peer(*m_frame).DocumentCount(), std::size_t{1});
         QCOMPARE(frame->windowTitle(), QStringLiteral("cut.log (intact part of a damaged file, read-only)"));
         QCOMPARE(frame->ListView()->model()->rowCount(), records);
         m_frame->Action(app::ID_FILE_SAVE)->trigger();

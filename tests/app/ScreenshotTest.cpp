@@ -18,6 +18,7 @@
 #include "cardsim/Card.h"
 #include "app/ToolbarIcons.h"
 #include "platform/MessageBox.h"
+#include "tests/support/MainFramePeer.h"
 #include "tests/support/ScriptedUi.h"
 #include "views/CallsWindow.h"
 #include "tests/app/AppSupport.h"
@@ -75,21 +76,21 @@ void ScreenshotTest::NoCardAndAStatisticsWindowThatFollowsItsAdapter() {
     frame.OnFileOpenAdapter();
     platform::SetMessageBoxHandler(previous);
     QVERIFY(grabbed);
-    QCOMPARE(frame.DocumentCount(), std::size_t{0});
+    QCOMPARE(Peer(frame).DocumentCount(), std::size_t{0});
 
     useCard("rate=100;adapters=2");
     auto ui = std::make_unique<testsupport::ScriptedUi>();
     ui->adapterAnswers = {0, 1};
-    frame.SetUiServices(std::move(ui));
+    Peer(frame).SetUiServices(std::move(ui));
     frame.OnFileOpenAdapter();
     views::CTraceChildFrame* trace = frame.ActiveTraceFrame();
     QVERIFY(trace);
     frame.Action(app::ID_VIEW_CARD_STATISTICS)->trigger();
-    frame.MdiArea()->setActiveSubWindow(trace);
+    Peer(frame).MdiArea()->setActiveSubWindow(trace);
     frame.Action(app::ID_FILE_OPEN)->trigger();
-    QVERIFY(frame.StatisticsFrame());
-    frame.MdiArea()->tileSubWindows();
-    frame.MdiArea()->setActiveSubWindow(frame.StatisticsFrame());
+    QVERIFY(Peer(frame).StatisticsFrame());
+    Peer(frame).MdiArea()->tileSubWindows();
+    Peer(frame).MdiArea()->setActiveSubWindow(Peer(frame).StatisticsFrame());
     QTest::qWait(100);
     QVERIFY(frame.grab().save(QStringLiteral(SCREENSHOT_DIR "/statistics-after-reopen.png")));
     const auto answer = platform::SetMessageBoxHandler([](const platform::MessageBoxRequest&) {
@@ -113,7 +114,7 @@ void ScreenshotTest::ProblemsCallsAndACancelledSave() {
     app::CMainFrame frame(documents);
     auto ui = std::make_unique<testsupport::ScriptedUi>();  // the save dialog is cancelled
     testsupport::ScriptedUi& script = *ui;
-    frame.SetUiServices(std::move(ui));
+    Peer(frame).SetUiServices(std::move(ui));
     frame.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
     frame.show();
     QVERIFY(QTest::qWaitForWindowExposed(&frame));
@@ -124,18 +125,18 @@ void ScreenshotTest::ProblemsCallsAndACancelledSave() {
     QTRY_VERIFY_WITH_TIMEOUT(trace->ListView()->model()->rowCount() >= 600, 30000);
     frame.Action(app::ID_TRACE_STOP)->trigger();
     frame.Action(app::ID_VIEW_PROBLEMS)->trigger();
-    frame.MdiArea()->setActiveSubWindow(trace);
+    Peer(frame).MdiArea()->setActiveSubWindow(trace);
     frame.Action(app::ID_VIEW_CALLS)->trigger();
-    frame.MdiArea()->tileSubWindows();
+    Peer(frame).MdiArea()->tileSubWindows();
     QVERIFY(QDir().mkpath(QStringLiteral(SCREENSHOT_DIR)));
     QTRY_VERIFY(frame.findChild<views::CProblemsWindow*>()->Table()->model()->rowCount() > 0);
     QVERIFY(frame.grab().save(QStringLiteral(SCREENSHOT_DIR "/problems-and-calls.png")));
 
     const int rows = trace->ListView()->model()->rowCount();
-    frame.MdiArea()->setActiveSubWindow(trace);
+    Peer(frame).MdiArea()->setActiveSubWindow(trace);
     trace->showMaximized();
     QTest::keyClick(&frame, Qt::Key_S, Qt::ControlModifier);
-    QCOMPARE(frame.DocumentCount(), std::size_t{1});
+    QCOMPARE(Peer(frame).DocumentCount(), std::size_t{1});
     QCOMPARE(trace->ListView()->model()->rowCount(), rows);
     frame.SetTraceStatusText(script.statusTexts.back());  // what the program's own services show there
     QVERIFY(frame.grab().save(QStringLiteral(SCREENSHOT_DIR "/cancelled-save.png")));
@@ -251,8 +252,8 @@ void ScreenshotTest::AdapterWindowOnTheEmulatedCard() {
     frame.show();
     QVERIFY(QTest::qWaitForWindowExposed(&frame));
     frame.OnFileOpenAdapter();
-    QCOMPARE(frame.DocumentCount(), std::size_t{1});
-    QCOMPARE(frame.CurrentMenuId(), int{app::IDR_MARLOTTYPE});
+    QCOMPARE(Peer(frame).DocumentCount(), std::size_t{1});
+    QCOMPARE(Peer(frame).CurrentMenuId(), int{app::IDR_MARLOTTYPE});
     views::CTraceChildFrame* trace = frame.ActiveTraceFrame();
     trace->showMaximized();
     frame.Action(app::ID_TRACE_START)->trigger();
