@@ -110,11 +110,6 @@ void SetDriverModule(std::string_view device, std::string_view file) {
     g_modules.insert_or_assign(std::string(device), std::string(file));
 }
 
-void UnregisterDeviceDriver(const std::string& name) {
-    std::lock_guard lock(g_mutex);
-    g_drivers.erase(name);
-}
-
 DeviceHandle OpenDevice(std::string_view name, std::uint32_t* error) {
     auto driver = FindDriver(name);
     if (!driver) {
@@ -193,6 +188,11 @@ void CancelIo(Overlapped& overlapped) {
 }
 
 #ifdef MARLOTRC_TESTING
+void UnregisterDeviceDriver(const std::string& name) {
+    std::lock_guard lock(g_mutex);
+    g_drivers.erase(name);
+}
+
 std::size_t OpenDeviceHandleCount() {
     std::lock_guard lock(g_mutex);
     return g_files.Size();

@@ -81,7 +81,6 @@ public:
 // Installs a driver under a device name, replacing any before it; handles
 // already open keep the driver they were opened on.
 void RegisterDeviceDriver(const std::string& name, std::shared_ptr<DeviceDriver> driver);
-void UnregisterDeviceDriver(const std::string& name);
 
 // The driver module (a file name) loaded for `device` when it is opened with
 // no driver registered; the last call for a device wins.
@@ -115,6 +114,10 @@ std::uint32_t GetOverlappedResult(const Overlapped& overlapped, std::span<std::u
 void CancelIo(Overlapped& overlapped);
 
 #ifdef MARLOTRC_TESTING
+// Removes the driver registered under a name, so that a test leaves none
+// behind; handles already open keep it (libmarloplatform-testing.so only).
+void UnregisterDeviceDriver(const std::string& name);
+
 // Number of open device handles in the process, for leak checks
 // (libmarloplatform-testing.so only).
 std::size_t OpenDeviceHandleCount();

@@ -617,9 +617,11 @@ std::optional<RegistryKey> Registry::OpenKey(std::string_view fullName) const {
     return std::nullopt;
 }
 
+#ifdef MARLOTRC_TESTING
 std::size_t Registry::KeyCount() const {
     return m_data->keys.size();
 }
+#endif
 
 const RegistryValue* RegistryKey::FindValue(std::string_view name) const {
     if (m_data == nullptr) return nullptr;

@@ -84,7 +84,11 @@ public:
     // ("HKEY_LOCAL_MACHINE\\..." or "HKLM\\...").
     std::optional<RegistryKey> OpenKey(std::string_view fullName) const;
 
+#ifdef MARLOTRC_TESTING
+    // Number of keys the file defines, to check what a parse kept
+    // (libmarloplatform-testing.so only).
     std::size_t KeyCount() const;
+#endif
 
 private:
     struct Data;

@@ -65,9 +65,10 @@ fi
 
 # Nothing test-only ships: no test variant of a library is installed, and
 # no installed library or program holds test-only code (the Tpx library's
-# shorter waits, the platform's open handle counts, the emulated card's
-# fault setters, request log and inspection calls, the windows' test peers).
-testonly='WaitLimit|HandleCount|UninstallCard|4Card(8SetStall|13SetUnanswered|9SetRefuse|6Unplug|8Messages|8Requests|8ClearLog|15TraceFramesSent|8Counters)E|SetUiServices|MainFramePeer|MarloTrcDocPeer'
+# shorter waits, the platform's open handle counts, driver removal and
+# registry key count, the emulated card's fault setters, request log and
+# inspection calls, the windows' test peers).
+testonly='WaitLimit|HandleCount|UnregisterDeviceDriver|8Registry8KeyCount|UninstallCard|4Card(8SetStall|13SetUnanswered|9SetRefuse|6Unplug|8Messages|8Requests|8ClearLog|15TraceFramesSent|8Counters)E|SetUiServices|MainFramePeer|MarloTrcDocPeer'
 variants=$(find "$prefix" -name '*-testing*')
 [ -z "$variants" ] || fail "test variants installed: $variants"
 shipped=$(find "$prefix/bin" "$prefix/$libdir" -maxdepth 1 -type f \( -name '*.so*' -o -perm -u+x \))
