@@ -16,6 +16,7 @@
 #include <QMap>
 #include <QMdiArea>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -991,9 +992,18 @@ void CMainFrame::ToggleAnalysisWindow(AnalysisWindow which) {
     m_frameDocuments[frame] = document;
     connect(frame, &CChildFrame::CloseRequested, this, [this](QMdiSubWindow* f) { OnFrameCloseRequested(f); });
     m_mdi->addSubWindow(frame);
-    frame->resize(content->size());
+    // The frame goes around the content at the size it opens at, as far as
+    // the main window's area and the screen have room for it, and all of it
+    // inside the area: where the area places it, moved back in as far as it
+    // reaches out.
+    const QSize area = m_mdi->viewport()->size();
+    QSize room = area;
+    if (const QScreen* shown = screen()) room = room.boundedTo(shown->availableGeometry().size());
+    frame->resize(content->size().grownBy(frame->contentsMargins()).boundedTo(room));
     RetitleFrames(*document);
     frame->show();
+    frame->move(std::max(0, std::min(frame->x(), area.width() - frame->width())),
+                std::max(0, std::min(frame->y(), area.height() - frame->height())));
     UpdateMenus();
 }
 

@@ -30,6 +30,9 @@ constexpr int kRefreshMs = 500;
 constexpr int kRowHeight = 30;
 constexpr int kTimeWidth = 90;
 constexpr int kMargin = 40;
+// The Calls window's opening size when its columns need less.
+constexpr int kCallsWidth = 900;
+constexpr int kCallsHeight = 640;
 
 QString Text(const std::string& s) { return QString::fromStdString(s); }
 
@@ -182,7 +185,6 @@ CCallsWindow::CCallsWindow(CTraceChildFrame& frame, std::shared_ptr<DocumentAnal
     splitter->addWidget(m_table);
     splitter->addWidget(lower);
     layout->addWidget(splitter);
-    resize(900, 640);
 
     connect(m_table, &QTableWidget::currentCellChanged, this, [this](int row) { ShowCall(row); });
     connect(m_ladder, &LadderWidget::RecordClicked, this, [this](int record) { SelectRecord(record); });
@@ -191,6 +193,16 @@ CCallsWindow::CCallsWindow(CTraceChildFrame& frame, std::shared_ptr<DocumentAnal
     connect(m_timer, &QTimer::timeout, this, &CCallsWindow::Refresh);
     m_timer->start(kRefreshMs);
     Refresh();
+    // It opens showing every column; where it is shown decides how much of
+    // that it gets (a window in the main window stays within its area).
+    resize(std::max(kCallsWidth, WidthForEveryColumn()), kCallsHeight);
+}
+
+int CCallsWindow::WidthForEveryColumn() const {
+    const int scrollBar = m_table->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_table);
+    const QMargins margins = layout()->contentsMargins();
+    return m_table->horizontalHeader()->length() + 2 * m_table->frameWidth() + scrollBar + margins.left() +
+           margins.right();
 }
 
 void CCallsWindow::Refresh() {

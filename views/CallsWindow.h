@@ -92,6 +92,9 @@ public:
     QPushButton* OnlyThisCall() const { return m_onlyThisCall; }
     // Above the ladder: the selected call in a line.
     QLabel* Heading() const { return m_title; }
+    // The window's width at which the table shows every column, as wide as
+    // its text, without a horizontal scroll bar (even beside a vertical one).
+    int WidthForEveryColumn() const;
 
 private:
     void ShowCall(int row);

@@ -16,6 +16,9 @@
 #include <thread>
 #include <QMenuBar>
 #include <QProcess>
+#include <QHeaderView>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -106,6 +109,8 @@ private slots:
     void cleanup();
     void StartsWithMenu128AndNoDocument();
     void MenusFollowTheActiveDocument();
+    void TheCallsWindowOpensShowingEveryColumnTheAreaHasRoomFor_data();
+    void TheCallsWindowOpensShowingEveryColumnTheAreaHasRoomFor();
     void BothOpenLogEntriesProposeTraceLog_data();
     void BothOpenLogEntriesProposeTraceLog();
     void OpenedLogShowsItsRowsAndTheSelectedRecord();
@@ -262,6 +267,38 @@ void AppTest::MenusFollowTheActiveDocument() {
     m_frame->CloseAllDocuments();
     QCOMPARE(Peer(*m_frame).CurrentMenuId(), int{app::IDR_MAINFRAME});
     QCOMPARE(Peer(*m_frame).DocumentCount(), std::size_t{0});
+}
+
+void AppTest::TheCallsWindowOpensShowingEveryColumnTheAreaHasRoomFor_data() {
+    QTest::addColumn<QSize>("mainWindow");
+    QTest::addColumn<bool>("everyColumn");
+    QTest::newRow("room for the whole table") << QSize(1200, 900) << true;
+    QTest::newRow("a main window narrower than the table") << QSize(640, 480) << false;
+}
+
+// View > Calls opens its window wide enough for every column when the main
+// window has room for that; a narrower one gets a window as wide as its area,
+// all of it inside. (The tests' screen is wider than the main window.)
+void AppTest::TheCallsWindowOpensShowingEveryColumnTheAreaHasRoomFor() {
+    QFETCH(QSize, mainWindow);
+    QFETCH(bool, everyColumn);
+    m_frame->resize(mainWindow);
+    QTRY_COMPARE(m_frame->size(), mainWindow);
+    QVERIFY(m_frame->OpenLogFile(m_sample.toStdString()));
+    m_frame->Action(app::ID_VIEW_CALLS)->trigger();
+    auto* calls = m_frame->findChild<views::CCallsWindow*>();
+    QVERIFY(calls != nullptr);
+    QMdiSubWindow* callsFrame = Peer(*m_frame).MdiArea()->activeSubWindow();
+    QCOMPARE(callsFrame->widget(), calls);
+    QTRY_COMPARE(calls->Table()->rowCount(), 1);
+    QVERIFY(m_frame->screen()->availableGeometry().width() > mainWindow.width());
+    const QRect area = Peer(*m_frame).MdiArea()->viewport()->rect();
+    QVERIFY2(area.contains(callsFrame->geometry()), qPrintable(QStringLiteral("%1 %2 %3 %4").arg(
+        callsFrame->x()).arg(callsFrame->y()).arg(callsFrame->width()).arg(area.width())));
+    const QTableWidget* table = calls->Table();
+    QCOMPARE(table->viewport()->width() >= table->horizontalHeader()->length(), everyColumn);
+    QCOMPARE(table->horizontalScrollBar()->isVisible(), !everyColumn);
+    if (!everyColumn) QCOMPARE(callsFrame->width(), area.width());
 }
 
 void AppTest::BothOpenLogEntriesProposeTraceLog_data() {

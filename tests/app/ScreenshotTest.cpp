@@ -103,9 +103,10 @@ void ScreenshotTest::NoCardAndAStatisticsWindowThatFollowsItsAdapter() {
     QVERIFY(QDir::setCurrent(QDir::tempPath()));
 }
 
-// A faulty capture on the emulated card with its Problems and Calls windows
-// tiled beside it, then Save Log File cancelled: the capture is still there,
-// and the status bar says what it is doing.
+// A faulty capture on the emulated card with its Calls window as it opens
+// (every column in view), then its Problems and Calls windows tiled beside
+// it, then Save Log File cancelled: the capture is still there, and the
+// status bar says what it is doing.
 void ScreenshotTest::ProblemsCallsAndACancelledSave() {
     QTemporaryDir dir;
     QVERIFY(QDir::setCurrent(dir.path()));  // the trace log files go to the current folder
@@ -127,8 +128,10 @@ void ScreenshotTest::ProblemsCallsAndACancelledSave() {
     frame.Action(app::ID_VIEW_PROBLEMS)->trigger();
     Peer(frame).MdiArea()->setActiveSubWindow(trace);
     frame.Action(app::ID_VIEW_CALLS)->trigger();
-    Peer(frame).MdiArea()->tileSubWindows();
     QVERIFY(QDir().mkpath(QStringLiteral(SCREENSHOT_DIR)));
+    QTest::qWait(100);  // painted
+    QVERIFY(frame.grab().save(QStringLiteral(SCREENSHOT_DIR "/calls-as-opened.png")));
+    Peer(frame).MdiArea()->tileSubWindows();
     QTRY_VERIFY(frame.findChild<views::CProblemsWindow*>()->Table()->model()->rowCount() > 0);
     QVERIFY(frame.grab().save(QStringLiteral(SCREENSHOT_DIR "/problems-and-calls.png")));
 

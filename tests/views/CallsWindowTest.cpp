@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QMdiArea>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSet>
 #include <QTableWidget>
 #include <QStyle>
@@ -53,6 +54,7 @@ class CallsWindowTest : public QObject {
     Q_OBJECT
 private slots:
     void LadderTableMarksAndProblems();
+    void OpensShowingEveryColumn();
     void FollowsALiveCapture();
     void ALargeLogIsAnalysedInSlicesYetWholly();
     void ProblemsSortByEachColumnAndKeepTheCurrentOne();
@@ -152,6 +154,27 @@ void CallsWindowTest::LadderTableMarksAndProblems() {
     QCOMPARE(frame->ListView()->currentIndex().row(), 6);
     QVERIFY(problems.grab().save(QStringLiteral(SCREENSHOT_DIR "/problems-window.png")));
     delete frame;
+}
+
+// The window opens wide enough for every column of its table, one call or
+// more than it has room for (a vertical scroll bar beside the columns).
+void CallsWindowTest::OpensShowingEveryColumn() {
+    for (const int calls : {1, 60}) {
+        const QByteArray what = QByteArray::number(calls) + " calls";
+        auto doc = std::make_shared<MemoryDocument>();
+        std::uint16_t seq = 1;
+        for (int k = 0; k < calls; ++k)
+            for (const auto& [network, frame] : kCall) doc->Log().AddRawRecord(Record(seq++, network, frame));
+        views::CTraceChildFrame frame(doc, trace::BuildDecodeTree, QSize(860, 560));
+        views::CCallsWindow window(frame, frame.Analysis());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QTableWidget* table = window.Table();
+        QCOMPARE(table->rowCount(), calls);
+        QCOMPARE(table->verticalScrollBar()->isVisible(), calls > 1);
+        QVERIFY2(table->viewport()->width() >= table->horizontalHeader()->length(), what);
+        QVERIFY2(!table->horizontalScrollBar()->isVisible(), what);
+    }
 }
 
 void CallsWindowTest::FollowsALiveCapture() {
