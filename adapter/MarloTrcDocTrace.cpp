@@ -22,7 +22,7 @@ std::intptr_t CMarloTrcDoc::CreateTraceLogFile() {
     if (m_traceLog->IsRunning()) m_traceLog->StopReader();  // it follows the file being replaced
     // Opening the adapter again starts a further file; an earlier one that
     // holds nothing but its header is not worth keeping.
-    if (m_logFile && m_logFile->IsOpen() && m_logFile->GetLength() == static_cast<std::int64_t>(trace::kFileHeaderSize)) {
+    if (m_logFile && m_logFile->IsOpen() && m_logFile->GetLength() == static_cast<std::int64_t>(tracefile::kFileHeaderSize)) {
         const std::filesystem::path old = m_logFile->GetFilePath();
         m_logFile->Close();
         std::error_code ec;
@@ -114,7 +114,7 @@ void CMarloTrcDoc::OnTraceStop(bool takeTheRest, const std::function<bool()>& ke
     if (const std::optional<TpxCaptureStatus> status = GetCaptureStatus(); status && status->framesTooLong != 0) {
         const std::uint32_t n = status->framesTooLong;
         platform::MessageBox(std::to_string(n) + (n == 1 ? " frame" : " frames") + " longer than a record holds (" +
-                             std::to_string(trace::kMaxDChannelData) + " octets) " + (n == 1 ? "was" : "were") +
+                             std::to_string(tracefile::kMaxDChannelData) + " octets) " + (n == 1 ? "was" : "were") +
                              " not kept.");
     }
 }
@@ -160,7 +160,7 @@ int CMarloTrcDoc::OnTraceRecord(trace::TraceReaderParams& params) {
 
 bool CMarloTrcDoc::SaveModified() {
     if (m_closed || !m_logFile || !m_logFile->IsOpen()) return true;
-    if (m_logFile->GetLength() == static_cast<std::int64_t>(trace::kFileHeaderSize)) return true;  // nothing to keep
+    if (m_logFile->GetLength() == static_cast<std::int64_t>(tracefile::kFileHeaderSize)) return true;  // nothing to keep
     return DecideLogFileFate();
 }
 
@@ -199,7 +199,7 @@ void CMarloTrcDoc::KeepOrDeleteLogFile() {
     if (!m_logFile || !m_logFile->IsOpen()) return;
     const std::filesystem::path path = m_logFile->GetFilePath();
     std::error_code ec;
-    if (m_logFile->GetLength() == static_cast<std::int64_t>(trace::kFileHeaderSize)) {
+    if (m_logFile->GetLength() == static_cast<std::int64_t>(tracefile::kFileHeaderSize)) {
         m_logFile.reset();  // closes the file
         std::filesystem::remove(path, ec);  // nothing was traced
         m_ui.SetTraceStatusText("TRACE: Closed");

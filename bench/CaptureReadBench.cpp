@@ -26,7 +26,7 @@
 
 namespace {
 
-class FileSource final : public trace::ByteSource {
+class FileSource final : public tracefile::ByteSource {
 public:
     explicit FileSource(int fd) : m_in(fd) {}
     std::size_t Read(std::uint8_t* out, std::size_t n) override { return m_in.Read(out, n); }
@@ -35,7 +35,7 @@ private:
     platform::BufferedReader m_in;
 };
 
-void Write(const std::filesystem::path& path, trace::CaptureFormat format, long frames) {
+void Write(const std::filesystem::path& path, tracefile::CaptureFormat format, long frames) {
     const std::vector<bench::MixFrame> mix = bench::RealisticMix();
     std::vector<std::uint8_t> out;
     trace::CaptureWriter writer(format, out);
@@ -44,7 +44,7 @@ void Write(const std::filesystem::path& path, trace::CaptureFormat format, long 
     for (long i = 0; i < frames; ++i) {
         const bench::MixFrame& f = mix[static_cast<std::size_t>(i) % mix.size()];
         writer.AddFrame({1700000000 + i / 100, static_cast<std::uint32_t>(i % 100) * 10000},
-                        f.flags ? trace::FrameSide::Network : trace::FrameSide::User, f.octets);
+                        f.flags ? tracefile::FrameSide::Network : tracefile::FrameSide::User, f.octets);
         if (out.size() > (1 << 20)) {
             std::fwrite(out.data(), 1, out.size(), file);
             out.clear();
@@ -55,15 +55,15 @@ void Write(const std::filesystem::path& path, trace::CaptureFormat format, long 
 }
 
 // Reads every frame; answers the frames read, or -1 when the read failed.
-long ReadAll(trace::CaptureReader& reader) {
+long ReadAll(tracefile::CaptureReader& reader) {
     long frames = 0;
     std::size_t octets = 0;
     for (;;) {
-        const auto result = reader.Read(1 << 16, [&](const trace::CaptureFrame& frame) {
+        const auto result = reader.Read(1 << 16, [&](const tracefile::CaptureFrame& frame) {
             ++frames;
             octets += frame.lapd.size();
         });
-        if (result) return result->status == trace::CaptureStatus::Ok && octets > 0 ? frames : -1;
+        if (result) return result->status == tracefile::CaptureStatus::Ok && octets > 0 ? frames : -1;
     }
 }
 
@@ -85,21 +85,21 @@ double BestMilliseconds(const std::function<long()>& read, long frames) {
 int main(int argc, char** argv) {
     const long frames = argc > 1 ? std::atol(argv[1]) : 1000000;
     bench::TempFolder folder("marlo-capture-read-bench");
-    for (const auto format : {trace::CaptureFormat::Pcap, trace::CaptureFormat::PcapNg}) {
-        const char* name = format == trace::CaptureFormat::Pcap ? "pcap" : "pcapng";
+    for (const auto format : {tracefile::CaptureFormat::Pcap, tracefile::CaptureFormat::PcapNg}) {
+        const char* name = format == tracefile::CaptureFormat::Pcap ? "pcap" : "pcapng";
         const auto path = folder.Path() / (std::string("frames.") + name);
         Write(path, format, frames);
         const double own = BestMilliseconds(
             [&] {
                 platform::UniqueFd fd = platform::OpenForReading(path);
                 FileSource source(fd.Get());
-                return ReadAll(*trace::NewPcapReader(source));
+                return ReadAll(*tracefile::NewPcapReader(source));
             },
             frames);
         const double wiretap = BestMilliseconds(
             [&] {
-                trace::CaptureReadResult failure;
-                auto reader = trace::OpenWiretapCapture(path.string(), &failure);
+                tracefile::CaptureReadResult failure;
+                auto reader = tracefile::OpenWiretapCapture(path.string(), &failure);
                 return reader ? ReadAll(*reader) : -1;
             },
             frames);

@@ -61,7 +61,7 @@ const std::filesystem::path& MillionRecordFile() {
         when.tm_mday = 7;
         when.tm_mon = 2;
         when.tm_year = 97;
-        const auto header = trace::BuildFileHeader(when);
+        const auto header = tracefile::BuildFileHeader(when);
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
         const std::vector<bench::MixFrame> mix = bench::RealisticMix();

@@ -180,15 +180,15 @@ bool Apply(Settings& settings, std::string_view key, std::string_view value, std
 // octets a trace record holds. A capture cut short replays what it holds.
 std::optional<std::vector<TraceFrame>> CaptureFrames(std::span<const std::uint8_t> file, std::string& why) {
     std::vector<TraceFrame> frames;
-    trace::MemorySource source(file);
-    const auto result = trace::ReadCapture(source, [&](const trace::CaptureFrame& captured) {
+    tracefile::MemorySource source(file);
+    const auto result = tracefile::ReadCapture(source, [&](const tracefile::CaptureFrame& captured) {
         TraceFrame frame;
         const std::size_t n = std::min<std::size_t>(captured.lapd.size(), wire::kMaxDChannelData);
         frame.data.assign(captured.lapd.begin(), captured.lapd.begin() + static_cast<std::ptrdiff_t>(n));
-        frame.flags = captured.side == trace::FrameSide::Network ? wire::kFlagNetworkSide : 0x00;
+        frame.flags = captured.side == tracefile::FrameSide::Network ? wire::kFlagNetworkSide : 0x00;
         frames.push_back(std::move(frame));
     });
-    if (result.status != trace::CaptureStatus::Ok && result.status != trace::CaptureStatus::Truncated) {
+    if (result.status != tracefile::CaptureStatus::Ok && result.status != tracefile::CaptureStatus::Truncated) {
         why = result.message;
         return std::nullopt;
     }
@@ -219,23 +219,23 @@ std::optional<std::vector<TraceFrame>> LoadReplayFrames(const std::string& path,
     std::ifstream in(path, std::ios::binary);
     if (!in) return fail("cannot read the trace log");
     const std::vector<std::uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (trace::IsCaptureMagic(file)) {
+    if (tracefile::IsCaptureMagic(file)) {
         std::string why;
         auto frames = CaptureFrames(file, why);
         if (!frames) return fail(why);
         if (frames->empty()) return fail("no frames in the capture file");
         return frames;
     }
-    if (!trace::HasBanner(file)) return fail("not a trace log file");
+    if (!tracefile::HasBanner(file)) return fail("not a trace log file");
 
     // The log file's framing: records from offset 52, each with its length at
     // its start and end. Reading stops at the first record that breaks it.
     std::vector<TraceFrame> frames;
     std::span<const std::uint8_t> rest(file);
-    rest = rest.subspan(std::min(trace::kFileHeaderSize, rest.size()));
-    while (rest.size() >= trace::kRecordHeaderSize) {
+    rest = rest.subspan(std::min(tracefile::kFileHeaderSize, rest.size()));
+    while (rest.size() >= tracefile::kRecordHeaderSize) {
         const std::uint32_t length = *wire::Little(rest).U32(wire::kRecLength);
-        if (length < trace::kMinRecordLength || length > trace::kMaxRecordLength || length > rest.size()) break;
+        if (length < tracefile::kMinRecordLength || length > tracefile::kMaxRecordLength || length > rest.size()) break;
         const auto record = rest.first(length);
         if (wire::Little(record).U32(length - 4) != length) break;
         if (const auto dChannel = wire::ReadDChannelRecord(record)) {

@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }();
     (void)quiet;
 
-    trace::MemorySource source({data, size});
+    tracefile::MemorySource source({data, size});
     trace::CTraceLog whole;
     const int loaded = trace::LoadCapture(whole, source);
     ReadEveryRecord(whole);
@@ -45,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     int answer = stepped.BeginLoad(path, nullptr, 3);
     while (answer == trace::CTraceLog::kLoadGoesOn) answer = stepped.LoadMore(3);
     ReadEveryRecord(stepped);
-    if (size >= 4 && trace::IsCaptureMagic({data, 4}) && (answer != loaded || stepped.GetRecordCount() != whole.GetRecordCount()))
+    const bool capture = size >= 4 && tracefile::IsCaptureMagic({data, 4});
+    if (capture && (answer != loaded || stepped.GetRecordCount() != whole.GetRecordCount()))
         std::abort();
     return 0;
 }

@@ -238,8 +238,8 @@ int RunCapture(std::span<char* const> args, const CommandContext& context) {
                              std::move(parsed.displayFilter));
     if (options.keepAs) {
         switch (parsed.format.value_or(FormatOfName(*options.keepAs))) {
-            case trace::StreamFormat::PcapNg: options.convertTo = trace::CaptureFormat::PcapNg; break;
-            case trace::StreamFormat::Pcap: options.convertTo = trace::CaptureFormat::Pcap; break;
+            case trace::StreamFormat::PcapNg: options.convertTo = tracefile::CaptureFormat::PcapNg; break;
+            case trace::StreamFormat::Pcap: options.convertTo = tracefile::CaptureFormat::Pcap; break;
             case trace::StreamFormat::Log: break;
         }
     }

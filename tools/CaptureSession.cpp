@@ -244,7 +244,7 @@ int CaptureSession::Close(CaptureEnd end) {
     failed = !CloseCard(end) || failed;
     failed = !CutToCount(end) || failed;
     const trace::CLogFile* file = doc.GetLogFile();
-    const bool traced = file && file->GetLength() > std::int64_t{trace::kFileHeaderSize};
+    const bool traced = file && file->GetLength() > std::int64_t{tracefile::kFileHeaderSize};
     // Behind --count and a closed output what was handed over is what is
     // kept; otherwise the whole file is.
     const long long kept = end != CaptureEnd::Count && m_captureStatus
@@ -342,7 +342,7 @@ bool CaptureSession::ReportLoss(CaptureEnd end, long long kept, const std::strin
     if (status.framesTooLong != 0) {
         std::fprintf(stderr, "trctool: %s longer than a record holds (%u octets) not kept\n",
                      (std::to_string(status.framesTooLong) + (status.framesTooLong == 1 ? " frame" : " frames")).c_str(),
-                     static_cast<unsigned>(trace::kMaxDChannelData));
+                     static_cast<unsigned>(tracefile::kMaxDChannelData));
         lost = true;
     }
     if (end == CaptureEnd::WriteStopped) {

@@ -33,7 +33,7 @@ struct CaptureOptions {
     std::optional<double> seconds;                  // --seconds S
     std::optional<std::filesystem::path> keepAs;    // -w FILE
     // -w FILE.pcapng or .pcap: the trace log is kept in FILE as this capture format.
-    std::optional<trace::CaptureFormat> convertTo;
+    std::optional<tracefile::CaptureFormat> convertTo;
     bool force = false;                             // --force: -w may replace an existing file
     bool quiet = false;                             // -q: no start line, progress line or summary
     trace::PrintOptions print;                             // --tree, --hex

@@ -33,18 +33,18 @@ void ReportSkipped(const trace::ExportResult& result) {
 
 // The format --format names, else pcap for an OUT ending in ".pcap" and
 // pcapng for any other; nullopt when --format names neither.
-std::optional<trace::CaptureFormat> ChosenFormat(const std::optional<std::string>& format, std::string_view out) {
+std::optional<tracefile::CaptureFormat> ChosenFormat(const std::optional<std::string>& format, std::string_view out) {
     if (!format || format->empty())
-        return out.ends_with(".pcap") ? trace::CaptureFormat::Pcap : trace::CaptureFormat::PcapNg;
-    if (*format == "pcap") return trace::CaptureFormat::Pcap;
-    if (*format == "pcapng") return trace::CaptureFormat::PcapNg;
+        return out.ends_with(".pcap") ? tracefile::CaptureFormat::Pcap : tracefile::CaptureFormat::PcapNg;
+    if (*format == "pcap") return tracefile::CaptureFormat::Pcap;
+    if (*format == "pcapng") return tracefile::CaptureFormat::PcapNg;
     return std::nullopt;
 }
 
 // "-o -": the capture to standard output, which must not be a terminal, and
 // only from a trace read to its end; nullopt (said why) when nothing was
 // written.
-std::optional<trace::ExportResult> ExportToStandardOutput(const char* in, trace::CaptureFormat format) {
+std::optional<trace::ExportResult> ExportToStandardOutput(const char* in, tracefile::CaptureFormat format) {
     if (::isatty(STDOUT_FILENO)) {
         std::fprintf(stderr, "trctool export: standard output is a terminal; redirect it or give -o OUT\n");
         return std::nullopt;
@@ -80,7 +80,7 @@ int RunExport(std::span<char* const> args, const CommandContext& /*context*/) {
 
     trace::ExportOptions options;
     options.replaceExisting = force;
-    const std::optional<trace::CaptureFormat> chosen = ChosenFormat(format, *out);
+    const std::optional<tracefile::CaptureFormat> chosen = ChosenFormat(format, *out);
     if (!chosen) return UsageError(self, "--format is pcap or pcapng");
     options.format = *chosen;
 

@@ -77,18 +77,18 @@ int RunSample(std::span<char* const> args, const CommandContext& /*context*/) {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    const auto header = trace::BuildFileHeader(local);
+    const auto header = tracefile::BuildFileHeader(local);
     Bytes file(header.begin(), header.end());
     std::uint16_t sequence = 1;
     const std::string_view note = "Sample trace:\toutgoing call to 5551234";
     auto append = [&](const Bytes& r) { file.insert(file.end(), r.begin(), r.end()); };
-    append(Record(trace::kAsciiRecord, sequence++, 0, 0, Bytes(note.begin(), note.end())));
+    append(Record(tracefile::kAsciiRecord, sequence++, 0, 0, Bytes(note.begin(), note.end())));
     int time = 12;
     for (const SampleFrame& f : SampleCall()) {
-        append(Record(trace::kDChannelRecord, sequence++, time, f.flags, f.frame));
+        append(Record(tracefile::kDChannelRecord, sequence++, time, f.flags, f.frame));
         time += 37;
     }
-    append(Record(trace::kHexRecord, sequence++, time, 0, Bytes{0xDE, 0xAD, 0xBE, 0xEF, 0x00, 0x7F}));
+    append(Record(tracefile::kHexRecord, sequence++, time, 0, Bytes{0xDE, 0xAD, 0xBE, 0xEF, 0x00, 0x7F}));
 
     int error = 0;
     std::remove(path);

@@ -51,57 +51,57 @@ int Flush(int fd, Bytes& buffer) {
 
 }  // namespace
 
-CaptureWriter::CaptureWriter(CaptureFormat format, Bytes& out, bool withHeader) : m_format(format), m_out(out) {
+CaptureWriter::CaptureWriter(tracefile::CaptureFormat format, Bytes& out, bool withHeader) : m_format(format), m_out(out) {
     if (!withHeader) return;
-    if (m_format == CaptureFormat::Pcap) {
-        Le(m_out).U32(kPcapMagicMicro);
+    if (m_format == tracefile::CaptureFormat::Pcap) {
+        Le(m_out).U32(tracefile::kPcapMagicMicro);
         Le(m_out).U16(2);  // version 2.4
         Le(m_out).U16(4);
         Le(m_out).U32(0);  // time zone offset: stamps are UTC
         Le(m_out).U32(0);  // accuracy
         Le(m_out).U32(kSnapLength);
-        Le(m_out).U32(kLinkTypeLinuxLapd);
+        Le(m_out).U32(tracefile::kLinkTypeLinuxLapd);
         return;
     }
-    std::size_t start = OpenBlock(m_out, kBlockSectionHeader);
-    Le(m_out).U32(kByteOrderMagic);
+    std::size_t start = OpenBlock(m_out, tracefile::kBlockSectionHeader);
+    Le(m_out).U32(tracefile::kByteOrderMagic);
     Le(m_out).U16(1);  // version 1.0
     Le(m_out).U16(0);
     Le(m_out).U32(0xFFFFFFFF);  // section length not given
     Le(m_out).U32(0xFFFFFFFF);
-    Le(m_out).U16(kOptShbUserAppl);
+    Le(m_out).U16(tracefile::kOptShbUserAppl);
     Le(m_out).U16(static_cast<std::uint16_t>(kUserApplication.size()));
     const std::size_t value = m_out.size();
     m_out.insert(m_out.end(), kUserApplication.begin(), kUserApplication.end());
     PadTo4(m_out, value);
-    Le(m_out).U32(kOptEnd);
+    Le(m_out).U32(tracefile::kOptEnd);
     CloseBlock(m_out, start);
 
     // One interface; its time stamps keep the default resolution, microseconds.
-    start = OpenBlock(m_out, kBlockInterface);
-    Le(m_out).U16(kLinkTypeLapd);
+    start = OpenBlock(m_out, tracefile::kBlockInterface);
+    Le(m_out).U16(tracefile::kLinkTypeLapd);
     Le(m_out).U16(0);
     Le(m_out).U32(kSnapLength);
     CloseBlock(m_out, start);
 }
 
-void CaptureWriter::AddFrame(const RecordClock::Stamp& stamp, FrameSide side, std::span<const std::uint8_t> frame) {
-    const bool fromNetwork = side == FrameSide::Network;
+void CaptureWriter::AddFrame(const RecordClock::Stamp& stamp, tracefile::FrameSide side, std::span<const std::uint8_t> frame) {
+    const bool fromNetwork = side == tracefile::FrameSide::Network;
     const auto length = static_cast<std::uint32_t>(frame.size());
-    if (m_format == CaptureFormat::Pcap) {
+    if (m_format == tracefile::CaptureFormat::Pcap) {
         Le(m_out).U32(static_cast<std::uint32_t>(stamp.seconds));
         Le(m_out).U32(stamp.microseconds);
-        Le(m_out).U32(length + static_cast<std::uint32_t>(kLapdPseudoHeaderSize));
-        Le(m_out).U32(length + static_cast<std::uint32_t>(kLapdPseudoHeaderSize));
-        Be(m_out).U16(fromNetwork ? kPacketReceived : kPacketSent);
-        Be(m_out).U16(kHardwareTypeLapd);
+        Le(m_out).U32(length + static_cast<std::uint32_t>(tracefile::kLapdPseudoHeaderSize));
+        Le(m_out).U32(length + static_cast<std::uint32_t>(tracefile::kLapdPseudoHeaderSize));
+        Be(m_out).U16(fromNetwork ? tracefile::kPacketReceived : tracefile::kPacketSent);
+        Be(m_out).U16(tracefile::kHardwareTypeLapd);
         Be(m_out).U16(1);                        // address length: the side octet
         m_out.insert(m_out.end(), 8, std::uint8_t{0});  // address octet 0 = 0: we are the user side
-        Be(m_out).U16(kProtocolLapd);
+        Be(m_out).U16(tracefile::kProtocolLapd);
         m_out.insert(m_out.end(), frame.begin(), frame.end());
         return;
     }
-    const std::size_t start = OpenBlock(m_out, kBlockEnhancedPacket);
+    const std::size_t start = OpenBlock(m_out, tracefile::kBlockEnhancedPacket);
     const auto units = static_cast<std::uint64_t>(stamp.seconds) * 1000000 + stamp.microseconds;
     Le(m_out).U32(0);  // interface 0
     Le(m_out).U32(static_cast<std::uint32_t>(units >> 32));
@@ -111,18 +111,18 @@ void CaptureWriter::AddFrame(const RecordClock::Stamp& stamp, FrameSide side, st
     const std::size_t data = m_out.size();
     m_out.insert(m_out.end(), frame.begin(), frame.end());
     PadTo4(m_out, data);
-    if (side != FrameSide::Unknown) {
-        Le(m_out).U16(kOptPacketFlags);
+    if (side != tracefile::FrameSide::Unknown) {
+        Le(m_out).U16(tracefile::kOptPacketFlags);
         Le(m_out).U16(4);
-        Le(m_out).U32(fromNetwork ? kFlagsInbound : kFlagsOutbound);
-        Le(m_out).U32(kOptEnd);
+        Le(m_out).U32(fromNetwork ? tracefile::kFlagsInbound : tracefile::kFlagsOutbound);
+        Le(m_out).U32(tracefile::kOptEnd);
     }
     CloseBlock(m_out, start);
 }
 
-FrameSide SideOfRecord(const CTraceRecord& record) {
-    if (record.IsSideUnknown()) return FrameSide::Unknown;
-    return record.IsFromNetworkSide() ? FrameSide::Network : FrameSide::User;
+tracefile::FrameSide SideOfRecord(const CTraceRecord& record) {
+    if (record.IsSideUnknown()) return tracefile::FrameSide::Unknown;
+    return record.IsFromNetworkSide() ? tracefile::FrameSide::Network : tracefile::FrameSide::User;
 }
 
 TraceDate ExportDate(const CTraceLog& log, std::string* note) {
@@ -131,9 +131,9 @@ TraceDate ExportDate(const CTraceLog& log, std::string* note) {
     const std::string path = log.GetLogPath();
     if (!path.empty()) {
         if (platform::UniqueFd fd = platform::OpenForReading(path)) {
-            std::uint8_t header[kFileHeaderSize];
+            std::uint8_t header[tracefile::kFileHeaderSize];
             const std::size_t got = platform::ReadUpTo(fd.Get(), header, sizeof header);
-            if (HasBanner({header, got})) {
+            if (tracefile::HasBanner({header, got})) {
                 if (auto date = ParseBannerDate({header, got})) return *date;
                 invalid = true;
             }
@@ -149,7 +149,7 @@ TraceDate ExportDate(const CTraceLog& log, std::string* note) {
     return today;
 }
 
-ExportResult ExportTraceToFd(const CTraceLog& log, int fd, CaptureFormat format, const std::vector<int>* records) {
+ExportResult ExportTraceToFd(const CTraceLog& log, int fd, tracefile::CaptureFormat format, const std::vector<int>* records) {
     ExportResult result;
     RecordClock clock(ExportDate(log, &result.dateNote));
     Bytes buffer;
@@ -166,8 +166,8 @@ ExportResult ExportTraceToFd(const CTraceLog& log, int fd, CaptureFormat format,
         }
         const auto stamp = clock.Next(record->GetHours(), record->GetMinutes(), record->GetSeconds(),
                                       record->GetHundredths());
-        const FrameSide side = SideOfRecord(*record);
-        if (side == FrameSide::Unknown && format == CaptureFormat::Pcap) ++result.sidelessInPcap;
+        const tracefile::FrameSide side = SideOfRecord(*record);
+        if (side == tracefile::FrameSide::Unknown && format == tracefile::CaptureFormat::Pcap) ++result.sidelessInPcap;
         writer.AddFrame(stamp, side, record->GetData());
         ++result.framesWritten;
         if (buffer.size() >= kFlushAt) error = Flush(fd, buffer);
@@ -267,7 +267,8 @@ ExportResult ExportWithDialog(const CTraceLog& log, UiServices& ui, const std::s
                                  " exported to " + chosen->string() + ".");
         return result;
     }
-    const CaptureFormat format = chosen->extension() == ".pcap" ? CaptureFormat::Pcap : CaptureFormat::PcapNg;
+    const tracefile::CaptureFormat format =
+        chosen->extension() == ".pcap" ? tracefile::CaptureFormat::Pcap : tracefile::CaptureFormat::PcapNg;
     const ExportResult result = ExportTrace(log, *chosen, {format, /*replaceExisting=*/true, textExport.shown});
     if (!result.ok) {
         platform::MessageBox("The capture could not be exported:\n" + result.error + ".");

@@ -22,7 +22,7 @@ class CTraceLog;
 class CTraceRecord;
 
 struct ExportOptions {
-    CaptureFormat format = CaptureFormat::PcapNg;
+    tracefile::CaptureFormat format = tracefile::CaptureFormat::PcapNg;
     // An existing output file is replaced only when asked for; otherwise the
     // export fails and the file stays as it was.
     bool replaceExisting = false;
@@ -44,19 +44,19 @@ struct ExportResult {
 class CaptureWriter {
 public:
     // withHeader false: packets only, for a stream whose header went out earlier.
-    CaptureWriter(CaptureFormat format, std::vector<std::uint8_t>& out, bool withHeader = true);
+    CaptureWriter(tracefile::CaptureFormat format, std::vector<std::uint8_t>& out, bool withHeader = true);
     // A frame of unknown side gets no direction flags in pcapng; the pcap
     // pseudo-header must name a side and says the user side's.
-    void AddFrame(const RecordClock::Stamp& stamp, FrameSide side, std::span<const std::uint8_t> frame);
+    void AddFrame(const RecordClock::Stamp& stamp, tracefile::FrameSide side, std::span<const std::uint8_t> frame);
 
 private:
-    CaptureFormat m_format;
+    tracefile::CaptureFormat m_format;
     std::vector<std::uint8_t>& m_out;
 };
 
 // The side a D-channel record's frame came from: unknown when it was read
 // from a capture that did not say, else as its side flags tell.
-FrameSide SideOfRecord(const CTraceRecord& record);
+tracefile::FrameSide SideOfRecord(const CTraceRecord& record);
 
 // The date the trace's times of day are put on: the log's own date, else the
 // banner of the trace log file it is appended to, else today. When it is
@@ -65,7 +65,7 @@ TraceDate ExportDate(const CTraceLog& log, std::string* note = nullptr);
 
 // Writes every D-channel record of the log (or of `records`, in their
 // order) to an open file descriptor.
-ExportResult ExportTraceToFd(const CTraceLog& log, int fd, CaptureFormat format,
+ExportResult ExportTraceToFd(const CTraceLog& log, int fd, tracefile::CaptureFormat format,
                              const std::vector<int>* records = nullptr);
 
 // Writes the capture to `out` through a temporary file beside it, so a

@@ -18,7 +18,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 // A file descriptor as a byte source, read through one buffer.
-class FdSource final : public ByteSource {
+class FdSource final : public tracefile::ByteSource {
 public:
     explicit FdSource(int fd) : m_in(fd) {}
     std::size_t Read(std::uint8_t* out, std::size_t n) override { return m_in.Read(out, n); }
@@ -63,7 +63,7 @@ private:
     std::tm m_start{};
 };
 
-void WriteCaptureRecord(Bytes& raw, std::uint16_t sequence, const CaptureFrame& frame,
+void WriteCaptureRecord(Bytes& raw, std::uint16_t sequence, const tracefile::CaptureFrame& frame,
                         const std::optional<std::tm>& local) {
     wire::RecordHeader header;
     header.sequence = sequence;
@@ -73,8 +73,8 @@ void WriteCaptureRecord(Bytes& raw, std::uint16_t sequence, const CaptureFrame& 
         header.second = static_cast<std::uint8_t>(std::min(local->tm_sec, 59));  // a leap second shows as :59
     }
     header.hundredths = static_cast<std::uint8_t>(frame.nanoseconds / 10000000 % 100);
-    header.flags = frame.side == FrameSide::Network ? wire::kFlagNetworkSide : 0;
-    header.sideUnknown = frame.side == FrameSide::Unknown;
+    header.flags = frame.side == tracefile::FrameSide::Network ? wire::kFlagNetworkSide : 0;
+    header.sideUnknown = frame.side == tracefile::FrameSide::Unknown;
     wire::WriteDChannelRecord(raw, header, frame.lapd);
 }
 
@@ -82,7 +82,8 @@ void WriteCaptureRecord(Bytes& raw, std::uint16_t sequence, const CaptureFrame& 
 
 class CaptureLoad::LocalClock : public trace::LocalClock {};
 
-CaptureLoad::CaptureLoad(std::unique_ptr<ByteSource> source, std::unique_ptr<CaptureReader> reader, std::int64_t size)
+CaptureLoad::CaptureLoad(std::unique_ptr<tracefile::ByteSource> source, std::unique_ptr<tracefile::CaptureReader> reader,
+                         std::int64_t size)
     : m_source(std::move(source)), m_reader(std::move(reader)), m_size(size), m_clock(std::make_unique<LocalClock>()) {}
 
 CaptureLoad::~CaptureLoad() = default;
@@ -93,12 +94,12 @@ double CaptureLoad::Fraction() const {
 }
 
 int CaptureLoad::Step(const CaptureRecordSink& sink, int records, std::vector<std::string>& messages) {
-    const std::optional<CaptureReadResult> result = m_reader->Read(records, [&](const CaptureFrame& frame) {
+    const std::optional<tracefile::CaptureReadResult> result = m_reader->Read(records, [&](const tracefile::CaptureFrame& frame) {
         // The first frame dates the trace (sequence numbers wrap after 65535).
         if (m_first && sink.firstFrameDate) sink.firstFrameDate(LocalTraceDate(static_cast<std::time_t>(frame.seconds)));
         m_first = false;
-        m_cut = m_cut || frame.lapd.size() > kMaxDChannelData;
-        m_sideless = m_sideless || frame.side == FrameSide::Unknown;
+        m_cut = m_cut || frame.lapd.size() > tracefile::kMaxDChannelData;
+        m_sideless = m_sideless || frame.side == tracefile::FrameSide::Unknown;
         WriteCaptureRecord(m_raw, ++m_sequence, frame, m_clock->Local(frame.seconds));
         sink.addRecord(m_raw);
     });
@@ -108,33 +109,33 @@ int CaptureLoad::Step(const CaptureRecordSink& sink, int records, std::vector<st
         messages.emplace_back(
             "This capture file does not say which side sent each frame; its frames are shown as from the user "
             "side (TE), and the side is unknown.");
-    if (result->skippedPackets > 0 && result->status != CaptureStatus::NoLapd)
+    if (result->skippedPackets > 0 && result->status != tracefile::CaptureStatus::NoLapd)
         messages.emplace_back(std::to_string(result->skippedPackets) +
                               (result->skippedPackets == 1 ? " packet that is not D-channel LAPD ("
                                                            : " packets that are not D-channel LAPD (the first of them ") +
                               result->skippedKind + (result->skippedPackets == 1 ? ") was" : ") were") +
                               " skipped; the LAPD frames are shown.");
-    if (result->status == CaptureStatus::NotCapture) messages.emplace_back(kNotLogFileMessage);
-    else if (result->status != CaptureStatus::Ok) messages.push_back(result->message);
+    if (result->status == tracefile::CaptureStatus::NotCapture) messages.emplace_back(kNotLogFileMessage);
+    else if (result->status != tracefile::CaptureStatus::Ok) messages.push_back(result->message);
     switch (result->status) {
-        case CaptureStatus::Ok: return 1;
-        case CaptureStatus::Truncated: return 2;
+        case tracefile::CaptureStatus::Ok: return 1;
+        case tracefile::CaptureStatus::Truncated: return 2;
         default: return 0;
     }
 }
 
-std::unique_ptr<CaptureLoad> OpenCaptureLoad(int fd, CaptureReadResult* failure) {
+std::unique_ptr<CaptureLoad> OpenCaptureLoad(int fd, tracefile::CaptureReadResult* failure) {
     const std::int64_t size = platform::FileSize(fd);
     if (IsCaptureFile(fd)) {
         // pcap and pcapng: the project's own reader, the fastest.
         auto source = std::make_unique<FdSource>(fd);
-        auto reader = NewPcapReader(*source);
+        auto reader = tracefile::NewPcapReader(*source);
         return std::make_unique<CaptureLoad>(std::move(source), std::move(reader), size);
     }
     // Every other format: libwiretap opens the same file by its name in /proc.
-    auto reader = OpenWiretapCapture("/proc/self/fd/" + std::to_string(fd), failure);
+    auto reader = tracefile::OpenWiretapCapture("/proc/self/fd/" + std::to_string(fd), failure);
     if (!reader) {
-        if (failure->status == CaptureStatus::NotCapture) failure->message = kNotLogFileMessage;
+        if (failure->status == tracefile::CaptureStatus::NotCapture) failure->message = kNotLogFileMessage;
         return nullptr;
     }
     return std::make_unique<CaptureLoad>(nullptr, std::move(reader), size);
@@ -142,7 +143,7 @@ std::unique_ptr<CaptureLoad> OpenCaptureLoad(int fd, CaptureReadResult* failure)
 
 bool IsCaptureFile(int fd) {
     std::uint8_t head[4];
-    return ::pread(fd, head, sizeof head, 0) == static_cast<ssize_t>(sizeof head) && IsCaptureMagic(head);
+    return ::pread(fd, head, sizeof head, 0) == static_cast<ssize_t>(sizeof head) && tracefile::IsCaptureMagic(head);
 }
 
 }  // namespace trace

@@ -40,7 +40,8 @@ class CaptureLoad {
 public:
     // source (may be null) is what reader reads from; size is the file's
     // length in octets, for the progress.
-    CaptureLoad(std::unique_ptr<ByteSource> source, std::unique_ptr<CaptureReader> reader, std::int64_t size);
+    CaptureLoad(std::unique_ptr<tracefile::ByteSource> source, std::unique_ptr<tracefile::CaptureReader> reader,
+                std::int64_t size);
     ~CaptureLoad();
     CaptureLoad(const CaptureLoad&) = delete;
     CaptureLoad& operator=(const CaptureLoad&) = delete;
@@ -55,8 +56,8 @@ public:
     double Fraction() const;
 
 private:
-    std::unique_ptr<ByteSource> m_source;
-    std::unique_ptr<CaptureReader> m_reader;
+    std::unique_ptr<tracefile::ByteSource> m_source;
+    std::unique_ptr<tracefile::CaptureReader> m_reader;
     std::int64_t m_size;
     std::uint16_t m_sequence = 0;
     bool m_first = true;
@@ -70,7 +71,7 @@ private:
 // Opens the capture file behind fd for loading: pcap and pcapng by their
 // magic, every other format libwiretap knows through it. nullptr when it
 // cannot be opened: *failure says why, with the message for the user.
-std::unique_ptr<CaptureLoad> OpenCaptureLoad(int fd, CaptureReadResult* failure);
+std::unique_ptr<CaptureLoad> OpenCaptureLoad(int fd, tracefile::CaptureReadResult* failure);
 
 
 // True when the file behind fd starts with a capture magic; reads at offset 0

@@ -104,7 +104,7 @@ template <class Sink>
 void Walk(const CTraceLog& log, int index, bool elementDetails, Sink& sink) {
     // A record that is not there reads as zeros and no data, as the log's
     // accessors answer for it.
-    static constexpr std::uint8_t kNoRecord[kHeaderCopySize] = {};
+    static constexpr std::uint8_t kNoRecord[tracefile::kHeaderCopySize] = {};
     const CTraceRecord r = log.GetRecord(index).value_or(CTraceRecord(kNoRecord, {}));
     const bool dchannel = r.IsDChannel();
     const decode::FrameLayout parts = dchannel ? decode::LayoutOf(r.GetData()) : decode::FrameLayout{};

@@ -37,7 +37,7 @@ int CreateTraceLogFile(std::unique_ptr<CLogFile>& file, CTraceLog& log, const st
         const std::time_t now = std::time(nullptr);
         std::tm local{};
         localtime_r(&now, &local);
-        const auto header = BuildFileHeader(local);
+        const auto header = tracefile::BuildFileHeader(local);
 
         int error = 0;
         platform::UniqueFd fd = platform::CreateExclusiveWriter(path, &error);

@@ -29,7 +29,7 @@ namespace {
 // The data length the record's header gives: an ASCII record keeps its text
 // without the terminating zero, which the file still holds.
 std::size_t FileDataLength(std::span<const std::uint8_t> header, std::size_t kept) {
-    return header.size() >= kHeaderCopySize ? DataLength(header) : kept;
+    return header.size() >= tracefile::kHeaderCopySize ? tracefile::DataLength(header) : kept;
 }
 
 }  // namespace
@@ -37,14 +37,14 @@ std::size_t FileDataLength(std::span<const std::uint8_t> header, std::size_t kep
 std::vector<std::uint8_t> RawRecordBytes(const CTraceRecord& record) {
     const auto header = record.GetHeaderCopy();
     const auto data = record.GetData();
-    const std::size_t offset = DataOffset(RecordTypeOf(header));
+    const std::size_t offset = tracefile::DataOffset(tracefile::RecordTypeOf(header));
     const std::size_t n = FileDataLength(header, data.size());
     const auto length = static_cast<std::uint32_t>(offset + n + 4);
     std::vector<std::uint8_t> raw(header.begin(), header.begin() + static_cast<std::ptrdiff_t>(offset));
     raw.insert(raw.end(), data.begin(), data.begin() + static_cast<std::ptrdiff_t>(std::min(n, data.size())));
     raw.resize(length);  // zeros: the terminator an ASCII record did not keep
-    WriteU32(raw, 0, length);
-    WriteU32(raw, length - 4, length);
+    tracefile::WriteU32(raw, 0, length);
+    tracefile::WriteU32(raw, length - 4, length);
     return raw;
 }
 
@@ -67,10 +67,11 @@ int RecordStream::Begin() {
         local.tm_hour = m_start.hour;
         local.tm_min = m_start.minute;
         local.tm_sec = m_start.second;
-        const auto header = BuildFileHeader(local);
+        const auto header = tracefile::BuildFileHeader(local);
         m_buffer.assign(header.begin(), header.end());
     } else {
-        CaptureWriter(m_format == StreamFormat::Pcap ? CaptureFormat::Pcap : CaptureFormat::PcapNg, m_buffer);
+        const bool pcap = m_format == StreamFormat::Pcap;
+        CaptureWriter(pcap ? tracefile::CaptureFormat::Pcap : tracefile::CaptureFormat::PcapNg, m_buffer);
     }
     return Write(m_buffer);
 }
@@ -79,12 +80,13 @@ std::size_t RecordStream::SizeOf(const CTraceRecord& record) const {
     const auto header = record.GetHeaderCopy();
     const std::size_t data = record.GetData().size();
     switch (m_format) {
-        case StreamFormat::Log: return DataOffset(RecordTypeOf(header)) + FileDataLength(header, data) + 4;
+        case StreamFormat::Log: return tracefile::DataOffset(tracefile::RecordTypeOf(header)) + FileDataLength(header, data) + 4;
         case StreamFormat::Pcap:
-            return RecordTypeOf(header) == kDChannelRecord ? kPcapPacketHeaderSize + kLapdPseudoHeaderSize + data : 0;
+            if (tracefile::RecordTypeOf(header) != tracefile::kDChannelRecord) return 0;
+            return tracefile::kPcapPacketHeaderSize + tracefile::kLapdPseudoHeaderSize + data;
         case StreamFormat::PcapNg: {
-            if (RecordTypeOf(header) != kDChannelRecord) return 0;
-            const bool flags = SideOfRecord(record) != FrameSide::Unknown;
+            if (tracefile::RecordTypeOf(header) != tracefile::kDChannelRecord) return 0;
+            const bool flags = SideOfRecord(record) != tracefile::FrameSide::Unknown;
             return 32 + ((data + 3) & ~std::size_t{3}) + (flags ? 12 : 0);
         }
     }
@@ -98,14 +100,14 @@ int RecordStream::Add(const CTraceRecord& record) {
         if (error == 0) ++m_records;
         return error;
     }
-    if (RecordTypeOf(header) != kDChannelRecord) {
+    if (tracefile::RecordTypeOf(header) != tracefile::kDChannelRecord) {
         ++m_skipped;
         return 0;
     }
     m_buffer.clear();
     const auto stamp =
         m_clock.Next(record.GetHours(), record.GetMinutes(), record.GetSeconds(), record.GetHundredths());
-    CaptureWriter(m_format == StreamFormat::Pcap ? CaptureFormat::Pcap : CaptureFormat::PcapNg, m_buffer,
+    CaptureWriter(m_format == StreamFormat::Pcap ? tracefile::CaptureFormat::Pcap : tracefile::CaptureFormat::PcapNg, m_buffer,
                   /*withHeader=*/false)
         .AddFrame(stamp, SideOfRecord(record), record.GetData());
     const int error = Write(m_buffer);

@@ -20,7 +20,7 @@ constexpr std::int64_t kHalfDay = 12 * 3600 * 100;  // hundredths
 
 std::optional<TraceDate> ParseBannerDate(std::span<const std::uint8_t> header) {
     // "dd/mm/yy hh:mm:ss" right behind the 28-character prefix.
-    constexpr std::size_t at = kBannerPrefix.size();
+    constexpr std::size_t at = tracefile::kBannerPrefix.size();
     if (header.size() < at + 17) return std::nullopt;
     const auto sep = [&](std::size_t i, char c) { return header[at + i] == static_cast<std::uint8_t>(c); };
     if (!sep(2, '/') || !sep(5, '/') || !sep(8, ' ') || !sep(11, ':') || !sep(14, ':')) return std::nullopt;

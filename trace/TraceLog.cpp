@@ -30,8 +30,8 @@ CTraceLog::~CTraceLog() {
 
 namespace {
 // Each stored record: the header copy, its data length (2 bytes), its data.
-constexpr std::size_t kStoredLengthAt = kHeaderCopySize;
-constexpr std::size_t kStoredDataAt = kHeaderCopySize + 2;
+constexpr std::size_t kStoredLengthAt = tracefile::kHeaderCopySize;
+constexpr std::size_t kStoredDataAt = tracefile::kHeaderCopySize + 2;
 }  // namespace
 
 std::optional<CTraceRecord> CTraceLog::GetRecord(int index) const {
@@ -39,7 +39,7 @@ std::optional<CTraceRecord> CTraceLog::GetRecord(int index) const {
     const std::uint64_t position = m_positions[static_cast<std::size_t>(index / kPositionsPerBlock)]
                                               [static_cast<std::size_t>(index % kPositionsPerBlock)];
     const std::uint8_t* stored = m_blocks[position >> kBlockShift].get() + (position & (kBlockBytes - 1));
-    const std::size_t length = ReadU16({stored, kStoredDataAt}, kStoredLengthAt);
+    const std::size_t length = tracefile::ReadU16({stored, kStoredDataAt}, kStoredLengthAt);
     return CTraceRecord(stored, {stored + kStoredDataAt, length});
 }
 
@@ -134,25 +134,26 @@ std::uint8_t* CTraceLog::Allocate(std::size_t size) {
 }
 
 int CTraceLog::AddRawRecord(std::span<const std::uint8_t> raw) {
-    if (raw.size() < kMinRecordLength) return -1;
-    const std::uint16_t type = RecordTypeOf(raw);
-    if (type != kAsciiRecord && type != kHexRecord && type != kDChannelRecord) return -1;  // 4 to 6: no record
+    if (raw.size() < tracefile::kMinRecordLength) return -1;
+    const std::uint16_t type = tracefile::RecordTypeOf(raw);
+    const bool withBody = type == tracefile::kAsciiRecord || type == tracefile::kHexRecord || type == tracefile::kDChannelRecord;
+    if (!withBody) return -1;  // 4 to 6: no record
     // The data as the length field says, but never past the raw bytes given.
-    const std::size_t offset = DataOffset(type);
+    const std::size_t offset = tracefile::DataOffset(type);
     std::size_t length = raw.size() > offset ? raw.size() - offset : 0;
-    if (raw.size() >= kHeaderCopySize) length = std::min<std::size_t>(length, DataLength(raw));
-    length = std::min<std::size_t>(length, kMaxRecordLength);
+    if (raw.size() >= tracefile::kHeaderCopySize) length = std::min<std::size_t>(length, tracefile::DataLength(raw));
+    length = std::min<std::size_t>(length, tracefile::kMaxRecordLength);
     const std::uint8_t* data = raw.data() + std::min(offset, raw.size());
     // An ASCII record's terminating zero is not part of its text.
-    if (type == kAsciiRecord && length > 0 && data[length - 1] == 0) --length;
+    if (type == tracefile::kAsciiRecord && length > 0 && data[length - 1] == 0) --length;
 
     // A terminal capture keeps only the record it is printing.
     if (m_keepOnlyNewest) ForgetRecordsKeepingBlocks();
     std::uint8_t* stored = Allocate(kStoredDataAt + length);
-    const std::size_t header = std::min(raw.size(), kHeaderCopySize);
+    const std::size_t header = std::min(raw.size(), tracefile::kHeaderCopySize);
     std::memcpy(stored, raw.data(), header);
-    std::memset(stored + header, 0, kHeaderCopySize - header);
-    WriteU16({stored, kStoredDataAt}, kStoredLengthAt, static_cast<std::uint16_t>(length));
+    std::memset(stored + header, 0, tracefile::kHeaderCopySize - header);
+    tracefile::WriteU16({stored, kStoredDataAt}, kStoredLengthAt, static_cast<std::uint16_t>(length));
     if (length > 0) std::memcpy(stored + kStoredDataAt, data, length);
     const int index = m_count++;
     if (m_batch > 0 && m_count >= m_batch) ConsumeBatch();
@@ -213,7 +214,7 @@ private:
     std::uint64_t m_taken = 0;
     bool m_atEnd = false;
 };
-static_assert(kMaxRecordLength < std::size_t{1} << 18 && kFileHeaderSize < std::size_t{1} << 18);
+static_assert(tracefile::kMaxRecordLength < std::size_t{1} << 18 && tracefile::kFileHeaderSize < std::size_t{1} << 18);
 }  // namespace
 
 struct CTraceLog::PendingLoad {
@@ -233,8 +234,8 @@ CaptureRecordSink CTraceLog::CaptureSink() {
 
 static_assert(CTraceLog::kLoadGoesOn == kCaptureLoadGoesOn);
 
-int LoadCapture(CTraceLog& log, ByteSource& source) {
-    CaptureLoad load(nullptr, NewPcapReader(source), 0);
+int LoadCapture(CTraceLog& log, tracefile::ByteSource& source) {
+    CaptureLoad load(nullptr, tracefile::NewPcapReader(source), 0);
     std::vector<std::string> messages;
     int loaded = CTraceLog::kLoadGoesOn;
     while (loaded == CTraceLog::kLoadGoesOn) loaded = load.Step(log.CaptureSink(), 1 << 16, messages);
@@ -266,8 +267,8 @@ int CTraceLog::BeginLoad(const std::filesystem::path& path, int* openError, int 
     if (IsCaptureFile(load->fd.Get())) return BeginCaptureLoad(std::move(load), records);
 
     std::size_t headerBytes = 0;
-    const std::uint8_t* head = load->in.Take(kFileHeaderSize, &headerBytes);
-    if (!HasBanner({head, headerBytes})) return BeginCaptureLoad(std::move(load), records);
+    const std::uint8_t* head = load->in.Take(tracefile::kFileHeaderSize, &headerBytes);
+    if (!tracefile::HasBanner({head, headerBytes})) return BeginCaptureLoad(std::move(load), records);
     m_traceDate = ParseBannerDate({head, headerBytes});
     m_bannerDateInvalid = !m_traceDate;
     m_load = std::move(load);
@@ -275,7 +276,7 @@ int CTraceLog::BeginLoad(const std::filesystem::path& path, int* openError, int 
 }
 
 int CTraceLog::BeginCaptureLoad(std::unique_ptr<PendingLoad> load, int records) {
-    CaptureReadResult failure;
+    tracefile::CaptureReadResult failure;
     load->capture = OpenCaptureLoad(load->fd.Get(), &failure);
     if (!load->capture) {
         platform::MessageBox(failure.message);
@@ -312,33 +313,34 @@ int CTraceLog::ReadRecords(int records) {
         if (read == records) return kLoadGoesOn;
         // Each record is looked at where it lies in the chunk and copied
         // once, into the store.
-        const std::uint8_t* header = in.Peek(kRecordHeaderSize);
+        const std::uint8_t* header = in.Peek(tracefile::kRecordHeaderSize);
         if (header == nullptr) {  // partial header: the end
             m_load.reset();
             return 1;
         }
-        switch (CheckRecordHeader(std::span<const std::uint8_t, kRecordHeaderSize>(header, kRecordHeaderSize))) {
-            case HeaderCheck::BadType: damage = "Unknown Data Record Type"; continue;
-            case HeaderCheck::BadLength: damage = "Unuseable Data Record length"; continue;
-            case HeaderCheck::Ok: break;
+        using HeaderBytes = std::span<const std::uint8_t, tracefile::kRecordHeaderSize>;
+        switch (tracefile::CheckRecordHeader(HeaderBytes(header, tracefile::kRecordHeaderSize))) {
+            case tracefile::HeaderCheck::BadType: damage = "Unknown Data Record Type"; continue;
+            case tracefile::HeaderCheck::BadLength: damage = "Unuseable Data Record length"; continue;
+            case tracefile::HeaderCheck::Ok: break;
         }
-        const std::uint32_t length = RecordLength({header, kRecordHeaderSize});
+        const std::uint32_t length = tracefile::RecordLength({header, tracefile::kRecordHeaderSize});
         const std::uint8_t* bytes = in.Take(length);
         if (bytes == nullptr) {
             damage = "Could not read data portion of record!";
             continue;
         }
         const std::span<const std::uint8_t> record(bytes, length);
-        switch (CheckRecordBody(record)) {
-            case BodyCheck::BadTrailer: damage = "Inconsistent record contents!"; continue;
-            case BodyCheck::InconsistentAscii:
+        switch (tracefile::CheckRecordBody(record)) {
+            case tracefile::BodyCheck::BadTrailer: damage = "Inconsistent record contents!"; continue;
+            case tracefile::BodyCheck::InconsistentAscii:
                 damage = "Inconsistent ASCII Record!\n";
                 damageToStderr = true;
                 continue;
-            case BodyCheck::InconsistentHex: damage = "Inconsistent Hex Record!"; continue;
-            case BodyCheck::InconsistentDChannel: damage = "Inconsistent D-Channel Record!"; continue;
-            case BodyCheck::NoBody: continue;  // types 4 to 6: framed by their length, skipped
-            case BodyCheck::Ok: break;
+            case tracefile::BodyCheck::InconsistentHex: damage = "Inconsistent Hex Record!"; continue;
+            case tracefile::BodyCheck::InconsistentDChannel: damage = "Inconsistent D-Channel Record!"; continue;
+            case tracefile::BodyCheck::NoBody: continue;  // types 4 to 6: framed by their length, skipped
+            case tracefile::BodyCheck::Ok: break;
         }
         AddRawRecord(record);
         ++read;

@@ -23,9 +23,12 @@
 #include "trace/TraceReader.h"
 #include "trace/TraceRecord.h"
 
+namespace tracefile {
+class ByteSource;
+}
+
 namespace trace {
 
-class ByteSource;
 class CLogFile;
 struct CaptureRecordSink;
 
@@ -171,7 +174,7 @@ private:
     void ConsumeBatch();
     // Forgets every record; the blocks stay allocated for the next ones.
     void ForgetRecordsKeepingBlocks();
-    friend int LoadCapture(CTraceLog& log, ByteSource& source);
+    friend int LoadCapture(CTraceLog& log, tracefile::ByteSource& source);
     // A capture file's records appended to this log; an empty log takes the
     // first frame's date as the trace's.
     CaptureRecordSink CaptureSink();
@@ -204,6 +207,6 @@ private:
 // Loads a whole pcap or pcapng capture from a byte source into the log;
 // answers as CaptureLoad::Step does at the end, and says its messages
 // through platform::MessageBox.
-int LoadCapture(CTraceLog& log, ByteSource& source);
+int LoadCapture(CTraceLog& log, tracefile::ByteSource& source);
 
 }  // namespace trace

@@ -35,9 +35,9 @@ enum class Pass { Delivered, Skipped, NothingNew };
 // later pass). pos moves past what was framed or skipped.
 Pass ReadOnePass(int fd, std::int64_t& pos, TraceReaderParams& params) {
     if (pos == 0) {
-        std::array<std::uint8_t, kFileHeaderSize> header;
+        std::array<std::uint8_t, tracefile::kFileHeaderSize> header;
         if (ReadUpTo(fd, header.data(), header.size(), 0) < header.size()) return Pass::NothingNew;
-        pos = kFileHeaderSize;
+        pos = tracefile::kFileHeaderSize;
     }
     params.chunk.resize(kReaderChunkBytes);
     params.records.clear();
@@ -45,18 +45,18 @@ Pass ReadOnePass(int fd, std::int64_t& pos, TraceReaderParams& params) {
     const std::uint8_t* bytes = params.chunk.data();
     std::size_t at = 0;
     bool skipped = false;
-    while (got - at >= kRecordHeaderSize) {
-        if (CheckRecordHeader(std::span<const std::uint8_t, kRecordHeaderSize>(bytes + at, kRecordHeaderSize)) !=
-            HeaderCheck::Ok) {
-            at += kRecordHeaderSize;  // garbage: skip these 16 bytes, look at the next 16
+    while (got - at >= tracefile::kRecordHeaderSize) {
+        using HeaderBytes = std::span<const std::uint8_t, tracefile::kRecordHeaderSize>;
+        if (tracefile::CheckRecordHeader(HeaderBytes(bytes + at, tracefile::kRecordHeaderSize)) != tracefile::HeaderCheck::Ok) {
+            at += tracefile::kRecordHeaderSize;  // garbage: skip these 16 bytes, look at the next 16
             skipped = true;
             continue;
         }
-        const std::uint32_t length = ReadU32({bytes + at, 4}, 0);
+        const std::uint32_t length = tracefile::ReadU32({bytes + at, 4}, 0);
         if (got - at < length) break;  // body still being written, or beyond this chunk
         const std::span<const std::uint8_t> record(bytes + at, length);
         at += length;
-        if (CheckRecordBody(record) != BodyCheck::Ok) {  // wrong trailer, inconsistent, or types 4-6
+        if (tracefile::CheckRecordBody(record) != tracefile::BodyCheck::Ok) {  // wrong trailer, inconsistent, or types 4-6
             skipped = true;
             continue;
         }
@@ -159,7 +159,7 @@ int CTraceLog::StopReader(const std::function<bool(TraceReaderParams&)>& drain) 
 int CTraceLog::AddReaderRecords(const TraceReaderParams& params, const std::function<void(int)>& added) {
     int count = 0;
     for (const TraceReaderParams::Delivered& record : params.records) {
-        if (record.length < kMinRecordLength || record.length > kMaxRecordLength ||
+        if (record.length < tracefile::kMinRecordLength || record.length > tracefile::kMaxRecordLength ||
             std::size_t{record.offset} + record.length > params.chunk.size())
             continue;
         const int index = AddRawRecord({params.chunk.data() + record.offset, record.length});

@@ -13,8 +13,8 @@ int CTraceRecord::FormatHexDump(std::string& out) const {
 
 std::string_view CTraceRecord::GetMnemonic() const {
     switch (GetType()) {
-        case kAsciiRecord: return "ASC";
-        case kDChannelRecord: return "DCH";
+        case tracefile::kAsciiRecord: return "ASC";
+        case tracefile::kDChannelRecord: return "DCH";
         default: return {};
     }
 }
@@ -44,8 +44,8 @@ MARLO_FRAME_TEXT(GetCallReference, CallReference)
 
 std::string CTraceRecord::GetMessage() const {
     switch (GetType()) {
-        case kAsciiRecord: return RenderAsciiText(m_data);
-        case kDChannelRecord: return Summary(kTextMask).Message();
+        case tracefile::kAsciiRecord: return RenderAsciiText(m_data);
+        case tracefile::kDChannelRecord: return Summary(kTextMask).Message();
         default: return {};
     }
 }

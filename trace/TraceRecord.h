@@ -28,8 +28,8 @@ public:
     // (an ASCII record's without its terminating zero).
     CTraceRecord(const std::uint8_t* header, std::span<const std::uint8_t> data) : m_header(header), m_data(data) {}
 
-    std::uint16_t GetType() const { return ReadU16(GetHeaderCopy(), wire::kRecType); }
-    bool IsDChannel() const { return GetType() == kDChannelRecord; }
+    std::uint16_t GetType() const { return tracefile::ReadU16(GetHeaderCopy(), wire::kRecType); }
+    bool IsDChannel() const { return GetType() == tracefile::kDChannelRecord; }
 
     // 75-character lines of 16 bytes each ("\r\n" included); returns 1.
     int FormatHexDump(std::string& out) const;
@@ -52,7 +52,7 @@ public:
     // elements too.
     decode::FrameSummary Summary(std::uint32_t mask = decode::kDecodeMask) const;
 
-    std::uint16_t GetSequence() const { return ReadU16(GetHeaderCopy(), wire::kRecSequence); }
+    std::uint16_t GetSequence() const { return tracefile::ReadU16(GetHeaderCopy(), wire::kRecSequence); }
     std::uint8_t GetHours() const { return m_header[wire::kRecHour]; }
     std::uint8_t GetMinutes() const { return m_header[wire::kRecMinute]; }
     std::uint8_t GetSeconds() const { return m_header[wire::kRecSecond]; }
@@ -68,7 +68,7 @@ public:
     std::uint8_t GetFlags() const { return m_header[wire::kRecFlags]; }
     bool IsFromNetworkSide() const { return wire::FromNetworkSide(GetFlags()); }
     bool IsSideUnknown() const { return IsDChannel() && (m_header[wire::kRecFrameFlags] & wire::kSideUnknownBit) != 0; }
-    std::span<const std::uint8_t> GetHeaderCopy() const { return {m_header, kHeaderCopySize}; }
+    std::span<const std::uint8_t> GetHeaderCopy() const { return {m_header, tracefile::kHeaderCopySize}; }
     std::span<const std::uint8_t> GetData() const { return m_data; }
 
 private:

@@ -13,7 +13,7 @@
 
 #include "wire/Bytes.h"
 
-namespace trace {
+namespace tracefile {
 
 enum class CaptureFormat { Pcap, PcapNg };
 
@@ -68,4 +68,4 @@ using wire::FieldReader;
 // or nano) or a pcapng section header.
 bool IsCaptureMagic(std::span<const std::uint8_t> head);
 
-}  // namespace trace
+}  // namespace tracefile

@@ -9,7 +9,7 @@
 #include <limits>
 #include <optional>
 
-namespace trace {
+namespace tracefile {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -538,4 +538,4 @@ CaptureReadResult CaptureTruncated(int frames) {
                    "The capture file ends in the middle of a packet; the frames before it are shown.", frames);
 }
 
-}  // namespace trace
+}  // namespace tracefile

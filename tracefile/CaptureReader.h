@@ -15,7 +15,7 @@
 
 #include "tracefile/CaptureFormat.h"
 
-namespace trace {
+namespace tracefile {
 
 struct CaptureFrame {
     std::int64_t seconds = 0;  // since 1970-01-01 00:00 UTC
@@ -120,4 +120,4 @@ std::string LinkTypeName(std::uint32_t linkType);
 // order; stops at the first problem.
 CaptureReadResult ReadCapture(ByteSource& source, const FrameSink& onFrame);
 
-}  // namespace trace
+}  // namespace tracefile

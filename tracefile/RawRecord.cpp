@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-namespace trace {
+namespace tracefile {
 
 HeaderCheck CheckRecordHeader(std::span<const std::uint8_t, kRecordHeaderSize> header) {
     const std::uint16_t type = ReadU16(header, wire::kRecType);
@@ -61,4 +61,4 @@ bool HasBanner(std::span<const std::uint8_t> head) {
            std::equal(kBannerPrefix.begin(), kBannerPrefix.end(), head.begin());
 }
 
-}  // namespace trace
+}  // namespace tracefile

@@ -13,7 +13,7 @@
 
 #include "wire/Tpx.h"
 
-namespace trace {
+namespace tracefile {
 
 inline constexpr std::size_t kFileHeaderSize = 52;
 inline constexpr std::string_view kBannerPrefix = "Orin Intl Binary Trace File ";  // 28 characters
@@ -60,4 +60,4 @@ std::array<std::uint8_t, kFileHeaderSize> BuildFileHeader(const std::tm& localTi
 // True when the first bytes carry the banner prefix (at least 28 bytes needed).
 bool HasBanner(std::span<const std::uint8_t> head);
 
-}  // namespace trace
+}  // namespace tracefile

@@ -16,7 +16,7 @@ extern "C" {
 #include <wsutil/wslog.h>
 }
 
-namespace trace {
+namespace tracefile {
 namespace {
 
 // libwiretap is set up once per process, before its first use: process
@@ -267,4 +267,4 @@ std::string LinkTypeName(std::uint32_t linkType) {
     return EncapName(encap);
 }
 
-}  // namespace trace
+}  // namespace tracefile

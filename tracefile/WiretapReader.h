@@ -13,11 +13,11 @@
 
 #include "tracefile/CaptureReader.h"
 
-namespace trace {
+namespace tracefile {
 
 // Opens the file at path. nullptr when it cannot be read as a capture:
 // *failure then says why, with status NotCapture when no format libwiretap
 // knows fits the file (a text file, a trace log file).
 std::unique_ptr<CaptureReader> OpenWiretapCapture(const std::string& path, CaptureReadResult* failure);
 
-}  // namespace trace
+}  // namespace tracefile

@@ -77,7 +77,7 @@ QVariant RecordListModel::headerData(int section, Qt::Orientation orientation, i
 RecordListModel::RowKind RecordListModel::KindOf(const trace::CTraceLog& log, int record) {
     const std::optional<trace::CTraceRecord> r = log.GetRecord(record);
     if (!r) return RowKind::Other;
-    if (trace::RecordTypeOf(r->GetHeaderCopy()) != trace::kDChannelRecord) return RowKind::TextOrHex;
+    if (tracefile::RecordTypeOf(r->GetHeaderCopy()) != tracefile::kDChannelRecord) return RowKind::TextOrHex;
     const std::span<const std::uint8_t> frame = r->GetData();
     const decode::LinkHeader link = decode::ReadLink(frame);
     if (link.kind == decode::FrameKind::None) return RowKind::Damaged;

@@ -88,8 +88,8 @@ inline int WriteRepeatedSample(const QString& sample, const QString& path, int m
     if (log.LoadFile(sample.toStdString()) != 1 || log.GetRecordCount() == 0) return -1;
     const int perSample = log.GetRecordCount();
     const int repeats = (minRecords + perSample - 1) / perSample;
-    QByteArray large = bytes.left(trace::kFileHeaderSize);
-    for (int i = 0; i < repeats; ++i) large += bytes.mid(trace::kFileHeaderSize);
+    QByteArray large = bytes.left(tracefile::kFileHeaderSize);
+    for (int i = 0; i < repeats; ++i) large += bytes.mid(tracefile::kFileHeaderSize);
     large.chop(cutBytes);
     QFile out(path);
     if (!out.open(QIODevice::WriteOnly) || out.write(large) != large.size()) return -1;

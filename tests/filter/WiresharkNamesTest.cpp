@@ -171,7 +171,7 @@ TEST_F(WiresharkNames, SelectWhatTsharkSelects) {
     ASSERT_GT(frames.Count(), 250);
     const auto pcapng = m_dir / "frames.pcapng";
     trace::ExportOptions options;
-    options.format = trace::CaptureFormat::PcapNg;
+    options.format = tracefile::CaptureFormat::PcapNg;
     ASSERT_TRUE(trace::ExportTrace(frames.log, pcapng, options).ok);
 
     constexpr std::size_t kCount = std::size(kExpressions);

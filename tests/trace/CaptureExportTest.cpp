@@ -23,7 +23,7 @@ using capturefiles::ScopedTimeZone;
 using testsupport::Bytes;
 using testsupport::MakeRecord;
 using testsupport::RecordFields;
-using trace::CaptureFormat;
+using tracefile::CaptureFormat;
 
 constexpr const char* kCentralEurope = "CET-1CEST,M3.5.0,M10.5.0/3";
 
@@ -67,7 +67,7 @@ Bytes SampleTrace() {
     });
 }
 
-class CaptureRoundTrip : public testsupport::TempDirTest, public ::testing::WithParamInterface<CaptureFormat> {};
+class CaptureRoundTrip : public testsupport::TempDirTest, public ::testing::WithParamInterface<tracefile::CaptureFormat> {};
 
 TEST_P(CaptureRoundTrip, GivesBackTheSameFramesTimesSidesAndDecodes) {
     ScopedTimeZone tz(kCentralEurope);
@@ -136,14 +136,14 @@ std::int64_t Utc(int year, int month, int day, int h, int m, int s) {
     return ::timegm(&t);
 }
 
-std::vector<trace::CaptureFrame> ReadBack(const Bytes& file, std::vector<Bytes>* frames = nullptr) {
-    std::vector<trace::CaptureFrame> out;
-    trace::MemorySource source(file);
-    const auto result = trace::ReadCapture(source, [&](const trace::CaptureFrame& f) {
+std::vector<tracefile::CaptureFrame> ReadBack(const Bytes& file, std::vector<Bytes>* frames = nullptr) {
+    std::vector<tracefile::CaptureFrame> out;
+    tracefile::MemorySource source(file);
+    const auto result = tracefile::ReadCapture(source, [&](const tracefile::CaptureFrame& f) {
         out.push_back(f);
         if (frames) frames->emplace_back(f.lapd.begin(), f.lapd.end());
     });
-    EXPECT_EQ(result.status, trace::CaptureStatus::Ok) << result.message;
+    EXPECT_EQ(result.status, tracefile::CaptureStatus::Ok) << result.message;
     return out;
 }
 
@@ -179,8 +179,9 @@ TEST_P(CaptureRoundTrip, StampsRecordsOnTheBannerDateInLocalTime) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, CaptureRoundTrip, ::testing::Values(CaptureFormat::Pcap, CaptureFormat::PcapNg),
-                         [](const auto& p) { return p.param == CaptureFormat::Pcap ? "pcap" : "pcapng"; });
+INSTANTIATE_TEST_SUITE_P(Formats, CaptureRoundTrip,
+                         ::testing::Values(tracefile::CaptureFormat::Pcap, tracefile::CaptureFormat::PcapNg),
+                         [](const auto& p) { return p.param == tracefile::CaptureFormat::Pcap ? "pcap" : "pcapng"; });
 
 // What a packet analyser reads for direction: in pcap the pseudo-header's
 // packet type (4 sent by us, the user side; 0 received) with address octet 0
@@ -188,11 +189,11 @@ INSTANTIATE_TEST_SUITE_P(Formats, CaptureRoundTrip, ::testing::Values(CaptureFor
 TEST(CaptureWriter, MarksUserFramesSentAndNetworkFramesReceived) {
     const trace::RecordClock::Stamp stamp{1000, 250000};
     const Bytes frame = {0x00, 0x81, 0x01, 0x01};
-    for (const trace::FrameSide side : {trace::FrameSide::User, trace::FrameSide::Network}) {
-        const bool fromNetwork = side == trace::FrameSide::Network;
+    for (const tracefile::FrameSide side : {tracefile::FrameSide::User, tracefile::FrameSide::Network}) {
+        const bool fromNetwork = side == tracefile::FrameSide::Network;
         SCOPED_TRACE(fromNetwork ? "NT" : "TE");
         Bytes pcap;
-        trace::CaptureWriter(CaptureFormat::Pcap, pcap).AddFrame(stamp, side, frame);
+        trace::CaptureWriter(tracefile::CaptureFormat::Pcap, pcap).AddFrame(stamp, side, frame);
         ASSERT_EQ(pcap.size(), 24u + 16u + 16u + frame.size());
         EXPECT_EQ(pcap[20], 177);  // link type, little-endian
         const Bytes pseudo(pcap.begin() + 40, pcap.begin() + 56);
@@ -200,11 +201,11 @@ TEST(CaptureWriter, MarksUserFramesSentAndNetworkFramesReceived) {
         EXPECT_EQ(pseudo, expected);
 
         Bytes ng;
-        trace::CaptureWriter(CaptureFormat::PcapNg, ng).AddFrame(stamp, side, frame);
+        trace::CaptureWriter(tracefile::CaptureFormat::PcapNg, ng).AddFrame(stamp, side, frame);
         std::vector<Bytes> frames;
         const auto read = ReadBack(ng, &frames);
         ASSERT_EQ(read.size(), 1u);
-        EXPECT_EQ(read[0].side, fromNetwork ? trace::FrameSide::Network : trace::FrameSide::User);
+        EXPECT_EQ(read[0].side, fromNetwork ? tracefile::FrameSide::Network : tracefile::FrameSide::User);
         EXPECT_EQ(read[0].seconds, 1000);
         EXPECT_EQ(read[0].nanoseconds, 250000000u);
         EXPECT_EQ(frames[0], frame);
@@ -288,7 +289,7 @@ TEST_F(CaptureExportFile, ReplacesOnlyWhenAskedAndLeavesNoTemporaryFile) {
 // today's date rather than failing; one without frames still makes a file
 // that opens.
 TEST_F(CaptureExportFile, ExportsAnEmptyTraceAsAValidEmptyCapture) {
-    for (const CaptureFormat format : {CaptureFormat::Pcap, CaptureFormat::PcapNg}) {
+    for (const tracefile::CaptureFormat format : {tracefile::CaptureFormat::Pcap, tracefile::CaptureFormat::PcapNg}) {
         trace::CTraceLog empty;
         trace::ExportOptions options;
         options.format = format;
@@ -314,17 +315,17 @@ TEST_F(CaptureExportFile, FramesOfUnknownSideLeaveWithoutADirection) {
                                                   {{1700000000, 0, {0x00, 0x81, 0x7F}}, {1700000001, 0, {0x02, 0x81, 0x01, 0x03}}}));
     testsupport::RecordingMessageBox box;
     trace::ExportOptions options;
-    options.format = CaptureFormat::PcapNg;
+    options.format = tracefile::CaptureFormat::PcapNg;
     const trace::ExportResult ng = trace::ExportTrace(in, m_dir / "out.pcapng", options);
     ASSERT_TRUE(ng.ok) << ng.error;
     EXPECT_EQ(ng.sidelessInPcap, 0);
     const Bytes written = testsupport::ReadFile(m_dir / "out.pcapng");
-    trace::MemorySource source(written);
-    std::vector<trace::FrameSide> sides;
-    trace::ReadCapture(source, [&](const trace::CaptureFrame& f) { sides.push_back(f.side); });
-    EXPECT_EQ(sides, (std::vector{trace::FrameSide::Unknown, trace::FrameSide::Unknown}));
+    tracefile::MemorySource source(written);
+    std::vector<tracefile::FrameSide> sides;
+    tracefile::ReadCapture(source, [&](const tracefile::CaptureFrame& f) { sides.push_back(f.side); });
+    EXPECT_EQ(sides, (std::vector{tracefile::FrameSide::Unknown, tracefile::FrameSide::Unknown}));
 
-    options.format = CaptureFormat::Pcap;
+    options.format = tracefile::CaptureFormat::Pcap;
     const trace::ExportResult pcap = trace::ExportTrace(in, m_dir / "out.pcap", options);
     ASSERT_TRUE(pcap.ok) << pcap.error;
     EXPECT_EQ(pcap.sidelessInPcap, 2);

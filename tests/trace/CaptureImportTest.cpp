@@ -309,15 +309,15 @@ TEST(CaptureReader, EveryPrefixOfAFileReadsOrReportsAProblem) {
     for (const Bytes& file : files) {
         for (std::size_t n = 0; n <= file.size(); ++n) {
             const Bytes cut(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(n));
-            trace::MemorySource source(cut);
+            tracefile::MemorySource source(cut);
             int frames = 0;
-            const auto result = trace::ReadCapture(source, [&](const trace::CaptureFrame&) { ++frames; });
+            const auto result = tracefile::ReadCapture(source, [&](const tracefile::CaptureFrame&) { ++frames; });
             EXPECT_EQ(result.frames, frames);
             // A cut between packets is a shorter capture, any other cut a problem.
             if (n == file.size()) {
-                EXPECT_EQ(result.status, trace::CaptureStatus::Ok) << result.message;
+                EXPECT_EQ(result.status, tracefile::CaptureStatus::Ok) << result.message;
                 EXPECT_EQ(frames, &file == &files[0] ? 2 : 3);
-            } else if (result.status == trace::CaptureStatus::Ok) {
+            } else if (result.status == tracefile::CaptureStatus::Ok) {
                 EXPECT_TRUE(result.message.empty());
             } else {
                 EXPECT_FALSE(result.message.empty()) << "cut at " << n;
@@ -355,32 +355,32 @@ TEST(CaptureReader, TheSmallestBlockOfEachKindReadsAndAShorterOneIsDamaged) {
     struct Case {
         const char* name;
         Bytes file;
-        trace::CaptureStatus status;
+        tracefile::CaptureStatus status;
         int frames;
         std::string message;
     };
     const std::string damaged = "The capture file is damaged: ";
     const Case cases[] = {
         {"smallest of each kind", Join({section, interface, enhanced, obsolete, simple, other}),
-         trace::CaptureStatus::Ok, 3, ""},
-        {"interface of 12", Join({section, Block(1, {})}), trace::CaptureStatus::Damaged, 0,
+         tracefile::CaptureStatus::Ok, 3, ""},
+        {"interface of 12", Join({section, Block(1, {})}), tracefile::CaptureStatus::Damaged, 0,
          damaged + "the interface block at offset 28 is too short."},
-        {"interface of 16", Join({section, Block(1, {203, 0, 0, 0})}), trace::CaptureStatus::Damaged, 0,
+        {"interface of 16", Join({section, Block(1, {203, 0, 0, 0})}), tracefile::CaptureStatus::Damaged, 0,
          damaged + "the interface block at offset 28 is too short."},
         {"section header of 24", Block(0x0A0D0D0A, {0x4D, 0x3C, 0x2B, 0x1A, 1, 0, 0, 0, 0, 0, 0, 0}),
-         trace::CaptureStatus::Damaged, 0, damaged + "the block at offset 0 gives the length 24."},
-        {"enhanced packet of 28", Join({section, interface, Block(6, Bytes(16, 0))}), trace::CaptureStatus::Damaged,
+         tracefile::CaptureStatus::Damaged, 0, damaged + "the block at offset 0 gives the length 24."},
+        {"enhanced packet of 28", Join({section, interface, Block(6, Bytes(16, 0))}), tracefile::CaptureStatus::Damaged,
          0, damaged + "packet 1 has a short block."},
-        {"obsolete packet of 28", Join({section, interface, Block(2, Bytes(16, 0))}), trace::CaptureStatus::Damaged,
+        {"obsolete packet of 28", Join({section, interface, Block(2, Bytes(16, 0))}), tracefile::CaptureStatus::Damaged,
          0, damaged + "packet 1 has a short block."},
-        {"simple packet of 12", Join({section, interface, Block(3, {})}), trace::CaptureStatus::Damaged, 0,
+        {"simple packet of 12", Join({section, interface, Block(3, {})}), tracefile::CaptureStatus::Damaged, 0,
          damaged + "packet 1 has a short block."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        trace::MemorySource source(c.file);
+        tracefile::MemorySource source(c.file);
         int frames = 0;
-        const auto result = trace::ReadCapture(source, [&](const trace::CaptureFrame& frame) {
+        const auto result = tracefile::ReadCapture(source, [&](const tracefile::CaptureFrame& frame) {
             EXPECT_TRUE(frame.lapd.empty());
             ++frames;
         });
@@ -411,7 +411,7 @@ TEST(CaptureImportLong, LocalTimesAcrossSummerTimeAndTheDateOfTheFirstFrame) {
         packets.emplace_back(at, 0, LinuxLapd(4, 0, kRr));
     }
     const Bytes file = Pcap(false, false, 177, packets);
-    trace::MemorySource source(file);
+    tracefile::MemorySource source(file);
     trace::CTraceLog log;
     ASSERT_EQ(trace::LoadCapture(log, source), 1);
     ASSERT_EQ(log.GetRecordCount(), kFrames);

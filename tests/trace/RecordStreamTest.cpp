@@ -94,15 +94,15 @@ TEST_P(RecordStreamTest, EachRecordArrivesWholeAtOnceAndReadsBackTheSame) {
         std::filesystem::remove(path);
         return;
     }
-    trace::MemorySource source(all);
-    std::vector<trace::FrameSide> sides;
+    tracefile::MemorySource source(all);
+    std::vector<tracefile::FrameSide> sides;
     std::vector<Bytes> frames;
-    const auto result = trace::ReadCapture(source, [&](const trace::CaptureFrame& f) {
+    const auto result = tracefile::ReadCapture(source, [&](const tracefile::CaptureFrame& f) {
         sides.push_back(f.side);
         frames.emplace_back(f.lapd.begin(), f.lapd.end());
     });
-    ASSERT_EQ(result.status, trace::CaptureStatus::Ok) << result.message;
-    using S = trace::FrameSide;
+    ASSERT_EQ(result.status, tracefile::CaptureStatus::Ok) << result.message;
+    using S = tracefile::FrameSide;
     // pcap's pseudo-header must name a side: an unknown one goes as the user's.
     const S last = GetParam() == StreamFormat::PcapNg ? S::Unknown : S::User;
     EXPECT_EQ(sides, (std::vector<S>{S::User, S::Network, S::User, last}));

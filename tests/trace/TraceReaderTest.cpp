@@ -136,7 +136,7 @@ TEST_F(TraceReaderTest, AFileLargerThanOneChunkComesInBatchesInOrderEachRecordOn
     ASSERT_EQ(sequences.size(), static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) ASSERT_EQ(sequences[static_cast<std::size_t>(i)], i % 65536) << i;
     EXPECT_GE(m_batches, 3);
-    EXPECT_EQ(m_log.GetReaderRecordEnd(), static_cast<std::int64_t>(trace::kFileHeaderSize + many.size()));
+    EXPECT_EQ(m_log.GetReaderRecordEnd(), static_cast<std::int64_t>(tracefile::kFileHeaderSize + many.size()));
 }
 
 // The stop's drain takes what the file holds, batch by batch, until it is
