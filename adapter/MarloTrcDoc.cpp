@@ -52,6 +52,14 @@ std::string NarrowName(const std::array<char16_t, TPX_ADAPTER_NAME_CHARS>& name)
     return out;
 }
 
+// The names of the first `count` adapters as 8-bit text.
+std::vector<std::string> NamesOf(const std::array<std::array<char16_t, TPX_ADAPTER_NAME_CHARS>, kMaxAdapters>& names,
+                                 std::uint32_t count) {
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < std::min<std::size_t>(count, kMaxAdapters); ++i) out.push_back(NarrowName(names[i]));
+    return out;
+}
+
 }  // namespace
 
 std::string ExplainOpenFailure(const std::string& errorText) {
@@ -117,27 +125,7 @@ bool CMarloTrcDoc::OnOpenDocument(const std::filesystem::path& /*path*/) {
 }
 
 
-std::vector<std::string> CMarloTrcDoc::AdapterNames() const {
-    std::vector<std::string> names;
-    for (std::size_t i = 0; i < std::min<std::size_t>(m_adapterCount, kMaxAdapters); ++i) {
-        names.push_back(NarrowName(m_adapterNames[i]));
-    }
-    return names;
-}
-
-std::optional<std::size_t> CMarloTrcDoc::SelectAdapter() {
-    std::vector<std::string> entries;
-    std::vector<std::size_t> adapterOfEntry;
-    const std::vector<std::string> names = AdapterNames();
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (IsAdapterInUse(i)) continue;
-        entries.push_back(names[i] + " - Inactive");
-        adapterOfEntry.push_back(i);
-    }
-    const std::optional<int> choice = m_ui.SelectAdapter(entries);
-    if (!choice || *choice < 0 || static_cast<std::size_t>(*choice) >= entries.size()) return std::nullopt;
-    return adapterOfEntry[static_cast<std::size_t>(*choice)];
-}
+std::vector<std::string> CMarloTrcDoc::AdapterNames() const { return NamesOf(m_adapterNames, m_adapterCount); }
 
 namespace {
 
@@ -160,63 +148,75 @@ private:
 }  // namespace
 
 bool CMarloTrcDoc::OpenAdapter(std::string& errorText) {
-    // Opening again replaces the connection this document holds.
-    if (m_opened) {
-        std::string ignored;
-        CloseAdapter(ignored);
-    }
-    const std::intptr_t captureFile = CreateTraceLogFile();
-    if (!RegisterClient(errorText)) return false;
-    const std::optional<std::size_t> chosen = ChooseAdapter();
+    // An adapter that is open stays so until another one is chosen.
+    Registration offered;
+    if (!RegisterClient(offered, errorText)) return false;
+    const std::optional<std::size_t> chosen = ChooseAdapter(offered);
     if (!chosen) {
         errorText.clear();
-        TpxUnregister(m_device, m_clientId);
+        TpxUnregister(offered.device, offered.clientId);
         return false;
     }
+    TakeAdapter(offered, *chosen);
+    const std::intptr_t captureFile = CreateTraceLogFile();
     if (!ConnectAdapter(*chosen, captureFile, errorText)) return false;
     m_opened = true;
     SetAdapterInUse(*chosen, true);
     return true;
 }
 
-bool CMarloTrcDoc::RegisterClient(std::string& errorText) {
+bool CMarloTrcDoc::RegisterClient(Registration& registration, std::string& errorText) {
     char16_t names[TPX_MAX_ADAPTERS][TPX_ADAPTER_NAME_CHARS] = {};
-    TpxHandle device = nullptr;
-    std::uint32_t clientId = 0;
-    std::uint32_t adapterCount = 0;
-    const std::uint32_t registered = TpxRegister(&device, &clientId, &adapterCount, names);
-    m_device = device;
-    m_clientId = clientId;
+    const std::uint32_t registered =
+        TpxRegister(&registration.device, &registration.clientId, &registration.adapterCount, names);
     if (registered != 0) {
         errorText = WithCode("Tpx Register", registered);
-        if (device != nullptr) TpxUnregister(device, clientId);  // closes the device
+        if (registration.device != nullptr) TpxUnregister(registration.device, registration.clientId);  // closes the device
         return false;
     }
-    m_adapterCount = adapterCount;
-    for (auto& slot : m_adapterNames) slot.fill(0);
-    for (std::size_t i = 0; i < std::min<std::size_t>(adapterCount, kMaxAdapters); ++i) {
-        std::copy(std::begin(names[i]), std::end(names[i]), m_adapterNames[i].begin());
-        m_adapterNames[i].back() = 0;
+    for (std::size_t i = 0; i < std::min<std::size_t>(registration.adapterCount, kMaxAdapters); ++i) {
+        std::copy(std::begin(names[i]), std::end(names[i]), registration.names[i].begin());
+        registration.names[i].back() = 0;
     }
     return true;
 }
 
-std::optional<std::size_t> CMarloTrcDoc::ChooseAdapter() {
-    std::size_t chosen = 0;
-    if (m_adapterCount >= 2) {
-        const auto selected = SelectAdapter();
-        if (!selected) return std::nullopt;
-        chosen = *selected;
+std::optional<std::size_t> CMarloTrcDoc::ChooseAdapter(const Registration& offered) {
+    if (offered.adapterCount < 2) return 0;
+    std::vector<std::string> entries;
+    std::vector<std::size_t> adapterOfEntry;
+    const std::vector<std::string> names = NamesOf(offered.names, offered.adapterCount);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        // The adapter this document has open is offered too: chosen, it opens afresh.
+        if (IsAdapterInUse(i) && !(m_opened && i == m_chosenAdapter)) continue;
+        entries.push_back(names[i] + " - Inactive");
+        adapterOfEntry.push_back(i);
     }
-    m_chosenAdapter = static_cast<std::uint32_t>(chosen);
+    const std::optional<int> choice = m_ui.SelectAdapter(entries);
+    if (!choice || *choice < 0 || static_cast<std::size_t>(*choice) >= entries.size()) return std::nullopt;
+    return adapterOfEntry[static_cast<std::size_t>(*choice)];
+}
 
+void CMarloTrcDoc::TakeAdapter(const Registration& registration, std::size_t chosen) {
+    ++m_adapterChanges;
+    // The trace of the adapter being left ends as Trace > Stop ends it, so
+    // the status pane and the list say what happened to it; then it closes.
+    if (CanStopTrace()) OnTraceStop();
+    if (m_opened) {
+        std::string ignored;
+        CloseAdapter(ignored);
+    }
+    m_device = registration.device;
+    m_clientId = registration.clientId;
+    m_adapterCount = registration.adapterCount;
+    m_adapterNames = registration.names;
+    m_chosenAdapter = static_cast<std::uint32_t>(chosen);
     const std::string name = NarrowName(m_adapterNames[chosen]);
     m_networkCardNumber.clear();
     for (char c : name) {
         if (c >= '0' && c <= '9') m_networkCardNumber.push_back(c);
     }
     SetPathName(name);  // an adapter, not a file: the recent-file list does not keep it
-    return chosen;
 }
 
 bool CMarloTrcDoc::ConnectAdapter(std::size_t chosen, std::intptr_t captureFile, std::string& errorText) {

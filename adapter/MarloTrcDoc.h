@@ -153,7 +153,16 @@ public:
     // The command client. Each returns success and leaves a message for its
     // caller in errorText when it fails; response time-outs are shown at
     // once and close the adapter.
+    // OpenAdapter on a document whose adapter is open (File > Open Adapter
+    // inside it) leaves that adapter only once another one is chosen (the
+    // same one again included): its trace then ends as Trace > Stop ends it
+    // and it is closed. A registration that fails or a choice cancelled
+    // changes nothing, the adapter, its trace and its file included.
     bool OpenAdapter(std::string& errorText);
+    // How many times OpenAdapter went past the choice of adapter, leaving
+    // the adapter the document had: an open that changed nothing leaves
+    // the count as it was.
+    unsigned AdapterChanges() const { return m_adapterChanges; }
     bool CloseAdapter(std::string& errorText);
     bool EnableTraceControl(std::string& errorText);
     bool DisableTraceControl(std::string& errorText);
@@ -195,7 +204,8 @@ public:
 protected:
     // The trace side: creates the trace log file that the library appends
     // trace records to and returns its descriptor; 0 drops trace indications.
-    // Runs first in every OpenAdapter; its result is not examined.
+    // Runs in every OpenAdapter once the adapter is chosen; its result is
+    // not examined.
     virtual std::intptr_t CreateTraceLogFile();
 
 private:
@@ -239,15 +249,24 @@ private:
     bool HasConnection() const { return m_response != nullptr; }
     void ReleaseResponseBlock();
     void TimedOut(std::string_view message);
-    std::optional<std::size_t> SelectAdapter();
-    // OpenAdapter's steps. Register: the device, the client id and the
-    // adapters the driver offers (a failure leaves nothing registered).
+    // What a registration holds and offers: the device, the client id and
+    // the adapters the driver reports.
+    struct Registration {
+        TpxHandle device = nullptr;
+        std::uint32_t clientId = 0;
+        std::uint32_t adapterCount = 0;
+        std::array<std::array<char16_t, TPX_ADAPTER_NAME_CHARS>, kMaxAdapters> names{};
+    };
+    // OpenAdapter's steps. Register: a registration of its own, beside the
+    // one of an adapter that is open (a failure leaves nothing registered).
     // Choose: the only adapter, or the one the user picks among several
     // (nullopt when the user picks none; the client stays registered).
-    // Connect: the response block and its events, then the open (a failure
-    // leaves no connection, no registration and no response block).
-    bool RegisterClient(std::string& errorText);
-    std::optional<std::size_t> ChooseAdapter();
+    // Take: the document leaves the adapter it has and goes by the one
+    // chosen. Connect: the response block and its events, then the open (a
+    // failure leaves no connection, no registration and no response block).
+    bool RegisterClient(Registration& registration, std::string& errorText);
+    std::optional<std::size_t> ChooseAdapter(const Registration& offered);
+    void TakeAdapter(const Registration& registration, std::size_t chosen);
     bool ConnectAdapter(std::size_t chosen, std::intptr_t captureFile, std::string& errorText);
 
     // What becomes of the trace log file when the document closes: asked
@@ -291,6 +310,7 @@ private:
     std::uint32_t m_adapterCount = 0;
     std::uint32_t m_chosenAdapter = 0;
     bool m_opened = false;
+    unsigned m_adapterChanges = 0;
     std::unique_ptr<TpxResponseBlock> m_response;  // exists only while opened
     platform::UniqueEvent m_responseEvent;         // the response block's two events
     platform::UniqueEvent m_ackEvent;

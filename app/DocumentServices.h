@@ -16,6 +16,13 @@ class CMainFrame;
 
 enum class DocumentKind { Trace, Log };
 
+// How Open Adapter inside an adapter document ended.
+enum class Reopened {
+    Unchanged,  // cancelled, or failed before another adapter was chosen: all as it was
+    Opened,     // the adapter chosen is open
+    NotOpened,  // the adapter chosen did not open: the document has none open
+};
+
 class DocumentServices {
 public:
     virtual ~DocumentServices() = default;
@@ -32,8 +39,8 @@ public:
     virtual void TraceStart(trace::CDocument& document) = 0;
     virtual void TraceStop(trace::CDocument& document) = 0;
     // Open Adapter again from inside the document (the document tells the
-    // user why when it fails); true when an adapter is open after it.
-    virtual bool ReopenAdapter(trace::CDocument& document) = 0;
+    // user why when it fails).
+    virtual Reopened ReopenAdapter(trace::CDocument& document) = 0;
     // Save Log File: the document stops asking whether to keep its log; the
     // shell then closes it, and the closing sequence offers the save dialog.
     virtual void MarkSaved(trace::CDocument& document) = 0;

@@ -816,13 +816,15 @@ void CMainFrame::CloseStatisticsWindow() {
     m_statsWindowFlag = 0;
 }
 
-void CMainFrame::OnAdapterReopened(trace::CDocument& document, bool opened) {
+void CMainFrame::OnAdapterReopened(trace::CDocument& document, Reopened how) {
+    // A cancel changed nothing: the windows stay as they are.
+    if (how == Reopened::Unchanged) return;
     // The statistics window spoke of the adapter left: it starts afresh on
     // the adapter now open, or goes when none is. The windows are titled
-    // after the adapter now open.
+    // after the adapter the document now goes by.
     if (m_statsFrame && DocumentOf(m_statsFrame) == &document) {
         CloseStatisticsWindow();
-        if (opened) OpenStatisticsWindow(document);
+        if (how == Reopened::Opened) OpenStatisticsWindow(document);
     }
     RetitleFrames(document);
     UpdateMenus();

@@ -87,9 +87,9 @@ public:
     void OnFileOpenLog();
     bool OpenLogFile(const std::filesystem::path& path);
     void OnCardStatistics();
-    // Open Adapter inside an adapter document picked another adapter (or
-    // none, `opened` false): its windows follow.
-    void OnAdapterReopened(trace::CDocument& document, bool opened);
+    // Open Adapter inside an adapter document ended: when it left the
+    // adapter the document had, its windows follow.
+    void OnAdapterReopened(trace::CDocument& document, Reopened how);
     void OnWindowNew();
     void OnFileClose();
     // Puts what the active trace window's active pane offers on the clipboard.

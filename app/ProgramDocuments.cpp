@@ -32,15 +32,17 @@ bool ProgramDocuments::IsTracing(trace::CDocument& document) {
 void ProgramDocuments::TraceStart(trace::CDocument& document) { Adapter(document).OnTraceStart(); }
 void ProgramDocuments::TraceStop(trace::CDocument& document) { Adapter(document).OnTraceStop(); }
 
-bool ProgramDocuments::ReopenAdapter(trace::CDocument& document) {
-    // The trace of the adapter being left ends as Trace > Stop ends it, so
-    // the status pane and the list say what happened to it.
-    if (Adapter(document).CanStopTrace()) Adapter(document).OnTraceStop();
+Reopened ProgramDocuments::ReopenAdapter(trace::CDocument& document) {
+    // The document ends the trace of the adapter it leaves, once another
+    // one is chosen; a cancel keeps the adapter, its trace and its windows.
+    adapter::CMarloTrcDoc& doc = Adapter(document);
+    const unsigned changes = doc.AdapterChanges();
     std::string errorText;
-    const bool opened = Adapter(document).OpenAdapter(errorText);
+    const bool opened = doc.OpenAdapter(errorText);
     if (!opened && !errorText.empty()) platform::MessageBox(adapter::ExplainOpenFailure(errorText), adapter::kOpenAdapterCaption);
+    if (doc.AdapterChanges() == changes) return Reopened::Unchanged;
     if (adapter::ui::CCardWindows* windows = m_cardWindows.Find(document)) windows->OnAdapterOpened();
-    return opened;
+    return opened ? Reopened::Opened : Reopened::NotOpened;
 }
 
 void ProgramDocuments::MarkSaved(trace::CDocument& document) { Adapter(document).OnSaveLogFile(); }

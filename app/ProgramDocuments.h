@@ -14,7 +14,7 @@ public:
     bool IsTracing(trace::CDocument& document) override;
     void TraceStart(trace::CDocument& document) override;
     void TraceStop(trace::CDocument& document) override;
-    bool ReopenAdapter(trace::CDocument& document) override;
+    Reopened ReopenAdapter(trace::CDocument& document) override;
     void MarkSaved(trace::CDocument& document) override;
     void SaveDiagnostics(trace::CDocument& document) override;
     void ToggleCardStatus(trace::CDocument& document) override;

@@ -445,4 +445,37 @@ TEST_F(TraceDocumentTest, OpeningTheAdapterAgainStartsAFurtherFile) {
     EXPECT_EQ(Files(), std::vector<std::filesystem::path>{"trc0000.log"});
 }
 
+// Open Adapter again while tracing, on a card of two: the document's own
+// adapter is offered beside the other. Cancel keeps the adapter, the trace
+// going on into the same file, and the adapter's in-use mark; choosing
+// its adapter again ends the trace and opens it afresh with a further file.
+TEST_F(TraceDocumentTest, AReopenCancelledKeepsTheAdapterItsTraceAndItsFile) {
+    m_ui.adapterAnswers = {0, std::nullopt, 0};
+    Open("rate=0;adapters=2");
+    m_doc->OnTraceStart();
+    Deliver(3);
+    const unsigned changes = m_doc->AdapterChanges();
+    std::string errorText;
+    EXPECT_FALSE(m_doc->OpenAdapter(errorText));
+    EXPECT_EQ(errorText, "");
+    EXPECT_EQ(m_ui.adapterRequests.back(), (std::vector<std::string>{"OrinBri1 - Inactive", "OrinBri2 - Inactive"}));
+    EXPECT_EQ(m_doc->AdapterChanges(), changes);
+    EXPECT_TRUE(m_doc->IsOpened());
+    EXPECT_TRUE(adapter::IsAdapterInUse(0));
+    EXPECT_EQ(m_doc->GetPathName(), "OrinBri1");
+    EXPECT_TRUE(m_doc->CanStopTrace());
+    Deliver(2);  // records still arrive, into the same file
+    EXPECT_EQ(LogPath().filename(), "trc0000.log");
+    EXPECT_EQ(Files(), std::vector<std::filesystem::path>{"trc0000.log"});
+
+    ASSERT_TRUE(m_doc->OpenAdapter(errorText)) << errorText;
+    DrainPosted();
+    EXPECT_EQ(m_doc->AdapterChanges(), changes + 1);
+    EXPECT_FALSE(m_doc->CanStopTrace());
+    EXPECT_TRUE(adapter::IsAdapterInUse(0));
+    EXPECT_EQ(Files(), (std::vector<std::filesystem::path>{"trc0000.log", "trc0001.log"}));
+    EXPECT_TRUE(m_boxes.Texts().empty());
+    m_doc->OnCloseDocument();
+}
+
 }  // namespace

@@ -55,9 +55,9 @@ public:
     bool IsTracing(trace::CDocument& d) override { return Fake(d).tracing; }
     void TraceStart(trace::CDocument& d) override { Fake(d).tracing = true; }
     void TraceStop(trace::CDocument& d) override { Fake(d).tracing = false; }
-    bool ReopenAdapter(trace::CDocument& d) override {
+    app::Reopened ReopenAdapter(trace::CDocument& d) override {
         ++Fake(d).reopenCount;
-        return !failNextOpen;
+        return failNextOpen ? app::Reopened::NotOpened : app::Reopened::Opened;
     }
     void MarkSaved(trace::CDocument& d) override { Fake(d).saved = true; }
     void SaveDiagnostics(trace::CDocument&) override {}

@@ -17,6 +17,7 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QHeaderView>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -31,7 +32,9 @@
 #include "app/ProgramDocuments.h"
 #include "app/MarloTrcApp.h"
 #include "app/QtUiServices.h"
+#include "adapter/MarloTrcDoc.h"
 #include "cardsim/Card.h"
+#include "linekit/WaitLimit.h"
 #include "platform/MessageBox.h"
 #include "tests/app/AppSupport.h"
 #include "tests/support/MainFramePeer.h"
@@ -75,7 +78,8 @@ class TwoAdapterCard {
 public:
     TwoAdapterCard() {
         auto settings = cardsim::ParseSettings("rate=200;adapters=2", nullptr);
-        if (settings) cardsim::InstallCard(std::make_shared<cardsim::Card>(std::move(*settings)));
+        if (settings) m_card = std::make_shared<cardsim::Card>(std::move(*settings));
+        if (m_card) cardsim::InstallCard(m_card);
     }
     ~TwoAdapterCard() {
         const QByteArray text = qgetenv("ORINTPX_EMULATOR");
@@ -86,6 +90,10 @@ public:
     }
     TwoAdapterCard(const TwoAdapterCard&) = delete;
     TwoAdapterCard& operator=(const TwoAdapterCard&) = delete;
+    cardsim::Card& Card() const { return *m_card; }
+
+private:
+    std::shared_ptr<cardsim::Card> m_card;
 };
 
 // The statistics form of the tests: it keeps the frame's flag as the real
@@ -129,8 +137,9 @@ private slots:
     void StartOnTheEmulatedCardFillsTheListRowByRow();
     void ClosingTheLastListWindowClosesTheDocumentAndItsCardWindows();
     void TheMainWindowGoesWithItsWindowsAndDocumentsOpen();
-    void OpenAdapterDuringATraceStopsItAndRetitlesTheWindow();
     void CardWindowsFollowTheAdapterTheirDocumentOpens();
+    void OpenAdapterInsideADocumentThatTraces_data();
+    void OpenAdapterInsideADocumentThatTraces();
     void ALargeLogShowsItsFirstScreenAndLoadsTheRestBetweenEvents();
     void SaveAndExportWaitForTheLoadAndCloseStopsIt();
     void DamageFoundAfterTheFirstScreenIsAskedAboutThen();
@@ -900,9 +909,42 @@ void AppTest::TheMainWindowGoesWithItsWindowsAndDocumentsOpen() {
     QVERIFY(log.expired());
 }
 
-void AppTest::OpenAdapterDuringATraceStopsItAndRetitlesTheWindow() {
+// How Open Adapter inside a document that traces on OrinBri1 ends.
+enum class ReopenEnd {
+    Opened,              // OrinBri2 chosen and open
+    Cancelled,           // Cancel in "Select an Adapter"
+    RegistrationFailed,  // the driver does not answer the registration
+    OpenFailed,          // OrinBri2 chosen, and the driver does not answer its open
+};
+
+void AppTest::OpenAdapterInsideADocumentThatTraces_data() {
+    QTest::addColumn<ReopenEnd>("end");
+    QTest::addColumn<bool>("unchanged");  // OrinBri1 still open, its trace going on, its windows as they were
+    QTest::addColumn<bool>("opened");     // an adapter open afterwards
+    QTest::addColumn<QString>("title");   // every window's: the adapter the document goes by
+    QTest::addColumn<QString>("message");  // the start of what the last message box said
+    QTest::newRow("other adapter") << ReopenEnd::Opened << false << true << QStringLiteral("OrinBri2") << QString();
+    QTest::newRow("cancel") << ReopenEnd::Cancelled << true << true << QStringLiteral("OrinBri1") << QString();
+    QTest::newRow("registration not answered") << ReopenEnd::RegistrationFailed << true << true
+                                               << QStringLiteral("OrinBri1") << QStringLiteral("Tpx Register 258");
+    QTest::newRow("chosen adapter not opened") << ReopenEnd::OpenFailed << false << false
+                                               << QStringLiteral("OrinBri2") << QStringLiteral("Tpx Open 258");
+}
+
+// Open Adapter inside a document that traces. Another adapter chosen ends
+// the trace (and says so), and every window takes that adapter's name, also
+// when it will not open (the document then has none, and no statistics to
+// show). A Cancel, or a failure before the choice, changes nothing: every
+// window still names the adapter the document holds, whose trace goes on.
+void AppTest::OpenAdapterInsideADocumentThatTraces() {
+    QFETCH(ReopenEnd, end);
+    QFETCH(bool, unchanged);
+    QFETCH(bool, opened);
+    QFETCH(QString, title);
+    QFETCH(QString, message);
     const TwoAdapterCard card;
     const QString previous = QDir::currentPath();
+    const auto back = qScopeGuard([&] { QDir::setCurrent(previous); });  // also after a failed check
     QVERIFY(QDir::setCurrent(m_dir->path()));
     testsupport::RecordingMessageBox messages;
     app::ProgramDocuments documents;
@@ -910,35 +952,60 @@ void AppTest::OpenAdapterDuringATraceStopsItAndRetitlesTheWindow() {
         CMainFrame frame(documents);
         auto ui = std::make_unique<testsupport::ScriptedUi>();
         testsupport::ScriptedUi& script = *ui;
-        script.adapterAnswers = {0, 1};
+        script.adapterAnswers = {0};
+        script.adapterAnswers.push_back(end == ReopenEnd::Cancelled ? std::nullopt : std::optional<int>(1));
         Peer(frame).SetUiServices(std::move(ui));
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
-
         frame.Action(app::ID_FILE_OPEN)->trigger();
-        views::CTraceChildFrame* f = frame.ActiveTraceFrame();
-        QVERIFY(f);
-        const QString firstTitle = f->windowTitle();
+        views::CTraceChildFrame* list = frame.ActiveTraceFrame();
+        QVERIFY(list);
+        auto& document = dynamic_cast<adapter::CMarloTrcDoc&>(list->GetDocument());
         frame.Action(app::ID_TRACE_START)->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(f->ListView()->model()->rowCount() >= 3, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(list->ListView()->model()->rowCount() >= 3, 20000);
+        frame.Action(app::ID_VIEW_CARD_STATISTICS)->trigger();
+        const QPointer<QWidget> statistics = Peer(frame).StatisticsFrame()->widget();
+        Peer(frame).MdiArea()->setActiveSubWindow(list);
+        frame.Action(app::ID_VIEW_CALLS)->trigger();
+        Peer(frame).MdiArea()->setActiveSubWindow(list);
+        QCOMPARE(Peer(frame).MdiArea()->subWindowList().size(), 3);
 
-        // Open Adapter on the document picks the other adapter: the trace of
-        // the first ends and says so, and the window names the adapter now open.
+        // The driver leaves the registration (request 1) or the open (2) unanswered.
+        std::optional<linekit::WaitLimit> shortWaits;
+        if (end == ReopenEnd::RegistrationFailed || end == ReopenEnd::OpenFailed) {
+            shortWaits.emplace(std::chrono::milliseconds(300));
+            card.Card().SetStall({end == ReopenEnd::RegistrationFailed ? 1u : 2u});
+        }
         frame.Action(app::ID_FILE_OPEN)->trigger();
-        QCOMPARE(frame.ActiveTraceFrame(), f);
-        QVERIFY(QString::fromStdString(script.statusTexts.back()).startsWith(QStringLiteral("TRACE: Stopped reading")));
-        QVERIFY(frame.Action(app::ID_TRACE_START)->isEnabled());
-        QVERIFY(!frame.Action(app::ID_TRACE_STOP)->isEnabled());
-        QCOMPARE(script.adapterRequests.size(), std::size_t{2});
-        QVERIFY(f->windowTitle() != firstTitle);
-        QVERIFY2(f->windowTitle().contains(QStringLiteral("2")), qPrintable(f->windowTitle()));
+        card.Card().SetStall({});
+        shortWaits.reset();
+
+        QCOMPARE(document.IsOpened(), opened);
+        QCOMPARE(QString::fromStdString(document.GetPathName()), title);
+        QCOMPARE(frame.Action(app::ID_TRACE_STOP)->isEnabled(), unchanged);
+        QCOMPARE(frame.Action(app::ID_TRACE_START)->isEnabled(), !unchanged);
+        if (!unchanged)
+            QVERIFY(QString::fromStdString(script.statusTexts.back()).startsWith(QStringLiteral("TRACE: Stopped reading")));
+        QCOMPARE(statistics.isNull(), !unchanged);  // the same window, or one started afresh
+        QCOMPARE(Peer(frame).StatisticsFrame() != nullptr, opened);
+        QCOMPARE(Peer(frame).MdiArea()->subWindowList().size(), opened ? 3 : 2);
+        for (QMdiSubWindow* window : Peer(frame).MdiArea()->subWindowList())
+            QVERIFY2(window->windowTitle().section(QStringLiteral(" \u2013 "), 0, 0) == title,
+                     qPrintable(window->windowTitle()));
+        QCOMPARE(frame.windowTitle().section(QStringLiteral(" \u2013 "), 0, 0), QStringLiteral("MarloTrc - ") + title);
+        const std::vector<std::string> said = messages.Texts();
+        QCOMPARE(said.empty(), message.isEmpty());
+        if (!message.isEmpty())  // after the library's own word on the request it gave up on
+            QVERIFY2(QString::fromStdString(said.back()).startsWith(message), said.back().c_str());
+        if (unchanged) {  // the capture goes on
+            const int rows = list->ListView()->model()->rowCount();
+            QTRY_VERIFY_WITH_TIMEOUT(list->ListView()->model()->rowCount() > rows, 20000);
+        }
 
         messages.ScriptAnswers({platform::MbResult::No});
         frame.CloseAllDocuments();
     }
-    QVERIFY(QDir::setCurrent(previous));
 }
-
 
 // The Window menu's entries without their numbers.
 QStringList WindowEntries(CMainFrame& frame) {
@@ -962,7 +1029,7 @@ void AppTest::CardWindowsFollowTheAdapterTheirDocumentOpens() {
     {
         CMainFrame frame(documents);
         auto ui = std::make_unique<testsupport::ScriptedUi>();
-        ui->adapterAnswers = {0, 1, std::nullopt};
+        ui->adapterAnswers = {0, 1};
         Peer(frame).SetUiServices(std::move(ui));
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
@@ -986,12 +1053,7 @@ void AppTest::CardWindowsFollowTheAdapterTheirDocumentOpens() {
         QCOMPARE(Peer(frame).StatisticsWindowFlag(), 1);
         QVERIFY(frame.Action(app::ID_VIEW_CARD_STATISTICS)->isChecked());
 
-        // No adapter chosen: nothing left to show statistics of.
-        Peer(frame).MdiArea()->setActiveSubWindow(list);
-        frame.Action(app::ID_FILE_OPEN)->trigger();
-        QVERIFY(!Peer(frame).StatisticsFrame());
-        QCOMPARE(Peer(frame).StatisticsWindowFlag(), 0);
-        QVERIFY(!frame.Action(app::ID_VIEW_CARD_STATISTICS)->isChecked());
+        // (A cancelled or failed Open Adapter: OpenAdapterInsideADocumentThatTraces.)
 
         // Two logs of one name in two folders are told apart in the menu.
         QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("other")));
@@ -1000,10 +1062,10 @@ void AppTest::CardWindowsFollowTheAdapterTheirDocumentOpens() {
         QVERIFY(frame.OpenLogFile(m_sample.toStdString()));
         QVERIFY(frame.OpenLogFile(twin.toStdString()));
         const QStringList entries = WindowEntries(frame);
-        QCOMPARE(entries.size(), 3);
-        QCOMPARE(QSet<QString>(entries.begin(), entries.end()).size(), 3);
-        QVERIFY2(entries[2].startsWith(QStringLiteral("sample.log (")) && entries[2].contains(QStringLiteral("other")),
-                 qPrintable(entries[2]));
+        QCOMPARE(entries.size(), 4);
+        QCOMPARE(QSet<QString>(entries.begin(), entries.end()).size(), 4);
+        QVERIFY2(entries[3].startsWith(QStringLiteral("sample.log (")) && entries[3].contains(QStringLiteral("other")),
+                 qPrintable(entries[3]));
 
         messages.ScriptAnswers({platform::MbResult::No});
         frame.CloseAllDocuments();
