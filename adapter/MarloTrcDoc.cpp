@@ -152,12 +152,13 @@ bool CMarloTrcDoc::OpenAdapter(std::string& errorText) {
     Registration offered;
     if (!RegisterClient(offered, errorText)) return false;
     const std::optional<std::size_t> chosen = ChooseAdapter(offered);
-    if (!chosen) {
+    const std::optional<UnsavedRecords> unsaved = chosen ? AskAboutUnsavedRecords() : std::nullopt;
+    if (!unsaved) {
         errorText.clear();
         TpxUnregister(offered.device, offered.clientId);
         return false;
     }
-    TakeAdapter(offered, *chosen);
+    TakeAdapter(offered, *chosen, *unsaved);
     const std::intptr_t captureFile = CreateTraceLogFile();
     if (!ConnectAdapter(*chosen, captureFile, errorText)) return false;
     m_opened = true;
@@ -197,11 +198,14 @@ std::optional<std::size_t> CMarloTrcDoc::ChooseAdapter(const Registration& offer
     return adapterOfEntry[static_cast<std::size_t>(*choice)];
 }
 
-void CMarloTrcDoc::TakeAdapter(const Registration& registration, std::size_t chosen) {
+void CMarloTrcDoc::TakeAdapter(const Registration& registration, std::size_t chosen, const UnsavedRecords& unsaved) {
     ++m_adapterChanges;
     // The trace of the adapter being left ends as Trace > Stop ends it, so
     // the status pane and the list say what happened to it; then it closes.
+    // The copy asked for is made of the whole file once nothing more comes.
     if (CanStopTrace()) OnTraceStop();
+    if (!unsaved.copyTo.empty())
+        CopyLogFile(unsaved.copyTo, "They stay in ");
     if (m_opened) {
         std::string ignored;
         CloseAdapter(ignored);

@@ -249,6 +249,11 @@ private:
     bool HasConnection() const { return m_response != nullptr; }
     void ReleaseResponseBlock();
     void TimedOut(std::string_view message);
+    // What the user chose for the records nobody saved (below).
+    struct UnsavedRecords {
+        bool asked = false;
+        std::filesystem::path copyTo;
+    };
     // What a registration holds and offers: the device, the client id and
     // the adapters the driver reports.
     struct Registration {
@@ -266,7 +271,7 @@ private:
     // failure leaves no connection, no registration and no response block).
     bool RegisterClient(Registration& registration, std::string& errorText);
     std::optional<std::size_t> ChooseAdapter(const Registration& offered);
-    void TakeAdapter(const Registration& registration, std::size_t chosen);
+    void TakeAdapter(const Registration& registration, std::size_t chosen, const UnsavedRecords& unsaved);
     bool ConnectAdapter(std::size_t chosen, std::intptr_t captureFile, std::string& errorText);
 
     // What becomes of the trace log file when the document closes: asked
@@ -274,9 +279,14 @@ private:
     enum class LogFileFate { Undecided, KeepAs, Delete };
     bool DecideLogFileFate();
     void KeepOrDeleteLogFile();
-    // Start's offer to keep the records of the capture before it; false
-    // when the user cancelled (or the copy could not be written).
-    bool OfferRecordsBeforeRestart();
+    // Before a new trace (Start, or another adapter opened) leaves the
+    // records the list holds and nobody saved, the user is asked whether to
+    // keep a copy of them. Nullopt: cancelled (the question or the file
+    // dialog). copyTo is empty when nothing was asked or they were discarded.
+    std::optional<UnsavedRecords> AskAboutUnsavedRecords();
+    // Copies the trace log file to `to`; a failure says so and where the
+    // records are kept, after `otherwise` (what did or did not happen).
+    bool CopyLogFile(const std::filesystem::path& to, const std::string& otherwise);
 
     trace::UiServices& m_ui;
     const std::uint32_t m_responseTimeoutMs;

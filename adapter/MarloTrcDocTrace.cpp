@@ -29,42 +29,52 @@ std::intptr_t CMarloTrcDoc::CreateTraceLogFile() {
         std::filesystem::remove(old, ec);
     }
     m_traceLog->SetLogFile(nullptr);
+    // The list shows the records of the document's file: a new file, a new
+    // list, whose records nobody has saved yet.
+    if (m_traceLog->GetRecordCount() > 0) {
+        m_traceLog->DeleteRecords();
+        UpdateAllViews(nullptr, trace::HINT_TRACE_RESTARTED);
+    }
+    m_captureStart = 0;
+    m_unsaved = true;
     if (!m_logFileWanted) return 0;
     trace::CreateTraceLogFile(m_logFile, *m_traceLog, m_logFolder);
     return m_logFile->IsOpen() ? m_logFile->GetFd() : 0;
 }
 
-bool CMarloTrcDoc::OfferRecordsBeforeRestart() {
+std::optional<CMarloTrcDoc::UnsavedRecords> CMarloTrcDoc::AskAboutUnsavedRecords() {
+    UnsavedRecords answer;
+    if (!m_unsaved || m_traceLog->GetRecordCount() == 0 || !m_logFile || !m_logFile->IsOpen()) return answer;
+    answer.asked = true;
     const std::string question = "The list holds " + std::to_string(m_traceLog->GetRecordCount()) +
                                  " records that are not saved.\nSave them before the new trace starts?";
-    const platform::MbResult answer = platform::MessageBox(question, {}, platform::MbButtons::SaveDiscardCancel);
-    if (answer == platform::MbResult::Cancel) return false;
-    if (answer == platform::MbResult::Yes) {
+    const platform::MbResult choice = platform::MessageBox(question, {}, platform::MbButtons::SaveDiscardCancel);
+    if (choice == platform::MbResult::Cancel) return std::nullopt;
+    if (choice == platform::MbResult::Yes) {
         const std::filesystem::path live = m_logFile->GetFilePath();
         const auto chosen = trace::AskTraceLogFileName(m_ui, live);
-        if (!chosen) return false;
-        // A copy of the file as it is: the trace goes on in the same file.
-        if (*chosen != live) {
-            const trace::ExportResult copied = trace::WriteFileBeside(*chosen, /*replaceExisting=*/true, [&](int fd) {
-                trace::ExportResult result;
-                const int error = platform::CopyFileInto(live, fd);
-                result.ok = error == 0;
-                if (error != 0) result.error = platform::ErrorText(error);
-                return result;
-            });
-            if (!copied.ok) {
-                platform::MessageBox("The records could not be saved as " + chosen->string() + ":\n" + copied.error +
-                                     ".\nThe trace was not started; the list is as it was, and its records are kept in " +
-                                     live.string() + ".");
-                return false;
-            }
-            m_ui.SetTraceStatusText("TRACE: Saved as " + chosen->string());
-            m_ui.AddToRecentFiles(chosen->string());
-        }
+        if (!chosen) return std::nullopt;
+        if (*chosen != live) answer.copyTo = *chosen;  // the file's own name: it is there already
     }
-    // Saved or discarded: the new capture shows only its own records (the
-    // file keeps the earlier ones until the document closes).
-    m_captureStart = m_logFile->GetLength();
+    return answer;
+}
+
+bool CMarloTrcDoc::CopyLogFile(const std::filesystem::path& to, const std::string& otherwise) {
+    const std::filesystem::path live = m_logFile->GetFilePath();
+    const trace::ExportResult copied = trace::WriteFileBeside(to, /*replaceExisting=*/true, [&](int fd) {
+        trace::ExportResult result;
+        const int error = platform::CopyFileInto(live, fd);
+        result.ok = error == 0;
+        if (error != 0) result.error = platform::ErrorText(error);
+        return result;
+    });
+    if (!copied.ok) {
+        platform::MessageBox("The records could not be saved as " + to.string() + ":\n" + copied.error + ".\n" +
+                             otherwise + live.string() + ".");
+        return false;
+    }
+    m_ui.SetTraceStatusText("TRACE: Saved as " + to.string());
+    m_ui.AddToRecentFiles(to.string());
     return true;
 }
 
@@ -72,9 +82,15 @@ bool CMarloTrcDoc::OnTraceStart() {
     if (!m_traceLog) return false;
     if (!GetViews().empty()) m_traceLog->SetTarget(GetViews().front()->GetRecordTarget());
     if (!m_traceLog->GetTarget()) return false;  // nobody to hand records to: a reader would wait forever
-    if (m_unsaved && m_traceLog->GetRecordCount() > 0 && m_logFile && m_logFile->IsOpen() &&
-        !OfferRecordsBeforeRestart())
+    const std::optional<UnsavedRecords> unsaved = AskAboutUnsavedRecords();
+    if (!unsaved) return false;
+    // A copy of the file as it is: the trace goes on in the same file.
+    if (!unsaved->copyTo.empty() &&
+        !CopyLogFile(unsaved->copyTo, "The trace was not started; the list is as it was, and its records are kept in "))
         return false;
+    // Saved or discarded: the new capture shows only its own records (the
+    // file keeps the earlier ones until the document closes).
+    if (unsaved->asked) m_captureStart = m_logFile->GetLength();
 
     // The list is emptied only once the card traces: a refusal keeps it.
     std::string errorText;

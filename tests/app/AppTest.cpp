@@ -993,7 +993,14 @@ void AppTest::OpenAdapterInsideADocumentThatTraces() {
             QVERIFY2(window->windowTitle().section(QStringLiteral(" \u2013 "), 0, 0) == title,
                      qPrintable(window->windowTitle()));
         QCOMPARE(frame.windowTitle().section(QStringLiteral(" \u2013 "), 0, 0), QStringLiteral("MarloTrc - ") + title);
-        const std::vector<std::string> said = messages.Texts();
+        // Another adapter chosen, the records not saved are offered first (and discarded here).
+        std::vector<std::string> said = messages.Texts();
+        if (end == ReopenEnd::Opened || end == ReopenEnd::OpenFailed) {
+            QVERIFY(!said.empty());
+            QVERIFY2(QString::fromStdString(said.front()).startsWith(QStringLiteral("The list holds ")), said.front().c_str());
+            said.erase(said.begin());
+            QCOMPARE(list->ListView()->model()->rowCount(), 0);  // the new file's list
+        }
         QCOMPARE(said.empty(), message.isEmpty());
         if (!message.isEmpty())  // after the library's own word on the request it gave up on
             QVERIFY2(QString::fromStdString(said.back()).startsWith(message), said.back().c_str());
