@@ -461,19 +461,11 @@ TEST_F(TraceDocumentTest, OpeningTheAdapterAgainStartsAFurtherFile) {
 // trace and the list; Save copies every record the earlier file holds,
 // taken after the trace ended; either way the list then shows the new
 // file's records only, from its first, and the earlier file stays.
-struct ReopenCase {
-    const char* name;
-    platform::MbResult answer;
-    std::optional<std::string> chosenName;  // in the save dialog; nullopt: cancel
-    bool reopens;
-};
-
-void PrintTo(const ReopenCase& c, std::ostream* os) { *os << c.name; }
-
-class ReopenTest : public TraceDocumentTest, public ::testing::WithParamInterface<ReopenCase> {};
+// The same answers as before a new Start; `starts`: the other adapter is taken.
+class ReopenTest : public TraceDocumentTest, public ::testing::WithParamInterface<RestartCase> {};
 
 TEST_P(ReopenTest, OffersTheRecordsNotSavedAndShowsTheNewFileFromItsFirstRecord) {
-    const ReopenCase& c = GetParam();
+    const RestartCase& c = GetParam();
     m_ui.adapterAnswers = {0, 1};
     Open("rate=0;adapters=2");
     // A capture after an earlier one of the same file: its records start
@@ -490,11 +482,11 @@ TEST_P(ReopenTest, OffersTheRecordsNotSavedAndShowsTheNewFileFromItsFirstRecord)
     if (c.chosenName) m_ui.fileAnswers = {m_dir / *c.chosenName};
 
     std::string errorText;
-    EXPECT_EQ(m_doc->OpenAdapter(errorText), c.reopens) << errorText;
+    EXPECT_EQ(m_doc->OpenAdapter(errorText), c.starts) << errorText;
     ASSERT_FALSE(m_boxes.Texts().empty());
     EXPECT_EQ(m_boxes.Texts()[0], "The list holds " + std::to_string(listed) +
                                       " records that are not saved.\nSave them before the new trace starts?");
-    if (!c.reopens) {
+    if (!c.starts) {
         EXPECT_EQ(m_doc->GetPathName(), "OrinBri1");
         EXPECT_TRUE(m_doc->CanStopTrace());
         EXPECT_EQ(log.GetRecordCount(), listed);
@@ -528,14 +520,7 @@ TEST_P(ReopenTest, OffersTheRecordsNotSavedAndShowsTheNewFileFromItsFirstRecord)
     m_doc->OnCloseDocument();
 }
 
-const ReopenCase kReopenCases[] = {
-    {"Cancel", platform::MbResult::Cancel, std::nullopt, false},
-    {"SaveThenCancel", platform::MbResult::Yes, std::nullopt, false},
-    {"SaveACopy", platform::MbResult::Yes, "before.log", true},
-    {"Discard", platform::MbResult::No, std::nullopt, true},
-};
-
-INSTANTIATE_TEST_SUITE_P(Answers, ReopenTest, ::testing::ValuesIn(kReopenCases),
+INSTANTIATE_TEST_SUITE_P(Answers, ReopenTest, ::testing::ValuesIn(kRestartCases),
                          [](const auto& param) { return std::string(param.param.name); });
 
 // Open Adapter again while tracing, on a card of two: the document's own
