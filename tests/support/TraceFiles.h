@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -86,6 +87,13 @@ inline void WriteFile(const std::filesystem::path& path, const Bytes& bytes) {
 inline Bytes ReadFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The captures others recorded on real lines, kept with the tests; ctest
+// names the test data folder in MARLOTRC_TEST_DATA.
+inline std::filesystem::path RealCapturesFolder() {
+    const char* data = std::getenv("MARLOTRC_TEST_DATA");
+    return std::filesystem::path(data != nullptr ? data : "tests/data") / "realcaps";
 }
 
 // A fresh folder per test, removed afterwards.

@@ -18,11 +18,6 @@ using testsupport::RunProgram;
 
 const std::string kTrctool = TRCTOOL_PATH;
 
-std::filesystem::path RealCaps() {
-    const char* data = std::getenv("MARLOTRC_TEST_DATA");
-    return std::filesystem::path(data != nullptr ? data : "tests/data") / "realcaps";
-}
-
 // Splits a tab-separated line into its cells.
 std::vector<std::string> Cells(const std::string& line) {
     std::vector<std::string> cells(1);
@@ -36,7 +31,7 @@ std::vector<std::string> Cells(const std::string& line) {
 class RealCaptureCommands : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(RealCaptureCommands, DumpShowsTsharksLapdFramesAndCallsAndCheckOpenThem) {
-    const std::string path = (RealCaps() / GetParam()).string();
+    const std::string path = (testsupport::RealCapturesFolder() / GetParam()).string();
     const auto shark = RunProgram("tshark", {"-r", path, "-Y", "lapd", "-T", "fields", "-e", "lapd.direction", "-e",
                                              "lapd.sapi", "-e", "lapd.tei"});
     if (shark.status == 127) GTEST_SKIP() << "tshark is not installed";
@@ -80,8 +75,8 @@ INSTANTIATE_TEST_SUITE_P(Files, RealCaptureCommands,
 
 // What is no trace of LAPD is said, and every command exits 1 without output.
 TEST(RealCaptureCommandsRefuse, ACaptureWithoutLapdAndAFolderSayWhatTheyAre) {
-    const std::string eyesdn = (RealCaps() / "eyesdn-dpnss.trc").string();
-    const std::string folder = RealCaps().string();
+    const std::string eyesdn = (testsupport::RealCapturesFolder() / "eyesdn-dpnss.trc").string();
+    const std::string folder = testsupport::RealCapturesFolder().string();
     const struct {
         std::string path;
         std::string err;

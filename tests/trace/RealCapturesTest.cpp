@@ -58,17 +58,12 @@ std::vector<RealCapture> Captures() {
     };
 }
 
-std::filesystem::path RealCaps() {
-    const char* data = std::getenv("MARLOTRC_TEST_DATA");
-    return std::filesystem::path(data != nullptr ? data : "tests/data") / "realcaps";
-}
-
 class RealCaptures : public testsupport::TempDirTest, public ::testing::WithParamInterface<RealCapture> {
 protected:
     // The capture, or a copy compressed by the case's program.
     std::filesystem::path Input() {
         const RealCapture& c = GetParam();
-        const auto original = RealCaps() / c.file;
+        const auto original = testsupport::RealCapturesFolder() / c.file;
         if (c.compress == nullptr) return original;
         const auto copy = m_dir / (std::string(c.file) + "." + c.compress);
         const std::string command = std::string(c.compress) + " -c " + testsupport::ShellQuote(original.string()) +
@@ -122,7 +117,8 @@ INSTANTIATE_TEST_SUITE_P(Files, RealCaptures, ::testing::ValuesIn(Captures()),
 class RealCapturesCut : public testsupport::TempDirTest {};
 
 TEST_F(RealCapturesCut, FramesBeforeTheCutStayAndTheCutIsSaid) {
-    const auto whole = testsupport::ReadFile(RealCaps() / "i4b.trace");
+    const auto whole = testsupport::ReadFile(testsupport::RealCapturesFolder() / "i4b.trace");
+    ASSERT_GT(whole.size(), 2000u) << "no capture in " << testsupport::RealCapturesFolder();
     const auto cut = m_dir / "i4b-cut.trace";
     testsupport::WriteFile(cut, std::vector<std::uint8_t>(whole.begin(), whole.begin() + 2000));
     testsupport::RecordingMessageBox box;
