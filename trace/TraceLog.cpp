@@ -91,6 +91,7 @@ CTraceLog::Block<T> CTraceLog::NewBlock() {
 }
 
 void CTraceLog::DeleteRecords() {
+    ++m_timesEmptied;
     m_blocks.clear();
     m_positions.clear();
     m_blocksInUse = 0;

@@ -66,6 +66,10 @@ public:
     std::optional<CTraceRecord> GetRecord(int index) const;
 
     void DeleteRecords();
+    // How often the list was emptied: whoever follows the records by their
+    // count tells a restarted trace from one that grew, however many
+    // records the new trace has by the time it looks.
+    unsigned TimesEmptied() const { return m_timesEmptied; }
 
     // Builds the record of a validated raw record and appends it. Returns its
     // index, or -1 when the raw type has no record class (nothing is added).
@@ -185,6 +189,7 @@ private:
     std::size_t m_blockUsed = 0;  // bytes used in the last block in use
     std::vector<Block<std::uint64_t>> m_positions;  // block number << kBlockShift | offset
     int m_count = 0;
+    unsigned m_timesEmptied = 0;
     RecordBatchConsumer m_consume;
     int m_batch = 0;
     const CLogFile* m_logFile = nullptr;

@@ -46,8 +46,10 @@ bool DocumentAnalysis::Behind() const {
 bool DocumentAnalysis::Update(int budget) {
     const trace::CTraceLog* log = m_document.GetTraceLog();
     if (log == nullptr) return false;
-    if (log->GetRecordCount() < m_fed) {  // the trace was restarted
+    if (log->TimesEmptied() != m_logEmptied) {  // the trace was restarted
+        m_logEmptied = log->TimesEmptied();
         m_analyzer = analysis::Analyzer();
+        m_names = analysis::RecordNames();
         m_fed = 0;
         ++m_generation;
     }

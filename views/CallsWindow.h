@@ -53,6 +53,7 @@ private:
     analysis::Analyzer m_analyzer;
     analysis::RecordNames m_names;
     int m_fed = 0;
+    unsigned m_logEmptied = 0;  // the log's TimesEmptied when last fed
     unsigned m_generation = 0;
 };
 

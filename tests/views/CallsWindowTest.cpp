@@ -192,6 +192,17 @@ void CallsWindowTest::FollowsALiveCapture() {
     for (std::size_t i = 6; i < kCall.size(); ++i)
         doc->Append(Record(static_cast<std::uint16_t>(i + 1), kCall[i].first, kCall[i].second));
     QTRY_COMPARE(calls.Table()->item(0, 11)->text(), QStringLiteral("released"));
+    // A restarted trace starts the analysis over, also when the new trace
+    // has outgrown the old one by the time the window looks: a call just
+    // set up, then link-layer traffic, and nothing left of the call before.
+    doc->Log().DeleteRecords();
+    doc->UpdateAllViews(nullptr, trace::HINT_TRACE_RESTARTED);
+    std::uint16_t seq = 100;
+    for (std::size_t i = 0; i < 6; ++i) doc->Append(Record(seq++, kCall[i].first, kCall[i].second));
+    while (doc->Log().GetRecordCount() <= static_cast<int>(kCall.size()))
+        doc->Append(Record(seq++, true, {0x02, 0x81, 0x01, 0x04}));  // RR
+    QTRY_COMPARE(calls.Table()->item(0, 11)->text(), QStringLiteral("active"));
+    QCOMPARE(calls.Table()->rowCount(), 1);
     // A restarted trace starts the analysis over.
     doc->Log().DeleteRecords();
     doc->UpdateAllViews(nullptr, trace::HINT_TRACE_RESTARTED);
